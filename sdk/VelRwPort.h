@@ -1,0 +1,96 @@
+// One connection to one reader: its transport, its SDK state and the request/reply
+// exchange.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "WaitHooks.h"
+#include "transport/SerialLine.h"
+
+namespace vellf {
+
+// SDK error codes kept as a port's last error (reader status bytes pass through as well).
+namespace err {
+constexpr int kUnknownHandle = 6;
+constexpr int kTimeout = 7;
+constexpr int kBufferTooSmall = 8;
+constexpr int kNotPossible = 9;
+constexpr int kChipNotSupported = 10;
+constexpr int kBlockOutOfRange = 12;
+constexpr int kChecksum = 14;
+constexpr int kEmptyReply = 16;
+constexpr int kInvalidParameter = 18;
+constexpr int kNeedsExtendedCommands = 24;
+constexpr int kWrongFormat = 25;
+}  // namespace err
+
+class CVel_RW_Port : public CUSBSerialPort {
+public:
+    static constexpr unsigned kDefaultTimeoutMs = 500;
+    static constexpr size_t kSerialWriteBuffer = 512;
+
+    CVel_RW_Port() = default;
+    ~CVel_RW_Port() override;
+
+    // Opens the transport that the name selects; 0, or the LfOpenPort result of a failure.
+    int OpenTransport(const std::string& name, int baud, int options);
+    void CloseTransport();
+
+    // The serial id if there is one, else the TCP number, else the HID number, else 0 (a port
+    // whose transport has gone away).
+    int Handle() const;
+
+    // Request/reply exchange.
+    void BeginRequest(uint8_t command);
+    void AppendRequest(uint8_t byte);
+    void AppendRequest(const std::vector<uint8_t>& bytes);
+    bool Transact();
+    bool ReadReply(std::vector<uint8_t>& data);
+    // BeginRequest, AppendRequest, Transact and ReadReply in one call; reply may be null.
+    bool Exchange(uint8_t command, const std::vector<uint8_t>& data,
+                  std::vector<uint8_t>* reply = nullptr);
+    // The same with m_timeoutMs raised to at least minTimeoutMs for this exchange only.
+    bool ExchangeWithTimeout(unsigned minTimeoutMs, uint8_t command,
+                             const std::vector<uint8_t>& data, std::vector<uint8_t>* reply);
+
+    void SetLastError(int code) { m_lastError = code; }
+    int LastError() const { return m_lastError; }
+
+    std::atomic<int> m_serialId{0};
+    std::vector<uint8_t> m_txBuffer;
+    unsigned m_timeoutMs = kDefaultTimeoutMs;
+    uint16_t m_capabilities = 3;
+    uint8_t m_crcFraming = 0;
+    uint8_t m_firmwareDigit = 0;
+    int m_deviceType = 0;
+    int m_address = 1;
+    std::atomic<int> m_lastError{0};
+    int m_receiveMode = -1;
+    std::atomic<uint8_t> m_background{0};
+
+protected:
+    void OnByteReceived(uint8_t byte) override;
+    void OnBytesReceived(const uint8_t* data, size_t size) override;
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    void SendFrame(const std::vector<uint8_t>& frame);
+    bool WaitForReply(const WaitHooks& hooks);
+    bool WaitForBytes(std::unique_lock<std::mutex>& lock, size_t count, Clock::time_point start,
+                      const WaitHooks& hooks);
+    size_t ExpectedReplySize() const;
+
+    std::mutex m_rxLock;  // guards m_rxBuffer and m_rxWanted
+    std::condition_variable m_rxArrived;
+    std::vector<uint8_t> m_rxBuffer;
+    size_t m_rxWanted = 0;  // the waiter's target size; 0 = nobody waits
+};
+
+}  // namespace vellf

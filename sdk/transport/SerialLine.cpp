@@ -1,0 +1,282 @@
+#include "transport/SerialLine.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "transport/PortName.h"
+
+namespace vellf {
+
+namespace {
+
+struct BaudEntry {
+    int baud;
+    speed_t speed;
+};
+
+constexpr BaudEntry kBaudRates[] = {
+    {300, B300},       {600, B600},       {1200, B1200},     {2400, B2400},
+    {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},
+    {57600, B57600},   {115200, B115200}, {230400, B230400}, {460800, B460800},
+    {921600, B921600},
+};
+
+bool SpeedForBaud(int baud, speed_t& speed) {
+    for (const BaudEntry& entry : kBaudRates) {
+        if (entry.baud == baud) {
+            speed = entry.speed;
+            return true;
+        }
+    }
+    return false;
+}
+
+void SignalEvent(int eventFd) {
+    if (eventFd < 0) return;
+    uint64_t one = 1;
+    // A full counter cannot happen here; the monitor resets the event on every wake-up.
+    [[maybe_unused]] ssize_t written = write(eventFd, &one, sizeof one);
+}
+
+void ResetEvent(int eventFd) {
+    uint64_t count;
+    [[maybe_unused]] ssize_t got = read(eventFd, &count, sizeof count);
+}
+
+void CloseFd(int& fd) {
+    if (fd >= 0) close(fd);
+    fd = -1;
+}
+
+}  // namespace
+
+CUSBSerialPort::CUSBSerialPort() = default;
+
+CUSBSerialPort::~CUSBSerialPort() { CloseLine(); }
+
+void CUSBSerialPort::OnBytesReceived(const uint8_t* data, size_t size) {
+    for (size_t i = 0; i < size; ++i) OnByteReceived(data[i]);
+}
+
+void CUSBSerialPort::ReportFailure(const char* step, int error) const {
+    std::fprintf(stderr, "WARNING:  %s Failed with the following error: \n%s\nPort: %s\n", step,
+                 std::strerror(error), m_portName.c_str());
+}
+
+bool CUSBSerialPort::OpenLine(const std::string& name, int baud, char parity, int dataBits,
+                              int stopBits, int handshake, size_t writeBufferSize) {
+    CloseLine();
+    std::string device = name;
+    m_portName = name;
+    m_useD2xx = !NormalizeComName(device, m_portNumber);
+
+    m_shutdownEvent = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    m_writeEvent = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    {
+        std::lock_guard<std::mutex> guard(m_writeLock);
+        m_writeBuffer.assign(writeBufferSize, 0);
+        m_writeFill = 0;
+    }
+    if (m_shutdownEvent < 0 || m_writeEvent < 0) {
+        ReportFailure("CreateEvent()", errno);
+        CloseLine();
+        return false;
+    }
+
+    std::unique_lock<std::mutex> guard(m_lineLock);
+    if (m_useD2xx) {
+        // FTDI devices named by serial number need the D2XX library, which this build does
+        // not load yet.
+        guard.unlock();
+        CloseLine();
+        return false;
+    }
+    int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        guard.unlock();
+        CloseLine();
+        return false;
+    }
+    // The line belongs to this port alone: another program or port must not share it.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        close(fd);
+        guard.unlock();
+        CloseLine();
+        return false;
+    }
+    ioctl(fd, TIOCEXCL);
+    m_portHandle = fd;
+    ConfigureLine(baud, parity, dataBits, stopBits, handshake);
+    if (tcflush(fd, TCIOFLUSH) != 0 && errno != ENOTTY) ReportFailure("PurgeComm()", errno);
+    return true;
+}
+
+bool CUSBSerialPort::ConfigureLine(int baud, char parity, int dataBits, int stopBits,
+                                   int handshake) {
+    termios tio{};
+    if (tcgetattr(m_portHandle, &tio) != 0) {
+        ReportFailure("GetCommState()", errno);
+        return false;
+    }
+    cfmakeraw(&tio);
+    tio.c_cflag |= CLOCAL | CREAD;
+    tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
+    switch (dataBits) {
+        case 5: tio.c_cflag |= CS5; break;
+        case 6: tio.c_cflag |= CS6; break;
+        case 7: tio.c_cflag |= CS7; break;
+        default: tio.c_cflag |= CS8; break;
+    }
+    if (parity == 'E' || parity == 'e') tio.c_cflag |= PARENB;
+    if (parity == 'O' || parity == 'o') tio.c_cflag |= PARENB | PARODD;
+    if (stopBits == 2) tio.c_cflag |= CSTOPB;
+    tio.c_iflag &= ~(IXON | IXOFF | IXANY);
+    if (handshake == 1 || handshake == 3) tio.c_cflag |= CRTSCTS;
+    if (handshake == 2) {
+        tio.c_iflag |= IXON | IXOFF;
+        tio.c_cc[VSTART] = 0x11;
+        tio.c_cc[VSTOP] = 0x13;
+    }
+    tio.c_cc[VMIN] = 0;  // reads return at once with what is queued
+    tio.c_cc[VTIME] = 0;
+    speed_t speed;
+    if (!SpeedForBaud(baud, speed)) {
+        ReportFailure("BuildCommDCB()", EINVAL);
+        return false;
+    }
+    cfsetispeed(&tio, speed);
+    cfsetospeed(&tio, speed);
+    if (tcsetattr(m_portHandle, TCSANOW, &tio) != 0) {
+        ReportFailure("SetCommState()", errno);
+        return false;
+    }
+    int lines = TIOCM_DTR | TIOCM_RTS;
+    // Pseudo-terminals have no modem lines; only a real line's failure is worth a warning.
+    if (ioctl(m_portHandle, TIOCMBIS, &lines) != 0 && errno != ENOTTY && errno != EINVAL) {
+        ReportFailure("EscapeCommFunction()", errno);
+    }
+    return true;
+}
+
+int CUSBSerialPort::StartMonitor() {
+    if (m_monitorThread.joinable() || m_portHandle < 0) return 0;
+    m_monitorAlive = true;
+    try {
+        m_monitorThread = std::thread(&CUSBSerialPort::MonitorLoop, this);
+    } catch (const std::system_error&) {
+        m_monitorAlive = false;
+        return 0;
+    }
+    return 1;
+}
+
+void CUSBSerialPort::MonitorLoop() {
+    // Waits for received bytes, queued writes and the stop request alike, so an idle line
+    // costs no wake-ups at all.
+    while (m_portHandle >= 0) {
+        pollfd fds[3] = {{m_shutdownEvent, POLLIN, 0},
+                         {m_writeEvent, POLLIN, 0},
+                         {m_portHandle, POLLIN, 0}};
+        int ready = poll(fds, 3, -1);
+        if (ready < 0) {
+            if (errno == EINTR) continue;
+            ReportFailure("WaitForMultipleObjects()", errno);
+            break;
+        }
+        if (fds[0].revents & POLLIN) break;
+        if (fds[1].revents & POLLIN) FlushWrite();
+        if (fds[2].revents & POLLIN) {
+            if (!ReadAvailable()) fds[2].revents |= POLLHUP;
+        }
+        if (fds[2].revents & (POLLHUP | POLLERR | POLLNVAL)) {
+            // The device has gone: close the line ourselves; later sends time out.
+            OnLineError(kLineGone);
+            CloseHandle();
+            break;
+        }
+    }
+    m_monitorAlive = false;
+}
+
+bool CUSBSerialPort::ReadAvailable() {
+    uint8_t chunk[256];
+    for (;;) {
+        ssize_t got = read(m_portHandle, chunk, sizeof chunk);
+        if (got > 0) {
+            OnBytesReceived(chunk, static_cast<size_t>(got));
+            continue;
+        }
+        if (got < 0 && (errno == EAGAIN || errno == EINTR)) return true;
+        if (got < 0 && errno != EIO) ReportFailure("ReadFile()", errno);
+        return false;  // end of file or I/O error: the line is gone
+    }
+}
+
+void CUSBSerialPort::QueueWrite(const uint8_t* data, int length) {
+    if (data == nullptr) return;
+    size_t size = length == -1 ? std::strlen(reinterpret_cast<const char*>(data))
+                               : static_cast<size_t>(length < 0 ? 0 : length);
+    std::lock_guard<std::mutex> guard(m_writeLock);
+    if (m_writeFill + size <= m_writeBuffer.size()) {
+        std::memcpy(m_writeBuffer.data() + m_writeFill, data, size);
+        m_writeFill += size;
+    }
+    SignalEvent(m_writeEvent);
+}
+
+void CUSBSerialPort::FlushWrite() {
+    ResetEvent(m_writeEvent);
+    std::lock_guard<std::mutex> guard(m_writeLock);
+    size_t sent = 0;
+    while (sent < m_writeFill) {
+        ssize_t put = write(m_portHandle, m_writeBuffer.data() + sent, m_writeFill - sent);
+        if (put > 0) {
+            sent += static_cast<size_t>(put);
+            continue;
+        }
+        if (put < 0 && errno == EINTR) continue;
+        if (put < 0 && errno == EAGAIN) {
+            pollfd out{m_portHandle, POLLOUT, 0};
+            if (poll(&out, 1, 1000) > 0 && !(out.revents & (POLLHUP | POLLERR))) continue;
+        }
+        ReportFailure("WriteFile()", errno);
+        // What went out is gone; the rest goes with the next signalled write.
+        std::memmove(m_writeBuffer.data(), m_writeBuffer.data() + sent, m_writeFill - sent);
+        m_writeFill -= sent;
+        return;
+    }
+    m_writeFill = 0;
+}
+
+void CUSBSerialPort::CloseHandle() {
+    if (m_portHandle < 0) return;
+    ioctl(m_portHandle, TIOCNXCL);  // the exclusive mark outlives us when others hold the tty
+    flock(m_portHandle, LOCK_UN);
+    if (close(m_portHandle) != 0) ReportFailure("CloseHandle()", errno);
+    m_portHandle = -1;
+}
+
+void CUSBSerialPort::CloseLine() {
+    if (m_monitorThread.joinable()) {
+        SignalEvent(m_shutdownEvent);
+        m_monitorThread.join();
+    }
+    m_monitorAlive = false;
+    CloseFd(m_writeEvent);
+    CloseFd(m_shutdownEvent);
+    CloseHandle();
+    std::lock_guard<std::mutex> guard(m_writeLock);
+    m_writeBuffer.clear();
+    m_writeFill = 0;
+}
+
+}  // namespace vellf
