@@ -7,7 +7,6 @@ namespace vellf {
 
 namespace {
 
-constexpr const char* kDevicePrefix = "/dev/";
 constexpr const char* kWin32Prefix = "\\\\.\\";
 
 bool StartsWith(const std::string& text, const char* prefix) {
@@ -47,7 +46,7 @@ int TrailingNumber(const std::string& text) {
 }  // namespace
 
 bool IsSerialLineName(const std::string& name) {
-    return StartsWith(name, kDevicePrefix) || ComDigitsStart(name) != std::string::npos;
+    return (!name.empty() && name[0] == '/') || ComDigitsStart(name) != std::string::npos;
 }
 
 bool IsLanName(const std::string& name) {
@@ -70,7 +69,7 @@ TransportKind ClassifyPortName(const std::string& name) {
 }
 
 bool NormalizeComName(std::string& name, int& portNumber) {
-    if (StartsWith(name, kDevicePrefix)) {
+    if (!name.empty() && name[0] == '/') {
         portNumber = TrailingNumber(name);
         return true;
     }

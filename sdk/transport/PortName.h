@@ -8,7 +8,8 @@ namespace vellf {
 
 enum class TransportKind { Serial, Tcp, Hid, D2xx };
 
-// A path under /dev/ or a Windows name COMn / \\.\COMn (n from 1).
+// A device path (/dev/ttyUSB0, or any absolute path such as a udev or test symlink to a
+// line) or a Windows name COMn / \\.\COMn (n from 1).
 bool IsSerialLineName(const std::string& name);
 
 // A name that starts with '[' or holds three dots, the first not at position 0.
@@ -22,7 +23,7 @@ bool IsHidName(const std::string& name);
 TransportKind ClassifyPortName(const std::string& name);
 
 // Rewrites a Windows COM name to the device path Wine uses (COMn -> /dev/ttyS(n-1)) and
-// leaves /dev/ paths as they are; both answer true. Any other name loses a leading \\.\ and
+// leaves paths as they are; both answer true. Any other name loses a leading \\.\ and
 // answers false (it is a D2XX device serial number). portNumber gets the name's number.
 bool NormalizeComName(std::string& name, int& portNumber);
 

@@ -2,6 +2,9 @@
 
 namespace vellf {
 
+// The pools are never destroyed: ports still open at process exit release their numbers while
+// the SDK context closes them, after other statics may already be gone.
+
 int CPortNumberPool::Acquire() {
     std::lock_guard<std::mutex> guard(m_lock);
     int number = m_base;
@@ -19,18 +22,18 @@ void CPortNumberPool::Release(int number) {
 }
 
 CPortNumberPool& SerialPortNumbers() {
-    static CPortNumberPool pool(1);
-    return pool;
+    static auto* pool = new CPortNumberPool(1);
+    return *pool;
 }
 
 CPortNumberPool& HidPortNumbers() {
-    static CPortNumberPool pool(10001);
-    return pool;
+    static auto* pool = new CPortNumberPool(10001);
+    return *pool;
 }
 
 CPortNumberPool& TcpPortNumbers() {
-    static CPortNumberPool pool(20001);
-    return pool;
+    static auto* pool = new CPortNumberPool(20001);
+    return *pool;
 }
 
 }  // namespace vellf

@@ -120,13 +120,8 @@ bool CUSBSerialPort::OpenLine(const std::string& name, int baud, char parity, in
     return true;
 }
 
-bool CUSBSerialPort::ConfigureLine(int baud, char parity, int dataBits, int stopBits,
-                                   int handshake) {
-    termios tio{};
-    if (tcgetattr(m_portHandle, &tio) != 0) {
-        ReportFailure("GetCommState()", errno);
-        return false;
-    }
+bool CUSBSerialPort::MakeLineSettings(termios& tio, int baud, char parity, int dataBits,
+                                      int stopBits, int handshake) {
     cfmakeraw(&tio);
     tio.c_cflag |= CLOCAL | CREAD;
     tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
@@ -146,15 +141,28 @@ bool CUSBSerialPort::ConfigureLine(int baud, char parity, int dataBits, int stop
         tio.c_cc[VSTART] = 0x11;
         tio.c_cc[VSTOP] = 0x13;
     }
-    tio.c_cc[VMIN] = 0;  // reads return at once with what is queued
+    // With O_NONBLOCK, VMIN 1 makes an empty line answer EAGAIN, so that a read of 0 bytes
+    // means end of file (the device has gone), never just "nothing yet".
+    tio.c_cc[VMIN] = 1;
     tio.c_cc[VTIME] = 0;
     speed_t speed;
-    if (!SpeedForBaud(baud, speed)) {
+    if (!SpeedForBaud(baud, speed)) return false;
+    cfsetispeed(&tio, speed);
+    cfsetospeed(&tio, speed);
+    return true;
+}
+
+bool CUSBSerialPort::ConfigureLine(int baud, char parity, int dataBits, int stopBits,
+                                   int handshake) {
+    termios tio{};
+    if (tcgetattr(m_portHandle, &tio) != 0) {
+        ReportFailure("GetCommState()", errno);
+        return false;
+    }
+    if (!MakeLineSettings(tio, baud, parity, dataBits, stopBits, handshake)) {
         ReportFailure("BuildCommDCB()", EINVAL);
         return false;
     }
-    cfsetispeed(&tio, speed);
-    cfsetospeed(&tio, speed);
     if (tcsetattr(m_portHandle, TCSANOW, &tio) != 0) {
         ReportFailure("SetCommState()", errno);
         return false;

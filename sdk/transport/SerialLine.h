@@ -3,6 +3,8 @@
 // frames. Every reader port derives from it.
 #pragma once
 
+#include <termios.h>
+
 #include <atomic>
 #include <cstdint>
 #include <mutex>
@@ -38,6 +40,11 @@ public:
 
     // Stops the monitor and closes the line. Not from the monitor thread.
     void CloseLine();
+
+    // Raw termios for the line parameters; false when the baud rate is not one the line
+    // supports.
+    static bool MakeLineSettings(termios& tio, int baud, char parity, int dataBits,
+                                 int stopBits, int handshake);
 
     bool IsLineOpen() const { return m_portHandle >= 0; }
     bool IsMonitorAlive() const { return m_monitorAlive.load(); }

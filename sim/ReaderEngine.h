@@ -1,0 +1,92 @@
+// The simulated reader itself: takes the bytes a line delivers, recognises requests in either
+// framing, answers them through its command set and shows the misbehaviour it was told to.
+// Fronts (pseudo-terminal, in-process) only move bytes. Every public member is thread-safe: a
+// control thread changes settings while a front thread feeds bytes.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "CommandSet.h"
+#include "DeviceState.h"
+#include "FrameScanner.h"
+#include "Misbehaviour.h"
+
+namespace vsim {
+
+class ReaderEngine {
+  public:
+    using Clock = FrameScanner::Clock;
+
+    // Bytes to put on the line, no earlier than `delay` after the request's bytes were handed
+    // to the engine. The delay is where the fronts pace replies.
+    struct Outgoing {
+        std::chrono::milliseconds delay{0};
+        std::vector<uint8_t> bytes;
+    };
+
+    struct LoggedRequest {
+        Request request;
+        int lineBaud = 0;
+        bool answered = false;  // false when a misbehaviour setting swallowed it
+    };
+
+    // The request log keeps this many of the latest requests; the counter counts all.
+    static constexpr size_t kRequestLogLimit = 10000;
+
+    ReaderEngine();
+
+    // Bytes from a line at `lineBaud` (0 = not a serial line or unknown); returns all reply
+    // bytes at once, without their delays.
+    std::vector<uint8_t> OnBytes(const uint8_t* data, size_t size, int lineBaud);
+    // The same with each reply and its delay, for fronts; `now` is when the bytes arrived.
+    std::vector<Outgoing> Receive(const uint8_t* data, size_t size, int lineBaud,
+                                  Clock::time_point now);
+
+    // Device settings.
+    void SetVersion(std::string version);
+    void SetSerialNumber(std::vector<uint8_t> serialNumber);
+    void SetReceiveMode(int mode);
+
+    // Misbehaviour; each persistent setting is switched off with its "off" value.
+    void SetCrcOnly(bool on);
+    void SetBaudOnly(int baud);  // 0 = any
+    void SetSilent(bool on);
+    void SetNoise(std::vector<uint8_t> noise);  // empty = off
+    void SetCutAfter(std::optional<size_t> bytes);
+    void SetBadChecksum(bool on);
+    void SetNextStatus(uint8_t status);  // one-shot
+    void SetReplyDelay(std::chrono::milliseconds delay);
+    void SetReplyAddress(std::optional<uint8_t> address);
+    void ResetMisbehaviour();
+    Misbehaviour GetMisbehaviour() const;
+
+    // Observation.
+    DeviceState State() const;
+    std::string Version() const;
+    int ReceiveMode() const;
+    int DeviceMode() const;
+    int UsbMode() const;
+    std::vector<LoggedRequest> Requests() const;
+    size_t RequestCount() const;
+    void ClearRequests();
+
+  private:
+    std::optional<Outgoing> Answer(const Request& request, int lineBaud);
+
+    mutable std::mutex m_mutex;
+    CommandSet m_commands;
+    DeviceState m_state;
+    Misbehaviour m_misbehaviour;
+    FrameScanner m_scanner;
+    std::deque<LoggedRequest> m_log;
+    size_t m_requestCount = 0;
+};
+
+}  // namespace vsim

@@ -1,0 +1,243 @@
+// vel-reader-sim: a simulated reader on a pseudo-terminal. Prints the line's path as its first
+// output line, then takes control commands (one per line) from standard input and, when asked,
+// from a Unix stream socket.
+
+#include <poll.h>
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "ControlProtocol.h"
+#include "VirtualReader.h"
+
+namespace {
+
+constexpr size_t kMaxPendingLine = 4096;
+
+const char kUsage[] =
+    "usage: vel-reader-sim [--version TEXT] [--serial HEX] [--link PATH] [--control SOCKET]\n"
+    "\n"
+    "Simulates a reader on a pseudo-terminal and prints the terminal's path as the first line.\n"
+    "  --version TEXT    reply to the version request (default 243c)\n"
+    "  --serial HEX      serial number bytes, e.g. 01020304\n"
+    "  --link PATH       also make a symbolic link to the terminal at PATH\n"
+    "  --control SOCKET  accept control commands on a Unix stream socket at SOCKET\n"
+    "  --help            show this text\n"
+    "Control commands are read from standard input too, one per line; 'help' lists them.\n"
+    "End of input ends the program unless a control socket is open.\n";
+
+struct Options {
+    std::string version;
+    std::string serial;
+    std::string link;
+    std::string control;
+    bool help = false;
+};
+
+bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        std::string value;
+        bool hasValue = false;
+        if (const size_t eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
+            value = arg.substr(eq + 1);
+            arg.resize(eq);
+            hasValue = true;
+        }
+        if (arg == "--help" || arg == "-h") {
+            options.help = true;
+            continue;
+        }
+        std::string* target = arg == "--version"   ? &options.version
+                              : arg == "--serial"  ? &options.serial
+                              : arg == "--link"    ? &options.link
+                              : arg == "--control" ? &options.control
+                                                   : nullptr;
+        if (target == nullptr) {
+            error = "unknown option " + arg;
+            return false;
+        }
+        if (!hasValue) {
+            if (i + 1 >= argc) {
+                error = "option " + arg + " needs a value";
+                return false;
+            }
+            value = argv[++i];
+        }
+        if (value.empty()) {
+            error = "option " + arg + " needs a value";
+            return false;
+        }
+        *target = value;
+    }
+    return true;
+}
+
+bool WriteText(int fd, const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = fd == STDOUT_FILENO
+                              ? write(fd, text.data() + done, text.size() - done)
+                              : send(fd, text.data() + done, text.size() - done, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// One source of control lines and where its responses go.
+struct Channel {
+    int inFd = -1;
+    int outFd = -1;
+    std::string pending;
+};
+
+// Runs every complete line of the channel; false when the responses cannot be written.
+bool RunLines(Channel& channel, vsim::ControlProtocol& control) {
+    size_t newline;
+    while ((newline = channel.pending.find('\n')) != std::string::npos) {
+        std::string line = channel.pending.substr(0, newline);
+        channel.pending.erase(0, newline + 1);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!WriteText(channel.outFd, control.Execute(line) + "\n")) return false;
+    }
+    if (channel.pending.size() > kMaxPendingLine) {
+        channel.pending.clear();
+        return WriteText(channel.outFd, "ERR line too long\n");
+    }
+    return true;
+}
+
+// Reads what the channel has; false on end of input or an error.
+bool ReadChannel(Channel& channel, vsim::ControlProtocol& control) {
+    char buffer[1024];
+    const ssize_t n = read(channel.inFd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) return true;
+    if (n <= 0) return false;
+    channel.pending.append(buffer, static_cast<size_t>(n));
+    return RunLines(channel, control);
+}
+
+int OpenControlSocket(const std::string& path) {
+    sockaddr_un address{};
+    if (path.size() >= sizeof address.sun_path) {
+        std::fprintf(stderr, "vel-reader-sim: control socket path too long: %s\n", path.c_str());
+        return -1;
+    }
+    // A socket left behind by an earlier run is replaced; any other file is not touched.
+    struct stat st {};
+    if (lstat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode)) unlink(path.c_str());
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.c_str(), path.size());
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return -1;
+    if (bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        listen(fd, 8) != 0) {
+        std::fprintf(stderr, "vel-reader-sim: cannot listen on %s: %s\n", path.c_str(),
+                     std::strerror(errno));
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    std::string error;
+    if (!ParseOptions(argc, argv, options, error)) {
+        std::fprintf(stderr, "vel-reader-sim: %s\n%s", error.c_str(), kUsage);
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+
+    vsim::VirtualReader reader;
+    vsim::ControlProtocol control(reader.Engine());
+    for (const std::string& line : {options.version.empty() ? "" : "version " + options.version,
+                                    options.serial.empty() ? "" : "serial " + options.serial}) {
+        if (line.empty()) continue;
+        const std::string response = control.Execute(line);
+        if (response.rfind("OK", 0) != 0) {
+            std::fprintf(stderr, "vel-reader-sim: %s\n", response.c_str());
+            return 2;
+        }
+    }
+
+    // Signals arrive through a descriptor, so the loop below ends cleanly; the mask is set
+    // before any thread starts so that every thread inherits it.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+    const int signalFd = signalfd(-1, &signals, SFD_CLOEXEC);
+
+    int listenFd = -1;
+    if (!options.control.empty()) {
+        listenFd = OpenControlSocket(options.control);
+        if (listenFd < 0) return 1;
+    }
+    if (signalFd < 0 || !reader.Start(options.link)) {
+        std::fprintf(stderr, "vel-reader-sim: cannot open the pseudo-terminal%s%s\n",
+                     options.link.empty() ? "" : " or make the link ", options.link.c_str());
+        if (listenFd >= 0) unlink(options.control.c_str());
+        return 1;
+    }
+    WriteText(STDOUT_FILENO, reader.Path() + "\n");
+
+    Channel input{STDIN_FILENO, STDOUT_FILENO, {}};
+    bool inputOpen = true;
+    std::vector<Channel> clients;
+    while (!control.QuitRequested()) {
+        std::vector<pollfd> fds{{signalFd, POLLIN, 0},
+                                {inputOpen ? STDIN_FILENO : -1, POLLIN, 0},
+                                {listenFd, POLLIN, 0}};
+        for (const Channel& client : clients) fds.push_back({client.inFd, POLLIN, 0});
+        if (poll(fds.data(), fds.size(), -1) < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        if (fds[0].revents != 0) break;
+        if (fds[1].revents != 0 && !ReadChannel(input, control)) {
+            inputOpen = false;
+            if (listenFd < 0) break;
+        }
+        if (fds[2].revents != 0) {
+            const int fd = accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+            if (fd >= 0) clients.push_back({fd, fd, {}});
+        }
+        for (size_t i = 0; i < clients.size(); ++i) {
+            // Clients accepted in this round have no entry in fds yet.
+            if (3 + i >= fds.size() || fds[3 + i].revents == 0) continue;
+            if (!ReadChannel(clients[i], control)) {
+                close(clients[i].inFd);
+                clients[i].inFd = -1;
+            }
+        }
+        std::erase_if(clients, [](const Channel& client) { return client.inFd < 0; });
+    }
+
+    reader.Stop();
+    for (const Channel& client : clients) close(client.inFd);
+    if (listenFd >= 0) {
+        close(listenFd);
+        unlink(options.control.c_str());
+    }
+    close(signalFd);
+    return 0;
+}

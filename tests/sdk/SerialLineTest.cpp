@@ -1,0 +1,147 @@
+// The serial line on real pseudo-terminals: line settings, the write buffer and a line that
+// goes away under an open port.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "SimReader.h"
+#include "transport/SerialLine.h"
+#include "vellf.h"
+
+using namespace testsupport;
+
+namespace {
+
+// A bare pseudo-terminal pair: the test plays the device on the master side.
+class PtyPair {
+public:
+    PtyPair() {
+        m_master = posix_openpt(O_RDWR | O_NOCTTY);
+        grantpt(m_master);
+        unlockpt(m_master);
+        m_slavePath = ptsname(m_master);
+    }
+    ~PtyPair() { close(m_master); }
+    const std::string& SlavePath() const { return m_slavePath; }
+    termios Settings() const {
+        termios tio{};
+        tcgetattr(m_master, &tio);
+        return tio;
+    }
+    // Bytes that arrive within the given time.
+    std::vector<uint8_t> Read(int waitMs) {
+        std::vector<uint8_t> out;
+        pollfd fd{m_master, POLLIN, 0};
+        while (poll(&fd, 1, waitMs) > 0 && (fd.revents & POLLIN)) {
+            uint8_t chunk[1024];
+            ssize_t got = read(m_master, chunk, sizeof chunk);
+            if (got <= 0) break;
+            out.insert(out.end(), chunk, chunk + got);
+            waitMs = 20;
+        }
+        return out;
+    }
+
+private:
+    int m_master = -1;
+    std::string m_slavePath;
+};
+
+class RecordingLine : public vellf::CUSBSerialPort {
+public:
+    ~RecordingLine() override { CloseLine(); }
+
+protected:
+    void OnByteReceived(uint8_t) override {}
+};
+
+}  // namespace
+
+TEST(SerialLine, BuildsTheLineSettings) {
+    struct Case {
+        int baud;
+        char parity;
+        int stopBits;
+        int handshake;
+        speed_t speed;
+        tcflag_t cflags;  // of PARENB, PARODD, CSTOPB, CRTSCTS
+        tcflag_t iflags;  // of IXON, IXOFF
+    };
+    const Case cases[] = {
+        {9600, 'N', 1, 0, B9600, 0, 0},
+        {19200, 'E', 1, 0, B19200, PARENB, 0},
+        {115200, 'O', 1, 0, B115200, PARENB | PARODD, 0},
+        {57600, 'N', 2, 0, B57600, CSTOPB, 0},
+        {9600, 'N', 1, 1, B9600, CRTSCTS, 0},
+        {9600, 'N', 1, 2, B9600, 0, IXON | IXOFF},
+        {9600, 'N', 1, 3, B9600, CRTSCTS, 0},
+    };
+    for (const Case& c : cases) {
+        termios tio{};
+        tio.c_lflag = ICANON | ECHO;
+        tio.c_iflag = IXANY;
+        ASSERT_TRUE(vellf::CUSBSerialPort::MakeLineSettings(tio, c.baud, c.parity, 8, c.stopBits,
+                                                            c.handshake));
+        EXPECT_EQ(cfgetospeed(&tio), c.speed) << c.baud;
+        EXPECT_EQ(tio.c_cflag & (PARENB | PARODD | CSTOPB | CRTSCTS), c.cflags) << c.baud;
+        EXPECT_EQ(tio.c_iflag & (IXON | IXOFF | IXANY), c.iflags) << c.baud;
+        EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+        EXPECT_EQ(tio.c_lflag & (ICANON | ECHO), 0u);  // raw: bytes pass unchanged
+    }
+    termios tio{};
+    EXPECT_FALSE(vellf::CUSBSerialPort::MakeLineSettings(tio, 12345, 'N', 8, 1, 0));
+}
+
+TEST(SerialLine, OpensTheLineWithItsSettings) {
+    // A pseudo-terminal keeps the speed, stop bits and raw mode (it forces 8 bits, no parity).
+    PtyPair pty;
+    RecordingLine line;
+    ASSERT_TRUE(line.OpenLine(pty.SlavePath(), 57600, 'N', 8, 2, 0, 512));
+    const termios tio = pty.Settings();
+    EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B57600));
+    EXPECT_NE(tio.c_cflag & CSTOPB, 0u);
+    EXPECT_EQ(tio.c_lflag & (ICANON | ECHO), 0u);
+    // A baud rate the line does not know is reported; the line stays open.
+    RecordingLine odd;
+    PtyPair other;
+    EXPECT_TRUE(odd.OpenLine(other.SlavePath(), 12345, 'N', 8, 1, 0, 512));
+    EXPECT_TRUE(odd.IsLineOpen());
+}
+
+TEST(SerialLine, DropsWritesThatDoNotFitTheBuffer) {
+    PtyPair pty;
+    RecordingLine line;
+    ASSERT_TRUE(line.OpenLine(pty.SlavePath(), 115200, 'N', 8, 1, 0, 512));
+    ASSERT_EQ(line.StartMonitor(), 1);
+    EXPECT_EQ(line.StartMonitor(), 0);
+    const std::vector<uint8_t> big(600, 0x41);
+    line.QueueWrite(big.data(), static_cast<int>(big.size()));
+    EXPECT_TRUE(pty.Read(100).empty());
+    const uint8_t text[] = "frame";
+    line.QueueWrite(text, -1);
+    EXPECT_EQ(pty.Read(500), (std::vector<uint8_t>{'f', 'r', 'a', 'm', 'e'}));
+}
+
+TEST(SerialLine, ALineThatGoesAwayEndsTheMonitor) {
+    auto reader = StartReader("243c");
+    const int handle = LfOpenPort(reader->Path().c_str(), 115200, 0, 200);
+    ASSERT_GT(handle, 0);
+    auto port = PortOf(handle);
+    ASSERT_TRUE(port->IsMonitorAlive());
+    reader->Unplug();
+    for (int i = 0; i < 100 && port->IsMonitorAlive(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_FALSE(port->IsMonitorAlive());
+    EXPECT_FALSE(port->IsLineOpen());
+    unsigned char reply[8];
+    EXPECT_EQ(LfGetVersion(handle, reply, sizeof reply, nullptr, 0), -1);
+    EXPECT_EQ(LfGetLastError(handle), 7);
+    EXPECT_EQ(LfClosePort(handle), 0);
+}
