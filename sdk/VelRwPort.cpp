@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "Frame.h"
+#include "transport/HidLink.h"
+#include "transport/TcpSocketThread.h"
 #include "transport/PortName.h"
 #include "transport/PortNumbers.h"
 
@@ -20,8 +22,9 @@ CVel_RW_Port::~CVel_RW_Port() { CloseTransport(); }
 int CVel_RW_Port::OpenTransport(const std::string& name, int baud, int options) {
     switch (ClassifyPortName(name)) {
         case TransportKind::Tcp:
+            return OpenTcpTransport(name);
         case TransportKind::Hid:
-            return -1;  // not available in this build
+            return OpenHidTransport(name);
         case TransportKind::Serial:
         case TransportKind::D2xx:
             break;
@@ -37,12 +40,18 @@ int CVel_RW_Port::OpenTransport(const std::string& name, int baud, int options) 
 }
 
 void CVel_RW_Port::CloseTransport() {
+    CloseTcpTransport();
+    CloseHidTransport();
     CloseLine();
     int serialId = m_serialId.exchange(0);
     if (serialId != 0) SerialPortNumbers().Release(serialId);
 }
 
-int CVel_RW_Port::Handle() const { return m_serialId; }
+int CVel_RW_Port::Handle() const {
+    if (const int serialId = m_serialId) return serialId;
+    if (const int tcp = TcpHandle()) return tcp;
+    return HidHandle();
+}
 
 void CVel_RW_Port::OnByteReceived(uint8_t byte) { OnBytesReceived(&byte, 1); }
 
@@ -65,7 +74,13 @@ void CVel_RW_Port::AppendRequest(const std::vector<uint8_t>& bytes) {
 }
 
 void CVel_RW_Port::SendFrame(const std::vector<uint8_t>& frame) {
-    QueueWrite(frame.data(), static_cast<int>(frame.size()));
+    if (m_tcp) {
+        SendTcpFrame(frame);
+    } else if (m_hid) {
+        SendHidFrame(frame);
+    } else {
+        QueueWrite(frame.data(), static_cast<int>(frame.size()));
+    }
 }
 
 bool CVel_RW_Port::Transact() {
@@ -75,6 +90,7 @@ bool CVel_RW_Port::Transact() {
         std::lock_guard<std::mutex> guard(m_rxLock);
         m_rxBuffer.clear();  // a late reply of an earlier request must not be taken for this one
     }
+    if (m_hid) DrainHidInput();
     SendFrame(frame);
     m_txBuffer.clear();
 
@@ -131,11 +147,18 @@ bool CVel_RW_Port::WaitForBytes(std::unique_lock<std::mutex>& lock, size_t count
         const Clock::time_point now = Clock::now();
         if (now - start > limit) return false;
         m_rxWanted = need;
-        // Sleep one slice at most, waking at once when the bytes are there and just after the
-        // limit has passed.
-        const Clock::time_point wake =
-            std::min(now + kWaitSlice, start + limit + std::chrono::microseconds(1));
-        m_rxArrived.wait_until(lock, wake);
+        if (m_hid) {
+            // HID input has no receive thread: this thread reads it, a millisecond at a time.
+            lock.unlock();
+            PollHidInput(1);
+            lock.lock();
+        } else {
+            // Sleep one slice at most, waking at once when the bytes are there and just after
+            // the limit has passed.
+            const Clock::time_point wake =
+                std::min(now + kWaitSlice, start + limit + std::chrono::microseconds(1));
+            m_rxArrived.wait_until(lock, wake);
+        }
         if (hooks.pump != nullptr && m_rxBuffer.size() < need) {
             // The pump may run a whole event loop round; the receive thread must not wait.
             lock.unlock();

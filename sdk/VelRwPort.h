@@ -6,6 +6,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -14,6 +15,9 @@
 #include "transport/SerialLine.h"
 
 namespace vellf {
+
+class CTCPSocketThread;
+class CHidLink;
 
 // SDK error codes kept as a port's last error (reader status bytes pass through as well).
 namespace err {
@@ -82,10 +86,29 @@ private:
     using Clock = std::chrono::steady_clock;
 
     void SendFrame(const std::vector<uint8_t>& frame);
+
+    // Per transport (VelRwPortTcp.cpp, VelRwPortHid.cpp). Open answers 0 or the LfOpenPort
+    // result of the failure.
+    int OpenTcpTransport(const std::string& name);
+    void CloseTcpTransport();
+    int TcpHandle() const;
+    void SendTcpFrame(const std::vector<uint8_t>& frame);
+    int OpenHidTransport(const std::string& name);
+    void CloseHidTransport();
+    int HidHandle() const;
+    void SendHidFrame(const std::vector<uint8_t>& frame);
+    // Reads and drops HID input that is already pending (before a request goes out).
+    void DrainHidInput();
+    // Reads pending HID input for up to waitMs and hands it to OnBytesReceived; the thread
+    // that waits for a reply calls it, since HID has no receive thread of its own.
+    void PollHidInput(int waitMs);
     bool WaitForReply(const WaitHooks& hooks);
     bool WaitForBytes(std::unique_lock<std::mutex>& lock, size_t count, Clock::time_point start,
                       const WaitHooks& hooks);
     size_t ExpectedReplySize() const;
+
+    std::unique_ptr<CTCPSocketThread> m_tcp;  // set while the port is a network reader
+    std::unique_ptr<CHidLink> m_hid;          // set while the port is a HID reader
 
     std::mutex m_rxLock;  // guards m_rxBuffer and m_rxWanted
     std::condition_variable m_rxArrived;
