@@ -17,6 +17,8 @@ constexpr auto kWaitSlice = std::chrono::milliseconds(10);
 
 }  // namespace
 
+CVel_RW_Port::CVel_RW_Port() = default;
+
 CVel_RW_Port::~CVel_RW_Port() { CloseTransport(); }
 
 int CVel_RW_Port::OpenTransport(const std::string& name, int baud, int options) {

@@ -39,7 +39,7 @@ public:
     static constexpr unsigned kDefaultTimeoutMs = 500;
     static constexpr size_t kSerialWriteBuffer = 512;
 
-    CVel_RW_Port() = default;
+    CVel_RW_Port();
     ~CVel_RW_Port() override;
 
     // Opens the transport that the name selects; 0, or the LfOpenPort result of a failure.
