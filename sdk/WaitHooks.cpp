@@ -29,3 +29,20 @@ WaitHooks CurrentWaitHooks() {
 }
 
 }  // namespace vellf
+
+#include <chrono>
+#include <thread>
+
+namespace vellf {
+
+void PumpingSleep(int milliseconds) {
+    using Clock = std::chrono::steady_clock;
+    const WaitHooks hooks = CurrentWaitHooks();
+    const Clock::time_point end = Clock::now() + std::chrono::milliseconds(milliseconds);
+    for (Clock::time_point now = Clock::now(); now < end; now = Clock::now()) {
+        std::this_thread::sleep_for(std::min<Clock::duration>(end - now, std::chrono::milliseconds(10)));
+        hooks.Pump();
+    }
+}
+
+}  // namespace vellf

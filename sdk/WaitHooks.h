@@ -23,3 +23,11 @@ void SetWaitHooks(const WaitHooks& hooks);
 WaitHooks CurrentWaitHooks();
 
 }  // namespace vellf
+
+namespace vellf {
+
+// Sleeps for the given time while keeping the caller's event loop alive through the pump
+// hook (every 10 ms at most).
+void PumpingSleep(int milliseconds);
+
+}  // namespace vellf
