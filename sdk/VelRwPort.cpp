@@ -200,6 +200,19 @@ bool CVel_RW_Port::Exchange(uint8_t command, const std::vector<uint8_t>& data,
                             std::vector<uint8_t>* reply) {
     BeginRequest(command);
     AppendRequest(data);
+    return TransactAndRead(reply);
+}
+
+bool CVel_RW_Port::Exchange(uint8_t command, uint8_t first, uint8_t second,
+                            const std::vector<uint8_t>& data, std::vector<uint8_t>* reply) {
+    BeginRequest(command);
+    AppendRequest(first);
+    AppendRequest(second);
+    AppendRequest(data);
+    return TransactAndRead(reply);
+}
+
+bool CVel_RW_Port::TransactAndRead(std::vector<uint8_t>* reply) {
     if (!Transact()) return false;
     std::vector<uint8_t> replyData;
     if (!ReadReply(replyData)) return false;

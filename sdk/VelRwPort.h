@@ -59,6 +59,9 @@ public:
     // BeginRequest, AppendRequest, Transact and ReadReply in one call; reply may be null.
     bool Exchange(uint8_t command, const std::vector<uint8_t>& data,
                   std::vector<uint8_t>* reply = nullptr);
+    // With one or two bytes in front of a byte string.
+    bool Exchange(uint8_t command, uint8_t first, uint8_t second,
+                  const std::vector<uint8_t>& data, std::vector<uint8_t>* reply);
     // The same with m_timeoutMs raised to at least minTimeoutMs for this exchange only.
     bool ExchangeWithTimeout(unsigned minTimeoutMs, uint8_t command,
                              const std::vector<uint8_t>& data, std::vector<uint8_t>* reply);
@@ -86,6 +89,7 @@ private:
     using Clock = std::chrono::steady_clock;
 
     void SendFrame(const std::vector<uint8_t>& frame);
+    bool TransactAndRead(std::vector<uint8_t>* reply);
 
     // Per transport (VelRwPortTcp.cpp, VelRwPortHid.cpp). Open answers 0 or the LfOpenPort
     // result of the failure.

@@ -80,8 +80,8 @@ bool WriteSic7888(CVel_RW_Port& port, uint64_t word, int flags) {
     if (!port.ExchangeWithTimeout(kChipIdTimeoutMs, cmd::kChipId, {chip::kSic7888, 0}, &id)) {
         return false;
     }
-    std::vector<uint8_t> login = {chip::kSic7888};
-    login.insert(login.end(), id.begin(), id.end());
+    std::vector<uint8_t> login = id;
+    login.insert(login.begin(), chip::kSic7888);
     std::vector<uint8_t> configuration;
     if (!port.ExchangeWithTimeout(kLoginTimeoutMs, cmd::kLogin, login, &configuration)) {
         return false;

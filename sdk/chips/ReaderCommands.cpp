@@ -28,9 +28,9 @@ bool WriteBlocks(CVel_RW_Port& port, int chipType, int startBlock,
     }
     uint8_t address = static_cast<uint8_t>(startBlock);
     if (IsT55xxFamily(chipType) && lock == 1) address |= 0x80;
-    std::vector<uint8_t> request = {static_cast<uint8_t>(chipType), address};
-    request.insert(request.end(), data.begin(), data.end());
-    return port.Exchange(cmd::kWriteBlocks, request);
+    std::vector<uint8_t> reply;
+    return port.Exchange(cmd::kWriteBlocks, static_cast<uint8_t>(chipType), address, data,
+                         &reply);
 }
 
 bool SetReceiveMode(CVel_RW_Port& port, int mode) {
