@@ -50,6 +50,10 @@ public:
     // whose transport has gone away).
     int Handle() const;
 
+    // The port's socket worker, made when the port has none. A LAN configuration port uses it
+    // without starting it.
+    CTCPSocketThread& TcpWorker();
+
     // Request/reply exchange.
     void BeginRequest(uint8_t command);
     void AppendRequest(uint8_t byte);

@@ -1,19 +1,67 @@
-// The HID side of a reader port.
+// The HID side of a reader port. HID has no receive thread: the thread that waits for a reply
+// reads the input reports itself.
+#include <chrono>
+#include <thread>
+
 #include "VelRwPort.h"
 #include "transport/HidLink.h"
 
 namespace vellf {
 
-int CVel_RW_Port::OpenHidTransport(const std::string& /*name*/) { return -1; }
+namespace {
 
-void CVel_RW_Port::CloseHidTransport() { m_hid.reset(); }
+// The buffers of the drain before a send and of the reads inside the reply wait.
+constexpr size_t kDrainChunk = 10;
+constexpr size_t kPollChunk = 100;
+// A device that never stops sending must not hold a request back for ever.
+constexpr int kMaxDrainReports = 256;
 
-int CVel_RW_Port::HidHandle() const { return 0; }
+}  // namespace
 
-void CVel_RW_Port::SendHidFrame(const std::vector<uint8_t>& /*frame*/) {}
+int CVel_RW_Port::OpenHidTransport(const std::string& name) {
+    auto link = std::make_unique<CHidLink>();
+    if (!link->OpenByName(name)) return -1;
+    if (!link->SendControl(CHidLink::kControlOpened)) {
+        link->CloseLink();
+        return -18;
+    }
+    m_hid = std::move(link);
+    return 0;
+}
 
-void CVel_RW_Port::DrainHidInput() {}
+void CVel_RW_Port::CloseHidTransport() {
+    if (!m_hid) return;
+    if (m_hid->IsOpen()) {
+        m_hid->SendControl(CHidLink::kControlClosing);
+        m_hid->CloseLink();
+    }
+    m_hid.reset();
+}
 
-void CVel_RW_Port::PollHidInput(int /*waitMs*/) {}
+int CVel_RW_Port::HidHandle() const {
+    return m_hid ? m_hid->Number() : 0;
+}
+
+void CVel_RW_Port::SendHidFrame(const std::vector<uint8_t>& frame) {
+    m_hid->WriteData(frame.data(), frame.size());
+}
+
+void CVel_RW_Port::DrainHidInput() {
+    std::lock_guard<std::mutex> guard(m_rxLock);
+    uint8_t dropped[kDrainChunk];
+    for (int i = 0; i < kMaxDrainReports && m_hid->ReadData(dropped, sizeof dropped) > 0; ++i) {
+    }
+}
+
+void CVel_RW_Port::PollHidInput(int waitMs) {
+    if (!m_hid->IsOpen()) {
+        // The link closed itself after a read error: wait out the poll time, do not spin.
+        std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
+        return;
+    }
+    uint8_t bytes[kPollChunk];
+    const size_t got = m_hid->ReadData(bytes, sizeof bytes, waitMs);
+    if (got > 0) OnBytesReceived(bytes, got);
+}
 
 }  // namespace vellf

@@ -4,12 +4,34 @@
 
 namespace vellf {
 
-int CVel_RW_Port::OpenTcpTransport(const std::string& /*name*/) { return -1; }
+CTCPSocketThread& CVel_RW_Port::TcpWorker() {
+    if (!m_tcp) {
+        // Stream bytes arrive on the worker's thread, in chunks, like those of a serial line.
+        m_tcp = std::make_unique<CTCPSocketThread>(
+            [this](const uint8_t* data, size_t size) { OnBytesReceived(data, size); });
+    }
+    return *m_tcp;
+}
 
-void CVel_RW_Port::CloseTcpTransport() { m_tcp.reset(); }
+int CVel_RW_Port::OpenTcpTransport(const std::string& name) {
+    if (!TcpWorker().StartConnect(name)) {
+        m_tcp.reset();
+        return -1;
+    }
+    return 0;
+}
 
-int CVel_RW_Port::TcpHandle() const { return 0; }
+void CVel_RW_Port::CloseTcpTransport() {
+    if (m_tcp) m_tcp->StopWorker();
+    m_tcp.reset();
+}
 
-void CVel_RW_Port::SendTcpFrame(const std::vector<uint8_t>& /*frame*/) {}
+int CVel_RW_Port::TcpHandle() const {
+    return m_tcp ? m_tcp->TcpNumber() : 0;
+}
+
+void CVel_RW_Port::SendTcpFrame(const std::vector<uint8_t>& frame) {
+    if (m_tcp) m_tcp->QueueFrame(frame);
+}
 
 }  // namespace vellf

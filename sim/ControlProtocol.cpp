@@ -1,7 +1,10 @@
 #include "ControlProtocol.h"
 
+#include <algorithm>
 #include <sstream>
 #include <utility>
+
+#include "FieldControl.h"
 
 namespace vsim {
 
@@ -10,6 +13,7 @@ namespace {
 constexpr size_t kMaxLineLength = 1024;
 constexpr unsigned long kMaxBaud = 4000000;
 constexpr unsigned long kMaxDelayMs = 60000;
+constexpr unsigned long kMaxFaultCount = 1000000;
 
 std::vector<std::string> SplitWords(const std::string& line) {
     std::istringstream stream(line);
@@ -23,6 +27,11 @@ std::string Quoted(const std::string& word) {
     std::string text;
     for (char c : word.substr(0, 32)) text += (c > ' ' && c < 0x7F) ? c : '?';
     return text;
+}
+
+std::string HexByte(uint64_t value) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    return {kDigits[(value >> 4) & 0xF], kDigits[value & 0xF]};
 }
 
 std::string Ok(const std::string& text) {
@@ -48,6 +57,8 @@ ControlProtocol::Command Switch(std::string name, std::function<void(bool)> set)
 ControlProtocol::ControlProtocol(ReaderEngine& engine) : m_engine(engine) {
     AddReaderCommands();
     AddMisbehaviourCommands();
+    AddFaultCommands();
+    AddFieldCommands(*this, m_engine);
     AddSessionCommands();
 }
 
@@ -75,7 +86,8 @@ std::string ControlProtocol::Execute(const std::string& line) {
     const Command* command = Find(words[0]);
     if (command == nullptr) return Err("unknown command " + Quoted(words[0]) + " (try help)");
     words.erase(words.begin());
-    if (words.size() != command->argCount) {
+    const size_t maxArgs = std::max(command->argCount, command->maxArgCount);
+    if (words.size() < command->argCount || words.size() > maxArgs) {
         return Err("usage: " + command->name +
                    (command->usage.empty() ? "" : " " + command->usage));
     }
@@ -124,6 +136,23 @@ bool ControlProtocol::ParseHex(const std::string& word, std::vector<uint8_t>& by
     return true;
 }
 
+bool ControlProtocol::ParseHexNumber(const std::string& word, size_t maxDigits, uint64_t& value) {
+    const std::string digits =
+        word.rfind("0x", 0) == 0 || word.rfind("0X", 0) == 0 ? word.substr(2) : word;
+    if (digits.empty() || digits.size() > maxDigits || digits.size() > 16) return false;
+    uint64_t result = 0;
+    for (char c : digits) {
+        int nibble = -1;
+        if (c >= '0' && c <= '9') nibble = c - '0';
+        if (c >= 'a' && c <= 'f') nibble = c - 'a' + 10;
+        if (c >= 'A' && c <= 'F') nibble = c - 'A' + 10;
+        if (nibble < 0) return false;
+        result = result << 4 | static_cast<uint64_t>(nibble);
+    }
+    value = result;
+    return true;
+}
+
 void ControlProtocol::AddReaderCommands() {
     Add({"version", "TEXT", 1, [this](const std::vector<std::string>& args) {
              if (args[0].size() > 255) return Err("version text longer than 255 bytes");
@@ -141,6 +170,13 @@ void ControlProtocol::AddReaderCommands() {
              if (!ParseNumber(args[0], 255, mode)) return Err("usage: receive-mode 0..255");
              m_engine.SetReceiveMode(static_cast<int>(mode));
              return Ok("receive-mode " + args[0]);
+         }});
+    Add({"timing", "realistic|off", 1, [this](const std::vector<std::string>& args) {
+             if (args[0] != "realistic" && args[0] != "off") {
+                 return Err("usage: timing realistic|off");
+             }
+             m_engine.SetRealisticTiming(args[0] == "realistic");
+             return Ok("timing " + args[0]);
          }});
 }
 
@@ -197,6 +233,33 @@ void ControlProtocol::AddMisbehaviourCommands() {
     Add({"behave", "", 0, [this](const std::vector<std::string>&) {
              m_engine.ResetMisbehaviour();
              return Ok("all misbehaviour off");
+         }});
+}
+
+void ControlProtocol::AddFaultCommands() {
+    Add({"fail", "CMD-HEX COUNT STATUS", 3, [this](const std::vector<std::string>& args) {
+             uint64_t command = 0;
+             unsigned long count = 0;
+             unsigned long status = 0;
+             if (!ParseHexNumber(args[0], 2, command) ||
+                 !ParseNumber(args[1], kMaxFaultCount, count) ||
+                 !ParseNumber(args[2], 255, status)) {
+                 return Err("usage: fail CMD-HEX COUNT STATUS (e.g. fail c3 2 5)");
+             }
+             m_engine.FailCommand(static_cast<uint8_t>(command), static_cast<unsigned>(count),
+                                  static_cast<uint8_t>(status));
+             return Ok("fail " + HexByte(command) + " " + std::to_string(count) + " status " +
+                       std::to_string(status));
+         }});
+    Add({"timeout", "CMD-HEX COUNT", 2, [this](const std::vector<std::string>& args) {
+             uint64_t command = 0;
+             unsigned long count = 0;
+             if (!ParseHexNumber(args[0], 2, command) ||
+                 !ParseNumber(args[1], kMaxFaultCount, count)) {
+                 return Err("usage: timeout CMD-HEX COUNT (e.g. timeout c0 1)");
+             }
+             m_engine.TimeOutCommand(static_cast<uint8_t>(command), static_cast<unsigned>(count));
+             return Ok("timeout " + HexByte(command) + " " + std::to_string(count));
          }});
 }
 

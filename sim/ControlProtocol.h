@@ -21,6 +21,8 @@ class ControlProtocol {
         std::string usage;  // arguments, shown in error responses
         size_t argCount = 0;
         Handler run;
+        // Optional arguments: up to this many words in all; 0 = exactly argCount.
+        size_t maxArgCount = 0;
     };
 
     explicit ControlProtocol(ReaderEngine& engine);
@@ -38,10 +40,13 @@ class ControlProtocol {
     static bool ParseOnOff(const std::string& word, bool& on);
     static bool ParseNumber(const std::string& word, unsigned long max, unsigned long& value);
     static bool ParseHex(const std::string& word, std::vector<uint8_t>& bytes);
+    // One hexadecimal number of 1 to maxDigits digits, with or without 0x in front.
+    static bool ParseHexNumber(const std::string& word, size_t maxDigits, uint64_t& value);
 
   private:
     void AddReaderCommands();
     void AddMisbehaviourCommands();
+    void AddFaultCommands();
     void AddSessionCommands();
     const Command* Find(const std::string& name) const;
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "Field.h"
+
 namespace vsim {
 
 struct DeviceState {
@@ -17,6 +19,9 @@ struct DeviceState {
     int usbMode = -1;     // -1 until a USB mode command arrives
     // Last data of the field switch command (0 = off, 1 = on); -1 until one arrives.
     int fieldSwitch = -1;
+    // The transponder lying on the field, if any. While the field is switched off (0) no
+    // transponder answers.
+    Field field;
 };
 
 }  // namespace vsim

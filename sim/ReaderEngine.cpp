@@ -3,11 +3,14 @@
 #include <utility>
 
 #include "ReaderCommands.h"
+#include "Timing.h"
+#include "TransponderCommands.h"
 
 namespace vsim {
 
 ReaderEngine::ReaderEngine() {
     AddReaderCommands(m_commands);
+    AddTransponderCommands(m_commands);
 }
 
 std::vector<uint8_t> ReaderEngine::OnBytes(const uint8_t* data, size_t size, int lineBaud) {
@@ -39,8 +42,12 @@ std::optional<ReaderEngine::Outgoing> ReaderEngine::Answer(const Request& reques
     // A reader that does not understand a request (wrong framing, wrong baud rate) does not
     // act on it either, so swallowed requests change no state.
     if (!m_misbehaviour.Answers(request.framing, lineBaud)) return std::nullopt;
+    const CommandFaults::Fault fault = m_faults.Take(request.command);
+    if (fault.kind == CommandFaults::Kind::TimeOut) return std::nullopt;
     Reply reply;
-    if (m_misbehaviour.nextStatus) {
+    if (fault.kind == CommandFaults::Kind::Fail) {
+        reply.status = fault.status;
+    } else if (m_misbehaviour.nextStatus) {
         reply.status = *m_misbehaviour.nextStatus;
         m_misbehaviour.nextStatus.reset();
     } else {
@@ -48,9 +55,12 @@ std::optional<ReaderEngine::Outgoing> ReaderEngine::Answer(const Request& reques
     }
     const Frame frame{request.framing, m_misbehaviour.replyAddress.value_or(request.address),
                       reply.status, std::move(reply.data)};
-    // The delay is the one place where reply time is charged; a realistic-timing mode adds
-    // wire time at the line's baud rate and radio time per command to it here.
-    return Outgoing{m_misbehaviour.replyDelay, m_misbehaviour.Distort(BuildFrame(frame))};
+    // The delay is the one place where reply time is charged: the misbehaving reader's extra
+    // delay, and in realistic timing the line and radio time.
+    std::vector<uint8_t> bytes = m_misbehaviour.Distort(BuildFrame(frame));
+    std::chrono::milliseconds delay = m_misbehaviour.replyDelay;
+    if (m_realisticTiming) delay += timing::RealisticDelay(request, bytes.size(), lineBaud);
+    return Outgoing{delay, std::move(bytes)};
 }
 
 void ReaderEngine::SetVersion(std::string version) {
@@ -66,6 +76,39 @@ void ReaderEngine::SetSerialNumber(std::vector<uint8_t> serialNumber) {
 void ReaderEngine::SetReceiveMode(int mode) {
     std::lock_guard lock(m_mutex);
     m_state.receiveMode = mode;
+}
+
+void ReaderEngine::PlaceTransponder(std::unique_ptr<Transponder> transponder) {
+    std::lock_guard lock(m_mutex);
+    m_state.field.Place(std::move(transponder));
+}
+
+void ReaderEngine::RemoveTransponder() {
+    std::lock_guard lock(m_mutex);
+    m_state.field.Remove();
+}
+
+bool ReaderEngine::SetTransponderId(const ChipId& id) {
+    std::lock_guard lock(m_mutex);
+    Transponder* transponder = m_state.field.Occupant();
+    if (transponder == nullptr) return false;
+    transponder->SetId(id);
+    return true;
+}
+
+std::optional<TransponderSnapshot> ReaderEngine::FieldSnapshot() const {
+    std::lock_guard lock(m_mutex);
+    return m_state.field.Snapshot();
+}
+
+void ReaderEngine::SetRealisticTiming(bool on) {
+    std::lock_guard lock(m_mutex);
+    m_realisticTiming = on;
+}
+
+bool ReaderEngine::RealisticTiming() const {
+    std::lock_guard lock(m_mutex);
+    return m_realisticTiming;
 }
 
 void ReaderEngine::SetCrcOnly(bool on) {
@@ -113,9 +156,25 @@ void ReaderEngine::SetReplyAddress(std::optional<uint8_t> address) {
     m_misbehaviour.replyAddress = address;
 }
 
+void ReaderEngine::FailCommand(uint8_t command, unsigned count, uint8_t status) {
+    std::lock_guard lock(m_mutex);
+    m_faults.Fail(command, count, status);
+}
+
+void ReaderEngine::TimeOutCommand(uint8_t command, unsigned count) {
+    std::lock_guard lock(m_mutex);
+    m_faults.TimeOut(command, count);
+}
+
+CommandFaults ReaderEngine::GetCommandFaults() const {
+    std::lock_guard lock(m_mutex);
+    return m_faults;
+}
+
 void ReaderEngine::ResetMisbehaviour() {
     std::lock_guard lock(m_mutex);
     m_misbehaviour = Misbehaviour{};
+    m_faults.Clear();
 }
 
 Misbehaviour ReaderEngine::GetMisbehaviour() const {

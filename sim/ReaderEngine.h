@@ -1,5 +1,6 @@
 // The simulated reader itself: takes the bytes a line delivers, recognises requests in either
-// framing, answers them through its command set and shows the misbehaviour it was told to.
+// framing, answers them through its command set (reader and transponder commands, acting on
+// the transponder on its field) and shows the misbehaviour it was told to.
 // Fronts (pseudo-terminal, in-process) only move bytes. Every public member is thread-safe: a
 // control thread changes settings while a front thread feeds bytes.
 #pragma once
@@ -8,15 +9,18 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "CommandFaults.h"
 #include "CommandSet.h"
 #include "DeviceState.h"
 #include "FrameScanner.h"
 #include "Misbehaviour.h"
+#include "Transponder.h"
 
 namespace vsim {
 
@@ -54,6 +58,19 @@ class ReaderEngine {
     void SetSerialNumber(std::vector<uint8_t> serialNumber);
     void SetReceiveMode(int mode);
 
+    // The field. Placing takes the place of any transponder there; nullptr empties the field.
+    void PlaceTransponder(std::unique_ptr<Transponder> transponder);
+    void RemoveTransponder();
+    // Gives the transponder on the field another identification; false when the field is
+    // empty.
+    bool SetTransponderId(const ChipId& id);
+    std::optional<TransponderSnapshot> FieldSnapshot() const;
+
+    // Realistic timing: every reply waits for the request's and its own time on the line and
+    // for the command's radio time (Timing.h), on top of any reply delay. Off by default.
+    void SetRealisticTiming(bool on);
+    bool RealisticTiming() const;
+
     // Misbehaviour; each persistent setting is switched off with its "off" value.
     void SetCrcOnly(bool on);
     void SetBaudOnly(int baud);  // 0 = any
@@ -64,6 +81,12 @@ class ReaderEngine {
     void SetNextStatus(uint8_t status);  // one-shot
     void SetReplyDelay(std::chrono::milliseconds delay);
     void SetReplyAddress(std::optional<uint8_t> address);
+    // Per command code, one request after the other (count 0 cancels): the next `count`
+    // requests answer `status` without being carried out, or go unanswered.
+    void FailCommand(uint8_t command, unsigned count, uint8_t status);
+    void TimeOutCommand(uint8_t command, unsigned count);
+    CommandFaults GetCommandFaults() const;
+    // Switches every misbehaviour off, the per-command faults included.
     void ResetMisbehaviour();
     Misbehaviour GetMisbehaviour() const;
 
@@ -84,6 +107,8 @@ class ReaderEngine {
     CommandSet m_commands;
     DeviceState m_state;
     Misbehaviour m_misbehaviour;
+    CommandFaults m_faults;
+    bool m_realisticTiming = false;
     FrameScanner m_scanner;
     std::deque<LoggedRequest> m_log;
     size_t m_requestCount = 0;

@@ -1,11 +1,14 @@
 // The simulated reader for in-process use (tests, benchmarks): an engine behind a
-// pseudo-terminal that the code under test opens like a serial line.
+// pseudo-terminal that the code under test opens like a serial line. Transponders are made
+// with the factory functions and placed through Engine().
 #pragma once
 
 #include <string>
 
 #include "PtyFront.h"
 #include "ReaderEngine.h"
+#include "Timing.h"
+#include "TransponderFactory.h"
 
 namespace vsim {
 

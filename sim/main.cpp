@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "ControlProtocol.h"
+#include "NetModuleControl.h"
 #include "VirtualReader.h"
 
 namespace {
@@ -25,12 +26,18 @@ constexpr size_t kMaxPendingLine = 4096;
 
 const char kUsage[] =
     "usage: vel-reader-sim [--version TEXT] [--serial HEX] [--link PATH] [--control SOCKET]\n"
+    "                      [--timing realistic|off]\n"
     "\n"
     "Simulates a reader on a pseudo-terminal and prints the terminal's path as the first line.\n"
     "  --version TEXT    reply to the version request (default 243c)\n"
     "  --serial HEX      serial number bytes, e.g. 01020304\n"
+    "  --timing MODE     realistic: replies take the line and radio time of a real reader\n"
     "  --link PATH       also make a symbolic link to the terminal at PATH\n"
     "  --control SOCKET  accept control commands on a Unix stream socket at SOCKET\n"
+    "  --tcp [ADDR:]PORT also serve the reader over TCP (ADDR 127.0.0.1 unless given)\n"
+    "  --udp ADDR        network module on UDP port 30718 at ADDR (0.0.0.0 hears broadcasts)\n"
+    "  --net-record SPEC the module's settings: ip=A.B.C.D|dhcp,bits=N,gw=A.B.C.D,port=N,\n"
+    "                    name=TEXT,mac=HEX12,tag=TEXT,model=TEXT\n"
     "  --help            show this text\n"
     "Control commands are read from standard input too, one per line; 'help' lists them.\n"
     "End of input ends the program unless a control socket is open.\n";
@@ -38,8 +45,12 @@ const char kUsage[] =
 struct Options {
     std::string version;
     std::string serial;
+    std::string timing;
     std::string link;
     std::string control;
+    std::string tcp;
+    std::string udp;
+    std::string netRecord;
     bool help = false;
 };
 
@@ -59,8 +70,12 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {
         }
         std::string* target = arg == "--version"   ? &options.version
                               : arg == "--serial"  ? &options.serial
+                              : arg == "--timing"  ? &options.timing
                               : arg == "--link"    ? &options.link
                               : arg == "--control" ? &options.control
+                              : arg == "--tcp"     ? &options.tcp
+                              : arg == "--udp"     ? &options.udp
+                              : arg == "--net-record" ? &options.netRecord
                                                    : nullptr;
         if (target == nullptr) {
             error = "unknown option " + arg;
@@ -168,7 +183,8 @@ int main(int argc, char** argv) {
     vsim::VirtualReader reader;
     vsim::ControlProtocol control(reader.Engine());
     for (const std::string& line : {options.version.empty() ? "" : "version " + options.version,
-                                    options.serial.empty() ? "" : "serial " + options.serial}) {
+                                    options.serial.empty() ? "" : "serial " + options.serial,
+                                    options.timing.empty() ? "" : "timing " + options.timing}) {
         if (line.empty()) continue;
         const std::string response = control.Execute(line);
         if (response.rfind("OK", 0) != 0) {
@@ -198,6 +214,13 @@ int main(int argc, char** argv) {
         if (listenFd >= 0) unlink(options.control.c_str());
         return 1;
     }
+    vsim::NetworkFronts network(reader.Engine());
+    if (!network.Start(options.tcp, options.udp, options.netRecord, error)) {
+        std::fprintf(stderr, "vel-reader-sim: %s\n", error.c_str());
+        if (listenFd >= 0) unlink(options.control.c_str());
+        return 1;
+    }
+    network.AddCommands(control);
     WriteText(STDOUT_FILENO, reader.Path() + "\n");
 
     Channel input{STDIN_FILENO, STDOUT_FILENO, {}};

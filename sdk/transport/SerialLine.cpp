@@ -68,8 +68,12 @@ void CUSBSerialPort::OnBytesReceived(const uint8_t* data, size_t size) {
 }
 
 void CUSBSerialPort::ReportFailure(const char* step, int error) const {
+    ReportFailure(step, std::string(std::strerror(error)));
+}
+
+void CUSBSerialPort::ReportFailure(const char* step, const std::string& reason) const {
     std::fprintf(stderr, "WARNING:  %s Failed with the following error: \n%s\nPort: %s\n", step,
-                 std::strerror(error), m_portName.c_str());
+                 reason.c_str(), m_portName.c_str());
 }
 
 bool CUSBSerialPort::OpenLine(const std::string& name, int baud, char parity, int dataBits,
@@ -94,11 +98,10 @@ bool CUSBSerialPort::OpenLine(const std::string& name, int baud, char parity, in
 
     std::unique_lock<std::mutex> guard(m_lineLock);
     if (m_useD2xx) {
-        // FTDI devices named by serial number need the D2XX library, which this build does
-        // not load yet.
+        const bool opened = OpenD2xxLine(device, baud, parity, dataBits, stopBits, handshake);
         guard.unlock();
-        CloseLine();
-        return false;
+        if (!opened) CloseLine();
+        return opened;
     }
     int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
@@ -176,7 +179,7 @@ bool CUSBSerialPort::ConfigureLine(int baud, char parity, int dataBits, int stop
 }
 
 int CUSBSerialPort::StartMonitor() {
-    if (m_monitorThread.joinable() || m_portHandle < 0) return 0;
+    if (m_monitorThread.joinable() || !IsLineOpen()) return 0;
     m_monitorAlive = true;
     try {
         m_monitorThread = std::thread(&CUSBSerialPort::MonitorLoop, this);
@@ -188,6 +191,11 @@ int CUSBSerialPort::StartMonitor() {
 }
 
 void CUSBSerialPort::MonitorLoop() {
+    if (m_useD2xx) {
+        D2xxMonitorLoop();
+        m_monitorAlive = false;
+        return;
+    }
     // Waits for received bytes, queued writes and the stop request alike, so an idle line
     // costs no wake-ups at all.
     while (m_portHandle >= 0) {
@@ -244,6 +252,10 @@ void CUSBSerialPort::QueueWrite(const uint8_t* data, int length) {
 void CUSBSerialPort::FlushWrite() {
     ResetEvent(m_writeEvent);
     std::lock_guard<std::mutex> guard(m_writeLock);
+    if (m_useD2xx) {
+        FlushD2xxWrite();
+        return;
+    }
     size_t sent = 0;
     while (sent < m_writeFill) {
         ssize_t put = write(m_portHandle, m_writeBuffer.data() + sent, m_writeFill - sent);
@@ -266,6 +278,7 @@ void CUSBSerialPort::FlushWrite() {
 }
 
 void CUSBSerialPort::CloseHandle() {
+    CloseD2xxHandle();
     if (m_portHandle < 0) return;
     ioctl(m_portHandle, TIOCNXCL);  // the exclusive mark outlives us when others hold the tty
     flock(m_portHandle, LOCK_UN);

@@ -1,6 +1,7 @@
 // The serial transport: a serial line (a real port, a USB virtual COM port or a
-// pseudo-terminal) with a monitor thread that delivers received bytes and writes queued
-// frames. Every reader port derives from it.
+// pseudo-terminal), or an FTDI device named by its serial number and driven through the D2XX
+// library, with a monitor thread that delivers received bytes and writes queued frames. Every
+// reader port derives from it.
 #pragma once
 
 #include <termios.h>
@@ -12,9 +13,11 @@
 #include <thread>
 #include <vector>
 
+#include "transport/D2xxPort.h"
+
 namespace vellf {
 
-class CUSBSerialPort {
+class CUSBSerialPort : public CFTD2xxPort {
 public:
     // Line error flag for a line that has gone away (device unplugged, I/O error).
     static constexpr uint32_t kLineGone = 0x800;
@@ -46,7 +49,7 @@ public:
     static bool MakeLineSettings(termios& tio, int baud, char parity, int dataBits,
                                  int stopBits, int handshake);
 
-    bool IsLineOpen() const { return m_portHandle >= 0; }
+    bool IsLineOpen() const { return m_portHandle >= 0 || m_d2xxHandle != nullptr; }
     bool IsMonitorAlive() const { return m_monitorAlive.load(); }
     bool UsesD2xx() const { return m_useD2xx; }
     int PortNumber() const { return m_portNumber; }
@@ -67,11 +70,24 @@ private:
     void FlushWrite();
     void CloseHandle();
     void ReportFailure(const char* step, int error) const;
+    void ReportFailure(const char* step, const std::string& reason) const;
+
+    // The same line operations on a D2XX device (D2xxLine.cpp).
+    bool OpenD2xxLine(const std::string& serialNumber, int baud, char parity, int dataBits,
+                      int stopBits, int handshake);
+    bool ConfigureD2xxLine(int baud, char parity, int dataBits, int stopBits, int handshake);
+    void D2xxMonitorLoop();
+    bool PollD2xxLine();
+    void ReadD2xxAvailable(uint32_t count);
+    void FlushD2xxWrite();  // with m_writeLock held
+    void CloseD2xxHandle();
+    void ReportD2xxFailure(const char* step);
 
     std::atomic<bool> m_monitorAlive{false};
     // Opened and replaced only while no monitor runs; the monitor itself closes it when the
     // line goes away, and CloseLine reads it only after the monitor has ended.
     int m_portHandle = -1;
+    d2xx::FT_HANDLE m_d2xxHandle = nullptr;  // the same for a D2XX device
     int m_shutdownEvent = -1;  // eventfd: stop the monitor
     int m_writeEvent = -1;     // eventfd: the write buffer holds data
     bool m_useD2xx = false;

@@ -1,9 +1,85 @@
-// The TCP transport of network readers: a worker thread per port that owns the socket.
+// The TCP transport of network readers: one worker thread per port owns the socket, connects
+// it, sends the frames the application queues and hands every received byte to the port. When
+// the connection drops, the next frame to send re-establishes it.
 #pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "transport/TcpSocket.h"
 
 namespace vellf {
 
-// Not available in this build yet; the network reader change brings it.
-class CTCPSocketThread {};
+class CTCPSocketThread {
+  public:
+    // The first connect gives up after this long (the reader is not there).
+    static constexpr int kConnectLimitMs = 20000;
+    static constexpr int kCreateAttempts = 6;
+    static constexpr int kCreateRetryMs = 200;
+    static constexpr int kAddressInUseRetries = 5;
+    static constexpr int kStopWaitMs = 1000;
+    // Name resolution window per adapter for a bracketed device name.
+    static constexpr int kResolveWindowMs = 200;
+
+    explicit CTCPSocketThread(CTCPSocket::ByteSink ownerPort);
+    ~CTCPSocketThread();
+    CTCPSocketThread(const CTCPSocketThread&) = delete;
+    CTCPSocketThread& operator=(const CTCPSocketThread&) = delete;
+
+    // Application thread: starts the worker on a LAN port name (a.b.c.d, a.b.c.d-p, [name],
+    // [name]a.b.c.d-p) and waits until its first connect is over. True when connected; false
+    // also when the worker cannot start at all.
+    bool StartConnect(const std::string& name);
+    // Any thread: queues one frame for the worker to send.
+    bool QueueFrame(const std::vector<uint8_t>& frame);
+    // Application thread: ends the worker, which closes the socket.
+    void StopWorker();
+
+    // A name with a bracketed device name becomes the address text the device answers with
+    // (a.b.c.d-p, empty when nobody answers); any other name is returned unchanged. Uses this
+    // worker's socket and pumps the wait hooks only when asked to (the application thread).
+    std::string ResolveAddress(const std::string& name, bool pump);
+
+    // LAN configuration: finds the adapter on which the device at `address` answers a record
+    // query and leaves the socket there in datagram mode, with a TCP number taken.
+    bool ConnectUdp(const std::string& address);
+
+    void TakeTcpNumber();
+    int TcpNumber() const { return m_tcpNumber.load(); }
+
+    CTCPSocket m_socket;
+    std::string m_connectName;
+
+  private:
+    void WorkerRun();
+    bool ConnectTo(const std::string& name);
+    bool SendFrame(const std::vector<uint8_t>& frame);
+    bool EnsureConnected();
+    void SendQueued();
+    bool Stopping() const { return m_stopRequested.load(); }
+    // Sleeps up to ms unless a stop comes first; false on stop.
+    bool SleepUnlessStopped(int ms) const;
+    void CloseEvents();
+
+    std::mutex m_sendLock;  // guards m_sendQueue
+    std::deque<std::vector<uint8_t>> m_sendQueue;
+    int m_sendEvent = -1;  // eventfd: readable while m_sendQueue holds frames
+    int m_stopEvent = -1;  // eventfd: readable once a stop was requested
+    std::atomic<int> m_tcpNumber{0};
+    std::atomic<bool> m_stopRequested{false};
+
+    std::mutex m_stateLock;  // guards m_started, m_finished, m_connectOk
+    std::condition_variable m_stateChanged;
+    bool m_started = false;
+    bool m_finished = false;
+    bool m_connectOk = false;
+    std::thread m_worker;
+};
 
 }  // namespace vellf

@@ -66,7 +66,7 @@ TEST(ReaderEngine, CommandsChangeStateAndCheckTheirData) {
          0},
         {0xF0, {0}, status::kBadLength, {}, none, 0},
         {0x42, {}, status::kUnknownCommand, {}, none, 0},
-        {0xC0, {9, 0}, status::kUnknownCommand, {}, none, 0},
+        {0xC0, {9, 0}, status::kNoTransponder, {}, none, 0},
     };
     for (const Case& c : cases) {
         ReaderEngine engine;

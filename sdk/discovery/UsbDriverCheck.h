@@ -1,0 +1,16 @@
+// Whether the maker's USB readers are plugged in without a driver, and whether the virtual
+// COM (CDC-ACM) driver is there at all.
+#pragma once
+
+namespace vellf {
+
+// Bits of plugged-in devices none of whose interfaces is bound to a driver.
+constexpr int kUsbFlagFtdiReader = 1;        // 0403:C6F1
+constexpr int kUsbFlagVirtualComReader = 2;  // 2B7E:0A3D
+
+int UsbDeviceFlags();
+
+// The kernel's CDC-ACM driver is registered, loaded, built in or installed as a module.
+bool IsUsbDriverInstalled();
+
+}  // namespace vellf

@@ -1,0 +1,40 @@
+// Faults planned per command code: the next n requests of a code fail with a given status
+// byte, or get no answer at all. A faulted request is not carried out.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace vsim {
+
+class CommandFaults {
+  public:
+    enum class Kind { None, Fail, TimeOut };
+    struct Fault {
+        Kind kind = Kind::None;
+        uint8_t status = 0;  // for Fail
+    };
+
+    // The next `count` requests of `command` fail with `status`; count 0 cancels.
+    void Fail(uint8_t command, unsigned count, uint8_t status);
+    // The next `count` requests of `command` go unanswered; count 0 cancels.
+    void TimeOut(uint8_t command, unsigned count);
+    void Clear() { m_planned = {}; }
+
+    // Uses up the fault of the next request of `command`, if one is planned. Time-outs come
+    // before failures when both are planned.
+    Fault Take(uint8_t command);
+
+    unsigned FailsLeft(uint8_t command) const { return m_planned[command].fails; }
+    unsigned TimeOutsLeft(uint8_t command) const { return m_planned[command].timeOuts; }
+
+  private:
+    struct Planned {
+        unsigned fails = 0;
+        uint8_t status = 0;
+        unsigned timeOuts = 0;
+    };
+    std::array<Planned, 256> m_planned{};
+};
+
+}  // namespace vsim
