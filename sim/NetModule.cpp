@@ -157,10 +157,10 @@ void NetModule::Activate() {
     }
 }
 
-bool NetModule::Configure(const std::string& spec, std::string& error) {
+bool NetModule::Configure(const std::string& text, std::string& error) {
     std::lock_guard<std::mutex> guard(m_lock);
     NetSettings settings = m_records.Settings();
-    std::stringstream stream(spec);
+    std::stringstream stream(text);
     for (std::string item; std::getline(stream, item, ',');) {
         const size_t eq = item.find('=');
         const std::string key = item.substr(0, eq);

@@ -40,7 +40,7 @@ class NetModule {
 
     // Settings as comma-separated KEY=VALUE: ip=A.B.C.D|dhcp, bits=N, gw=A.B.C.D, port=N,
     // name=TEXT, mac=12 hex digits, tag=TEXT, model=TEXT. Taken into use at once.
-    bool Configure(const std::string& spec, std::string& error);
+    bool Configure(const std::string& text, std::string& error);
     std::string Describe() const;
 
     // Misbehaviour.

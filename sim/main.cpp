@@ -36,7 +36,7 @@ const char kUsage[] =
     "  --control SOCKET  accept control commands on a Unix stream socket at SOCKET\n"
     "  --tcp [ADDR:]PORT also serve the reader over TCP (ADDR 127.0.0.1 unless given)\n"
     "  --udp ADDR        network module on UDP port 30718 at ADDR (0.0.0.0 hears broadcasts)\n"
-    "  --net-record SPEC the module's settings: ip=A.B.C.D|dhcp,bits=N,gw=A.B.C.D,port=N,\n"
+    "  --net-record LIST the module's settings: ip=A.B.C.D|dhcp,bits=N,gw=A.B.C.D,port=N,\n"
     "                    name=TEXT,mac=HEX12,tag=TEXT,model=TEXT\n"
     "  --help            show this text\n"
     "Control commands are read from standard input too, one per line; 'help' lists them.\n"
