@@ -1,5 +1,7 @@
 #include "PtyFront.h"
 
+#include "FrontIo.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
@@ -130,7 +132,10 @@ void PtyFront::Run() {
         const auto received = ReaderEngine::Clock::now();
         for (const ReaderEngine::Outgoing& out :
              m_engine.Receive(buffer.data(), static_cast<size_t>(n), LineBaud(), received)) {
-            if (!WaitUntil(received + out.delay) || !WriteAll(out.bytes)) return;
+            if (!WaitUntilOrStop(m_stopEvent, received + out.delay) ||
+                !WriteAllOrStop(m_stopEvent, m_master, out.bytes, false)) {
+                return;
+            }
         }
     }
 }
@@ -140,36 +145,6 @@ int PtyFront::LineBaud() const {
     termios tio{};
     if (tcgetattr(m_master, &tio) != 0) return 0;
     return BaudOfSpeed(cfgetospeed(&tio));
-}
-
-bool PtyFront::WaitUntil(ReaderEngine::Clock::time_point deadline) const {
-    for (;;) {
-        const auto left =
-            std::chrono::ceil<std::chrono::milliseconds>(deadline - ReaderEngine::Clock::now());
-        if (left.count() <= 0) return true;
-        pollfd stop{m_stopEvent, POLLIN, 0};
-        const int r = poll(&stop, 1, static_cast<int>(std::min<int64_t>(left.count(), INT_MAX)));
-        if (r > 0) return false;
-        if (r < 0 && errno != EINTR) return false;
-    }
-}
-
-bool PtyFront::WriteAll(const std::vector<uint8_t>& bytes) const {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = write(m_master, bytes.data() + done, bytes.size() - done);
-        if (n > 0) {
-            done += static_cast<size_t>(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno != EAGAIN) return false;
-        // The client is not reading: wait for room or a stop.
-        std::array<pollfd, 2> fds{{{m_stopEvent, POLLIN, 0}, {m_master, POLLOUT, 0}}};
-        if (poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR) return false;
-        if (fds[0].revents != 0) return false;
-    }
-    return true;
 }
 
 int PtyFront::BaudOfSpeed(unsigned int speed) {

@@ -40,10 +40,6 @@ class PtyFront {
   private:
     void Run();
     int LineBaud() const;
-    // Waits until `deadline` unless a stop comes first; false on stop.
-    bool WaitUntil(ReaderEngine::Clock::time_point deadline) const;
-    // Writes everything, waiting while the line is full; false on stop or a dead line.
-    bool WriteAll(const std::vector<uint8_t>& bytes) const;
     void CloseAll();
 
     ReaderEngine& m_engine;

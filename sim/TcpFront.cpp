@@ -1,5 +1,7 @@
 #include "TcpFront.h"
 
+#include "FrontIo.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -160,46 +162,17 @@ void TcpFront::Run() {
         const auto received = ReaderEngine::Clock::now();
         for (const ReaderEngine::Outgoing& out :
              m_engine.Receive(buffer.data(), static_cast<size_t>(n), 0, received)) {
-            if (!WaitUntil(received + out.delay)) {
+            if (!WaitUntilOrStop(m_stopEvent, received + out.delay)) {
                 CloseClient(false);
                 return;
             }
-            if (!WriteAll(m_client, out.bytes)) {
+            if (!WriteAllOrStop(m_stopEvent, m_client, out.bytes, true)) {
                 CloseClient(false);
                 break;
             }
         }
     }
     CloseClient(false);
-}
-
-bool TcpFront::WaitUntil(ReaderEngine::Clock::time_point deadline) const {
-    for (;;) {
-        const auto left =
-            std::chrono::ceil<std::chrono::milliseconds>(deadline - ReaderEngine::Clock::now());
-        if (left.count() <= 0) return true;
-        pollfd stop{m_stopEvent, POLLIN, 0};
-        const int r = poll(&stop, 1, static_cast<int>(std::min<int64_t>(left.count(), INT_MAX)));
-        if (r > 0) return false;
-        if (r < 0 && errno != EINTR) return false;
-    }
-}
-
-bool TcpFront::WriteAll(int fd, const std::vector<uint8_t>& bytes) const {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-        if (n > 0) {
-            done += static_cast<size_t>(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno != EAGAIN) return false;
-        std::array<pollfd, 2> fds{{{m_stopEvent, POLLIN, 0}, {fd, POLLOUT, 0}}};
-        if (poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR) return false;
-        if (fds[0].revents != 0) return false;
-    }
-    return true;
 }
 
 }  // namespace vsim

@@ -38,8 +38,6 @@ class TcpFront {
 
   private:
     void Run();
-    bool WaitUntil(ReaderEngine::Clock::time_point deadline) const;
-    bool WriteAll(int fd, const std::vector<uint8_t>& bytes) const;
     void CloseClient(bool reset);
 
     ReaderEngine& m_engine;
