@@ -1,0 +1,11 @@
+// The station's message boxes: modal over the active window, titled with the program name.
+#pragma once
+
+#include <QString>
+
+enum class MessageIcon { Information, Warning, Error };
+
+void ShowMessage(const QString& text, MessageIcon icon = MessageIcon::Warning);
+
+// A question with Yes and No; true for Yes.
+bool AskYesNo(const QString& text);

@@ -1,0 +1,590 @@
+#include "OrvexFSKDlg.h"
+
+#include <QContextMenuEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QShortcut>
+#include <QTabBar>
+#include <QTimerEvent>
+#include <QToolButton>
+
+#include "AppResources.h"
+#include "CardFormats.h"
+#include "ChipTypes.h"
+#include "ControlId.h"
+#include "MessageBox.h"
+#include "OrvexFSKApp.h"
+#include "SdkWaitHooks.h"
+#include "Settings.h"
+#include "SignalOutput.h"
+#include "StringTable.h"
+#include "Trace.h"
+#include "ui_OrvexFSKDlg.h"
+#include "vellf.h"
+
+namespace {
+
+constexpr int kStrAbout = 101;
+constexpr int kStrInterface = 102;
+constexpr int kStrSettings = 103;
+constexpr int kStrGerman = 150;
+constexpr int kStrEnglish = 151;
+constexpr int kStrLanConfig = 10091;
+constexpr int kStrNotAnInteger = 61712;
+constexpr int kStrRange = 61714;
+constexpr int kStrValueTooLarge = 136;
+
+const QString kSettings = QStringLiteral("Settings");
+const QString kProtokoll = QStringLiteral("Protokoll");
+
+// The IP address item stays grey until the station can configure network readers.
+constexpr bool kLanConfigAvailable = false;
+
+// Reads an edit as an int the way dialog data exchange does: blanks around a signed
+// decimal number; anything else is refused.
+bool ParseInt(const QString& text, int& value)
+{
+    bool ok = false;
+    const int parsed = text.trimmed().toInt(&ok, 10);
+    if (ok)
+        value = parsed;
+    return ok;
+}
+
+}  // namespace
+
+COrvexFSKDlg::COrvexFSKDlg(QWidget* parent) : QDialog(parent), m_ui(new Ui::COrvexFSKDlg)
+{
+    InstallSdkWaitHooks();
+    m_signals = &DefaultSignalOutput();
+
+    m_nFormat = GetSettingInt(kSettings, "Typ", 0);
+    m_nFacilityCode = GetSettingInt(kSettings, "FacilityCode", 255);
+    m_nFixedField = GetSettingInt(kSettings, "FixedField", 0);
+    m_strCustomerNr = GetSettingString(kSettings, "CustomerNr", "0");
+    m_strEndValue = "0";
+    m_bAutoIncrement = GetSettingInt(kSettings, "Autoincrement", 1);
+    m_nChipType = GetSettingInt(kSettings, "TransponderTyp", 9);
+    m_bReadLog = GetSettingInt(kProtokoll, "ReadLogEnable", 0);
+    m_bWriteLog = GetSettingInt(kProtokoll, "WriteLogEnable", 0);
+    m_strWriteLogFile = GetSettingString(kProtokoll, "WriteLogFileName", "");
+    if (m_strWriteLogFile.isEmpty()) {
+        m_strWriteLogFile = DefaultLogPath("Protokoll_S.txt");
+        PutSettingString(kProtokoll, "WriteLogFileName", m_strWriteLogFile);
+    }
+    m_strReadLogFile = GetSettingString(kProtokoll, "ReadLogFileName", "");
+    if (m_strReadLogFile.isEmpty()) {
+        m_strReadLogFile = DefaultLogPath("Protokoll_L.txt");
+        PutSettingString(kProtokoll, "ReadLogFileName", m_strReadLogFile);
+    }
+    ReadSignalSettings();
+
+    m_ui->setupUi(this);
+    setWindowIcon(LoadAppIcon());
+    setWindowFlag(Qt::WindowMinimizeButtonHint, true);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    // Escape closes through Cancel as the close button does; Enter reads once.
+    m_ui->closeButton->setAutoDefault(false);
+
+    m_chipTabs = new QTabBar(this);
+    SetControlId(m_chipTabs, 1021);
+    m_chipTabs->setShape(QTabBar::RoundedNorth);
+    m_chipTabs->setExpanding(false);
+    m_chipTabs->setDrawBase(false);
+    m_ui->chipTabLayout->addWidget(m_chipTabs, 1);
+
+    auto* menuButton = new QToolButton(this);
+    menuButton->setObjectName("systemMenuButton");
+    menuButton->setText(QStringLiteral("\u2630"));
+    menuButton->setAutoRaise(true);
+    menuButton->setPopupMode(QToolButton::InstantPopup);
+    m_systemMenu = new QMenu(this);
+    menuButton->setMenu(m_systemMenu);
+    m_ui->chipTabLayout->addWidget(menuButton);
+    m_menuButton = menuButton;
+
+    const auto digitsOnly = new QRegularExpressionValidator(QRegularExpression("[0-9]*"), this);
+    m_ui->fixedEdit->setValidator(digitsOnly);
+    m_ui->facilityEdit->setValidator(digitsOnly);
+    m_ui->customerEdit->setValidator(digitsOnly);
+
+    CreateLamps();
+    ConnectControls();
+    ExchangeData(false);
+}
+
+COrvexFSKDlg::~COrvexFSKDlg()
+{
+    if (m_nWriteTimer != 0)
+        killTimer(m_nWriteTimer);
+    if (m_nReadTimer != 0)
+        killTimer(m_nReadTimer);
+    if (m_hPort != 0)
+        LfClosePort(m_hPort);
+}
+
+void COrvexFSKDlg::ReadSignalSettings()
+{
+    m_nCycleTime = GetSettingInt(kSettings, "ZyklusZeit", 250);
+    m_nBeepTime = GetSettingInt(kSettings, "BeepTime", 150);
+    m_nSoundType = GetSettingInt(kSettings, "SoundTyp", 1);
+    m_strSoundSuccess = GetSettingString(kSettings, "SoundNameErfolg", "");
+    m_strSoundFailure = GetSettingString(kSettings, "SoundNameFehler", "");
+}
+
+QWidget* COrvexFSKDlg::Control(int id) const
+{
+    return ControlById(const_cast<COrvexFSKDlg*>(this), id);
+}
+
+void COrvexFSKDlg::ConnectControls()
+{
+    connect(m_ui->formatBox, &QComboBox::activated, this, &COrvexFSKDlg::OnFormatChanged);
+    connect(m_chipTabs, &QTabBar::currentChanged, this, &COrvexFSKDlg::OnChipTabChanged);
+    connect(m_ui->autoIncrementCheck, &QCheckBox::clicked, this,
+            &COrvexFSKDlg::OnAutoIncrementClicked);
+    connect(m_ui->stopAtCountCheck, &QCheckBox::clicked, this,
+            &COrvexFSKDlg::OnStopAtCountClicked);
+    connect(m_ui->stopAtEndCheck, &QCheckBox::clicked, this, &COrvexFSKDlg::OnStopAtEndClicked);
+    connect(m_ui->readOnceButton, &QPushButton::clicked, this, &COrvexFSKDlg::OnReadOnce);
+    connect(m_ui->readCyclicButton, &QPushButton::clicked, this, &COrvexFSKDlg::OnReadCyclic);
+    connect(m_ui->writeOnceButton, &QPushButton::clicked, this, &COrvexFSKDlg::OnWriteOnce);
+    connect(m_ui->writeCyclicButton, &QPushButton::clicked, this, &COrvexFSKDlg::OnWriteCyclic);
+    connect(m_ui->readLogButton, &QToolButton::clicked, this, &COrvexFSKDlg::OnChooseReadLog);
+    connect(m_ui->writeLogButton, &QToolButton::clicked, this, &COrvexFSKDlg::OnChooseWriteLog);
+    connect(m_ui->closeButton, &QPushButton::clicked, this, &COrvexFSKDlg::reject);
+    auto* help = new QShortcut(QKeySequence::HelpContents, this);
+    connect(help, &QShortcut::activated, this, [] { COrvexFSKApp::OpenManual(); });
+}
+
+int COrvexFSKDlg::exec()
+{
+    if (!m_bInitialised)
+        OnInitDialog();
+    return QDialog::exec();
+}
+
+void COrvexFSKDlg::OnInitDialog()
+{
+    m_bInitialised = true;
+    BuildSystemMenu();
+    if (!ConnectReader(true)) {
+        // Ends the window through Cancel once its loop runs, which stores the fields.
+        QMetaObject::invokeMethod(this, &COrvexFSKDlg::reject, Qt::QueuedConnection);
+        return;
+    }
+    UpdateTitle();
+    FillChipTabs();
+    EnableControls(true);
+    LfResetField(m_hPort, 0);
+    UpdateLanMenuItem();
+}
+
+void COrvexFSKDlg::BuildSystemMenu()
+{
+    m_systemMenu->clear();
+    const QString about = LoadString(kStrAbout);
+    m_menuButton->setVisible(!about.isEmpty());
+    if (about.isEmpty())
+        return;
+    auto add = [this](int id, int textId) {
+        QAction* action = m_systemMenu->addAction(LoadString(textId));
+        action->setData(id);
+        connect(action, &QAction::triggered, this, [this, id] { OnSystemCommand(id); });
+        return action;
+    };
+    add(IDM_INTERFACE, kStrInterface);
+    m_lanConfigAction = add(IDM_LANCONFIG, kStrLanConfig);
+    add(IDM_SETTINGS, kStrSettings);
+    m_systemMenu->addSeparator();
+    const int language = GetSettingInt(kSettings, "Sprache", 0);
+    if (language == 0) {
+        add(IDM_ENGLISH, kStrEnglish);
+    } else if (language == 1) {
+        add(IDM_GERMAN, kStrGerman);
+    } else {
+        add(IDM_GERMAN, kStrGerman);
+        add(IDM_ENGLISH, kStrEnglish);
+    }
+    m_systemMenu->addSeparator();
+    add(IDM_ABOUTBOX, kStrAbout);
+    UpdateLanMenuItem();
+}
+
+void COrvexFSKDlg::UpdateLanMenuItem()
+{
+    if (m_lanConfigAction != nullptr)
+        m_lanConfigAction->setEnabled(m_bLanReader && kLanConfigAvailable);
+}
+
+void COrvexFSKDlg::contextMenuEvent(QContextMenuEvent* event)
+{
+    if (!m_systemMenu->isEmpty())
+        m_systemMenu->exec(event->globalPos());
+}
+
+void COrvexFSKDlg::OnSystemCommand(int id)
+{
+    // Command ids keep internal flags in their low four bits.
+    if ((id & 0xFFF0) == IDM_ABOUTBOX) {
+        StopRuns();
+        RunAboutDialog();
+        EnableControls(true);
+        return;
+    }
+    if (id == IDM_INTERFACE) {
+        StopRuns();
+        ConnectReader(false);
+        UpdateTitle();
+        FillChipTabs();
+        EnableControls(true);
+        LfResetField(m_hPort, 0);
+        UpdateLanMenuItem();
+        ExchangeData(false);
+        return;
+    }
+    switch (id >> 4) {
+    case IDM_LANCONFIG >> 4:
+        if (m_lanConfigAction != nullptr && m_lanConfigAction->isEnabled())
+            OnLanConfig();
+        break;
+    case IDM_SETTINGS >> 4:
+        StopRuns();
+        if (RunSignalSettingsDialog())
+            ReadSignalSettings();
+        break;
+    case IDM_GERMAN >> 4:
+        PutSettingInt(kSettings, "Sprache", 0);
+        done(kEndLanguageChanged);
+        break;
+    case IDM_ENGLISH >> 4:
+        PutSettingInt(kSettings, "Sprache", 1);
+        done(kEndLanguageChanged);
+        break;
+    default:
+        break;
+    }
+}
+
+void COrvexFSKDlg::FillChipTabs()
+{
+    const QSignalBlocker blocker(m_chipTabs);
+    while (m_chipTabs->count() > 0)
+        m_chipTabs->removeTab(0);
+    for (const ChipTypeInfo& chip : kChipTypes) {
+        const int index = m_chipTabs->addTab(ChipName(chip.code));
+        m_chipTabs->setTabData(index, chip.code);
+    }
+    // A tab bar always shows a current tab; with no matching code none is marked as the
+    // program's choice, so the first is shown selected, as a tab control does by itself.
+    SelectChipTab(m_nChipType);
+}
+
+void COrvexFSKDlg::SelectChipTab(int code)
+{
+    for (int i = 0; i < m_chipTabs->count(); ++i) {
+        if (m_chipTabs->tabData(i).toInt() == code) {
+            const QSignalBlocker blocker(m_chipTabs);
+            m_chipTabs->setCurrentIndex(i);
+            return;
+        }
+    }
+}
+
+void COrvexFSKDlg::OnFormatChanged(int index)
+{
+    if (index != -1 && index != m_nFormat) {
+        m_nFormat = index;
+        EnableControls(true);
+    }
+}
+
+void COrvexFSKDlg::OnChipTabChanged(int index)
+{
+    const int code = index < 0 ? -1 : m_chipTabs->tabData(index).toInt();
+    if (code != m_nChipType) {
+        SelectChipTab(code);
+        m_nChipType = code;
+        EnableControls(true);
+    }
+}
+
+void COrvexFSKDlg::OnAutoIncrementClicked()
+{
+    m_bAutoIncrement = m_ui->autoIncrementCheck->isChecked() ? 1 : 0;
+    ExchangeUnchecked();
+    EnableControls(true);
+}
+
+void COrvexFSKDlg::OnStopAtCountClicked()
+{
+    if (m_bStopAtEnd != 0) {
+        m_bStopAtEnd = 0;
+        m_ui->stopAtEndCheck->setChecked(false);
+    }
+    ExchangeUnchecked();
+}
+
+void COrvexFSKDlg::OnStopAtEndClicked()
+{
+    if (m_bStopAtCount != 0) {
+        m_bStopAtCount = 0;
+        m_ui->stopAtCountCheck->setChecked(false);
+    }
+    ExchangeUnchecked();
+}
+
+bool COrvexFSKDlg::ExchangeUnchecked()
+{
+    m_bValidate = false;
+    const bool ok = ExchangeData(true);
+    m_bValidate = true;
+    return ok;
+}
+
+bool COrvexFSKDlg::RefuseValue(QWidget* control, const QString& message)
+{
+    ShowMessage(message, MessageIcon::Warning);
+    control->setFocus();
+    if (auto* edit = qobject_cast<QLineEdit*>(control))
+        edit->selectAll();
+    return false;
+}
+
+bool COrvexFSKDlg::ExchangeInt(QLineEdit* edit, int& member, bool save)
+{
+    if (!save) {
+        edit->setText(QString::number(member));
+        return true;
+    }
+    if (!ParseInt(edit->text(), member))
+        return RefuseValue(edit, LoadString(kStrNotAnInteger));
+    return true;
+}
+
+bool COrvexFSKDlg::CheckRange(QLineEdit* edit, int value, int largest)
+{
+    if (value >= 0 && value <= largest)
+        return true;
+    return RefuseValue(edit, LoadString(kStrRange).arg(0).arg(largest));
+}
+
+bool COrvexFSKDlg::CheckNumber64(QLineEdit* edit, const QString& text)
+{
+    const std::int64_t largest = kCardFormats[m_nFormat].maxCustomer;
+    const std::int64_t value = ParseNumber64(text);
+    if (value >= 0 && value <= largest)
+        return true;
+    return RefuseValue(edit, FormatMessage(LoadString(kStrValueTooLarge),
+                                           static_cast<long long>(largest)));
+}
+
+bool COrvexFSKDlg::ExchangeData(bool save)
+{
+    Ui::COrvexFSKDlg& ui = *m_ui;
+    auto exchangeCheck = [save](QAbstractButton* box, int& member) {
+        if (save)
+            member = box->isChecked() ? 1 : 0;
+        else
+            box->setChecked(member != 0);
+    };
+    auto exchangeText = [save](QLineEdit* edit, QString& member) {
+        if (save)
+            member = edit->text();
+        else
+            edit->setText(member);
+    };
+    auto exchangeLabel = [save](QLabel* label, QString& member) {
+        if (save)
+            member = label->text();
+        else
+            label->setText(member);
+    };
+
+    if (save) {
+        const int index = ui.formatBox->currentIndex();
+        m_nFormat = index;
+    } else {
+        ui.formatBox->setCurrentIndex(IsCardFormat(m_nFormat) ? m_nFormat : -1);
+    }
+    exchangeText(ui.uidEdit, m_strUid);
+    exchangeCheck(ui.autoIncrementCheck, m_bAutoIncrement);
+    exchangeCheck(ui.readLogCheck, m_bReadLog);
+    exchangeCheck(ui.writeLogCheck, m_bWriteLog);
+    exchangeLabel(ui.writeLogPath, m_strWriteLogFile);
+    exchangeLabel(ui.readLogPath, m_strReadLogFile);
+    exchangeCheck(ui.lockCheck, m_bLock);
+
+    if (!ExchangeInt(ui.countEdit, m_nCount, save) ||
+        !ExchangeInt(ui.stopCountEdit, m_nStopCount, save))
+        return false;
+
+    exchangeCheck(ui.stopAtEndCheck, m_bStopAtEnd);
+    exchangeCheck(ui.stopAtCountCheck, m_bStopAtCount);
+    exchangeText(ui.statusEdit, m_strStatus);
+
+    const bool checkRanges = save && m_bValidate && IsCardFormat(m_nFormat);
+    if (!ExchangeInt(ui.facilityEdit, m_nFacilityCode, save))
+        return false;
+    if (checkRanges && FormatHasFacility(m_nFormat) &&
+        !CheckRange(ui.facilityEdit, m_nFacilityCode, kCardFormats[m_nFormat].maxFacility))
+        return false;
+
+    exchangeText(ui.customerEdit, m_strCustomerNr);
+    if (checkRanges && !CheckNumber64(ui.customerEdit, m_strCustomerNr))
+        return false;
+
+    if (!ExchangeInt(ui.fixedEdit, m_nFixedField, save))
+        return false;
+    if (checkRanges && FormatHasFixedField(m_nFormat) &&
+        !CheckRange(ui.fixedEdit, m_nFixedField, kCardFormats[m_nFormat].maxFixed))
+        return false;
+
+    if (save) {
+        // Before the tabs exist (a window closed because its reader never answered) the
+        // stored chip type is kept rather than overwritten with "none".
+        const int current = m_chipTabs->currentIndex();
+        if (m_chipTabs->count() > 0)
+            m_nChipType = current < 0 ? 0 : m_chipTabs->tabData(current).toInt();
+    } else {
+        SelectChipTab(m_nChipType);
+    }
+
+    if (ui.autoIncrementCheck->isEnabled()) {
+        ui.stopAtEndCheck->setEnabled(m_bAutoIncrement != 0);
+        ui.endValueEdit->setEnabled(m_bStopAtEnd != 0 && m_bAutoIncrement != 0);
+    }
+    if (ui.stopAtCountCheck->isEnabled())
+        ui.stopCountEdit->setEnabled(m_bStopAtCount != 0);
+
+    exchangeText(ui.endValueEdit, m_strEndValue);
+    if (checkRanges && m_bStopAtEnd != 0 && m_bAutoIncrement != 0 &&
+        !CheckNumber64(ui.endValueEdit, m_strEndValue))
+        return false;
+    return true;
+}
+
+void COrvexFSKDlg::EnableControls(bool enable)
+{
+    if (enable)
+        SetLampView(false);
+    Ui::COrvexFSKDlg& ui = *m_ui;
+    const bool hasFacility = FormatHasFacility(m_nFormat);
+    const bool hasFixed = FormatHasFixedField(m_nFormat);
+
+    for (QWidget* control :
+         {static_cast<QWidget*>(m_chipTabs), static_cast<QWidget*>(ui.formatBox),
+          static_cast<QWidget*>(ui.autoIncrementCheck), static_cast<QWidget*>(ui.readOnceButton),
+          static_cast<QWidget*>(ui.readCyclicButton), static_cast<QWidget*>(ui.writeOnceButton),
+          static_cast<QWidget*>(ui.writeCyclicButton), static_cast<QWidget*>(ui.closeButton),
+          static_cast<QWidget*>(ui.writeLogCheck), static_cast<QWidget*>(ui.writeLogButton),
+          static_cast<QWidget*>(ui.readLogCheck), static_cast<QWidget*>(ui.readLogButton),
+          static_cast<QWidget*>(ui.lockCheck), static_cast<QWidget*>(ui.stopAtCountCheck)})
+        control->setEnabled(enable);
+    ui.writeLogPath->setEnabled(true);
+    ui.readLogPath->setEnabled(true);
+
+    ui.facilityEdit->setEnabled(enable);
+    ui.facilityEdit->setReadOnly(!(enable && hasFacility));
+    ui.facilityEdit->setVisible(hasFacility);
+    ui.facilityLabel->setEnabled(true);
+    ui.facilityLabel->setVisible(hasFacility);
+
+    ui.customerEdit->setEnabled(enable);
+    ui.customerEdit->setReadOnly(!enable);
+
+    ui.fixedEdit->setEnabled(enable);
+    ui.fixedEdit->setReadOnly(!(enable && hasFixed));
+    ui.fixedEdit->setVisible(hasFixed);
+    ui.fixedLabel->setEnabled(hasFixed);
+    ui.fixedLabel->setVisible(hasFixed);
+
+    ui.formatLabel->setEnabled(true);
+    ui.customerLabel->setEnabled(true);
+    ui.uidLabel->setVisible(true);
+    ui.uidEdit->setVisible(true);
+
+    ui.stopCountEdit->setEnabled(enable && m_bStopAtCount != 0);
+    ui.stopAtEndCheck->setEnabled(enable && m_bAutoIncrement != 0);
+    ui.endValueEdit->setEnabled(enable && m_bStopAtEnd != 0 && m_bAutoIncrement != 0);
+}
+
+void COrvexFSKDlg::ShowStatusMsg(int id)
+{
+    ShowStatusText(LoadString(id));
+}
+
+void COrvexFSKDlg::ShowStatusText(const QString& text)
+{
+    m_strStatus = text;
+    m_ui->statusEdit->setText(m_strStatus);
+    m_ui->statusEdit->setCursorPosition(0);
+    if (isVisible())
+        m_ui->statusEdit->repaint();
+    TraceOut(m_strStatus + "\n");
+}
+
+void COrvexFSKDlg::StopRuns()
+{
+    ShowErrorLog();
+    if (m_nReadTimer != 0) {
+        killTimer(m_nReadTimer);
+        m_nReadTimer = 0;
+        EnableControls(true);
+        m_ui->readCyclicButton->setChecked(false);
+    }
+    if (m_nWriteTimer != 0) {
+        killTimer(m_nWriteTimer);
+        m_nWriteTimer = 0;
+        EnableControls(true);
+        m_ui->writeCyclicButton->setChecked(false);
+    }
+}
+
+void COrvexFSKDlg::StoreSettings()
+{
+    PutSettingInt(kSettings, "TransponderTyp", m_nChipType);
+    PutSettingInt(kSettings, "Autoincrement", m_bAutoIncrement);
+    PutSettingInt(kSettings, "Typ", m_nFormat);
+    PutSettingInt(kSettings, "FacilityCode", m_nFacilityCode);
+    PutSettingString(kSettings, "CustomerNr", m_strCustomerNr);
+    PutSettingInt(kSettings, "FixedField", m_nFixedField);
+    PutSettingInt(kProtokoll, "ReadLogEnable", m_bReadLog);
+    PutSettingInt(kProtokoll, "WriteLogEnable", m_bWriteLog);
+}
+
+void COrvexFSKDlg::accept()
+{
+    ShowErrorLog();
+    if (!ExchangeUnchecked())
+        return;
+    StoreSettings();
+    QDialog::accept();
+}
+
+void COrvexFSKDlg::reject()
+{
+    ShowErrorLog();
+    ExchangeUnchecked();
+    StoreSettings();
+    QDialog::reject();
+}
+
+void COrvexFSKDlg::timerEvent(QTimerEvent* event)
+{
+    // Ticks that arrive while one is handled (during an SDK wait in background mode or a
+    // message box) fall through, so ticks never nest.
+    if (m_bInTimer) {
+        QDialog::timerEvent(event);
+        return;
+    }
+    m_bInTimer = true;
+    if (event->timerId() == m_nReadTimer && m_nReadTimer != 0)
+        OnReadTick();
+    else if (event->timerId() == m_nWriteTimer && m_nWriteTimer != 0)
+        OnWriteTick();
+    QDialog::timerEvent(event);
+    m_bInTimer = false;
+}

@@ -1,0 +1,173 @@
+// The station's main window: the card fields, the chip tabs, the read and write runs, the
+// lamps and the log files. It owns the one reader handle and the two cyclic-run timers, and
+// is run modally by the start-up loop, which reads its end code.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+class QAction;
+class QLineEdit;
+class QMenu;
+class QToolButton;
+class QTabBar;
+class CSignalOutput;
+class CLampStrip;
+
+namespace Ui {
+class COrvexFSKDlg;
+}
+
+class COrvexFSKDlg : public QDialog {
+    Q_OBJECT
+  public:
+    // End codes of the window besides Accepted (1) and Rejected (2).
+    static constexpr int kEndLanguageChanged = 10;
+
+    // System-menu commands.
+    static constexpr int IDM_ABOUTBOX = 0x10;
+    static constexpr int IDM_INTERFACE = 0x6D;
+    static constexpr int IDM_LANCONFIG = 0x276B0;
+    static constexpr int IDM_SETTINGS = 0x670;
+    static constexpr int IDM_GERMAN = 0x960;
+    static constexpr int IDM_ENGLISH = 0x970;
+
+    explicit COrvexFSKDlg(QWidget* parent = nullptr);
+    ~COrvexFSKDlg() override;
+
+    // Connects the reader and fills the window; runs once, from exec() or from a test.
+    void OnInitDialog();
+    int exec() override;
+
+    bool ExchangeData(bool save);
+    void EnableControls(bool enable);
+    void ShowStatusMsg(int id);
+    void ShowStatusText(const QString& text);
+    void StopRuns();
+    void ShowErrorLog();
+    void FillChipTabs();
+    void SelectChipTab(int code);
+    void UpdateLanMenuItem();
+    void OnSystemCommand(int id);
+
+    // Reader connection and title.
+    bool ConnectReader(bool silent);
+    void UpdateTitle();
+
+    // Read runs.
+    bool ReadTransponder(int& facility, QString& customer, int& fixed, QString& uid);
+    void OnReadOnce();
+    void OnReadCyclic();
+
+    // Write runs.
+    int DetectTransponder();
+    bool ReadFieldsForCheck(std::int64_t& identity);
+    bool WriteTransponder(int facility, const QString& customer, int fixed, bool lock);
+    void OnWriteOnce();
+    void OnWriteCyclic();
+    void SignalSuccess();
+    void SignalFailure();
+    void IncrementCustomerNr();
+    void ShowLamps(int state);
+    void SetLampView(bool wide);
+
+    // Log files.
+    void WriteLogLine(const QString& path, const QString& text);
+    void OnChooseReadLog();
+    void OnChooseWriteLog();
+
+    // The menu that stands in for the window's system menu.
+    QMenu* SystemMenu() const { return m_systemMenu; }
+    // Where signals go; tests put a recorder here.
+    void SetSignalOutput(CSignalOutput* output) { m_signals = output; }
+
+    // Card data and options.
+    int m_nFormat = 0;
+    int m_nFacilityCode = 0;
+    int m_nFixedField = 0;
+    QString m_strCustomerNr;
+    QString m_strUid;
+    int m_nChipType = 0;
+    int m_bAutoIncrement = 0;
+    int m_bLock = 0;
+    int m_nCount = 0;
+    int m_bStopAtCount = 0;
+    int m_nStopCount = 0;
+    int m_bStopAtEnd = 0;
+    QString m_strEndValue;
+    int m_bReadLog = 0;
+    int m_bWriteLog = 0;
+    QString m_strReadLogFile;
+    QString m_strWriteLogFile;
+    QString m_strStatus;
+    int m_nCycleTime = 250;
+    int m_nBeepTime = 150;
+    int m_nSoundType = 1;
+    QString m_strSoundSuccess;
+    QString m_strSoundFailure;
+
+    // Reader.
+    int m_hPort = 0;
+    QString m_strVersion;
+    QString m_strDeviceText;
+    bool m_bLanReader = false;
+
+    // Runs.
+    int m_nReadTimer = 0;
+    int m_nWriteTimer = 0;
+    bool m_bInTimer = false;
+    std::int64_t m_nLastId = 0;
+    std::uint32_t m_dwAbsentSince = 0;
+    bool m_bValidate = true;
+    QString m_strErrorLog;
+    QSize m_sizeNormal;
+    int m_nWideWidth = 0;
+
+    // OK and Cancel ("Schließen", Escape, the close box): both store the fields.
+    void accept() override;
+    void reject() override;
+
+  protected:
+    void timerEvent(QTimerEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+  private:
+    static QString DefaultLogPath(const QString& fileName);
+    void ReadSignalSettings();
+    void CreateLamps();
+    void BuildSystemMenu();
+    bool ExchangeUnchecked();
+    bool ExchangeInt(QLineEdit* edit, int& member, bool save);
+    bool CheckRange(QLineEdit* edit, int value, int largest);
+    bool CheckNumber64(QLineEdit* edit, const QString& text);
+    bool QueryReaderVersion();
+    void ShowReadError(int code);
+    static std::uint64_t ChipIdValue(const unsigned char* bytes);
+    static std::uint32_t TickCount();
+    void OnLanConfig();
+    bool RunSignalSettingsDialog();
+    void ConnectControls();
+    void StoreSettings();
+    void OnFormatChanged(int index);
+    void OnChipTabChanged(int index);
+    void OnAutoIncrementClicked();
+    void OnStopAtCountClicked();
+    void OnStopAtEndClicked();
+    void OnReadTick();
+    void OnWriteTick();
+    void ShowCount();
+    bool RefuseValue(QWidget* control, const QString& message);
+    void RunAboutDialog();
+    QWidget* Control(int id) const;
+
+    std::unique_ptr<Ui::COrvexFSKDlg> m_ui;
+    QTabBar* m_chipTabs = nullptr;
+    QMenu* m_systemMenu = nullptr;
+    QToolButton* m_menuButton = nullptr;
+    QAction* m_lanConfigAction = nullptr;
+    CLampStrip* m_lampStrip = nullptr;
+    CSignalOutput* m_signals = nullptr;
+    bool m_bInitialised = false;
+};

@@ -1,0 +1,130 @@
+// The main window's reader connection and its title.
+#include <array>
+
+#include "MessageBox.h"
+#include "OrvexFSKDlg.h"
+#include "ProgramInfo.h"
+#include "ReaderVersion.h"
+#include "Settings.h"
+#include "StringTable.h"
+#include "dialogs/PortSelectDlg.h"
+#include "vellf.h"
+
+namespace {
+
+constexpr int kStrNoAnswer = 110;
+constexpr int kStrBadTimeout = 135;
+constexpr int kStrCannotOpen = 121;
+constexpr int kStrUnknownError = 10002;
+constexpr int kStrWrongVersionLength = 108;
+constexpr int kStrUnsupportedDevice = 109;
+constexpr int kStrFirmware = 124;
+constexpr int kStrAppTitle = 57344;
+
+constexpr int kOpenNoAnswer = -15;
+constexpr int kOpenBadTimeout = -5;
+constexpr int kOpenFailed = -1;
+
+void ShowOpenError(int result)
+{
+    switch (result) {
+    case kOpenNoAnswer:
+        ShowMessage(LoadString(kStrNoAnswer));
+        break;
+    case kOpenBadTimeout:
+        ShowMessage(LoadString(kStrBadTimeout));
+        break;
+    case kOpenFailed:
+        ShowMessage(LoadString(kStrCannotOpen));
+        break;
+    default:
+        ShowMessage(FormatMessage(LoadString(kStrUnknownError), -result));
+        break;
+    }
+}
+
+}  // namespace
+
+bool COrvexFSKDlg::ConnectReader(bool silent)
+{
+    if (m_hPort != 0) {
+        LfClosePort(m_hPort);
+        m_hPort = 0;
+    }
+    for (;;) {
+        CPortSelectDlg portDialog(this);
+        if (!silent && portDialog.exec() != QDialog::Accepted) {
+            m_strVersion.clear();
+            m_strDeviceText.clear();
+            return false;
+        }
+        const QByteArray name = portDialog.GetOpenName().toUtf8();
+        const int timeout = GetSettingInt("Port", "Timeout", 300);
+        int result = LfOpenPort(name.constData(), 19200, 0, timeout);
+        if (!portDialog.m_bIsLan && result == kOpenNoAnswer)
+            result = LfOpenPort(name.constData(), 9600, 0, timeout);
+        m_bLanReader = portDialog.m_bIsLan;
+        m_hPort = result > 0 ? result : 0;
+
+        if (result < 1) {
+            ShowOpenError(result);
+            m_strVersion.clear();
+            m_strDeviceText.clear();
+        } else if (QueryReaderVersion()) {
+            LfSetDeviceMode(m_hPort, 0);
+            return true;
+        } else {
+            m_strVersion.clear();
+            m_strDeviceText.clear();
+            LfClosePort(m_hPort);
+            m_hPort = 0;
+        }
+        silent = false;
+    }
+}
+
+bool COrvexFSKDlg::QueryReaderVersion()
+{
+    std::array<unsigned char, 5> raw{};
+    std::array<char, 30> text{};
+    const int count = LfGetVersion(m_hPort, raw.data(), static_cast<int>(raw.size()),
+                                   text.data(), static_cast<int>(text.size()));
+    if (count == -1) {
+        ShowMessage(LoadString(kStrNoAnswer));
+        return false;
+    }
+    if (count != 4) {
+        ShowMessage(LoadString(kStrWrongVersionLength));
+        return false;
+    }
+    // The designation text is cut at its terminator, and never read past the buffer.
+    const QString designation =
+        QString::fromLatin1(text.data(), static_cast<qsizetype>(qstrnlen(text.data(), text.size())));
+    const char* version = reinterpret_cast<const char*>(raw.data());
+    m_strVersion = QString::fromLatin1(version, static_cast<qsizetype>(qstrnlen(version, 4)));
+    if (!IsSupportedDevice(m_strVersion)) {
+        ShowMessage(FormatMessage(LoadString(kStrUnsupportedDevice), designation.toUtf8().constData()));
+        return false;
+    }
+    m_strDeviceText = designation;
+    return true;
+}
+
+void COrvexFSKDlg::UpdateTitle()
+{
+    QString firmware;
+    if (m_strVersion.size() == 4)
+        firmware = FormatMessage(LoadString(kStrFirmware), 1, FirmwareDigitValue(m_strVersion[3]));
+    setWindowTitle(LoadString(kStrAppTitle) + " V" + GetProgramVersion() + " <" +
+                   m_strDeviceText + "  " + firmware + ">");
+}
+
+void COrvexFSKDlg::OnLanConfig()
+{
+    StopRuns();
+    if (m_hPort != 0) {
+        LfClosePort(m_hPort);
+        m_hPort = 0;
+    }
+    ConnectReader(true);
+}

@@ -1,0 +1,208 @@
+// The main window's read runs: read once and the cyclic read.
+#include <QEventLoop>
+#include <QPushButton>
+#include <QTimer>
+#include <array>
+#include <cstdint>
+
+#include "CardFormats.h"
+#include "OrvexFSKDlg.h"
+#include "StringTable.h"
+#include "ui_OrvexFSKDlg.h"
+#include "vellf.h"
+
+namespace {
+
+constexpr int kStrNoTransponder = 111;
+constexpr int kStrReadTimeout = 137;
+constexpr int kStrNoFskData = 107;
+constexpr int kStrReadError = 106;
+constexpr int kStrManchester = 148;
+constexpr int kStrBiphase = 149;
+
+constexpr int kErrTimeout = 7;
+constexpr int kErrNoData = 14;
+constexpr int kErrBadData = 25;
+constexpr int kErrNotFsk = 21;
+
+// Keeps painting while the operator sees the emptied fields, without taking input.
+void WaitPainting(int milliseconds)
+{
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
+}  // namespace
+
+// The chip identification as 64-bit little-endian value (missing bytes 0).
+std::uint64_t COrvexFSKDlg::ChipIdValue(const unsigned char* bytes)
+{
+    std::uint64_t id = 0;
+    for (int i = 7; i >= 0; --i)
+        id = (id << 8) | bytes[i];
+    return id;
+}
+
+bool COrvexFSKDlg::ReadTransponder(int& facility, QString& customer, int& fixed, QString& uid)
+{
+    int a = 0;
+    int b = 0;
+    int c = 0;
+    int result = -1;
+    switch (m_nFormat) {
+    case 0:
+    case 1:
+        result = LfReadWiegand26(m_hPort, &a, &b);
+        break;
+    case 2:
+        result = LfReadWiegand34(m_hPort, &a, &b);
+        break;
+    case 3:
+        result = LfReadWiegand34NC(m_hPort, &a, &b);
+        break;
+    case 4:
+        result = LfReadWiegand35(m_hPort, &a, &b);
+        break;
+    case 5:
+        result = LfReadWiegand36(m_hPort, &a, &b, &c);
+        break;
+    case 6:
+    case 7:
+        result = LfReadWiegand37(m_hPort, &a, &b);
+        break;
+    default:
+        break;
+    }
+    if (result != 0) {
+        ShowReadError(LfGetLastError(m_hPort));
+        return false;
+    }
+
+    switch (m_nFormat) {
+    case 1:
+        // The huge formats spread one number over the standard layout's two fields.
+        facility = 0;
+        customer = QString::number(static_cast<std::int32_t>((static_cast<std::uint32_t>(a) << 16) |
+                                                             static_cast<std::uint32_t>(b)));
+        break;
+    case 7:
+        facility = 0;
+        customer = QString::number(static_cast<long long>(
+            (static_cast<std::uint64_t>(static_cast<std::uint32_t>(a)) << 19) |
+            static_cast<std::uint32_t>(b)));
+        break;
+    default:
+        facility = a;
+        customer = QString::number(b);
+        if (m_nFormat == 5)
+            fixed = c;
+        break;
+    }
+
+    LfSetReceiveMode(m_hPort, 2);
+    std::array<unsigned char, 8> id{};
+    if (LfReadChipId(m_hPort, m_nChipType, id.data(), static_cast<int>(id.size())) >= 4)
+        uid = QString::number(ChipIdValue(id.data()), 16).toUpper();
+    LfResetField(m_hPort, 0);
+    return true;
+}
+
+void COrvexFSKDlg::ShowReadError(int code)
+{
+    switch (code) {
+    case 0:
+        return;
+    case kErrTimeout:
+        ShowStatusMsg(kStrReadTimeout);
+        return;
+    case kErrNoData:
+    case kErrBadData:
+        ShowStatusMsg(kStrNoFskData);
+        return;
+    case kErrNotFsk: {
+        std::array<unsigned char, 16> raw{};
+        if (LfReadRawData(m_hPort, 0, raw.data(), 8) != -1)
+            ShowStatusMsg(kStrManchester);
+        else if (LfReadRawData(m_hPort, 1, raw.data(), 16) != -1)
+            ShowStatusMsg(kStrBiphase);
+        else
+            ShowStatusMsg(kStrNoTransponder);
+        return;
+    }
+    default:
+        ShowStatusText(FormatMessage(LoadString(kStrReadError), code));
+        return;
+    }
+}
+
+void COrvexFSKDlg::OnReadOnce()
+{
+    if (!ExchangeUnchecked())
+        return;
+    for (QLineEdit* field : {m_ui->fixedEdit, m_ui->facilityEdit, m_ui->customerEdit,
+                             m_ui->uidEdit}) {
+        field->clear();
+        field->repaint();
+    }
+    WaitPainting(150);
+    if (ReadTransponder(m_nFacilityCode, m_strCustomerNr, m_nFixedField, m_strUid)) {
+        if (m_bReadLog != 0)
+            WriteLogLine(m_strReadLogFile, "");
+        ShowStatusText("");
+    } else {
+        m_nFacilityCode = 0;
+        m_strCustomerNr = "0";
+        m_strUid.clear();
+    }
+    ExchangeData(false);
+}
+
+void COrvexFSKDlg::OnReadCyclic()
+{
+    if (!ExchangeUnchecked()) {
+        m_ui->readCyclicButton->setChecked(false);
+        return;
+    }
+    if (m_ui->readCyclicButton->isChecked()) {
+        m_strErrorLog.clear();
+        LfSetBackgroundMode(m_hPort, 1);
+        m_nReadTimer = startTimer(m_nCycleTime);
+        EnableControls(false);
+        m_ui->readCyclicButton->setEnabled(true);
+    } else {
+        LfSetBackgroundMode(m_hPort, 0);
+        if (m_nReadTimer != 0) {
+            killTimer(m_nReadTimer);
+            m_nReadTimer = 0;
+            EnableControls(true);
+            ShowErrorLog();
+        }
+    }
+}
+
+void COrvexFSKDlg::OnReadTick()
+{
+    int facility = m_nFacilityCode;
+    QString customer = m_strCustomerNr;
+    int fixed = m_nFixedField;
+    QString uid;
+    if (ReadTransponder(facility, customer, fixed, uid)) {
+        if (customer == m_strCustomerNr && facility == m_nFacilityCode && fixed == m_nFixedField)
+            return;
+        m_strCustomerNr = customer;
+        m_nFixedField = fixed;
+        m_nFacilityCode = facility;
+        m_strUid = uid;
+        if (m_bReadLog != 0)
+            WriteLogLine(m_strReadLogFile, "");
+        ShowStatusText("");
+        ExchangeData(false);
+    } else {
+        m_strCustomerNr = "0";
+        m_nFacilityCode = 0;
+        m_nFixedField = 0;
+        m_strUid.clear();
+        ExchangeData(false);
+    }
+}

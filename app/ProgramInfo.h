@@ -1,0 +1,14 @@
+// What the station knows about itself: its product version and the date of its program
+// file, for the window title and the About dialog.
+#pragma once
+
+#include <QString>
+
+// The product version ("1.0"), or "1.xx" when the build did not set a usable one.
+QString GetProgramVersion();
+
+// The modification date of the running program file as "%Y-%m-%d".
+QString GetProgramDate();
+
+// The folder of the running program file.
+QString GetProgramDirectory();

@@ -1,0 +1,39 @@
+#include "SdkWaitHooks.h"
+
+#include <QApplication>
+#include <QPointer>
+#include <QWidget>
+
+#include "vellf.h"
+
+namespace {
+
+// The window disabled by the current wait; waits do not nest on one thread, but a pumped
+// event could open another window meanwhile, so the one to enable again is remembered.
+QPointer<QWidget> g_disabledWindow;
+
+void Pump(void*)
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void Busy(void*, int busy)
+{
+    if (busy != 0) {
+        QWidget* window = QApplication::activeWindow();
+        if (window != nullptr && window->isEnabled()) {
+            g_disabledWindow = window;
+            window->setEnabled(false);
+        }
+    } else if (g_disabledWindow) {
+        g_disabledWindow->setEnabled(true);
+        g_disabledWindow = nullptr;
+    }
+}
+
+}  // namespace
+
+void InstallSdkWaitHooks()
+{
+    LfSetWaitHooks(&Pump, &Busy, nullptr);
+}

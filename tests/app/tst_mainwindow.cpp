@@ -1,0 +1,335 @@
+// The main window against a virtual reader: input validation per card format, enabling,
+// the menu, what OK and Cancel store, and how it connects to readers of several versions.
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTabBar>
+#include <memory>
+
+#include "ControlId.h"
+#include "OrvexFSKDlg.h"
+#include "Settings.h"
+#include "support/AppTest.h"
+#include "support/StationReader.h"
+#include "vellf.h"
+
+namespace {
+
+template <typename T>
+T* Find(COrvexFSKDlg& dlg, int id)
+{
+    T* control = ControlById<T>(&dlg, id);
+    if (control == nullptr)
+        qFatal("control %d missing", id);
+    return control;
+}
+
+void SelectFormat(COrvexFSKDlg& dlg, int index)
+{
+    auto* box = Find<QComboBox>(dlg, 1008);
+    box->setCurrentIndex(index);
+    Q_EMIT box->activated(index);
+}
+
+QStringList MenuTexts(const COrvexFSKDlg& dlg)
+{
+    QStringList texts;
+    for (QAction* action : dlg.SystemMenu()->actions()) {
+        if (!action->isSeparator())
+            texts << action->text();
+    }
+    return texts;
+}
+
+QAction* MenuAction(const COrvexFSKDlg& dlg, int command)
+{
+    for (QAction* action : dlg.SystemMenu()->actions()) {
+        if (action->data().toInt() == command)
+            return action;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+  private:
+    std::unique_ptr<apptest::StationReader> m_reader;
+
+    std::unique_ptr<COrvexFSKDlg> OpenWindow()
+    {
+        auto dlg = std::make_unique<COrvexFSKDlg>();
+        dlg->OnInitDialog();
+        dlg->show();
+        return dlg;
+    }
+
+  private Q_SLOTS:
+    void init()
+    {
+        apptest::ClearSettings();
+        PutSettingInt("Settings", "SoundTyp", 0);
+        m_reader = std::make_unique<apptest::StationReader>("243c");
+    }
+    void cleanup() { m_reader.reset(); }
+
+    void validatesFieldsPerFormat_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QString>("facility");
+        QTest::addColumn<QString>("customer");
+        QTest::addColumn<QString>("fixed");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("26 bit number too large") << 0 << "1" << "65536" << "0"
+                                                 << "Es sind nur Werte bis 65535 erlaubt!";
+        QTest::newRow("26 bit huge takes it") << 1 << "1" << "65536" << "0" << "";
+        QTest::newRow("36 bit facility 300")
+            << 5 << "300" << "1" << "0" << "Geben Sie eine ganze Zahl zwischen 0 und 255 ein.";
+        QTest::newRow("no facility, no range") << 1 << "300" << "1" << "0" << "";
+        QTest::newRow("36 bit fixed 1024")
+            << 5 << "1" << "1" << "1024" << "Geben Sie eine ganze Zahl zwischen 0 und 1023 ein.";
+        QTest::newRow("37 bit huge beyond 35 bits")
+            << 7 << "0" << "34359738368" << "0" << "Es sind nur Werte bis 34359738367 erlaubt!";
+        QTest::newRow("37 bit huge at 35 bits") << 7 << "0" << "34359738367" << "0" << "";
+    }
+    void validatesFieldsPerFormat()
+    {
+        QFETCH(int, format);
+        QFETCH(QString, facility);
+        QFETCH(QString, customer);
+        QFETCH(QString, fixed);
+        QFETCH(QString, message);
+        auto dlg = OpenWindow();
+        apptest::ModalWatcher watcher;
+        SelectFormat(*dlg, format);
+        Find<QLineEdit>(*dlg, 1004)->setText(facility);
+        Find<QLineEdit>(*dlg, 1005)->setText(customer);
+        Find<QLineEdit>(*dlg, 1009)->setText(fixed);
+        QCOMPARE(dlg->ExchangeData(true), message.isEmpty());
+        QCOMPARE(watcher.Messages(), message.isEmpty() ? QStringList{} : QStringList{message});
+    }
+
+    void writeIsRefusedBeforeTheReaderIsAskedButReadIsNot()
+    {
+        auto dlg = OpenWindow();
+        apptest::ModalWatcher watcher;
+        SelectFormat(*dlg, 0);
+        Find<QLineEdit>(*dlg, 1005)->setText("99999999999");
+        m_reader->Engine().ClearRequests();
+        QTest::mouseClick(Find<QPushButton>(*dlg, 1006), Qt::LeftButton);
+        QCOMPARE(watcher.Messages(), QStringList{"Es sind nur Werte bis 65535 erlaubt!"});
+        QVERIFY(m_reader->Engine().Requests().empty());
+        QCOMPARE(dlg->focusWidget(), Find<QLineEdit>(*dlg, 1005));
+
+        watcher.Clear();
+        QTest::mouseClick(Find<QPushButton>(*dlg, 1001), Qt::LeftButton);
+        QVERIFY(watcher.Messages().isEmpty());
+        QVERIFY(!m_reader->Engine().Requests().empty());
+    }
+
+    void showsFacilityAndFixedFieldByFormat()
+    {
+        auto dlg = OpenWindow();
+        for (int format = 0; format < 8; ++format) {
+            SelectFormat(*dlg, format);
+            QCOMPARE(Find<QLineEdit>(*dlg, 1009)->isVisible(), format == 5);
+            QCOMPARE(Find<QLabel>(*dlg, 1027)->isVisible(), format == 5);
+            const bool facility = format != 1 && format != 7;
+            QCOMPARE(Find<QLineEdit>(*dlg, 1004)->isVisible(), facility);
+            QCOMPARE(Find<QLabel>(*dlg, 1024)->isVisible(), facility);
+        }
+    }
+
+    void emptyStopCountRefusesEveryExchangeYetCancelStoresAndCloses()
+    {
+        PutSettingString("Settings", "CustomerNr", "500");
+        auto dlg = OpenWindow();
+        apptest::ModalWatcher watcher;
+        SelectFormat(*dlg, 3);
+        Find<QLineEdit>(*dlg, 1040)->clear();
+        Find<QLineEdit>(*dlg, 1005)->setText("777");
+        dlg->m_bValidate = false;
+        QVERIFY(!dlg->ExchangeData(true));
+        dlg->m_bValidate = true;
+        QCOMPARE(watcher.Messages(), QStringList{"Geben Sie eine ganze Zahl ein."});
+
+        watcher.Clear();
+        QTest::mouseClick(Find<QPushButton>(*dlg, 2), Qt::LeftButton);
+        QCOMPARE(watcher.Messages(), QStringList{"Geben Sie eine ganze Zahl ein."});
+        QVERIFY(!dlg->isVisible());
+        QCOMPARE(dlg->result(), int(QDialog::Rejected));
+        // The format comes before the stop count and is stored; the number after it is not.
+        QCOMPARE(GetSettingInt("Settings", "Typ", -1), 3);
+        QCOMPARE(GetSettingString("Settings", "CustomerNr", ""), QString("500"));
+    }
+
+    void okStoresTheListedValuesOnly()
+    {
+        auto dlg = OpenWindow();
+        SelectFormat(*dlg, 5);
+        Find<QLineEdit>(*dlg, 1004)->setText("12");
+        Find<QLineEdit>(*dlg, 1005)->setText("4711");
+        Find<QLineEdit>(*dlg, 1009)->setText("33");
+        Find<QCheckBox>(*dlg, 1153)->setChecked(true);
+        Find<QCheckBox>(*dlg, 1020)->setChecked(true);
+        dlg->accept();
+        QCOMPARE(dlg->result(), int(QDialog::Accepted));
+        QCOMPARE(GetSettingInt("Settings", "Typ", -1), 5);
+        QCOMPARE(GetSettingInt("Settings", "FacilityCode", -1), 12);
+        QCOMPARE(GetSettingString("Settings", "CustomerNr", ""), QString("4711"));
+        QCOMPARE(GetSettingInt("Settings", "FixedField", -1), 33);
+        QCOMPARE(GetSettingInt("Protokoll", "ReadLogEnable", -1), 1);
+        QCOMPARE(GetSettingInt("Settings", "TransponderTyp", -1), 9);
+        QCOMPARE(GetSettingInt("Settings", "Sperren", -1), -1);
+    }
+
+    void stopConditionsExcludeEachOther()
+    {
+        auto dlg = OpenWindow();
+        auto* atCount = Find<QCheckBox>(*dlg, 1019);
+        auto* atEnd = Find<QCheckBox>(*dlg, 1042);
+        QVERIFY(atEnd->isEnabled());  // auto increment is on by default
+        QTest::mouseClick(atCount, Qt::LeftButton);
+        QVERIFY(atCount->isChecked() && Find<QLineEdit>(*dlg, 1040)->isEnabled());
+        QTest::mouseClick(atEnd, Qt::LeftButton);
+        QVERIFY(atEnd->isChecked() && !atCount->isChecked());
+        QVERIFY(Find<QLineEdit>(*dlg, 1043)->isEnabled());
+        QVERIFY(!Find<QLineEdit>(*dlg, 1040)->isEnabled());
+        QTest::mouseClick(atCount, Qt::LeftButton);
+        QVERIFY(atCount->isChecked() && !atEnd->isChecked());
+        QVERIFY(!Find<QLineEdit>(*dlg, 1043)->isEnabled());
+
+        // Without auto increment there is no end value to stop at.
+        QTest::mouseClick(Find<QCheckBox>(*dlg, 1012), Qt::LeftButton);
+        QVERIFY(!atEnd->isEnabled());
+    }
+
+    void menuOffersTheOtherLanguages_data()
+    {
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QStringList>("items");
+        const QString head = "Schnittstelle,IP-Adresse,Einstellungen,";
+        const QString about = ",Inf&o über Orvex FSK Programmer";
+        QTest::newRow("German") << 0 << (head + "Englisch" + about).split(',');
+        QTest::newRow("English") << 1 << (head + "Deutsch" + about).split(',');
+        QTest::newRow("other") << 7 << (head + "Deutsch,Englisch" + about).split(',');
+    }
+    void menuOffersTheOtherLanguages()
+    {
+        QFETCH(int, language);
+        QFETCH(QStringList, items);
+        PutSettingInt("Settings", "Sprache", language);
+        auto dlg = OpenWindow();
+        QCOMPARE(MenuTexts(*dlg), items);
+        // A serial reader has no network settings to change.
+        QVERIFY(!MenuAction(*dlg, COrvexFSKDlg::IDM_LANCONFIG)->isEnabled());
+    }
+
+    void languageCommandEndsTheWindowWithCode10()
+    {
+        auto dlg = OpenWindow();
+        dlg->OnSystemCommand(COrvexFSKDlg::IDM_ENGLISH);
+        QCOMPARE(dlg->result(), COrvexFSKDlg::kEndLanguageChanged);
+        QCOMPARE(GetSettingInt("Settings", "Sprache", -1), 1);
+        QCOMPARE(GetSettingString("Settings", "CustomerNr", "none"), QString("none"));
+    }
+
+    void unknownStoredChipTypeSelectsNoTabOfItsOwn()
+    {
+        PutSettingInt("Settings", "TransponderTyp", 4);
+        auto dlg = OpenWindow();
+        QCOMPARE(dlg->m_nChipType, 4);
+        auto* tabs = Find<QTabBar>(*dlg, 1021);
+        QCOMPARE(tabs->count(), 5);
+        QVERIFY(dlg->ExchangeData(true));
+        QCOMPARE(dlg->m_nChipType, tabs->tabData(tabs->currentIndex()).toInt());
+        tabs->setCurrentIndex(3);
+        QCOMPARE(dlg->m_nChipType, 12);
+    }
+
+    void defaultLogPathsAreWrittenBack()
+    {
+        COrvexFSKDlg dlg;
+        const QString dir = QCoreApplication::applicationDirPath() + "/";
+        QCOMPARE(GetSettingString("Protokoll", "ReadLogFileName", ""), dir + "Protokoll_L.txt");
+        QCOMPARE(GetSettingString("Protokoll", "WriteLogFileName", ""), dir + "Protokoll_S.txt");
+        QCOMPARE(dlg.m_strReadLogFile, dir + "Protokoll_L.txt");
+    }
+
+    void titleShowsProgramAndFirmwareVersion_data()
+    {
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<QString>("firmware");
+        QTest::newRow("2434") << "2434" << "FW V1.04";
+        QTest::newRow("053z") << "053z" << "FW V1.61";
+        QTest::newRow("243c") << "243c" << "FW V1.38";
+    }
+    void titleShowsProgramAndFirmwareVersion()
+    {
+        QFETCH(QString, version);
+        QFETCH(QString, firmware);
+        m_reader = std::make_unique<apptest::StationReader>(version.toStdString());
+        apptest::ModalWatcher watcher;
+        auto dlg = OpenWindow();
+        QVERIFY(watcher.Messages().isEmpty());
+        QVERIFY(dlg->m_hPort > 0);
+        QCOMPARE(dlg->m_strVersion, version);
+        QVERIFY2(dlg->windowTitle().startsWith("Orvex FSK Programmer V"),
+                 qPrintable(dlg->windowTitle()));
+        QVERIFY2(dlg->windowTitle().endsWith("  " + firmware + ">"),
+                 qPrintable(dlg->windowTitle()));
+        QVERIFY(dlg->windowTitle().contains("<" + dlg->m_strDeviceText + "  "));
+        QVERIFY(!dlg->m_strDeviceText.isEmpty());
+    }
+
+    void readerAnsweringOnlyAt9600ConnectsSilently()
+    {
+        m_reader->Engine().SetBaudOnly(9600);
+        apptest::ModalWatcher watcher;
+        auto dlg = OpenWindow();
+        QVERIFY(dlg->m_hPort > 0);
+        QVERIFY(watcher.Messages().isEmpty());
+        QVERIFY(watcher.Dialogs().isEmpty());
+    }
+
+    void unsupportedReaderIsNamedAndClosed()
+    {
+        m_reader = std::make_unique<apptest::StationReader>("0575");
+        apptest::ModalWatcher watcher;  // rejects the interface dialog that follows
+        COrvexFSKDlg dlg;
+        QVERIFY(!dlg.ConnectReader(true));
+        QCOMPARE(watcher.Messages().size(), 1);
+        QVERIFY2(watcher.Messages().first().startsWith("Achtung: Der Gerätetyp <"),
+                 qPrintable(watcher.Messages().first()));
+        QVERIFY(watcher.Messages().first().endsWith("> wird nicht unterstützt!"));
+        QCOMPARE(watcher.Dialogs(), QStringList{"Schnittstelle"});
+        QCOMPARE(dlg.m_hPort, 0);
+        QVERIFY(dlg.m_strVersion.isEmpty() && dlg.m_strDeviceText.isEmpty());
+        // The line is free again: the station's handle was closed.
+        const int again = LfOpenPort(m_reader->Path().c_str(), 19200, 0, 300);
+        QVERIFY(again > 0);
+        LfClosePort(again);
+    }
+
+    void failedConnectionAtStartClosesTheWindowThroughCancel()
+    {
+        m_reader->Engine().SetSilent(true);
+        PutSettingInt("Port", "Timeout", 50);
+        apptest::ModalWatcher watcher;
+        COrvexFSKDlg dlg;
+        QCOMPARE(dlg.exec(), int(QDialog::Rejected));
+        QCOMPARE(watcher.Messages(), QStringList{"Gerät meldet sich nicht"});
+        QCOMPARE(watcher.Dialogs(), QStringList{"Schnittstelle"});
+        // The fields are stored as shown; the chip type survives although no tabs exist yet.
+        QCOMPARE(GetSettingInt("Settings", "TransponderTyp", -1), 9);
+    }
+};
+
+ORVEX_APP_TEST_MAIN(MainWindowTest)
+#include "tst_mainwindow.moc"
