@@ -326,4 +326,11 @@ void COrvexFSKDlg::OnWriteTick()
     if (m_bAutoIncrement != 0)
         IncrementCustomerNr();
     ExchangeData(false);
+    if (stop) {
+        // A series that ends by itself leaves the reader as the operator's toggle does: out
+        // of background mode, so a following single write cannot be started twice during
+        // its wait, and with the log failures shown before the next series would drop them.
+        LfSetBackgroundMode(m_hPort, 0);
+        ShowErrorLog();
+    }
 }

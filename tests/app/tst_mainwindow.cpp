@@ -15,25 +15,13 @@
 #include "Settings.h"
 #include "support/AppTest.h"
 #include "support/StationReader.h"
+#include "support/StationWindow.h"
 #include "vellf.h"
 
 namespace {
 
-template <typename T>
-T* Find(COrvexFSKDlg& dlg, int id)
-{
-    T* control = ControlById<T>(&dlg, id);
-    if (control == nullptr)
-        qFatal("control %d missing", id);
-    return control;
-}
-
-void SelectFormat(COrvexFSKDlg& dlg, int index)
-{
-    auto* box = Find<QComboBox>(dlg, 1008);
-    box->setCurrentIndex(index);
-    Q_EMIT box->activated(index);
-}
+using apptest::Find;
+using apptest::SelectFormat;
 
 QStringList MenuTexts(const COrvexFSKDlg& dlg)
 {
@@ -62,13 +50,7 @@ class MainWindowTest : public QObject {
   private:
     std::unique_ptr<apptest::StationReader> m_reader;
 
-    std::unique_ptr<COrvexFSKDlg> OpenWindow()
-    {
-        auto dlg = std::make_unique<COrvexFSKDlg>();
-        dlg->OnInitDialog();
-        dlg->show();
-        return dlg;
-    }
+    static std::unique_ptr<COrvexFSKDlg> OpenWindow() { return apptest::OpenStationWindow(); }
 
   private Q_SLOTS:
     void init()

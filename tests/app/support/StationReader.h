@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "FreshChip.h"
 #include "Settings.h"
-#include "TransponderFactory.h"
 #include "VirtualReader.h"
 
 namespace apptest {
@@ -23,22 +23,7 @@ class StationReader {
     vsim::ReaderEngine& Engine() { return m_reader.Engine(); }
     std::string Path() const { return m_reader.Path(); }
 
-    // A chip as it comes new from the factory, in a configuration the reader can read.
-    static std::unique_ptr<vsim::Transponder> FreshChip(int chipType)
-    {
-        switch (chipType) {
-        case 3:
-            return vsim::MakeConfiguredChip(3, 0x6001F004);
-        case 9:
-            return vsim::MakeConfiguredChip(9, 0x000880E8);
-        case 17:
-            return vsim::MakeConfiguredChip(17, 0x00088000);
-        default:
-            return vsim::MakeBlankChip(chipType);
-        }
-    }
-
-    void Place(int chipType) { m_reader.Engine().PlaceTransponder(FreshChip(chipType)); }
+    void Place(int chipType) { m_reader.Engine().PlaceTransponder(vsim::MakeFreshChip(chipType)); }
     void Remove() { m_reader.Engine().RemoveTransponder(); }
 
   private:

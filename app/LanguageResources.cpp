@@ -1,0 +1,64 @@
+#include "LanguageResources.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QTranslator>
+
+#include "ProgramInfo.h"
+
+namespace {
+
+QString& FileOverride()
+{
+    static QString path;
+    return path;
+}
+
+}  // namespace
+
+CLanguageResources::CLanguageResources() = default;
+
+CLanguageResources::~CLanguageResources()
+{
+    Free();
+}
+
+QStringList CLanguageResources::Candidates()
+{
+    if (!FileOverride().isEmpty())
+        return {FileOverride()};
+    return {QDir(GetProgramDirectory()).filePath(kFileName),
+            QDir(QStringLiteral(ORVEX_SHARE_DIR)).filePath(kFileName)};
+}
+
+void CLanguageResources::SetFileOverride(const QString& path)
+{
+    FileOverride() = path;
+}
+
+bool CLanguageResources::Load()
+{
+    auto translator = std::make_unique<QTranslator>();
+    bool loaded = false;
+    for (const QString& candidate : Candidates()) {
+        if (translator->load(candidate)) {
+            loaded = true;
+            break;
+        }
+    }
+    if (!loaded)
+        return false;
+    // The previous file goes first, so that only one translation is ever installed.
+    Free();
+    QCoreApplication::installTranslator(translator.get());
+    m_translator = std::move(translator);
+    return true;
+}
+
+void CLanguageResources::Free()
+{
+    if (m_translator == nullptr)
+        return;
+    QCoreApplication::removeTranslator(m_translator.get());
+    m_translator.reset();
+}

@@ -1,0 +1,10 @@
+// The maker's addresses, in one place for the maker to set. Until then they are
+// placeholders under the reserved ".example" domain.
+#pragma once
+
+// The About dialog's links; a link label opens its own text, so these are complete URLs.
+inline constexpr const char* kMakerMailLink = "mailto:info@qor.example";
+inline constexpr const char* kMakerWebLink = "https://www.qor.example";
+
+// The download page of the USB reader drivers.
+inline constexpr const char* kMakerDriverPage = "https://www.qor.example/treiber";
