@@ -4,6 +4,7 @@
 #include <sstream>
 #include <utility>
 
+#include "FeedControl.h"
 #include "FieldControl.h"
 
 namespace vsim {
@@ -59,6 +60,7 @@ ControlProtocol::ControlProtocol(ReaderEngine& engine) : m_engine(engine) {
     AddMisbehaviourCommands();
     AddFaultCommands();
     AddFieldCommands(*this, m_engine);
+    AddFeedCommands(*this, m_feeder);
     AddSessionCommands();
 }
 

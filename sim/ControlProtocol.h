@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "CardFeeder.h"
 #include "ReaderEngine.h"
 
 namespace vsim {
@@ -36,6 +37,9 @@ class ControlProtocol {
     // Set by the quit command.
     bool QuitRequested() const { return m_quit.load(); }
 
+    // The feeder behind the feed command, for other fronts that drive the same feed.
+    CardFeeder& Feeder() { return m_feeder; }
+
     // Helpers for command handlers; all reject anything but the plain form.
     static bool ParseOnOff(const std::string& word, bool& on);
     static bool ParseNumber(const std::string& word, unsigned long max, unsigned long& value);
@@ -53,6 +57,7 @@ class ControlProtocol {
     ReaderEngine& m_engine;
     std::vector<Command> m_commands;
     std::atomic<bool> m_quit{false};
+    CardFeeder m_feeder{m_engine};
 };
 
 }  // namespace vsim

@@ -23,18 +23,24 @@ std::vector<uint8_t> ReaderEngine::OnBytes(const uint8_t* data, size_t size, int
 
 std::vector<ReaderEngine::Outgoing> ReaderEngine::Receive(const uint8_t* data, size_t size,
                                                           int lineBaud, Clock::time_point now) {
-    std::lock_guard lock(m_mutex);
     std::vector<Outgoing> replies;
-    m_scanner.Push(data, size, now);
-    while (std::optional<FrameScanner::Received> received = m_scanner.Next()) {
-        Request request{received->frame.framing, received->frame.address, received->frame.code,
-                        std::move(received->frame.data), std::move(received->raw)};
-        std::optional<Outgoing> reply = Answer(request, lineBaud);
-        ++m_requestCount;
-        if (m_log.size() == kRequestLogLimit) m_log.pop_front();
-        m_log.push_back(LoggedRequest{std::move(request), lineBaud, reply.has_value()});
-        if (reply) replies.push_back(std::move(*reply));
+    bool fieldWritten = false;
+    {
+        std::lock_guard lock(m_mutex);
+        const uint64_t writesBefore = m_fieldWrites;
+        m_scanner.Push(data, size, now);
+        while (std::optional<FrameScanner::Received> received = m_scanner.Next()) {
+            Request request{received->frame.framing, received->frame.address, received->frame.code,
+                            std::move(received->frame.data), std::move(received->raw)};
+            std::optional<Outgoing> reply = Answer(request, lineBaud);
+            ++m_requestCount;
+            if (m_log.size() == kRequestLogLimit) m_log.pop_front();
+            m_log.push_back(LoggedRequest{std::move(request), lineBaud, reply.has_value()});
+            if (reply) replies.push_back(std::move(*reply));
+        }
+        fieldWritten = m_fieldWrites != writesBefore;
     }
+    if (fieldWritten) NotifyFieldObservers();
     return replies;
 }
 
@@ -52,6 +58,9 @@ std::optional<ReaderEngine::Outgoing> ReaderEngine::Answer(const Request& reques
         m_misbehaviour.nextStatus.reset();
     } else {
         reply = m_commands.Execute(m_state, request);
+        if (request.command == command::kWriteBlocks && reply.status == status::kOk) {
+            ++m_fieldWrites;
+        }
     }
     const Frame frame{request.framing, m_misbehaviour.replyAddress.value_or(request.address),
                       reply.status, std::move(reply.data)};
@@ -79,21 +88,52 @@ void ReaderEngine::SetReceiveMode(int mode) {
 }
 
 void ReaderEngine::PlaceTransponder(std::unique_ptr<Transponder> transponder) {
-    std::lock_guard lock(m_mutex);
-    m_state.field.Place(std::move(transponder));
+    {
+        std::lock_guard lock(m_mutex);
+        m_state.field.Place(std::move(transponder));
+    }
+    NotifyFieldObservers();
 }
 
 void ReaderEngine::RemoveTransponder() {
-    std::lock_guard lock(m_mutex);
-    m_state.field.Remove();
+    {
+        std::lock_guard lock(m_mutex);
+        m_state.field.Remove();
+    }
+    NotifyFieldObservers();
 }
 
 bool ReaderEngine::SetTransponderId(const ChipId& id) {
-    std::lock_guard lock(m_mutex);
-    Transponder* transponder = m_state.field.Occupant();
-    if (transponder == nullptr) return false;
-    transponder->SetId(id);
+    {
+        std::lock_guard lock(m_mutex);
+        Transponder* transponder = m_state.field.Occupant();
+        if (transponder == nullptr) return false;
+        transponder->SetId(id);
+    }
+    NotifyFieldObservers();
     return true;
+}
+
+int ReaderEngine::AddFieldObserver(FieldObserver observer) {
+    std::lock_guard lock(m_observerMutex);
+    const int id = m_nextObserverId++;
+    m_observers.emplace_back(id, std::move(observer));
+    return id;
+}
+
+void ReaderEngine::RemoveFieldObserver(int id) {
+    std::lock_guard lock(m_observerMutex);
+    std::erase_if(m_observers, [id](const auto& entry) { return entry.first == id; });
+}
+
+void ReaderEngine::NotifyFieldObservers() {
+    std::lock_guard lock(m_observerMutex);
+    for (const auto& entry : m_observers) entry.second();
+}
+
+uint64_t ReaderEngine::FieldWriteCount() const {
+    std::lock_guard lock(m_mutex);
+    return m_fieldWrites;
 }
 
 std::optional<TransponderSnapshot> ReaderEngine::FieldSnapshot() const {

@@ -9,10 +9,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "CommandFaults.h"
@@ -66,6 +68,17 @@ class ReaderEngine {
     bool SetTransponderId(const ChipId& id);
     std::optional<TransponderSnapshot> FieldSnapshot() const;
 
+    // Observers of the field hear of every change of what lies on it: a transponder placed,
+    // removed or given another identification, and a write the transponder accepted. They are
+    // called on the thread that made the change, after the engine's lock is released, so they
+    // may read the engine; they must be quick and must not change the field or the observers.
+    // RemoveFieldObserver returns when no call of that observer runs any more.
+    using FieldObserver = std::function<void()>;
+    int AddFieldObserver(FieldObserver observer);
+    void RemoveFieldObserver(int id);
+    // Writes that a transponder accepted, all of them since the engine was made.
+    uint64_t FieldWriteCount() const;
+
     // Realistic timing: every reply waits for the request's and its own time on the line and
     // for the command's radio time (Timing.h), on top of any reply delay. Off by default.
     void SetRealisticTiming(bool on);
@@ -102,6 +115,7 @@ class ReaderEngine {
 
   private:
     std::optional<Outgoing> Answer(const Request& request, int lineBaud);
+    void NotifyFieldObservers();
 
     mutable std::mutex m_mutex;
     CommandSet m_commands;
@@ -112,6 +126,12 @@ class ReaderEngine {
     FrameScanner m_scanner;
     std::deque<LoggedRequest> m_log;
     size_t m_requestCount = 0;
+    uint64_t m_fieldWrites = 0;
+
+    // Apart from m_mutex, so that observers can read the engine while they are called.
+    std::mutex m_observerMutex;
+    std::vector<std::pair<int, FieldObserver>> m_observers;
+    int m_nextObserverId = 1;
 };
 
 }  // namespace vsim

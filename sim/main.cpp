@@ -1,9 +1,11 @@
 // vel-reader-sim: a simulated reader on a pseudo-terminal. Prints the line's path as its first
 // output line, then takes control commands (one per line) from standard input and, when asked,
-// from a Unix stream socket.
+// from a Unix stream socket. With --panel a window shows the field and controls it; the
+// command loop then runs on a thread of its own.
 
 #include <poll.h>
 #include <signal.h>
+#include <sys/eventfd.h>
 #include <sys/signalfd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -14,10 +16,12 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ControlProtocol.h"
 #include "NetModuleControl.h"
+#include "PanelMain.h"
 #include "VirtualReader.h"
 
 namespace {
@@ -26,7 +30,7 @@ constexpr size_t kMaxPendingLine = 4096;
 
 const char kUsage[] =
     "usage: vel-reader-sim [--version TEXT] [--serial HEX] [--link PATH] [--control SOCKET]\n"
-    "                      [--timing realistic|off]\n"
+    "                      [--timing realistic|off] [--panel]\n"
     "\n"
     "Simulates a reader on a pseudo-terminal and prints the terminal's path as the first line.\n"
     "  --version TEXT    reply to the version request (default 243c)\n"
@@ -38,9 +42,11 @@ const char kUsage[] =
     "  --udp ADDR        network module on UDP port 30718 at ADDR (0.0.0.0 hears broadcasts)\n"
     "  --net-record LIST the module's settings: ip=A.B.C.D|dhcp,bits=N,gw=A.B.C.D,port=N,\n"
     "                    name=TEXT,mac=HEX12,tag=TEXT,model=TEXT\n"
+    "  --panel           show a window with the field, to place chips and feed series;\n"
+    "                    closing it ends the program\n"
     "  --help            show this text\n"
     "Control commands are read from standard input too, one per line; 'help' lists them.\n"
-    "End of input ends the program unless a control socket is open.\n";
+    "End of input ends the program unless a control socket or the panel is open.\n";
 
 struct Options {
     std::string version;
@@ -51,6 +57,7 @@ struct Options {
     std::string tcp;
     std::string udp;
     std::string netRecord;
+    bool panel = false;
     bool help = false;
 };
 
@@ -68,15 +75,23 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {
             options.help = true;
             continue;
         }
-        std::string* target = arg == "--version"   ? &options.version
-                              : arg == "--serial"  ? &options.serial
-                              : arg == "--timing"  ? &options.timing
-                              : arg == "--link"    ? &options.link
-                              : arg == "--control" ? &options.control
-                              : arg == "--tcp"     ? &options.tcp
-                              : arg == "--udp"     ? &options.udp
+        if (arg == "--panel") {
+            if (hasValue) {
+                error = "option --panel takes no value";
+                return false;
+            }
+            options.panel = true;
+            continue;
+        }
+        std::string* target = arg == "--version"      ? &options.version
+                              : arg == "--serial"     ? &options.serial
+                              : arg == "--timing"     ? &options.timing
+                              : arg == "--link"       ? &options.link
+                              : arg == "--control"    ? &options.control
+                              : arg == "--tcp"        ? &options.tcp
+                              : arg == "--udp"        ? &options.udp
                               : arg == "--net-record" ? &options.netRecord
-                                                   : nullptr;
+                                                      : nullptr;
         if (target == nullptr) {
             error = "unknown option " + arg;
             return false;
@@ -166,6 +181,57 @@ int OpenControlSocket(const std::string& path) {
     return fd;
 }
 
+// What the command loop listens to and when it ends.
+struct LoopSetup {
+    int signalFd = -1;
+    int listenFd = -1;
+    int stopFd = -1;           // readable: end now; -1 = none
+    bool endWithInput = true;  // end of standard input ends it when no control socket is open
+};
+
+void RunControlLoop(vsim::ControlProtocol& control, const LoopSetup& setup) {
+    Channel input{STDIN_FILENO, STDOUT_FILENO, {}};
+    bool inputOpen = true;
+    std::vector<Channel> clients;
+    constexpr size_t kFirstClient = 4;
+    while (!control.QuitRequested()) {
+        std::vector<pollfd> fds{{setup.signalFd, POLLIN, 0},
+                                {setup.stopFd, POLLIN, 0},
+                                {inputOpen ? STDIN_FILENO : -1, POLLIN, 0},
+                                {setup.listenFd, POLLIN, 0}};
+        for (const Channel& client : clients) fds.push_back({client.inFd, POLLIN, 0});
+        if (poll(fds.data(), fds.size(), -1) < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        if (fds[0].revents != 0 || fds[1].revents != 0) break;
+        if (fds[2].revents != 0 && !ReadChannel(input, control)) {
+            inputOpen = false;
+            if (setup.endWithInput && setup.listenFd < 0) break;
+        }
+        if (fds[3].revents != 0) {
+            const int fd = accept4(setup.listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+            if (fd >= 0) clients.push_back({fd, fd, {}});
+        }
+        for (size_t i = 0; i < clients.size(); ++i) {
+            // Clients accepted in this round have no entry in fds yet.
+            if (kFirstClient + i >= fds.size() || fds[kFirstClient + i].revents == 0) continue;
+            if (!ReadChannel(clients[i], control)) {
+                close(clients[i].inFd);
+                clients[i].inFd = -1;
+            }
+        }
+        std::erase_if(clients, [](const Channel& client) { return client.inFd < 0; });
+    }
+    for (const Channel& client : clients) close(client.inFd);
+}
+
+void Signal(int eventFd) {
+    const uint64_t one = 1;
+    while (write(eventFd, &one, sizeof one) < 0 && errno == EINTR) {
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -223,40 +289,30 @@ int main(int argc, char** argv) {
     network.AddCommands(control);
     WriteText(STDOUT_FILENO, reader.Path() + "\n");
 
-    Channel input{STDIN_FILENO, STDOUT_FILENO, {}};
-    bool inputOpen = true;
-    std::vector<Channel> clients;
-    while (!control.QuitRequested()) {
-        std::vector<pollfd> fds{{signalFd, POLLIN, 0},
-                                {inputOpen ? STDIN_FILENO : -1, POLLIN, 0},
-                                {listenFd, POLLIN, 0}};
-        for (const Channel& client : clients) fds.push_back({client.inFd, POLLIN, 0});
-        if (poll(fds.data(), fds.size(), -1) < 0) {
-            if (errno == EINTR) continue;
-            break;
+    if (options.panel) {
+        // Each side tells the other that it has ended: the loop when it was told to quit or
+        // got a signal, the window when it was closed.
+        const int loopEnded = eventfd(0, EFD_CLOEXEC);
+        const int panelClosed = eventfd(0, EFD_CLOEXEC);
+        if (loopEnded < 0 || panelClosed < 0) {
+            std::fprintf(stderr, "vel-reader-sim: %s\n", std::strerror(errno));
+            return 1;
         }
-        if (fds[0].revents != 0) break;
-        if (fds[1].revents != 0 && !ReadChannel(input, control)) {
-            inputOpen = false;
-            if (listenFd < 0) break;
-        }
-        if (fds[2].revents != 0) {
-            const int fd = accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-            if (fd >= 0) clients.push_back({fd, fd, {}});
-        }
-        for (size_t i = 0; i < clients.size(); ++i) {
-            // Clients accepted in this round have no entry in fds yet.
-            if (3 + i >= fds.size() || fds[3 + i].revents == 0) continue;
-            if (!ReadChannel(clients[i], control)) {
-                close(clients[i].inFd);
-                clients[i].inFd = -1;
-            }
-        }
-        std::erase_if(clients, [](const Channel& client) { return client.inFd < 0; });
+        std::thread loopThread([&] {
+            RunControlLoop(control, {signalFd, listenFd, panelClosed, false});
+            Signal(loopEnded);
+        });
+        vsim::RunPanel(argc, argv, reader.Engine(), control.Feeder(), reader.Path(), loopEnded);
+        Signal(panelClosed);
+        loopThread.join();
+        close(loopEnded);
+        close(panelClosed);
+    } else {
+        RunControlLoop(control, {signalFd, listenFd, -1, true});
     }
 
+    control.Feeder().Stop();
     reader.Stop();
-    for (const Channel& client : clients) close(client.inFd);
     if (listenFd >= 0) {
         close(listenFd);
         unlink(options.control.c_str());

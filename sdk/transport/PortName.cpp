@@ -70,6 +70,10 @@ TransportKind ClassifyPortName(const std::string& name) {
 
 bool NormalizeComName(std::string& name, int& portNumber) {
     if (!name.empty() && name[0] == '/') {
+        // The port list tags lines of known USB readers with their driver's name in
+        // brackets ("/dev/ttyACM0 [Qor Virtual COM]"); the device is the path before it.
+        const size_t tag = name.rfind(" [");
+        if (tag != std::string::npos && name.back() == ']') name.erase(tag);
         portNumber = TrailingNumber(name);
         return true;
     }

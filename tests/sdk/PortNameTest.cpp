@@ -45,6 +45,7 @@ TEST(PortName, NormalizesComNames) {
         {"COM12abc", true, "/dev/ttyS11", 12},
         {"/dev/ttyUSB1", true, "/dev/ttyUSB1", 1},
         {"/dev/pts/7", true, "/dev/pts/7", 7},
+        {"/dev/ttyACM0 [Qor Virtual COM]", true, "/dev/ttyACM0", 0},
         {"COM0", false, "COM0", 0},
         {"4826-0001", false, "4826-0001", 4826},
         {"\\\\.\\FT1234", false, "FT1234", 0},

@@ -1,0 +1,485 @@
+// The interface selection dialog: the stored choice checked against the devices present,
+// the line-format code of the baud rate, the list's select rule, rescans on device events,
+// the USB mode buttons, the driver offer and the validation on OK. The device lists come
+// from a stand-in (no USB or network reader exists here); the mode switch talks to the
+// virtual reader on a pseudo-terminal.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QUrl>
+#include <cstring>
+
+#include "ControlId.h"
+#include "Settings.h"
+#include "StringTable.h"
+#include "UdevMonitor.h"
+#include "VirtualReader.h"
+#include "dialogs/PortSelectDlg.h"
+#include "support/AppTest.h"
+
+namespace {
+
+using Dlg = CPortSelectDlg;
+
+struct FakeDevices {
+    QStringList com;
+    QStringList usb;
+    QStringList lan;
+    int flags = 0;
+    int pingAnswer = 0;
+    int usbScans = 0;
+    QList<QUrl> opened;
+    CPortSelectDlg* reenter = nullptr;  // a dialog to call again while its handler runs
+};
+FakeDevices g_fake;
+
+// Packs a list the way the SDK does: entries that fit, each closed by a zero, one more zero.
+int Pack(const QStringList& entries, char* buffer, int size)
+{
+    int used = 0;
+    for (const QString& entry : entries) {
+        const QByteArray bytes = entry.toUtf8();
+        if (used + bytes.size() + 2 > size)
+            break;
+        std::memcpy(buffer + used, bytes.constData(), static_cast<size_t>(bytes.size()) + 1);
+        used += static_cast<int>(bytes.size()) + 1;
+    }
+    buffer[used] = '\0';
+    return used + 1;
+}
+
+QStringList ListTexts(CPortSelectDlg& dialog)
+{
+    QStringList texts;
+    auto* list = ControlById<QListWidget>(&dialog, Dlg::IDC_INTERFACES);
+    for (int row = 0; row < list->count(); ++row)
+        texts << list->item(row)->text();
+    return texts;
+}
+
+QString SelectedText(CPortSelectDlg& dialog)
+{
+    const auto items = ControlById<QListWidget>(&dialog, Dlg::IDC_INTERFACES)->selectedItems();
+    return items.isEmpty() ? QString() : items.front()->text();
+}
+
+void StorePort(const QString& name, int ethernet = 0)
+{
+    PutSettingString("Port", "Name", name);
+    PutSettingInt("Port", "EthernetAktiv", ethernet);
+}
+
+QString RangeMessage(int low, int high)
+{
+    return LoadString(61714).arg(low).arg(high);
+}
+
+}  // namespace
+
+class PortSelectTest : public QObject {
+    Q_OBJECT
+  private Q_SLOTS:
+    void initTestCase()
+    {
+        CPortSelectDlg::s_devices = {
+            [](char* buffer, int size) { return Pack(g_fake.com, buffer, size); },
+            [](char* buffer, int size) {
+                ++g_fake.usbScans;
+                return Pack(g_fake.usb, buffer, size);
+            },
+            [](char* buffer, int size) { return Pack(g_fake.lan, buffer, size); },
+            [](const char*) { return g_fake.pingAnswer; },
+            [] { return g_fake.flags; },
+        };
+        CPortSelectDlg::s_openUrl = [](const QUrl& url) {
+            g_fake.opened << url;
+            if (g_fake.reenter != nullptr)
+                g_fake.reenter->RescanDevices(CPortSelectDlg::kDeviceArrival);
+        };
+    }
+
+    void init()
+    {
+        apptest::ClearSettings();
+        g_fake = FakeDevices{};
+    }
+
+    void StoredChoiceIsCheckedAtConstruction_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<int>("ethernet");
+        QTest::addColumn<QStringList>("usb");
+        QTest::addColumn<QStringList>("lan");
+        QTest::addColumn<int>("ping");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("isUsb");
+        QTest::addColumn<bool>("isLan");
+        QTest::addColumn<QString>("openName");
+
+        const QStringList none;
+        QTest::newRow("empty becomes COM1") << "" << 0 << none << none << 0 << "COM1" << false
+                                            << false << "COM1:1";
+        QTest::newRow("serial port kept though absent")
+            << "/dev/ttyUSB7" << 0 << none << none << 0 << "/dev/ttyUSB7" << false << false
+            << "/dev/ttyUSB7:1";
+        QTest::newRow("USB reader present") << "USB: 4826-0001 HID" << 0
+                                            << QStringList{"4830-0002", "4826-0001 HID"} << none
+                                            << 0 << "USB: 4826-0001 HID" << true << false
+                                            << "4826-0001 HID:1";
+        QTest::newRow("vanished USB reader replaced")
+            << "USB: 4826-0001 HID" << 0 << QStringList{"4830-0002 HID", "5012-0003"} << none
+            << 0 << "USB: 4830-0002 HID" << true << false << "4830-0002 HID:1";
+        QTest::newRow("vanished USB reader, none left")
+            << "USB: 4826-0001 HID" << 0 << none << none << 0 << "" << false << false << ":1";
+        QTest::newRow("LAN without Ethernet") << "LAN: 10.99.0.5-10001" << 0 << none << none << 0
+                                              << "LAN: 10.99.0.5-10001" << false << false
+                                              << "10.99.0.5-10001:1";
+        QTest::newRow("LAN reader answers ping")
+            << "LAN: 10.99.0.5-10001" << 1 << none << none << 1 << "LAN: 10.99.0.5-10001"
+            << false << true << "10.99.0.5-10001:1";
+        QTest::newRow("LAN reader gone, another found")
+            << "LAN: 10.99.0.5-10001" << 1 << none << QStringList{"[Hall]10.99.0.6-10001"} << 0
+            << "LAN: [Hall]10.99.0.6-10001" << false << true << "[Hall]10.99.0.6-10001:1";
+        QTest::newRow("LAN reader gone, none found") << "LAN: 10.99.0.5-10001" << 1 << none
+                                                     << none << 0 << "" << false << false << ":1";
+    }
+
+    void StoredChoiceIsCheckedAtConstruction()
+    {
+        QFETCH(QString, stored);
+        QFETCH(int, ethernet);
+        QFETCH(QString, name);
+        if (!stored.isEmpty())
+            StorePort(stored, ethernet);
+        QFETCH(QStringList, usb);
+        QFETCH(QStringList, lan);
+        QFETCH(int, ping);
+        g_fake.usb = usb;
+        g_fake.lan = lan;
+        g_fake.pingAnswer = ping;
+
+        CPortSelectDlg dialog;
+        QCOMPARE(dialog.m_strName, name);
+        QTEST(dialog.m_bIsUsb, "isUsb");
+        QTEST(dialog.m_bIsLan, "isLan");
+        QTEST(dialog.GetOpenName(), "openName");
+        QCOMPARE(GetSettingString("Port", "Name", "<absent>"), name);
+    }
+
+    void BaudrateCarriesTheLineFormat_data()
+    {
+        QTest::addColumn<int>("stored");
+        QTest::addColumn<QStringList>("opened");  // baud, parity, stop bits as shown
+        QTest::addColumn<QStringList>("chosen");  // the same, "" leaves a list as it is
+        QTest::addColumn<int>("storedAfterOk");
+
+        QTest::newRow("odd parity opens") << 9602 << QStringList{"9600", "ungerade", "1"}
+                                          << QStringList{"", "", ""} << 9602;
+        QTest::newRow("parity wins over stop bits")
+            << 19200 << QStringList{"19200", "keine", "1"}
+            << QStringList{"19200", "gerade", "2"} << 19201;
+        QTest::newRow("two stop bits without parity")
+            << 19200 << QStringList{"19200", "keine", "1"}
+            << QStringList{"115200", "keine", "2"} << 115203;
+        QTest::newRow("two stop bits open") << 57603 << QStringList{"57600", "keine", "2"}
+                                            << QStringList{"", "", ""} << 57603;
+        QTest::newRow("baud not offered is kept") << 1200 << QStringList{"", "keine", "1"}
+                                                  << QStringList{"", "gerade", ""} << 1200;
+        QTest::newRow("meaningless code reads as none")
+            << 4857 << QStringList{"4800", "keine", "1"} << QStringList{"", "", ""} << 4800;
+    }
+
+    void BaudrateCarriesTheLineFormat()
+    {
+        QFETCH(int, stored);
+        QFETCH(QStringList, opened);
+        QFETCH(QStringList, chosen);
+        PutSettingInt("Port", "Baudrate", stored);
+        g_fake.com = {"/dev/ttyS0"};
+
+        CPortSelectDlg dialog;
+        dialog.OnInitDialog();
+        const QList<QComboBox*> lists = {ControlById<QComboBox>(&dialog, Dlg::IDC_BAUDRATE),
+                                         ControlById<QComboBox>(&dialog, Dlg::IDC_PARITY),
+                                         ControlById<QComboBox>(&dialog, Dlg::IDC_STOPBITS)};
+        for (int i = 0; i < lists.size(); ++i) {
+            QCOMPARE(lists[i]->currentText(), opened[i]);
+            if (!chosen[i].isEmpty())
+                lists[i]->setCurrentIndex(lists[i]->findText(chosen[i]));
+        }
+        dialog.accept();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QTEST(GetSettingInt("Port", "Baudrate", -1), "storedAfterOk");
+    }
+
+    void OpeningSelectsTheFirstEntryBeginningWithTheName_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QStringList>("ports");
+        QTest::addColumn<QString>("selected");
+        QTest::addColumn<QString>("nameAfterOk");
+
+        QTest::newRow("COM10 listed before COM1")
+            << "COM1" << QStringList{"\\\\.\\COM10", "\\\\.\\COM1"} << "COM10" << "COM10";
+        QTest::newRow("device paths") << "/dev/ttyS1" << QStringList{"/dev/ttyS10", "/dev/ttyS1"}
+                                      << "/dev/ttyS10" << "/dev/ttyS10";
+        QTest::newRow("any case, tagged entry")
+            << "/DEV/TTYACM0" << QStringList{"/dev/ttyS0", "/dev/ttyACM0 [Qor Virtual COM]"}
+            << "/dev/ttyACM0 [Qor Virtual COM]" << "/dev/ttyACM0 [Qor Virtual COM]";
+        QTest::newRow("no match, one entry taken")
+            << "/dev/ttyUSB3" << QStringList{"/dev/ttyS0"} << "/dev/ttyS0" << "/dev/ttyS0";
+        QTest::newRow("no match, several entries")
+            << "/dev/ttyUSB3" << QStringList{"/dev/ttyS0", "/dev/ttyS1"} << "" << "/dev/ttyUSB3";
+    }
+
+    void OpeningSelectsTheFirstEntryBeginningWithTheName()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QStringList, ports);
+        QFETCH(QString, selected);
+        StorePort(stored);
+
+        CPortSelectDlg dialog;
+        dialog.m_comPorts = ports;
+        dialog.OnInitDialog();
+        QCOMPARE(SelectedText(dialog), selected);
+        dialog.accept();
+        QTEST(GetSettingString("Port", "Name", ""), "nameAfterOk");
+    }
+
+    void DeviceEventsRescanAndPlanFollowUps()
+    {
+        g_fake.com = {"/dev/ttyS0"};
+        CPortSelectDlg dialog;
+        dialog.OnInitDialog();
+        QCoreApplication::processEvents();  // the scan the opening posts
+        QCOMPARE(ListTexts(dialog), QStringList{"/dev/ttyS0"});
+        QCOMPARE(dialog.m_nRescanCount, 0);
+
+        g_fake.usb = {"4826-0001 HID"};
+        const int scans = g_fake.usbScans;
+        dialog.RescanDevices(CPortSelectDlg::kDeviceArrival);
+        QCOMPARE(g_fake.usbScans, scans + 1);
+        QCOMPARE(ListTexts(dialog), (QStringList{"/dev/ttyS0", "USB: 4826-0001 HID"}));
+        QVERIFY(dialog.m_nRescanTimer != 0);
+        QCOMPARE(dialog.m_nRescanCount, 1);
+
+        // The timer posts the next scan.
+        QTRY_COMPARE_WITH_TIMEOUT(dialog.m_nRescanCount, 2, 3000);
+        QCOMPARE(g_fake.usbScans, scans + 2);
+
+        // Five follow-ups in all, then the series ends.
+        for (int expected : {3, 4, 5, 0}) {
+            dialog.RescanDevices(CPortSelectDlg::kConfigChanged);
+            QCOMPARE(dialog.m_nRescanCount, expected);
+        }
+
+        g_fake.usb.clear();
+        dialog.RescanDevices(CPortSelectDlg::kDevNodesChanged);
+        QCOMPARE(ListTexts(dialog), QStringList{"/dev/ttyS0"});
+        QCOMPARE(dialog.m_nRescanCount, 1);
+    }
+
+    void EthernetBringsAndTakesNetworkReaders()
+    {
+        g_fake.com = {"/dev/ttyS0"};
+        g_fake.lan = {"10.99.0.5-10001"};
+        CPortSelectDlg dialog;
+        dialog.OnInitDialog();
+        auto* ethernet = ControlById<QCheckBox>(&dialog, Dlg::IDC_ETHERNET);
+        auto* search = ControlById<QPushButton>(&dialog, Dlg::IDC_IP_SEARCH);
+        QVERIFY(!search->isVisibleTo(&dialog));
+
+        ethernet->click();
+        QTRY_COMPARE(ListTexts(dialog), (QStringList{"/dev/ttyS0", "LAN: 10.99.0.5-10001"}));
+        QVERIFY(search->isVisibleTo(&dialog));
+
+        ethernet->click();
+        QTRY_COMPARE(ListTexts(dialog), QStringList{"/dev/ttyS0"});
+        QVERIFY(!search->isVisibleTo(&dialog));
+    }
+
+    void SelectionSetsFlagsAndModeButtons_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<bool>("modeEnabled");
+        QTest::addColumn<bool>("hidChecked");
+        QTest::addColumn<bool>("isUsb");
+        QTest::addColumn<bool>("isLan");
+
+        QTest::newRow("plain serial port") << "/dev/ttyS0" << false << false << false << false;
+        QTest::newRow("virtual COM reader") << "/dev/ttyACM0 [Qor Virtual COM]" << true << false
+                                            << false << false;
+        QTest::newRow("other virtual COM driver")
+            << "COM3 [MZ-4 Virtual COM]" << true << false << false << false;
+        QTest::newRow("switchable HID reader") << "USB: 4826-0001 HID" << true << true << true
+                                               << false;
+        QTest::newRow("HID reader of another model")
+            << "USB: 9999-0002 HID" << false << false << true << false;
+        QTest::newRow("D2XX reader") << "USB: 4826-0003" << false << false << true << false;
+        QTest::newRow("network reader") << "LAN: 10.99.0.5-10001" << false << false << false
+                                        << true;
+    }
+
+    void SelectionSetsFlagsAndModeButtons()
+    {
+        QFETCH(QString, entry);
+        QFETCH(bool, modeEnabled);
+        QFETCH(bool, hidChecked);
+        QFETCH(bool, isUsb);
+        QFETCH(bool, isLan);
+        StorePort("/dev/ttyS0", 1);
+        g_fake.com = {"/dev/ttyS0", "/dev/ttyACM0 [Qor Virtual COM]",
+                      "\\\\.\\COM3 [MZ-4 Virtual COM]"};
+        g_fake.usb = {"4826-0001 HID", "9999-0002 HID", "4826-0003"};
+        g_fake.lan = {"10.99.0.5-10001"};
+
+        CPortSelectDlg dialog;
+        dialog.OnInitDialog();
+        auto* list = ControlById<QListWidget>(&dialog, Dlg::IDC_INTERFACES);
+        const int row = static_cast<int>(ListTexts(dialog).indexOf(entry));
+        QVERIFY(row >= 0);
+        list->setCurrentRow(row);
+
+        QCOMPARE(dialog.m_strName, entry);
+        QCOMPARE(dialog.m_bIsUsb, isUsb);
+        QCOMPARE(dialog.m_bIsLan, isLan);
+        QCOMPARE(ControlById<QComboBox>(&dialog, Dlg::IDC_BAUDRATE)->isEnabled(), !isUsb && !isLan);
+        auto* hid = ControlById<QPushButton>(&dialog, Dlg::IDC_HID_MODE);
+        auto* virtualCom = ControlById<QPushButton>(&dialog, Dlg::IDC_VIRTUAL_COM);
+        QCOMPARE(hid->isEnabled(), modeEnabled);
+        QCOMPARE(virtualCom->isEnabled(), modeEnabled);
+        QCOMPARE(hid->isChecked(), modeEnabled && hidChecked);
+        QCOMPARE(virtualCom->isChecked(), modeEnabled && !hidChecked);
+    }
+
+    void SwitchingToHidTellsTheReader()
+    {
+        // The line is reachable under its plain name and under its listed, tagged name.
+        QTemporaryDir dir;
+        vsim::VirtualReader reader;
+        QVERIFY(reader.Start(dir.filePath("line").toStdString()));
+        const QString entry = dir.filePath("line [Qor Virtual COM]");
+        QVERIFY(QFile::link(QString::fromStdString(reader.Path()), entry));
+        g_fake.com = {entry};
+        StorePort(entry);
+
+        CPortSelectDlg dialog;
+        dialog.OnInitDialog();
+        auto* hid = ControlById<QPushButton>(&dialog, Dlg::IDC_HID_MODE);
+        QVERIFY(hid->isEnabled() && !hid->isChecked());
+        hid->click();
+
+        QCOMPARE(reader.Engine().UsbMode(), 1);
+        QCOMPARE(dialog.m_strName, QString());
+        QVERIFY(!hid->isEnabled());
+    }
+
+    void MissingDriverIsOffered_data()
+    {
+        QTest::addColumn<int>("flags");
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<QString>("message");
+
+        QTest::newRow("FTDI reader, declined")
+            << 1 << false << LoadString(10171) + '\n' + LoadString(10173) + '\n';
+        QTest::newRow("both kinds, accepted")
+            << 3 << true
+            << LoadString(10171) + '\n' + LoadString(10172) + '\n' + LoadString(10173) + '\n';
+    }
+
+    void MissingDriverIsOffered()
+    {
+        QFETCH(int, flags);
+        QFETCH(bool, yes);
+        QFETCH(QString, message);
+        g_fake.com = {"/dev/ttyS0"};
+        CPortSelectDlg dialog;
+        dialog.OnInitDialog();
+        QCoreApplication::processEvents();
+
+        apptest::ModalWatcher watcher(yes ? QMessageBox::Yes : QMessageBox::No);
+        g_fake.flags = flags;
+        g_fake.reenter = &dialog;  // a device event while the handler runs is dropped
+        const int scans = g_fake.usbScans;
+        dialog.RescanDevices(CPortSelectDlg::kDeviceArrival);
+
+        QCOMPARE(watcher.Messages(), QStringList{message});  // one offer, then one more scan
+        QCOMPARE(g_fake.usbScans, scans + 2);
+        QCOMPARE(g_fake.opened, yes ? QList<QUrl>{QUrl(LoadString(10170))} : QList<QUrl>{});
+    }
+
+    void OkValidatesTimeoutAndAddress_data()
+    {
+        QTest::addColumn<QString>("timeout");
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("message");  // "" = accepted
+
+        QTest::newRow("defaults") << "300" << "1" << "";
+        QTest::newRow("upper bounds") << "300000" << "255" << "";
+        QTest::newRow("lower bounds") << "10" << "1" << "";
+        QTest::newRow("timeout empty") << "" << "1" << LoadString(61713);
+        QTest::newRow("timeout not a number") << "abc" << "1" << LoadString(61713);
+        QTest::newRow("timeout too short") << "9" << "1" << RangeMessage(10, 300000);
+        QTest::newRow("timeout too long") << "300001" << "1" << RangeMessage(10, 300000);
+        QTest::newRow("address empty") << "300" << "" << LoadString(61712);
+        QTest::newRow("address zero") << "300" << "0" << RangeMessage(1, 255);
+        QTest::newRow("address too large") << "300" << "256" << RangeMessage(1, 255);
+    }
+
+    void OkValidatesTimeoutAndAddress()
+    {
+        QFETCH(QString, timeout);
+        QFETCH(QString, address);
+        QFETCH(QString, message);
+        g_fake.com = {"/dev/ttyS0"};
+        CPortSelectDlg dialog;
+        dialog.OnInitDialog();
+        ControlById<QLineEdit>(&dialog, Dlg::IDC_TIMEOUT)->setText(timeout);
+        ControlById<QLineEdit>(&dialog, Dlg::IDC_ADDRESS)->setText(address);
+
+        apptest::ModalWatcher watcher;
+        ControlById<QPushButton>(&dialog, 1)->click();
+        if (message.isEmpty()) {
+            QVERIFY(watcher.Messages().isEmpty());
+            QCOMPARE(dialog.result(), int(QDialog::Accepted));
+            QCOMPARE(GetSettingInt("Port", "Timeout", -1), timeout.toInt());
+            QCOMPARE(GetSettingInt("Port", "Adresse", -1), address.toInt());
+        } else {
+            QCOMPARE(watcher.Messages(), QStringList{message});
+            QCOMPARE(dialog.result(), 0);
+            QCOMPARE(GetSettingInt("Port", "Timeout", -1), -1);
+        }
+    }
+
+    void KernelEventsBecomeDeviceEvents_data()
+    {
+        QTest::addColumn<QByteArray>("message");
+        QTest::addColumn<int>("event");
+
+        const auto uevent = [](const char* action, const char* subsystem) {
+            return QByteArray(action) + "@/devices/x" + '\0' + "ACTION=" + action + '\0' +
+                   "DEVPATH=/devices/x" + '\0' + "SUBSYSTEM=" + subsystem + '\0';
+        };
+        QTest::newRow("serial line added") << uevent("add", "tty") << 0x8000;
+        QTest::newRow("USB device removed") << uevent("remove", "usb") << 7;
+        QTest::newRow("hidraw added") << uevent("add", "hidraw") << 0x8000;
+        QTest::newRow("driver bound") << uevent("bind", "usb") << 0;
+        QTest::newRow("other device class") << uevent("add", "net") << 0;
+        QTest::newRow("not a kernel message") << QByteArray("libudev\0\0\0", 10) << 0;
+        QTest::newRow("empty") << QByteArray() << 0;
+    }
+
+    void KernelEventsBecomeDeviceEvents()
+    {
+        QFETCH(QByteArray, message);
+        QTEST(CUdevMonitor::EventOf(message), "event");
+    }
+};
+
+ORVEX_APP_TEST_MAIN(PortSelectTest)
+#include "tst_portselect.moc"
