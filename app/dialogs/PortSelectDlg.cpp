@@ -1,5 +1,7 @@
 #include "PortSelectDlg.h"
 
+#include <QFileInfo>
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QEventLoop>
@@ -167,6 +169,10 @@ void CPortSelectDlg::ResolveStoredInterface()
         m_strName = QStringLiteral("COM1");
         PutSettingString(kSection, "Name", m_strName);
     }
+    // A line chosen by its path (a udev link, a pseudo-terminal) is not among the enumerated
+    // ports; while it exists it is offered with them, so OK does not lose it.
+    if (m_strName.startsWith('/') && QFileInfo::exists(m_strName))
+        m_strStoredLine = m_strName;
     if (m_strName.startsWith(kUsbPrefix)) {
         RefreshDeviceList(DeviceKind::Usb, m_usbReaders);
         if (m_usbReaders.isEmpty()) {
@@ -247,6 +253,8 @@ void CPortSelectDlg::FillInterfaceList()
         m_ui->listInterfaces->addItem(port.startsWith(kWin32Prefix)
                                           ? port.mid(kWin32Prefix.size())
                                           : port);
+    if (!m_strStoredLine.isEmpty() && !m_comPorts.contains(m_strStoredLine))
+        m_ui->listInterfaces->addItem(m_strStoredLine);
     for (const QString& reader : m_usbReaders)
         m_ui->listInterfaces->addItem(kUsbPrefix + reader);
     for (const QString& reader : m_lanReaders)

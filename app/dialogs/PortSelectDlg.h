@@ -106,6 +106,8 @@ class CPortSelectDlg : public QDialog {
     int m_nRescanTimer = 0;
     int m_nRescanCount = 0;
     QSize m_minTrackSize;
+    // The stored line when it is a path that exists but is not enumerated; "" otherwise.
+    QString m_strStoredLine;
 
   public Q_SLOTS:
     // Handles one device-change event: rescans the lists, checks the USB drivers and plans

@@ -299,6 +299,24 @@ class MainWindowTest : public QObject {
         LfClosePort(again);
     }
 
+    void interfaceCommandReconnectsThroughTheDialog()
+    {
+        auto dlg = OpenWindow();
+        apptest::ModalWatcher watcher;
+        // The reader's line is a path the port list does not enumerate; the dialog still
+        // offers and selects it, so OK keeps it.
+        watcher.SetDialogHandler([](QDialog* dialog) {
+            QMetaObject::invokeMethod(dialog, &QDialog::accept, Qt::QueuedConnection);
+            return true;
+        });
+        dlg->OnSystemCommand(COrvexFSKDlg::IDM_INTERFACE);
+        QCOMPARE(watcher.Dialogs(), QStringList{"Schnittstelle"});
+        QVERIFY(watcher.Messages().isEmpty());
+        QVERIFY(dlg->m_hPort > 0);
+        QCOMPARE(GetSettingString("Port", "Name", ""), QString::fromStdString(m_reader->Path()));
+        QCOMPARE(Find<QTabBar>(*dlg, 1021)->count(), 5);
+    }
+
     void failedConnectionAtStartClosesTheWindowThroughCancel()
     {
         m_reader->Engine().SetSilent(true);
