@@ -2,11 +2,9 @@
 
 #include <limits>
 
-std::int64_t ParseNumber64(const QString& text)
-{
+std::int64_t ParseNumber64(const QString& text) {
     qsizetype pos = 0;
-    while (pos < text.size() && text[pos].isSpace())
-        ++pos;
+    while (pos < text.size() && text[pos].isSpace()) ++pos;
     bool negative = false;
     if (pos < text.size() && (text[pos] == '-' || text[pos] == '+')) {
         negative = text[pos] == '-';
@@ -23,7 +21,6 @@ std::int64_t ParseNumber64(const QString& text)
         }
         value = value * 10 - digit;
     }
-    if (negative)
-        return value;
+    if (negative) return value;
     return value == kMin ? std::numeric_limits<std::int64_t>::max() : -value;
 }

@@ -26,18 +26,15 @@ inline constexpr CardFormatInfo kCardFormats[kCardFormatCount] = {
     {"37 Bit Huge (H10302)", "37 Bit Huge", 34359738367LL, 0, 0},
 };
 
-inline bool IsCardFormat(int index)
-{
+inline bool IsCardFormat(int index) {
     return index >= 0 && index < kCardFormatCount;
 }
 
-inline bool FormatHasFacility(int index)
-{
+inline bool FormatHasFacility(int index) {
     return IsCardFormat(index) && kCardFormats[index].maxFacility > 0;
 }
 
-inline bool FormatHasFixedField(int index)
-{
+inline bool FormatHasFixedField(int index) {
     return IsCardFormat(index) && kCardFormats[index].maxFixed > 0;
 }
 

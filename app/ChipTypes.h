@@ -15,11 +15,9 @@ inline constexpr ChipTypeInfo kChipTypes[] = {
 inline constexpr int kChipAta5575M2 = 11;
 
 // The tab text of a chip type code; six blanks for a code the station does not offer.
-inline QString ChipName(int code)
-{
+inline QString ChipName(int code) {
     for (const ChipTypeInfo& chip : kChipTypes) {
-        if (chip.code == code)
-            return QString::fromLatin1(chip.name);
+        if (chip.code == code) return QString::fromLatin1(chip.name);
     }
     return QStringLiteral("      ");
 }

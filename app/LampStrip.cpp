@@ -11,8 +11,7 @@ CLampStrip::CLampStrip(QWidget* parent)
       m_red(LoadAppBitmap(IDB_LAMP_RED)),
       m_yellow(LoadAppBitmap(IDB_LAMP_YELLOW)),
       m_green(LoadAppBitmap(IDB_LAMP_GREEN)),
-      m_off(LoadAppBitmap(IDB_LAMP_OFF))
-{
+      m_off(LoadAppBitmap(IDB_LAMP_OFF)) {
     const int ids[3] = {1047, 1046, 1045};
     for (int i = 0; i < 3; ++i) {
         m_lamps[i] = new CBitmapStatic(this);
@@ -23,21 +22,20 @@ CLampStrip::CLampStrip(QWidget* parent)
     ShowLamps(1);
 }
 
-void CLampStrip::ShowLamps(int state)
-{
+void CLampStrip::ShowLamps(int state) {
     const QPixmap* shown[3] = {};
     switch (state) {
-    case 1:
-        shown[0] = &m_red, shown[1] = &m_off, shown[2] = &m_off;
-        break;
-    case 2:
-        shown[0] = &m_off, shown[1] = &m_yellow, shown[2] = &m_off;
-        break;
-    case 3:
-        shown[0] = &m_off, shown[1] = &m_off, shown[2] = &m_green;
-        break;
-    default:
-        return;
+        case 1:
+            shown[0] = &m_red, shown[1] = &m_off, shown[2] = &m_off;
+            break;
+        case 2:
+            shown[0] = &m_off, shown[1] = &m_yellow, shown[2] = &m_off;
+            break;
+        case 3:
+            shown[0] = &m_off, shown[1] = &m_off, shown[2] = &m_green;
+            break;
+        default:
+            return;
     }
     for (int i = 0; i < 3; ++i) {
         m_lamps[i]->SetBitmap(*shown[i]);
@@ -45,8 +43,7 @@ void CLampStrip::ShowLamps(int state)
     }
 }
 
-void CLampStrip::resizeEvent(QResizeEvent* event)
-{
+void CLampStrip::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     // Full-size lamps 200 pixels apart from the top; a lower window shrinks them evenly.
     const int pitch = std::min(kLampSize, (height() - 10) / 3);

@@ -8,8 +8,7 @@
 
 namespace {
 
-QString& FileOverride()
-{
+QString& FileOverride() {
     static QString path;
     return path;
 }
@@ -18,26 +17,21 @@ QString& FileOverride()
 
 CLanguageResources::CLanguageResources() = default;
 
-CLanguageResources::~CLanguageResources()
-{
+CLanguageResources::~CLanguageResources() {
     Free();
 }
 
-QStringList CLanguageResources::Candidates()
-{
-    if (!FileOverride().isEmpty())
-        return {FileOverride()};
+QStringList CLanguageResources::Candidates() {
+    if (!FileOverride().isEmpty()) return {FileOverride()};
     return {QDir(GetProgramDirectory()).filePath(kFileName),
             QDir(QStringLiteral(ORVEX_SHARE_DIR)).filePath(kFileName)};
 }
 
-void CLanguageResources::SetFileOverride(const QString& path)
-{
+void CLanguageResources::SetFileOverride(const QString& path) {
     FileOverride() = path;
 }
 
-bool CLanguageResources::Load()
-{
+bool CLanguageResources::Load() {
     auto translator = std::make_unique<QTranslator>();
     bool loaded = false;
     for (const QString& candidate : Candidates()) {
@@ -46,8 +40,7 @@ bool CLanguageResources::Load()
             break;
         }
     }
-    if (!loaded)
-        return false;
+    if (!loaded) return false;
     // The previous file goes first, so that only one translation is ever installed.
     Free();
     QCoreApplication::installTranslator(translator.get());
@@ -55,10 +48,8 @@ bool CLanguageResources::Load()
     return true;
 }
 
-void CLanguageResources::Free()
-{
-    if (m_translator == nullptr)
-        return;
+void CLanguageResources::Free() {
+    if (m_translator == nullptr) return;
     QCoreApplication::removeTranslator(m_translator.get());
     m_translator.reset();
 }

@@ -27,33 +27,28 @@ constexpr int kOpenSucceeded = 33;
 
 // The desktop reports only success or failure; a failure to open a local PDF file almost
 // always means that no program is associated with PDF files.
-int OpenWithDesktop(const QString& path)
-{
+int OpenWithDesktop(const QString& path) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path)) ? kOpenSucceeded
                                                                 : kOpenNoAssociation;
 }
 
-COrvexFSKApp::ManualOpener& ManualOpenerHook()
-{
+COrvexFSKApp::ManualOpener& ManualOpenerHook() {
     static COrvexFSKApp::ManualOpener opener;
     return opener;
 }
 
-int RunMainWindow()
-{
+int RunMainWindow() {
     COrvexFSKDlg dlg;
     return dlg.exec();
 }
 
 }  // namespace
 
-int COrvexFSKApp::RunApplication()
-{
+int COrvexFSKApp::RunApplication() {
     return RunApplication(RunMainWindow);
 }
 
-int COrvexFSKApp::RunApplication(const WindowRunner& runWindow)
-{
+int COrvexFSKApp::RunApplication(const WindowRunner& runWindow) {
     QCoreApplication::setOrganizationName("Qor Applikationen");
     QCoreApplication::setApplicationName("Orvex-FSK");
 
@@ -64,36 +59,30 @@ int COrvexFSKApp::RunApplication(const WindowRunner& runWindow)
 
     int code = kEndLanguageChanged;
     for (;;) {
-        if (code == kEndLanguageChanged)
-            LoadLanguage();
+        if (code == kEndLanguageChanged) LoadLanguage();
         code = runWindow();
         // Let the closed window's deferred deletions and posted events run before the next.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCoreApplication::processEvents();
-        if (code != kEndOk && code != kEndLanguageChanged)
-            return code;
+        if (code != kEndOk && code != kEndLanguageChanged) return code;
     }
 }
 
-void COrvexFSKApp::LoadLanguage()
-{
+void COrvexFSKApp::LoadLanguage() {
     if (GetSettingInt("Settings", "Sprache", 0) > 0)
         m_language.Load();
     else
         m_language.Free();
 }
 
-void COrvexFSKApp::OpenManual()
-{
+void COrvexFSKApp::OpenManual() {
     const QString directory = GetProgramDirectory();
     const QStringList manuals =
         QDir(directory).entryList({QStringLiteral("*.pdf")}, QDir::Files, QDir::Name);
-    if (manuals.isEmpty())
-        return;
+    if (manuals.isEmpty()) return;
     const QString path = QDir(directory).filePath(manuals.first());
     const int result = ManualOpenerHook() ? ManualOpenerHook()(path) : OpenWithDesktop(path);
-    if (result > 32)
-        return;
+    if (result > 32) return;
     if (result == kOpenOutOfResources)
         ShowMessage(LoadString(kMsgOutOfResources));
     else if (result == kOpenNoAssociation)
@@ -102,12 +91,10 @@ void COrvexFSKApp::OpenManual()
         ShowMessage(FormatMessage(LoadString(kMsgUnknownError), result));
 }
 
-void COrvexFSKApp::SetLanguageFileForTests(const QString& path)
-{
+void COrvexFSKApp::SetLanguageFileForTests(const QString& path) {
     CLanguageResources::SetFileOverride(path);
 }
 
-void COrvexFSKApp::SetManualOpenerForTests(ManualOpener opener)
-{
+void COrvexFSKApp::SetManualOpenerForTests(ManualOpener opener) {
     ManualOpenerHook() = std::move(opener);
 }

@@ -44,19 +44,16 @@ constexpr bool kLanConfigAvailable = false;
 
 // Reads an edit as an int the way dialog data exchange does: blanks around a signed
 // decimal number; anything else is refused.
-bool ParseInt(const QString& text, int& value)
-{
+bool ParseInt(const QString& text, int& value) {
     bool ok = false;
     const int parsed = text.trimmed().toInt(&ok, 10);
-    if (ok)
-        value = parsed;
+    if (ok) value = parsed;
     return ok;
 }
 
 }  // namespace
 
-COrvexFSKDlg::COrvexFSKDlg(QWidget* parent) : QDialog(parent), m_ui(new Ui::COrvexFSKDlg)
-{
+COrvexFSKDlg::COrvexFSKDlg(QWidget* parent) : QDialog(parent), m_ui(new Ui::COrvexFSKDlg) {
     InstallSdkWaitHooks();
     m_signals = &DefaultSignalOutput();
 
@@ -115,18 +112,13 @@ COrvexFSKDlg::COrvexFSKDlg(QWidget* parent) : QDialog(parent), m_ui(new Ui::COrv
     ExchangeData(false);
 }
 
-COrvexFSKDlg::~COrvexFSKDlg()
-{
-    if (m_nWriteTimer != 0)
-        killTimer(m_nWriteTimer);
-    if (m_nReadTimer != 0)
-        killTimer(m_nReadTimer);
-    if (m_hPort != 0)
-        LfClosePort(m_hPort);
+COrvexFSKDlg::~COrvexFSKDlg() {
+    if (m_nWriteTimer != 0) killTimer(m_nWriteTimer);
+    if (m_nReadTimer != 0) killTimer(m_nReadTimer);
+    if (m_hPort != 0) LfClosePort(m_hPort);
 }
 
-void COrvexFSKDlg::ReadSignalSettings()
-{
+void COrvexFSKDlg::ReadSignalSettings() {
     m_nCycleTime = GetSettingInt(kSettings, "ZyklusZeit", 250);
     m_nBeepTime = GetSettingInt(kSettings, "BeepTime", 150);
     m_nSoundType = GetSettingInt(kSettings, "SoundTyp", 1);
@@ -134,19 +126,16 @@ void COrvexFSKDlg::ReadSignalSettings()
     m_strSoundFailure = GetSettingString(kSettings, "SoundNameFehler", "");
 }
 
-QWidget* COrvexFSKDlg::Control(int id) const
-{
+QWidget* COrvexFSKDlg::Control(int id) const {
     return ControlById(const_cast<COrvexFSKDlg*>(this), id);
 }
 
-void COrvexFSKDlg::ConnectControls()
-{
+void COrvexFSKDlg::ConnectControls() {
     connect(m_ui->formatBox, &QComboBox::activated, this, &COrvexFSKDlg::OnFormatChanged);
     connect(m_chipTabs, &QTabBar::currentChanged, this, &COrvexFSKDlg::OnChipTabChanged);
     connect(m_ui->autoIncrementCheck, &QCheckBox::clicked, this,
             &COrvexFSKDlg::OnAutoIncrementClicked);
-    connect(m_ui->stopAtCountCheck, &QCheckBox::clicked, this,
-            &COrvexFSKDlg::OnStopAtCountClicked);
+    connect(m_ui->stopAtCountCheck, &QCheckBox::clicked, this, &COrvexFSKDlg::OnStopAtCountClicked);
     connect(m_ui->stopAtEndCheck, &QCheckBox::clicked, this, &COrvexFSKDlg::OnStopAtEndClicked);
     connect(m_ui->readOnceButton, &QPushButton::clicked, this, &COrvexFSKDlg::OnReadOnce);
     connect(m_ui->readCyclicButton, &QPushButton::clicked, this, &COrvexFSKDlg::OnReadCyclic);
@@ -159,15 +148,12 @@ void COrvexFSKDlg::ConnectControls()
     connect(help, &QShortcut::activated, this, [] { COrvexFSKApp::OpenManual(); });
 }
 
-int COrvexFSKDlg::exec()
-{
-    if (!m_bInitialised)
-        OnInitDialog();
+int COrvexFSKDlg::exec() {
+    if (!m_bInitialised) OnInitDialog();
     return QDialog::exec();
 }
 
-void COrvexFSKDlg::OnInitDialog()
-{
+void COrvexFSKDlg::OnInitDialog() {
     m_bInitialised = true;
     BuildSystemMenu();
     if (!ConnectReader(true)) {
@@ -182,13 +168,11 @@ void COrvexFSKDlg::OnInitDialog()
     UpdateLanMenuItem();
 }
 
-void COrvexFSKDlg::BuildSystemMenu()
-{
+void COrvexFSKDlg::BuildSystemMenu() {
     m_systemMenu->clear();
     const QString about = LoadString(kStrAbout);
     m_menuButton->setVisible(!about.isEmpty());
-    if (about.isEmpty())
-        return;
+    if (about.isEmpty()) return;
     auto add = [this](int id, int textId) {
         QAction* action = m_systemMenu->addAction(LoadString(textId));
         action->setData(id);
@@ -213,20 +197,16 @@ void COrvexFSKDlg::BuildSystemMenu()
     UpdateLanMenuItem();
 }
 
-void COrvexFSKDlg::UpdateLanMenuItem()
-{
+void COrvexFSKDlg::UpdateLanMenuItem() {
     if (m_lanConfigAction != nullptr)
         m_lanConfigAction->setEnabled(m_bLanReader && kLanConfigAvailable);
 }
 
-void COrvexFSKDlg::contextMenuEvent(QContextMenuEvent* event)
-{
-    if (!m_systemMenu->isEmpty())
-        m_systemMenu->exec(event->globalPos());
+void COrvexFSKDlg::contextMenuEvent(QContextMenuEvent* event) {
+    if (!m_systemMenu->isEmpty()) m_systemMenu->exec(event->globalPos());
 }
 
-void COrvexFSKDlg::OnSystemCommand(int id)
-{
+void COrvexFSKDlg::OnSystemCommand(int id) {
     // Command ids keep internal flags in their low four bits.
     if ((id & 0xFFF0) == IDM_ABOUTBOX) {
         StopRuns();
@@ -246,33 +226,29 @@ void COrvexFSKDlg::OnSystemCommand(int id)
         return;
     }
     switch (id >> 4) {
-    case IDM_LANCONFIG >> 4:
-        if (m_lanConfigAction != nullptr && m_lanConfigAction->isEnabled())
-            OnLanConfig();
-        break;
-    case IDM_SETTINGS >> 4:
-        StopRuns();
-        if (RunSignalSettingsDialog())
-            ReadSignalSettings();
-        break;
-    case IDM_GERMAN >> 4:
-        PutSettingInt(kSettings, "Sprache", 0);
-        done(kEndLanguageChanged);
-        break;
-    case IDM_ENGLISH >> 4:
-        PutSettingInt(kSettings, "Sprache", 1);
-        done(kEndLanguageChanged);
-        break;
-    default:
-        break;
+        case IDM_LANCONFIG >> 4:
+            if (m_lanConfigAction != nullptr && m_lanConfigAction->isEnabled()) OnLanConfig();
+            break;
+        case IDM_SETTINGS >> 4:
+            StopRuns();
+            if (RunSignalSettingsDialog()) ReadSignalSettings();
+            break;
+        case IDM_GERMAN >> 4:
+            PutSettingInt(kSettings, "Sprache", 0);
+            done(kEndLanguageChanged);
+            break;
+        case IDM_ENGLISH >> 4:
+            PutSettingInt(kSettings, "Sprache", 1);
+            done(kEndLanguageChanged);
+            break;
+        default:
+            break;
     }
 }
 
-void COrvexFSKDlg::FillChipTabs()
-{
+void COrvexFSKDlg::FillChipTabs() {
     const QSignalBlocker blocker(m_chipTabs);
-    while (m_chipTabs->count() > 0)
-        m_chipTabs->removeTab(0);
+    while (m_chipTabs->count() > 0) m_chipTabs->removeTab(0);
     for (const ChipTypeInfo& chip : kChipTypes) {
         const int index = m_chipTabs->addTab(ChipName(chip.code));
         m_chipTabs->setTabData(index, chip.code);
@@ -282,8 +258,7 @@ void COrvexFSKDlg::FillChipTabs()
     SelectChipTab(m_nChipType);
 }
 
-void COrvexFSKDlg::SelectChipTab(int code)
-{
+void COrvexFSKDlg::SelectChipTab(int code) {
     for (int i = 0; i < m_chipTabs->count(); ++i) {
         if (m_chipTabs->tabData(i).toInt() == code) {
             const QSignalBlocker blocker(m_chipTabs);
@@ -293,16 +268,14 @@ void COrvexFSKDlg::SelectChipTab(int code)
     }
 }
 
-void COrvexFSKDlg::OnFormatChanged(int index)
-{
+void COrvexFSKDlg::OnFormatChanged(int index) {
     if (index != -1 && index != m_nFormat) {
         m_nFormat = index;
         EnableControls(true);
     }
 }
 
-void COrvexFSKDlg::OnChipTabChanged(int index)
-{
+void COrvexFSKDlg::OnChipTabChanged(int index) {
     const int code = index < 0 ? -1 : m_chipTabs->tabData(index).toInt();
     if (code != m_nChipType) {
         SelectChipTab(code);
@@ -311,15 +284,13 @@ void COrvexFSKDlg::OnChipTabChanged(int index)
     }
 }
 
-void COrvexFSKDlg::OnAutoIncrementClicked()
-{
+void COrvexFSKDlg::OnAutoIncrementClicked() {
     m_bAutoIncrement = m_ui->autoIncrementCheck->isChecked() ? 1 : 0;
     ExchangeUnchecked();
     EnableControls(true);
 }
 
-void COrvexFSKDlg::OnStopAtCountClicked()
-{
+void COrvexFSKDlg::OnStopAtCountClicked() {
     if (m_bStopAtEnd != 0) {
         m_bStopAtEnd = 0;
         m_ui->stopAtEndCheck->setChecked(false);
@@ -327,8 +298,7 @@ void COrvexFSKDlg::OnStopAtCountClicked()
     ExchangeUnchecked();
 }
 
-void COrvexFSKDlg::OnStopAtEndClicked()
-{
+void COrvexFSKDlg::OnStopAtEndClicked() {
     if (m_bStopAtCount != 0) {
         m_bStopAtCount = 0;
         m_ui->stopAtCountCheck->setChecked(false);
@@ -336,53 +306,43 @@ void COrvexFSKDlg::OnStopAtEndClicked()
     ExchangeUnchecked();
 }
 
-bool COrvexFSKDlg::ExchangeUnchecked()
-{
+bool COrvexFSKDlg::ExchangeUnchecked() {
     m_bValidate = false;
     const bool ok = ExchangeData(true);
     m_bValidate = true;
     return ok;
 }
 
-bool COrvexFSKDlg::RefuseValue(QWidget* control, const QString& message)
-{
+bool COrvexFSKDlg::RefuseValue(QWidget* control, const QString& message) {
     ShowMessage(message, MessageIcon::Warning);
     control->setFocus();
-    if (auto* edit = qobject_cast<QLineEdit*>(control))
-        edit->selectAll();
+    if (auto* edit = qobject_cast<QLineEdit*>(control)) edit->selectAll();
     return false;
 }
 
-bool COrvexFSKDlg::ExchangeInt(QLineEdit* edit, int& member, bool save)
-{
+bool COrvexFSKDlg::ExchangeInt(QLineEdit* edit, int& member, bool save) {
     if (!save) {
         edit->setText(QString::number(member));
         return true;
     }
-    if (!ParseInt(edit->text(), member))
-        return RefuseValue(edit, LoadString(kStrNotAnInteger));
+    if (!ParseInt(edit->text(), member)) return RefuseValue(edit, LoadString(kStrNotAnInteger));
     return true;
 }
 
-bool COrvexFSKDlg::CheckRange(QLineEdit* edit, int value, int largest)
-{
-    if (value >= 0 && value <= largest)
-        return true;
+bool COrvexFSKDlg::CheckRange(QLineEdit* edit, int value, int largest) {
+    if (value >= 0 && value <= largest) return true;
     return RefuseValue(edit, LoadString(kStrRange).arg(0).arg(largest));
 }
 
-bool COrvexFSKDlg::CheckNumber64(QLineEdit* edit, const QString& text)
-{
+bool COrvexFSKDlg::CheckNumber64(QLineEdit* edit, const QString& text) {
     const std::int64_t largest = kCardFormats[m_nFormat].maxCustomer;
     const std::int64_t value = ParseNumber64(text);
-    if (value >= 0 && value <= largest)
-        return true;
-    return RefuseValue(edit, FormatMessage(LoadString(kStrValueTooLarge),
-                                           static_cast<long long>(largest)));
+    if (value >= 0 && value <= largest) return true;
+    return RefuseValue(
+        edit, FormatMessage(LoadString(kStrValueTooLarge), static_cast<long long>(largest)));
 }
 
-bool COrvexFSKDlg::ExchangeData(bool save)
-{
+bool COrvexFSKDlg::ExchangeData(bool save) {
     Ui::COrvexFSKDlg& ui = *m_ui;
     auto exchangeCheck = [save](QAbstractButton* box, int& member) {
         if (save)
@@ -426,18 +386,15 @@ bool COrvexFSKDlg::ExchangeData(bool save)
     exchangeText(ui.statusEdit, m_strStatus);
 
     const bool checkRanges = save && m_bValidate && IsCardFormat(m_nFormat);
-    if (!ExchangeInt(ui.facilityEdit, m_nFacilityCode, save))
-        return false;
+    if (!ExchangeInt(ui.facilityEdit, m_nFacilityCode, save)) return false;
     if (checkRanges && FormatHasFacility(m_nFormat) &&
         !CheckRange(ui.facilityEdit, m_nFacilityCode, kCardFormats[m_nFormat].maxFacility))
         return false;
 
     exchangeText(ui.customerEdit, m_strCustomerNr);
-    if (checkRanges && !CheckNumber64(ui.customerEdit, m_strCustomerNr))
-        return false;
+    if (checkRanges && !CheckNumber64(ui.customerEdit, m_strCustomerNr)) return false;
 
-    if (!ExchangeInt(ui.fixedEdit, m_nFixedField, save))
-        return false;
+    if (!ExchangeInt(ui.fixedEdit, m_nFixedField, save)) return false;
     if (checkRanges && FormatHasFixedField(m_nFormat) &&
         !CheckRange(ui.fixedEdit, m_nFixedField, kCardFormats[m_nFormat].maxFixed))
         return false;
@@ -456,8 +413,7 @@ bool COrvexFSKDlg::ExchangeData(bool save)
         ui.stopAtEndCheck->setEnabled(m_bAutoIncrement != 0);
         ui.endValueEdit->setEnabled(m_bStopAtEnd != 0 && m_bAutoIncrement != 0);
     }
-    if (ui.stopAtCountCheck->isEnabled())
-        ui.stopCountEdit->setEnabled(m_bStopAtCount != 0);
+    if (ui.stopAtCountCheck->isEnabled()) ui.stopCountEdit->setEnabled(m_bStopAtCount != 0);
 
     exchangeText(ui.endValueEdit, m_strEndValue);
     if (checkRanges && m_bStopAtEnd != 0 && m_bAutoIncrement != 0 &&
@@ -466,10 +422,8 @@ bool COrvexFSKDlg::ExchangeData(bool save)
     return true;
 }
 
-void COrvexFSKDlg::EnableControls(bool enable)
-{
-    if (enable)
-        SetLampView(false);
+void COrvexFSKDlg::EnableControls(bool enable) {
+    if (enable) SetLampView(false);
     Ui::COrvexFSKDlg& ui = *m_ui;
     const bool hasFacility = FormatHasFacility(m_nFormat);
     const bool hasFixed = FormatHasFixedField(m_nFormat);
@@ -511,23 +465,19 @@ void COrvexFSKDlg::EnableControls(bool enable)
     ui.endValueEdit->setEnabled(enable && m_bStopAtEnd != 0 && m_bAutoIncrement != 0);
 }
 
-void COrvexFSKDlg::ShowStatusMsg(int id)
-{
+void COrvexFSKDlg::ShowStatusMsg(int id) {
     ShowStatusText(LoadString(id));
 }
 
-void COrvexFSKDlg::ShowStatusText(const QString& text)
-{
+void COrvexFSKDlg::ShowStatusText(const QString& text) {
     m_strStatus = text;
     m_ui->statusEdit->setText(m_strStatus);
     m_ui->statusEdit->setCursorPosition(0);
-    if (isVisible())
-        m_ui->statusEdit->repaint();
+    if (isVisible()) m_ui->statusEdit->repaint();
     TraceOut(m_strStatus + "\n");
 }
 
-void COrvexFSKDlg::StopRuns()
-{
+void COrvexFSKDlg::StopRuns() {
     ShowErrorLog();
     if (m_nReadTimer != 0) {
         killTimer(m_nReadTimer);
@@ -543,8 +493,7 @@ void COrvexFSKDlg::StopRuns()
     }
 }
 
-void COrvexFSKDlg::StoreSettings()
-{
+void COrvexFSKDlg::StoreSettings() {
     PutSettingInt(kSettings, "TransponderTyp", m_nChipType);
     PutSettingInt(kSettings, "Autoincrement", m_bAutoIncrement);
     PutSettingInt(kSettings, "Typ", m_nFormat);
@@ -555,25 +504,21 @@ void COrvexFSKDlg::StoreSettings()
     PutSettingInt(kProtokoll, "WriteLogEnable", m_bWriteLog);
 }
 
-void COrvexFSKDlg::accept()
-{
+void COrvexFSKDlg::accept() {
     ShowErrorLog();
-    if (!ExchangeUnchecked())
-        return;
+    if (!ExchangeUnchecked()) return;
     StoreSettings();
     QDialog::accept();
 }
 
-void COrvexFSKDlg::reject()
-{
+void COrvexFSKDlg::reject() {
     ShowErrorLog();
     ExchangeUnchecked();
     StoreSettings();
     QDialog::reject();
 }
 
-void COrvexFSKDlg::timerEvent(QTimerEvent* event)
-{
+void COrvexFSKDlg::timerEvent(QTimerEvent* event) {
     // Ticks that arrive while one is handled (during an SDK wait in background mode or a
     // message box) fall through, so ticks never nest.
     if (m_bInTimer) {

@@ -143,6 +143,7 @@ class COrvexFSKDlg : public QDialog {
     bool CheckRange(QLineEdit* edit, int value, int largest);
     bool CheckNumber64(QLineEdit* edit, const QString& text);
     bool QueryReaderVersion();
+    int ReadFormatFields(int& first, int& second, int& extra);
     void ShowReadError(int code);
     static std::uint64_t ChipIdValue(const unsigned char* bytes);
     static std::uint32_t TickCount();

@@ -25,28 +25,26 @@ constexpr int kOpenNoAnswer = -15;
 constexpr int kOpenBadTimeout = -5;
 constexpr int kOpenFailed = -1;
 
-void ShowOpenError(int result)
-{
+void ShowOpenError(int result) {
     switch (result) {
-    case kOpenNoAnswer:
-        ShowMessage(LoadString(kStrNoAnswer));
-        break;
-    case kOpenBadTimeout:
-        ShowMessage(LoadString(kStrBadTimeout));
-        break;
-    case kOpenFailed:
-        ShowMessage(LoadString(kStrCannotOpen));
-        break;
-    default:
-        ShowMessage(FormatMessage(LoadString(kStrUnknownError), -result));
-        break;
+        case kOpenNoAnswer:
+            ShowMessage(LoadString(kStrNoAnswer));
+            break;
+        case kOpenBadTimeout:
+            ShowMessage(LoadString(kStrBadTimeout));
+            break;
+        case kOpenFailed:
+            ShowMessage(LoadString(kStrCannotOpen));
+            break;
+        default:
+            ShowMessage(FormatMessage(LoadString(kStrUnknownError), -result));
+            break;
     }
 }
 
 }  // namespace
 
-bool COrvexFSKDlg::ConnectReader(bool silent)
-{
+bool COrvexFSKDlg::ConnectReader(bool silent) {
     if (m_hPort != 0) {
         LfClosePort(m_hPort);
         m_hPort = 0;
@@ -83,12 +81,11 @@ bool COrvexFSKDlg::ConnectReader(bool silent)
     }
 }
 
-bool COrvexFSKDlg::QueryReaderVersion()
-{
+bool COrvexFSKDlg::QueryReaderVersion() {
     std::array<unsigned char, 5> raw{};
     std::array<char, 30> text{};
-    const int count = LfGetVersion(m_hPort, raw.data(), static_cast<int>(raw.size()),
-                                   text.data(), static_cast<int>(text.size()));
+    const int count = LfGetVersion(m_hPort, raw.data(), static_cast<int>(raw.size()), text.data(),
+                                   static_cast<int>(text.size()));
     if (count == -1) {
         ShowMessage(LoadString(kStrNoAnswer));
         return false;
@@ -98,29 +95,28 @@ bool COrvexFSKDlg::QueryReaderVersion()
         return false;
     }
     // The designation text is cut at its terminator, and never read past the buffer.
-    const QString designation =
-        QString::fromLatin1(text.data(), static_cast<qsizetype>(qstrnlen(text.data(), text.size())));
+    const QString designation = QString::fromLatin1(
+        text.data(), static_cast<qsizetype>(qstrnlen(text.data(), text.size())));
     const char* version = reinterpret_cast<const char*>(raw.data());
     m_strVersion = QString::fromLatin1(version, static_cast<qsizetype>(qstrnlen(version, 4)));
     if (!IsSupportedDevice(m_strVersion)) {
-        ShowMessage(FormatMessage(LoadString(kStrUnsupportedDevice), designation.toUtf8().constData()));
+        ShowMessage(
+            FormatMessage(LoadString(kStrUnsupportedDevice), designation.toUtf8().constData()));
         return false;
     }
     m_strDeviceText = designation;
     return true;
 }
 
-void COrvexFSKDlg::UpdateTitle()
-{
+void COrvexFSKDlg::UpdateTitle() {
     QString firmware;
     if (m_strVersion.size() == 4)
         firmware = FormatMessage(LoadString(kStrFirmware), 1, FirmwareDigitValue(m_strVersion[3]));
-    setWindowTitle(LoadString(kStrAppTitle) + " V" + GetProgramVersion() + " <" +
-                   m_strDeviceText + "  " + firmware + ">");
+    setWindowTitle(LoadString(kStrAppTitle) + " V" + GetProgramVersion() + " <" + m_strDeviceText +
+                   "  " + firmware + ">");
 }
 
-void COrvexFSKDlg::OnLanConfig()
-{
+void COrvexFSKDlg::OnLanConfig() {
     StopRuns();
     if (m_hPort != 0) {
         LfClosePort(m_hPort);

@@ -3,14 +3,12 @@
 #include "dialogs/AboutDlg.h"
 #include "dialogs/BeepTimeDlg.h"
 
-void COrvexFSKDlg::RunAboutDialog()
-{
+void COrvexFSKDlg::RunAboutDialog() {
     CAboutDlg about(this);
     about.exec();
 }
 
-bool COrvexFSKDlg::RunSignalSettingsDialog()
-{
+bool COrvexFSKDlg::RunSignalSettingsDialog() {
     CBeepTimeDlg settings(*m_signals, this);
     return settings.exec() == QDialog::Accepted;
 }

@@ -3,20 +3,17 @@
 #include "OrvexFSKDlg.h"
 #include "ui_OrvexFSKDlg.h"
 
-void COrvexFSKDlg::CreateLamps()
-{
+void COrvexFSKDlg::CreateLamps() {
     m_lampStrip = new CLampStrip(this);
     m_lampStrip->hide();
     m_ui->topLayout->addWidget(m_lampStrip);
 }
 
-void COrvexFSKDlg::ShowLamps(int state)
-{
+void COrvexFSKDlg::ShowLamps(int state) {
     m_lampStrip->ShowLamps(state);
 }
 
-void COrvexFSKDlg::SetLampView(bool wide)
-{
+void COrvexFSKDlg::SetLampView(bool wide) {
     if (!m_sizeNormal.isValid() || m_sizeNormal.isEmpty()) {
         m_sizeNormal = size();
         m_nWideWidth = m_sizeNormal.width() + CLampStrip::kStripWidth;
@@ -24,6 +21,5 @@ void COrvexFSKDlg::SetLampView(bool wide)
     // The window's layout fixes its size, so showing the strip widens it by the strip
     // and hiding the strip gives the normal size back.
     m_lampStrip->setVisible(wide);
-    if (wide)
-        m_lampStrip->ShowLamps(1);
+    if (wide) m_lampStrip->ShowLamps(1);
 }

@@ -20,66 +20,55 @@ constexpr int kStrLogFailed = 133;
 constexpr int kStrChooseReadLog = 122;
 constexpr int kStrChooseWriteLog = 123;
 
-QString ChooseLogFile(QWidget* owner, int titleId, const QString& current)
-{
+QString ChooseLogFile(QWidget* owner, int titleId, const QString& current) {
     QFileDialog dialog(owner, LoadString(titleId), current,
                        QStringLiteral("Log Files (*.txt);;All Files (*)"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix("txt");
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     dialog.selectFile(current);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return QFileInfo(dialog.selectedFiles().first()).absoluteFilePath();
 }
 
 }  // namespace
 
-QString COrvexFSKDlg::DefaultLogPath(const QString& fileName)
-{
+QString COrvexFSKDlg::DefaultLogPath(const QString& fileName) {
     // Beside the program when the user may write there, as an installer copy in the home
     // folder does; else in the application's data folder.
     const QString programDir = GetProgramDirectory();
-    if (QFileInfo(programDir).isWritable())
-        return QDir(programDir).filePath(fileName);
+    if (QFileInfo(programDir).isWritable()) return QDir(programDir).filePath(fileName);
     const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     QDir().mkpath(dataDir);
     return QDir(dataDir).filePath(fileName);
 }
 
-void COrvexFSKDlg::WriteLogLine(const QString& path, const QString& text)
-{
+void COrvexFSKDlg::WriteLogLine(const QString& path, const QString& text) {
     const QString line = BuildLogLine(m_nFormat, m_nFacilityCode, m_strCustomerNr, text,
                                       m_nChipType, m_strUid, QDateTime::currentDateTime());
     if (!AppendLogLine(path, line, m_strErrorLog))
         ShowMessage(LoadString(kStrLogFailed), MessageIcon::Error);
 }
 
-void COrvexFSKDlg::ShowErrorLog()
-{
-    if (m_strErrorLog.isEmpty())
-        return;
+void COrvexFSKDlg::ShowErrorLog() {
+    if (m_strErrorLog.isEmpty()) return;
     CShowErrorLog view(this);
     view.m_strLog = m_strErrorLog;
     view.exec();
     m_strErrorLog.clear();
 }
 
-void COrvexFSKDlg::OnChooseReadLog()
-{
+void COrvexFSKDlg::OnChooseReadLog() {
     const QString path = ChooseLogFile(this, kStrChooseReadLog, m_strReadLogFile);
-    if (path.isEmpty())
-        return;
+    if (path.isEmpty()) return;
     m_strReadLogFile = path;
     PutSettingString("Protokoll", "ReadLogFileName", path);
     m_ui->readLogPath->setText(path);
 }
 
-void COrvexFSKDlg::OnChooseWriteLog()
-{
+void COrvexFSKDlg::OnChooseWriteLog() {
     const QString path = ChooseLogFile(this, kStrChooseWriteLog, m_strWriteLogFile);
-    if (path.isEmpty())
-        return;
+    if (path.isEmpty()) return;
     m_strWriteLogFile = path;
     PutSettingString("Protokoll", "WriteLogFileName", path);
     m_ui->writeLogPath->setText(path);

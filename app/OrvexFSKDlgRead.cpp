@@ -26,8 +26,7 @@ constexpr int kErrBadData = 25;
 constexpr int kErrNotFsk = 21;
 
 // Keeps painting while the operator sees the emptied fields, without taking input.
-void WaitPainting(int milliseconds)
-{
+void WaitPainting(int milliseconds) {
     QEventLoop loop;
     QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
     loop.exec(QEventLoop::ExcludeUserInputEvents);
@@ -36,68 +35,62 @@ void WaitPainting(int milliseconds)
 }  // namespace
 
 // The chip identification as 64-bit little-endian value (missing bytes 0).
-std::uint64_t COrvexFSKDlg::ChipIdValue(const unsigned char* bytes)
-{
+std::uint64_t COrvexFSKDlg::ChipIdValue(const unsigned char* bytes) {
     std::uint64_t id = 0;
-    for (int i = 7; i >= 0; --i)
-        id = (id << 8) | bytes[i];
+    for (int i = 7; i >= 0; --i) id = (id << 8) | bytes[i];
     return id;
 }
 
-bool COrvexFSKDlg::ReadTransponder(int& facility, QString& customer, int& fixed, QString& uid)
-{
+int COrvexFSKDlg::ReadFormatFields(int& first, int& second, int& extra) {
+    // Formats 1 and 7 are read in the standard layouts that carry their numbers.
+    switch (m_nFormat) {
+        case 0:
+        case 1:
+            return LfReadWiegand26(m_hPort, &first, &second);
+        case 2:
+            return LfReadWiegand34(m_hPort, &first, &second);
+        case 3:
+            return LfReadWiegand34NC(m_hPort, &first, &second);
+        case 4:
+            return LfReadWiegand35(m_hPort, &first, &second);
+        case 5:
+            return LfReadWiegand36(m_hPort, &first, &second, &extra);
+        case 6:
+        case 7:
+            return LfReadWiegand37(m_hPort, &first, &second);
+        default:
+            return -1;
+    }
+}
+
+bool COrvexFSKDlg::ReadTransponder(int& facility, QString& customer, int& fixed, QString& uid) {
     int a = 0;
     int b = 0;
     int c = 0;
-    int result = -1;
-    switch (m_nFormat) {
-    case 0:
-    case 1:
-        result = LfReadWiegand26(m_hPort, &a, &b);
-        break;
-    case 2:
-        result = LfReadWiegand34(m_hPort, &a, &b);
-        break;
-    case 3:
-        result = LfReadWiegand34NC(m_hPort, &a, &b);
-        break;
-    case 4:
-        result = LfReadWiegand35(m_hPort, &a, &b);
-        break;
-    case 5:
-        result = LfReadWiegand36(m_hPort, &a, &b, &c);
-        break;
-    case 6:
-    case 7:
-        result = LfReadWiegand37(m_hPort, &a, &b);
-        break;
-    default:
-        break;
-    }
+    const int result = ReadFormatFields(a, b, c);
     if (result != 0) {
         ShowReadError(LfGetLastError(m_hPort));
         return false;
     }
 
     switch (m_nFormat) {
-    case 1:
-        // The huge formats spread one number over the standard layout's two fields.
-        facility = 0;
-        customer = QString::number(static_cast<std::int32_t>((static_cast<std::uint32_t>(a) << 16) |
-                                                             static_cast<std::uint32_t>(b)));
-        break;
-    case 7:
-        facility = 0;
-        customer = QString::number(static_cast<long long>(
-            (static_cast<std::uint64_t>(static_cast<std::uint32_t>(a)) << 19) |
-            static_cast<std::uint32_t>(b)));
-        break;
-    default:
-        facility = a;
-        customer = QString::number(b);
-        if (m_nFormat == 5)
-            fixed = c;
-        break;
+        case 1:
+            // The huge formats spread one number over the standard layout's two fields.
+            facility = 0;
+            customer = QString::number(static_cast<std::int32_t>(
+                (static_cast<std::uint32_t>(a) << 16) | static_cast<std::uint32_t>(b)));
+            break;
+        case 7:
+            facility = 0;
+            customer = QString::number(static_cast<long long>(
+                (static_cast<std::uint64_t>(static_cast<std::uint32_t>(a)) << 19) |
+                static_cast<std::uint32_t>(b)));
+            break;
+        default:
+            facility = a;
+            customer = QString::number(b);
+            if (m_nFormat == 5) fixed = c;
+            break;
     }
 
     LfSetReceiveMode(m_hPort, 2);
@@ -108,47 +101,43 @@ bool COrvexFSKDlg::ReadTransponder(int& facility, QString& customer, int& fixed,
     return true;
 }
 
-void COrvexFSKDlg::ShowReadError(int code)
-{
+void COrvexFSKDlg::ShowReadError(int code) {
     switch (code) {
-    case 0:
-        return;
-    case kErrTimeout:
-        ShowStatusMsg(kStrReadTimeout);
-        return;
-    case kErrNoData:
-    case kErrBadData:
-        ShowStatusMsg(kStrNoFskData);
-        return;
-    case kErrNotFsk: {
-        std::array<unsigned char, 16> raw{};
-        if (LfReadRawData(m_hPort, 0, raw.data(), 8) != -1)
-            ShowStatusMsg(kStrManchester);
-        else if (LfReadRawData(m_hPort, 1, raw.data(), 16) != -1)
-            ShowStatusMsg(kStrBiphase);
-        else
-            ShowStatusMsg(kStrNoTransponder);
-        return;
-    }
-    default:
-        ShowStatusText(FormatMessage(LoadString(kStrReadError), code));
-        return;
+        case 0:
+            return;
+        case kErrTimeout:
+            ShowStatusMsg(kStrReadTimeout);
+            return;
+        case kErrNoData:
+        case kErrBadData:
+            ShowStatusMsg(kStrNoFskData);
+            return;
+        case kErrNotFsk: {
+            std::array<unsigned char, 16> raw{};
+            if (LfReadRawData(m_hPort, 0, raw.data(), 8) != -1)
+                ShowStatusMsg(kStrManchester);
+            else if (LfReadRawData(m_hPort, 1, raw.data(), 16) != -1)
+                ShowStatusMsg(kStrBiphase);
+            else
+                ShowStatusMsg(kStrNoTransponder);
+            return;
+        }
+        default:
+            ShowStatusText(FormatMessage(LoadString(kStrReadError), code));
+            return;
     }
 }
 
-void COrvexFSKDlg::OnReadOnce()
-{
-    if (!ExchangeUnchecked())
-        return;
-    for (QLineEdit* field : {m_ui->fixedEdit, m_ui->facilityEdit, m_ui->customerEdit,
-                             m_ui->uidEdit}) {
+void COrvexFSKDlg::OnReadOnce() {
+    if (!ExchangeUnchecked()) return;
+    for (QLineEdit* field :
+         {m_ui->fixedEdit, m_ui->facilityEdit, m_ui->customerEdit, m_ui->uidEdit}) {
         field->clear();
         field->repaint();
     }
     WaitPainting(150);
     if (ReadTransponder(m_nFacilityCode, m_strCustomerNr, m_nFixedField, m_strUid)) {
-        if (m_bReadLog != 0)
-            WriteLogLine(m_strReadLogFile, "");
+        if (m_bReadLog != 0) WriteLogLine(m_strReadLogFile, "");
         ShowStatusText("");
     } else {
         m_nFacilityCode = 0;
@@ -158,8 +147,7 @@ void COrvexFSKDlg::OnReadOnce()
     ExchangeData(false);
 }
 
-void COrvexFSKDlg::OnReadCyclic()
-{
+void COrvexFSKDlg::OnReadCyclic() {
     if (!ExchangeUnchecked()) {
         m_ui->readCyclicButton->setChecked(false);
         return;
@@ -181,8 +169,7 @@ void COrvexFSKDlg::OnReadCyclic()
     }
 }
 
-void COrvexFSKDlg::OnReadTick()
-{
+void COrvexFSKDlg::OnReadTick() {
     int facility = m_nFacilityCode;
     QString customer = m_strCustomerNr;
     int fixed = m_nFixedField;
@@ -194,8 +181,7 @@ void COrvexFSKDlg::OnReadTick()
         m_nFixedField = fixed;
         m_nFacilityCode = facility;
         m_strUid = uid;
-        if (m_bReadLog != 0)
-            WriteLogLine(m_strReadLogFile, "");
+        if (m_bReadLog != 0) WriteLogLine(m_strReadLogFile, "");
         ShowStatusText("");
         ExchangeData(false);
     } else {

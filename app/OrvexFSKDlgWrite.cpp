@@ -28,15 +28,13 @@ constexpr std::uint32_t kAbsentForgetMs = 2000;
 
 enum Detection { kNone = 0, kNew = 1, kSame = 2, kProtected = 3 };
 
-const char* LockText(int lock)
-{
+const char* LockText(int lock) {
     return lock != 0 ? "Locked" : "not Locked";
 }
 
 }  // namespace
 
-std::uint32_t COrvexFSKDlg::TickCount()
-{
+std::uint32_t COrvexFSKDlg::TickCount() {
     // A millisecond counter that wraps at 32 bits, compared by unsigned difference.
     static QElapsedTimer clock = [] {
         QElapsedTimer started;
@@ -46,8 +44,7 @@ std::uint32_t COrvexFSKDlg::TickCount()
     return static_cast<std::uint32_t>(clock.elapsed() + 1);
 }
 
-int COrvexFSKDlg::DetectTransponder()
-{
+int COrvexFSKDlg::DetectTransponder() {
     if (m_nChipType != kChipAta5575M2) {
         std::array<unsigned char, 8> buffer{};
         if (LfReadChipId(m_hPort, m_nChipType, buffer.data(), static_cast<int>(buffer.size())) <
@@ -56,8 +53,7 @@ int COrvexFSKDlg::DetectTransponder()
             return kNone;
         }
         const std::int64_t id = static_cast<std::int64_t>(ChipIdValue(buffer.data()));
-        if (id == m_nLastId)
-            return kSame;
+        if (id == m_nLastId) return kSame;
         m_nLastId = id;
         m_strUid = QString::number(static_cast<std::uint64_t>(id), 16).toUpper();
         return kNew;
@@ -77,91 +73,61 @@ int COrvexFSKDlg::DetectTransponder()
         for (int attempt = 0; attempt < 3 && !read; ++attempt)
             read = LfReadBlocks(m_hPort, kChipAta5575M2, 16, &config, 1) == 1;
     }
-    if (!read)
-        return kNone;
-    if ((config & 0xF0) != 0)
-        return kProtected;
-    if (mode == 1)
-        return kNew;
+    if (!read) return kNone;
+    if ((config & 0xF0) != 0) return kProtected;
+    if (mode == 1) return kNew;
     std::int64_t identity = 0;
-    if (ReadFieldsForCheck(identity) && identity == m_nLastId)
-        return kSame;
+    if (ReadFieldsForCheck(identity) && identity == m_nLastId) return kSame;
     return kNew;
 }
 
-bool COrvexFSKDlg::ReadFieldsForCheck(std::int64_t& identity)
-{
+bool COrvexFSKDlg::ReadFieldsForCheck(std::int64_t& identity) {
+    if (!IsCardFormat(m_nFormat)) return false;
     int first = 0;
     int second = 0;
     int extra = 0;
-    int result = -1;
-    switch (m_nFormat) {
-    case 0:
-    case 1:
-        result = LfReadWiegand26(m_hPort, &first, &second);
-        break;
-    case 2:
-        result = LfReadWiegand34(m_hPort, &first, &second);
-        break;
-    case 3:
-        result = LfReadWiegand34NC(m_hPort, &first, &second);
-        break;
-    case 4:
-        result = LfReadWiegand35(m_hPort, &first, &second);
-        break;
-    case 5:
-        result = LfReadWiegand36(m_hPort, &first, &second, &extra);
-        break;
-    case 6:
-    case 7:
-        result = LfReadWiegand37(m_hPort, &first, &second);
-        break;
-    default:
-        return false;
-    }
-    if (result != 0)
-        return false;
+    if (ReadFormatFields(first, second, extra) != 0) return false;
     identity = static_cast<std::int64_t>(
         (static_cast<std::uint64_t>(static_cast<std::uint32_t>(first)) << 32) |
         static_cast<std::uint32_t>(second));
     return true;
 }
 
-bool COrvexFSKDlg::WriteTransponder(int facility, const QString& customer, int fixed, bool lock)
-{
+bool COrvexFSKDlg::WriteTransponder(int facility, const QString& customer, int fixed, bool lock) {
     const std::int64_t number = ParseNumber64(customer);
     const int flags = lock ? kLockFlags : 0;
     const int low32 = static_cast<int>(static_cast<std::uint32_t>(number));
     int result = 0;
     switch (m_nFormat) {
-    case 0:
-        result = LfWriteWiegand26(m_hPort, m_nChipType, facility, low32, flags);
-        break;
-    case 1:
-        result = LfWriteWiegand26(m_hPort, m_nChipType, static_cast<int>((number >> 16) & 0xFF),
-                                  static_cast<int>(number & 0xFFFF), flags);
-        break;
-    case 2:
-        result = LfWriteWiegand34(m_hPort, m_nChipType, facility, low32, flags);
-        break;
-    case 3:
-        result = LfWriteWiegand34NC(m_hPort, m_nChipType, facility, low32, flags);
-        break;
-    case 4:
-        result = LfWriteWiegand35(m_hPort, m_nChipType, facility, low32, flags);
-        break;
-    case 5:
-        result = LfWriteWiegand36(m_hPort, m_nChipType, facility, low32, fixed, flags);
-        break;
-    case 6:
-        result = LfWriteWiegand37(m_hPort, m_nChipType, facility, low32, flags);
-        break;
-    case 7:
-        result = LfWriteWiegand37(m_hPort, m_nChipType, static_cast<int>((number >> 19) & 0xFFFF),
-                                  static_cast<int>(number & 0x7FFFF), flags);
-        break;
-    default:
-        return true;
+        case 0:
+            result = LfWriteWiegand26(m_hPort, m_nChipType, facility, low32, flags);
+            break;
+        case 1:
+            result = LfWriteWiegand26(m_hPort, m_nChipType, static_cast<int>((number >> 16) & 0xFF),
+                                      static_cast<int>(number & 0xFFFF), flags);
+            break;
+        case 2:
+            result = LfWriteWiegand34(m_hPort, m_nChipType, facility, low32, flags);
+            break;
+        case 3:
+            result = LfWriteWiegand34NC(m_hPort, m_nChipType, facility, low32, flags);
+            break;
+        case 4:
+            result = LfWriteWiegand35(m_hPort, m_nChipType, facility, low32, flags);
+            break;
+        case 5:
+            result = LfWriteWiegand36(m_hPort, m_nChipType, facility, low32, fixed, flags);
+            break;
+        case 6:
+            result = LfWriteWiegand37(m_hPort, m_nChipType, facility, low32, flags);
+            break;
+        case 7:
+            result =
+                LfWriteWiegand37(m_hPort, m_nChipType, static_cast<int>((number >> 19) & 0xFFFF),
+                                 static_cast<int>(number & 0x7FFFF), flags);
+            break;
+        default:
+            return true;
     }
     if (result == -1) {
         ShowStatusMsg(kStrNoTransponder);
@@ -170,16 +136,13 @@ bool COrvexFSKDlg::WriteTransponder(int facility, const QString& customer, int f
     return true;
 }
 
-void COrvexFSKDlg::ShowCount()
-{
+void COrvexFSKDlg::ShowCount() {
     m_ui->countEdit->setText(QString::number(m_nCount));
 }
 
-void COrvexFSKDlg::SignalSuccess()
-{
+void COrvexFSKDlg::SignalSuccess() {
     if (m_nSoundType == 2) {
-        if (!m_strSoundSuccess.isEmpty())
-            m_signals->PlayWaveFile(m_strSoundSuccess, false);
+        if (!m_strSoundSuccess.isEmpty()) m_signals->PlayWaveFile(m_strSoundSuccess, false);
     } else if (m_nSoundType == 1) {
         m_signals->PlayTone(440, m_nBeepTime);
     }
@@ -187,53 +150,44 @@ void COrvexFSKDlg::SignalSuccess()
     ShowCount();
 }
 
-void COrvexFSKDlg::SignalFailure()
-{
+void COrvexFSKDlg::SignalFailure() {
     if (m_nSoundType == 2) {
-        if (!m_strSoundFailure.isEmpty())
-            m_signals->PlayWaveFile(m_strSoundFailure, false);
+        if (!m_strSoundFailure.isEmpty()) m_signals->PlayWaveFile(m_strSoundFailure, false);
     } else if (m_nSoundType == 1) {
-        for (int frequency : {1000, 2000, 1000, 2000})
-            m_signals->PlayTone(frequency, 200);
+        for (int frequency : {1000, 2000, 1000, 2000}) m_signals->PlayTone(frequency, 200);
     }
 }
 
-void COrvexFSKDlg::IncrementCustomerNr()
-{
+void COrvexFSKDlg::IncrementCustomerNr() {
     m_strCustomerNr = QString::number(static_cast<long long>(ParseNumber64(m_strCustomerNr) + 1));
     m_ui->customerEdit->setText(m_strCustomerNr);
 }
 
-void COrvexFSKDlg::OnWriteOnce()
-{
-    if (!ExchangeData(true))
-        return;
+void COrvexFSKDlg::OnWriteOnce() {
+    if (!ExchangeData(true)) return;
     m_nLastId = 0;
     switch (DetectTransponder()) {
-    case kNone:
-        ShowStatusMsg(kStrNoTransponder);
-        break;
-    case kProtected:
-        ShowStatusMsg(kStrWriteProtected);
-        ExchangeData(false);
-        LfResetField(m_hPort, 0);
-        return;
-    default:
-        if (WriteTransponder(m_nFacilityCode, m_strCustomerNr, m_nFixedField, m_bLock != 0)) {
-            ShowStatusMsg(kStrWriteDone);
-            if (m_bWriteLog != 0)
-                WriteLogLine(m_strWriteLogFile, LockText(m_bLock));
-            if (m_bAutoIncrement != 0)
-                IncrementCustomerNr();
-            SignalSuccess();
-        }
-        break;
+        case kNone:
+            ShowStatusMsg(kStrNoTransponder);
+            break;
+        case kProtected:
+            ShowStatusMsg(kStrWriteProtected);
+            ExchangeData(false);
+            LfResetField(m_hPort, 0);
+            return;
+        default:
+            if (WriteTransponder(m_nFacilityCode, m_strCustomerNr, m_nFixedField, m_bLock != 0)) {
+                ShowStatusMsg(kStrWriteDone);
+                if (m_bWriteLog != 0) WriteLogLine(m_strWriteLogFile, LockText(m_bLock));
+                if (m_bAutoIncrement != 0) IncrementCustomerNr();
+                SignalSuccess();
+            }
+            break;
     }
     ExchangeData(false);
 }
 
-void COrvexFSKDlg::OnWriteCyclic()
-{
+void COrvexFSKDlg::OnWriteCyclic() {
     QPushButton* toggle = m_ui->writeCyclicButton;
     if (!ExchangeData(true)) {
         toggle->setChecked(false);
@@ -272,8 +226,7 @@ void COrvexFSKDlg::OnWriteCyclic()
     toggle->setEnabled(true);
 }
 
-void COrvexFSKDlg::OnWriteTick()
-{
+void COrvexFSKDlg::OnWriteTick() {
     const int detected = DetectTransponder();
     if (detected == kNone) {
         if (m_dwAbsentSince != 0 && m_nLastId != 0) {
@@ -294,8 +247,7 @@ void COrvexFSKDlg::OnWriteTick()
         LfResetField(m_hPort, 0);
         return;
     }
-    if (detected == kSame)
-        return;
+    if (detected == kSame) return;
 
     ShowLamps(2);
     if (!WriteTransponder(m_nFacilityCode, m_strCustomerNr, m_nFixedField, m_bLock != 0)) {
@@ -306,10 +258,8 @@ void COrvexFSKDlg::OnWriteTick()
     }
     ShowStatusMsg(kStrWriteDone);
     ShowLamps(3);
-    if (m_nChipType == kChipAta5575M2)
-        ReadFieldsForCheck(m_nLastId);
-    if (m_bWriteLog != 0)
-        WriteLogLine(m_strWriteLogFile, LockText(m_bLock));
+    if (m_nChipType == kChipAta5575M2) ReadFieldsForCheck(m_nLastId);
+    if (m_bWriteLog != 0) WriteLogLine(m_strWriteLogFile, LockText(m_bLock));
     SignalSuccess();
 
     bool stop = false;
@@ -323,8 +273,7 @@ void COrvexFSKDlg::OnWriteTick()
         EnableControls(true);
         m_ui->writeCyclicButton->setChecked(false);
     }
-    if (m_bAutoIncrement != 0)
-        IncrementCustomerNr();
+    if (m_bAutoIncrement != 0) IncrementCustomerNr();
     ExchangeData(false);
     if (stop) {
         // A series that ends by itself leaves the reader as the operator's toggle does: out

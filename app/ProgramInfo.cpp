@@ -3,21 +3,17 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
-QString GetProgramVersion()
-{
+QString GetProgramVersion() {
     const QString version = QStringLiteral(ORVEX_PRODUCT_VERSION);
-    if (version.isEmpty() || version.size() >= 20)
-        return QStringLiteral("1.xx");
+    if (version.isEmpty() || version.size() >= 20) return QStringLiteral("1.xx");
     return version;
 }
 
-QString GetProgramDate()
-{
+QString GetProgramDate() {
     const QFileInfo program(QCoreApplication::applicationFilePath());
     return program.lastModified().toString("yyyy-MM-dd");
 }
 
-QString GetProgramDirectory()
-{
+QString GetProgramDirectory() {
     return QCoreApplication::applicationDirPath();
 }

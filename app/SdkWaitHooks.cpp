@@ -12,13 +12,11 @@ namespace {
 // event could open another window meanwhile, so the one to enable again is remembered.
 QPointer<QWidget> g_disabledWindow;
 
-void Pump(void*)
-{
+void Pump(void*) {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
-void Busy(void*, int busy)
-{
+void Busy(void*, int busy) {
     if (busy != 0) {
         QWidget* window = QApplication::activeWindow();
         if (window != nullptr && window->isEnabled()) {
@@ -33,7 +31,6 @@ void Busy(void*, int busy)
 
 }  // namespace
 
-void InstallSdkWaitHooks()
-{
+void InstallSdkWaitHooks() {
     LfSetWaitHooks(&Pump, &Busy, nullptr);
 }

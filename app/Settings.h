@@ -6,7 +6,6 @@
 #include <QString>
 
 int GetSettingInt(const QString& section, const QString& key, int defaultValue);
-QString GetSettingString(const QString& section, const QString& key,
-                         const QString& defaultValue);
+QString GetSettingString(const QString& section, const QString& key, const QString& defaultValue);
 void PutSettingInt(const QString& section, const QString& key, int value);
 void PutSettingString(const QString& section, const QString& key, const QString& value);

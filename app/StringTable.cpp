@@ -20,8 +20,7 @@ constexpr StringTableEntry kGermanTable[] = {
 
 }  // namespace
 
-QString LoadString(int id)
-{
+QString LoadString(int id) {
     for (const StringTableEntry& entry : kGermanTable) {
         if (entry.id == id)
             return QCoreApplication::translate("StringTable", entry.text.source,
@@ -30,8 +29,7 @@ QString LoadString(int id)
     return {};
 }
 
-QByteArray PrintfFormat(const QString& format)
-{
+QByteArray PrintfFormat(const QString& format) {
     QString text = format;
     text.replace("%I64", "%ll");
     return text.toUtf8();

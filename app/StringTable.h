@@ -14,7 +14,6 @@ QByteArray PrintfFormat(const QString& format);
 
 // printf-style formatting of a table text. Strings are passed as UTF-8 char pointers.
 template <typename... Args>
-QString FormatMessage(const QString& format, Args... args)
-{
+QString FormatMessage(const QString& format, Args... args) {
     return QString::asprintf(PrintfFormat(format).constData(), args...);
 }

@@ -3,8 +3,7 @@
 
 #include "OrvexFSKApp.h"
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QApplication application(argc, argv);
     COrvexFSKApp station;
     station.RunApplication();

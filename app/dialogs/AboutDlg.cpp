@@ -8,8 +8,7 @@
 #include "ui_AboutDlg.h"
 #include "vellf.h"
 
-CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui::CAboutDlg>())
-{
+CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui::CAboutDlg>()) {
     m_ui->setupUi(this);
     connect(m_ui->m_buttonOk, &QPushButton::clicked, this, &QDialog::accept);
 

@@ -22,8 +22,7 @@ constexpr unsigned int kMaxZyklusZeit = 10000;
 
 const QString kSection = QStringLiteral("Settings");
 
-bool Refuse(QLineEdit* edit, const QString& message)
-{
+bool Refuse(QLineEdit* edit, const QString& message) {
     ShowMessage(message, MessageIcon::Warning);
     edit->setFocus();
     edit->selectAll();
@@ -31,16 +30,14 @@ bool Refuse(QLineEdit* edit, const QString& message)
 }
 
 // The edit's text as a number within [min, max]; a refused text is reported and focused.
-bool ReadUnsigned(QLineEdit* edit, unsigned int min, unsigned int max, unsigned int& value)
-{
+bool ReadUnsigned(QLineEdit* edit, unsigned int min, unsigned int max, unsigned int& value) {
     const QString text = edit->text().trimmed();
     bool digitsOnly = !text.isEmpty();
     for (const QChar c : text)
         digitsOnly = digitsOnly && c >= QLatin1Char('0') && c <= QLatin1Char('9');
     bool ok = false;
     const uint number = digitsOnly ? text.toUInt(&ok) : 0;
-    if (!ok)
-        return Refuse(edit, LoadString(IDS_PARSE_UINT));
+    if (!ok) return Refuse(edit, LoadString(IDS_PARSE_UINT));
     if (number < min || number > max)
         return Refuse(edit, LoadString(IDS_PARSE_RANGE).arg(min).arg(max));
     value = number;
@@ -52,8 +49,7 @@ bool ReadUnsigned(QLineEdit* edit, unsigned int min, unsigned int max, unsigned 
 CBeepTimeDlg::CBeepTimeDlg(QWidget* parent) : CBeepTimeDlg(DefaultSignalOutput(), parent) {}
 
 CBeepTimeDlg::CBeepTimeDlg(CSignalOutput& output, QWidget* parent)
-    : QDialog(parent), m_ui(std::make_unique<Ui::CBeepTimeDlg>()), m_output(output)
-{
+    : QDialog(parent), m_ui(std::make_unique<Ui::CBeepTimeDlg>()), m_output(output) {
     m_ui->setupUi(this);
     for (QRadioButton* radio : {m_ui->radioNone, m_ui->radioSpeaker, m_ui->radioFile})
         connect(radio, &QRadioButton::clicked, this, [this] { UpdateData(true); });
@@ -69,15 +65,12 @@ CBeepTimeDlg::CBeepTimeDlg(CSignalOutput& output, QWidget* parent)
 
 CBeepTimeDlg::~CBeepTimeDlg() = default;
 
-void CBeepTimeDlg::showEvent(QShowEvent* event)
-{
-    if (!m_bInitialised)
-        OnInitDialog();
+void CBeepTimeDlg::showEvent(QShowEvent* event) {
+    if (!m_bInitialised) OnInitDialog();
     QDialog::showEvent(event);
 }
 
-void CBeepTimeDlg::OnInitDialog()
-{
+void CBeepTimeDlg::OnInitDialog() {
     m_bInitialised = true;
     m_nZyklusZeit = static_cast<unsigned int>(GetSettingInt(kSection, "ZyklusZeit", 250));
     m_nBeepTime = static_cast<unsigned int>(GetSettingInt(kSection, "BeepTime", 150));
@@ -87,8 +80,7 @@ void CBeepTimeDlg::OnInitDialog()
     UpdateData(false);
 }
 
-bool CBeepTimeDlg::UpdateData(bool save)
-{
+bool CBeepTimeDlg::UpdateData(bool save) {
     QRadioButton* const radios[] = {m_ui->radioNone, m_ui->radioSpeaker, m_ui->radioFile};
     if (save) {
         if (!ReadUnsigned(m_ui->editBeepTime, 0, kMaxBeepTime, m_nBeepTime) ||
@@ -96,8 +88,7 @@ bool CBeepTimeDlg::UpdateData(bool save)
             return false;
         m_nSoundTyp = -1;
         for (int i = 0; i < 3; ++i) {
-            if (radios[i]->isChecked())
-                m_nSoundTyp = i;
+            if (radios[i]->isChecked()) m_nSoundTyp = i;
         }
         m_strSoundNameErfolg = m_ui->editSoundErfolg->text();
         m_strSoundNameFehler = m_ui->editSoundFehler->text();
@@ -118,8 +109,7 @@ bool CBeepTimeDlg::UpdateData(bool save)
     return true;
 }
 
-void CBeepTimeDlg::EnableForSoundTyp()
-{
+void CBeepTimeDlg::EnableForSoundTyp() {
     const bool files = m_nSoundTyp == 2;
     for (QWidget* control : {static_cast<QWidget*>(m_ui->editSoundErfolg),
                              static_cast<QWidget*>(m_ui->buttonBrowseErfolg),
@@ -129,19 +119,14 @@ void CBeepTimeDlg::EnableForSoundTyp()
     m_ui->editBeepTime->setEnabled(m_nSoundTyp == 1);
 }
 
-void CBeepTimeDlg::OnPlay(bool success)
-{
-    if (!UpdateData(true))
-        return;
+void CBeepTimeDlg::OnPlay(bool success) {
+    if (!UpdateData(true)) return;
     const QString& name = success ? m_strSoundNameErfolg : m_strSoundNameFehler;
-    if (!name.isEmpty())
-        m_output.PlayWaveFile(name, true);
+    if (!name.isEmpty()) m_output.PlayWaveFile(name, true);
 }
 
-void CBeepTimeDlg::OnBrowse(QLineEdit* edit)
-{
-    if (!UpdateData(true))
-        return;
+void CBeepTimeDlg::OnBrowse(QLineEdit* edit) {
+    if (!UpdateData(true)) return;
     QFileDialog dialog(this, tr("Öffnen"));
     dialog.setObjectName(QStringLiteral("soundFileDialog"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
@@ -154,17 +139,14 @@ void CBeepTimeDlg::OnBrowse(QLineEdit* edit)
         dialog.setDirectory(current.absolutePath());
         dialog.selectFile(current.fileName());
     }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return;
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     QString& name = edit == m_ui->editSoundErfolg ? m_strSoundNameErfolg : m_strSoundNameFehler;
     name = QFileInfo(dialog.selectedFiles().constFirst()).absoluteFilePath();
     UpdateData(false);
 }
 
-void CBeepTimeDlg::accept()
-{
-    if (!UpdateData(true))
-        return;
+void CBeepTimeDlg::accept() {
+    if (!UpdateData(true)) return;
     PutSettingInt(kSection, "ZyklusZeit", static_cast<int>(m_nZyklusZeit));
     PutSettingInt(kSection, "BeepTime", static_cast<int>(m_nBeepTime));
     PutSettingInt(kSection, "SoundTyp", m_nSoundTyp);

@@ -1,10 +1,9 @@
 #include "PortSelectDlg.h"
 
-#include <QFileInfo>
-
 #include <QApplication>
 #include <QDesktopServices>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QMetaObject>
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
@@ -66,16 +65,14 @@ const char* const kSwitchableArticles[] = {"4826-", "4830-", "4840-", "4841-",
                                            "5012-", "5100-", "5101-", "6104-"};
 
 // A serial line: a device path, or COMn / \\.\COMn.
-bool IsSerialLineName(const QString& name)
-{
+bool IsSerialLineName(const QString& name) {
     static const QRegularExpression comName(QStringLiteral("^(\\\\\\\\\\.\\\\)?COM[1-9]"),
                                             QRegularExpression::CaseInsensitiveOption);
     return name.startsWith('/') || comName.match(name).hasMatch();
 }
 
 // Keeps the event loop running: device notifications and painting go on meanwhile.
-void WaitWithEvents(int milliseconds)
-{
+void WaitWithEvents(int milliseconds) {
     QEventLoop loop;
     QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
     loop.exec();
@@ -91,15 +88,13 @@ class WaitCursor {
 };
 
 // The entries of an SDK text list, read no further than the bytes it reports as used.
-QStringList ParseTextList(const std::vector<char>& buffer, int used)
-{
+QStringList ParseTextList(const std::vector<char>& buffer, int used) {
     QStringList entries;
     const size_t end = static_cast<size_t>(std::clamp(used, 0, int(buffer.size())));
     size_t pos = 0;
     while (pos < end && buffer[pos] != '\0') {
         const void* zero = std::memchr(buffer.data() + pos, '\0', end - pos);
-        if (zero == nullptr)
-            break;  // an unterminated entry is not taken
+        if (zero == nullptr) break;  // an unterminated entry is not taken
         const size_t length = static_cast<const char*>(zero) - (buffer.data() + pos);
         entries << QString::fromUtf8(buffer.data() + pos, static_cast<qsizetype>(length));
         pos += length + 1;
@@ -111,8 +106,7 @@ QStringList ParseTextList(const std::vector<char>& buffer, int used)
 
 bool CPortSelectDlg::s_bRescanBusy = false;
 
-CPortSelectDlg::DeviceSource CPortSelectDlg::SdkDevices()
-{
+CPortSelectDlg::DeviceSource CPortSelectDlg::SdkDevices() {
     return {LfListComPorts, LfListUsbReaders, LfFindLanReaders, LfPingLanReader,
             LfGetUsbDeviceFlags};
 }
@@ -124,8 +118,7 @@ std::function<void(const QUrl&)> CPortSelectDlg::s_openUrl = [](const QUrl& url)
 };
 
 CPortSelectDlg::CPortSelectDlg(QWidget* parent)
-    : QDialog(parent), m_ui(std::make_unique<Ui::CPortSelectDlg>())
-{
+    : QDialog(parent), m_ui(std::make_unique<Ui::CPortSelectDlg>()) {
     m_ui->setupUi(this);
     const QRegularExpression digits(QStringLiteral("[0-9]*"));
     m_ui->editTimeout->setValidator(new QRegularExpressionValidator(digits, this));
@@ -134,8 +127,7 @@ CPortSelectDlg::CPortSelectDlg(QWidget* parent)
     connect(m_ui->listInterfaces, &QListWidget::itemSelectionChanged, this,
             &CPortSelectDlg::OnSelectionChanged);
     connect(m_ui->checkEthernet, &QCheckBox::clicked, this, &CPortSelectDlg::OnEthernetClicked);
-    connect(m_ui->buttonIpSearch, &QPushButton::clicked, this,
-            &CPortSelectDlg::OnIpSearchClicked);
+    connect(m_ui->buttonIpSearch, &QPushButton::clicked, this, &CPortSelectDlg::OnIpSearchClicked);
     connect(m_ui->buttonHidMode, &QPushButton::clicked, this, &CPortSelectDlg::SwitchToHid);
     connect(m_ui->buttonVirtualCom, &QPushButton::clicked, this,
             &CPortSelectDlg::SwitchToVirtualCom);
@@ -150,19 +142,16 @@ CPortSelectDlg::CPortSelectDlg(QWidget* parent)
 
 CPortSelectDlg::~CPortSelectDlg() = default;
 
-QString CPortSelectDlg::GetOpenName() const
-{
+QString CPortSelectDlg::GetOpenName() const {
     QString name = m_strName;
     if (name.startsWith(kUsbPrefix) || name.startsWith(kLanPrefix))
         name = name.mid(kUsbPrefix.size());
-    if (name.startsWith(kBluetoothPrefix))
-        name = name.mid(kBluetoothPrefix.size());
+    if (name.startsWith(kBluetoothPrefix)) name = name.mid(kBluetoothPrefix.size());
     // The SDK frames always carry device address 1.
     return name + ":1";
 }
 
-void CPortSelectDlg::ResolveStoredInterface()
-{
+void CPortSelectDlg::ResolveStoredInterface() {
     m_bIsUsb = false;
     m_bIsLan = false;
     if (m_strName.isEmpty()) {
@@ -171,8 +160,7 @@ void CPortSelectDlg::ResolveStoredInterface()
     }
     // A line chosen by its path (a udev link, a pseudo-terminal) is not among the enumerated
     // ports; while it exists it is offered with them, so OK does not lose it.
-    if (m_strName.startsWith('/') && QFileInfo::exists(m_strName))
-        m_strStoredLine = m_strName;
+    if (m_strName.startsWith('/') && QFileInfo::exists(m_strName)) m_strStoredLine = m_strName;
     if (m_strName.startsWith(kUsbPrefix)) {
         RefreshDeviceList(DeviceKind::Usb, m_usbReaders);
         if (m_usbReaders.isEmpty()) {
@@ -205,8 +193,7 @@ void CPortSelectDlg::ResolveStoredInterface()
     }
 }
 
-bool CPortSelectDlg::RefreshDeviceList(DeviceKind kind, QStringList& list)
-{
+bool CPortSelectDlg::RefreshDeviceList(DeviceKind kind, QStringList& list) {
     std::vector<char> buffer(kListBufferSize, '\0');
     int used = 0;
     switch (kind) {
@@ -245,39 +232,30 @@ bool CPortSelectDlg::RefreshDeviceList(DeviceKind kind, QStringList& list)
     return changed;
 }
 
-void CPortSelectDlg::FillInterfaceList()
-{
+void CPortSelectDlg::FillInterfaceList() {
     const QSignalBlocker quiet(m_ui->listInterfaces);
     m_ui->listInterfaces->clear();
     for (const QString& port : m_comPorts)
-        m_ui->listInterfaces->addItem(port.startsWith(kWin32Prefix)
-                                          ? port.mid(kWin32Prefix.size())
-                                          : port);
+        m_ui->listInterfaces->addItem(port.startsWith(kWin32Prefix) ? port.mid(kWin32Prefix.size())
+                                                                    : port);
     if (!m_strStoredLine.isEmpty() && !m_comPorts.contains(m_strStoredLine))
         m_ui->listInterfaces->addItem(m_strStoredLine);
-    for (const QString& reader : m_usbReaders)
-        m_ui->listInterfaces->addItem(kUsbPrefix + reader);
-    for (const QString& reader : m_lanReaders)
-        m_ui->listInterfaces->addItem(kLanPrefix + reader);
+    for (const QString& reader : m_usbReaders) m_ui->listInterfaces->addItem(kUsbPrefix + reader);
+    for (const QString& reader : m_lanReaders) m_ui->listInterfaces->addItem(kLanPrefix + reader);
 }
 
-int CPortSelectDlg::exec()
-{
+int CPortSelectDlg::exec() {
     OnInitDialog();
     return QDialog::exec();
 }
 
-void CPortSelectDlg::showEvent(QShowEvent* event)
-{
+void CPortSelectDlg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (!event->spontaneous())
-        OnInitDialog();
+    if (!event->spontaneous()) OnInitDialog();
 }
 
-void CPortSelectDlg::OnInitDialog()
-{
-    if (m_bInitialised)
-        return;
+void CPortSelectDlg::OnInitDialog() {
+    if (m_bInitialised) return;
     m_bInitialised = true;
     m_bClosed = false;
 
@@ -298,10 +276,8 @@ void CPortSelectDlg::OnInitDialog()
         m_lanReaders.clear();
     else if (m_lanReaders.isEmpty())
         RefreshDeviceList(DeviceKind::Lan, m_lanReaders);
-    if (m_usbReaders.isEmpty())
-        RefreshDeviceList(DeviceKind::Usb, m_usbReaders);
-    if (m_comPorts.isEmpty())
-        RefreshDeviceList(DeviceKind::Serial, m_comPorts);
+    if (m_usbReaders.isEmpty()) RefreshDeviceList(DeviceKind::Usb, m_usbReaders);
+    if (m_comPorts.isEmpty()) RefreshDeviceList(DeviceKind::Serial, m_comPorts);
     FillInterfaceList();
 
     if (!SelectByName(m_strName)) {
@@ -318,8 +294,7 @@ void CPortSelectDlg::OnInitDialog()
     UpdateModeButtons(m_strName);
     m_ui->buttonIpSearch->setVisible(m_bEthernetAktiv != 0);
 
-    if (!testAttribute(Qt::WA_Resized))
-        adjustSize();
+    if (!testAttribute(Qt::WA_Resized)) adjustSize();
     m_minTrackSize = size();
     setMinimumSize(m_minTrackSize);
 
@@ -329,18 +304,14 @@ void CPortSelectDlg::OnInitDialog()
     PostRescan();
 }
 
-void CPortSelectDlg::RescanDevices(int event)
-{
-    if (s_bRescanBusy || m_bClosed)
-        return;
+void CPortSelectDlg::RescanDevices(int event) {
+    if (s_bRescanBusy || m_bClosed) return;
     s_bRescanBusy = true;
 
     const bool scan =
         event == kDeviceArrival || event == kDevNodesChanged || event == kConfigChanged;
-    if (scan)
-        ScanDevices();
-    if (CheckUsbDrivers() == kDriversRetry && scan)
-        ScanDevices();
+    if (scan) ScanDevices();
+    if (CheckUsbDrivers() == kDriversRetry && scan) ScanDevices();
 
     s_bRescanBusy = false;
     UpdateModeButtons(m_strName);
@@ -357,8 +328,7 @@ void CPortSelectDlg::RescanDevices(int event)
     }
 }
 
-void CPortSelectDlg::ScanDevices()
-{
+void CPortSelectDlg::ScanDevices() {
     bool changed = false;
     if (m_bEthernetAktiv != 0) {
         changed = RefreshDeviceList(DeviceKind::Lan, m_lanReaders);
@@ -366,41 +336,31 @@ void CPortSelectDlg::ScanDevices()
         m_lanReaders.clear();
         changed = true;
     }
-    if (RefreshDeviceList(DeviceKind::Usb, m_usbReaders))
-        changed = true;
-    if (RefreshDeviceList(DeviceKind::Serial, m_comPorts))
-        changed = true;
-    if (changed)
-        FillInterfaceList();
+    if (RefreshDeviceList(DeviceKind::Usb, m_usbReaders)) changed = true;
+    if (RefreshDeviceList(DeviceKind::Serial, m_comPorts)) changed = true;
+    if (changed) FillInterfaceList();
     SelectByName(m_strName);
 }
 
-int CPortSelectDlg::CheckUsbDrivers()
-{
+int CPortSelectDlg::CheckUsbDrivers() {
     const int flags = s_devices.usbDeviceFlags();
-    if (flags == 0)
-        return kDriversDone;
+    if (flags == 0) return kDriversDone;
     QString text;
-    if (flags & 1)
-        text += LoadString(IDS_NO_FTDI_DRIVER) + '\n';
-    if (flags & 2)
-        text += LoadString(IDS_NO_VCOM_DRIVER) + '\n';
+    if (flags & 1) text += LoadString(IDS_NO_FTDI_DRIVER) + '\n';
+    if (flags & 2) text += LoadString(IDS_NO_VCOM_DRIVER) + '\n';
     text += LoadString(IDS_LOAD_DRIVER) + '\n';
     OfferDriverDownload(text);
     return kDriversRetry;
 }
 
-bool CPortSelectDlg::OfferDriverDownload(const QString& text)
-{
-    if (!AskYesNo(text))
-        return false;
+bool CPortSelectDlg::OfferDriverDownload(const QString& text) {
+    if (!AskYesNo(text)) return false;
     s_openUrl(QUrl(LoadString(IDS_DRIVER_PAGE)));
     WaitWithEvents(kDriverPageWaitMs);
     return true;
 }
 
-void CPortSelectDlg::UpdateModeButtons(const QString& name)
-{
+void CPortSelectDlg::UpdateModeButtons(const QString& name) {
     bool enabled = false;
     bool hid = false;
     if (name.startsWith(kUsbPrefix) && IsSwitchableHidReader(name)) {
@@ -415,35 +375,28 @@ void CPortSelectDlg::UpdateModeButtons(const QString& name)
     m_ui->buttonVirtualCom->setChecked(enabled && !hid);
 }
 
-bool CPortSelectDlg::IsSwitchableHidReader(const QString& name)
-{
-    if (name.indexOf(QLatin1String(" HID"), 1) < 1)
-        return false;
-    return std::any_of(std::begin(kSwitchableArticles), std::end(kSwitchableArticles),
-                       [&name](const char* article) {
-                           return name.indexOf(QLatin1String(article), 1) >= 1;
-                       });
+bool CPortSelectDlg::IsSwitchableHidReader(const QString& name) {
+    if (name.indexOf(QLatin1String(" HID"), 1) < 1) return false;
+    return std::any_of(
+        std::begin(kSwitchableArticles), std::end(kSwitchableArticles),
+        [&name](const char* article) { return name.indexOf(QLatin1String(article), 1) >= 1; });
 }
 
-bool CPortSelectDlg::IsVirtualComReader(const QString& name)
-{
+bool CPortSelectDlg::IsVirtualComReader(const QString& name) {
     return name.indexOf(QLatin1String(" [Qor Virtual COM"), 4) >= 0 ||
            name.indexOf(QLatin1String(" [MZ-4 Virtual COM"), 4) >= 0;
 }
 
-void CPortSelectDlg::SwitchToHid()
-{
+void CPortSelectDlg::SwitchToHid() {
     const WaitCursor busy;
     int handle = 0;
-    if (SelectedText(m_strName) && IsSerialLineName(m_strName) &&
-        IsVirtualComReader(m_strName)) {
+    if (SelectedText(m_strName) && IsSerialLineName(m_strName) && IsVirtualComReader(m_strName)) {
         handle = LfOpenPort(m_strName.toUtf8().constData(), kSwitchBaud, 0, kSwitchTimeoutMs);
     }
     FinishSwitch(handle, kUsbModeHid);
 }
 
-void CPortSelectDlg::SwitchToVirtualCom()
-{
+void CPortSelectDlg::SwitchToVirtualCom() {
     const WaitCursor busy;
     int handle = 0;
     if (SelectedText(m_strName) && m_strName.startsWith(kUsbPrefix) &&
@@ -459,8 +412,7 @@ void CPortSelectDlg::SwitchToVirtualCom()
     FinishSwitch(handle, kUsbModeVirtualCom);
 }
 
-void CPortSelectDlg::FinishSwitch(int handle, int usbMode)
-{
+void CPortSelectDlg::FinishSwitch(int handle, int usbMode) {
     // The reader re-enumerates under its new identity; the device events refresh the list.
     if (handle > 0) {
         LfSetUsbMode(handle, usbMode);
@@ -472,10 +424,8 @@ void CPortSelectDlg::FinishSwitch(int handle, int usbMode)
     UpdateModeButtons(m_strName);
 }
 
-void CPortSelectDlg::accept()
-{
-    if (!ExchangeData())
-        return;
+void CPortSelectDlg::accept() {
+    if (!ExchangeData()) return;
     QString selected;
     if (SelectedText(selected)) {
         m_strName = selected;
@@ -487,7 +437,7 @@ void CPortSelectDlg::accept()
         // Parity and two stop bits cannot be stored together; the parity wins.
         const int parity = m_ui->comboParity->currentIndex();
         const bool twoStopBits = m_ui->comboStopBits->currentIndex() == 1;
-        const int code = parity == 1 ? kCodeEvenParity
+        const int code = parity == 1   ? kCodeEvenParity
                          : parity == 2 ? kCodeOddParity
                          : twoStopBits ? kCodeTwoStopBits
                                        : 0;
@@ -500,8 +450,7 @@ void CPortSelectDlg::accept()
     QDialog::accept();
 }
 
-void CPortSelectDlg::done(int result)
-{
+void CPortSelectDlg::done(int result) {
     // Like a closed window: no more rescans, no more device events; a later display starts
     // afresh.
     m_bClosed = true;
@@ -515,22 +464,19 @@ void CPortSelectDlg::done(int result)
     QDialog::done(result);
 }
 
-bool CPortSelectDlg::ExchangeData()
-{
+bool CPortSelectDlg::ExchangeData() {
     m_bEthernetAktiv = m_ui->checkEthernet->isChecked() ? 1 : 0;
 
     bool ok = false;
     const unsigned timeout = m_ui->editTimeout->text().trimmed().toUInt(&ok);
-    if (!ok)
-        return RefuseValue(m_ui->editTimeout, LoadString(IDS_PARSE_UINT));
+    if (!ok) return RefuseValue(m_ui->editTimeout, LoadString(IDS_PARSE_UINT));
     if (timeout < kTimeoutMin || timeout > kTimeoutMax)
         return RefuseValue(m_ui->editTimeout,
                            LoadString(IDS_PARSE_INT_RANGE).arg(kTimeoutMin).arg(kTimeoutMax));
     m_nTimeout = timeout;
 
     const int address = m_ui->editAddress->text().trimmed().toInt(&ok);
-    if (!ok)
-        return RefuseValue(m_ui->editAddress, LoadString(IDS_PARSE_INT));
+    if (!ok) return RefuseValue(m_ui->editAddress, LoadString(IDS_PARSE_INT));
     if (address < kAddressMin || address > kAddressMax)
         return RefuseValue(m_ui->editAddress,
                            LoadString(IDS_PARSE_INT_RANGE).arg(kAddressMin).arg(kAddressMax));
@@ -538,21 +484,17 @@ bool CPortSelectDlg::ExchangeData()
     return true;
 }
 
-bool CPortSelectDlg::RefuseValue(QWidget* control, const QString& message)
-{
+bool CPortSelectDlg::RefuseValue(QWidget* control, const QString& message) {
     ShowMessage(message, MessageIcon::Warning);
     control->setFocus();
-    if (auto* edit = qobject_cast<QLineEdit*>(control))
-        edit->selectAll();
+    if (auto* edit = qobject_cast<QLineEdit*>(control)) edit->selectAll();
     return false;
 }
 
-bool CPortSelectDlg::SelectByName(const QString& name)
-{
+bool CPortSelectDlg::SelectByName(const QString& name) {
     // The list's select-string rule: the first entry that begins with the name, any case.
     // An empty name selects nothing; without a match the selection stays as it is.
-    if (name.isEmpty())
-        return false;
+    if (name.isEmpty()) return false;
     for (int row = 0; row < m_ui->listInterfaces->count(); ++row) {
         if (m_ui->listInterfaces->item(row)->text().startsWith(name, Qt::CaseInsensitive)) {
             const QSignalBlocker quiet(m_ui->listInterfaces);
@@ -563,51 +505,41 @@ bool CPortSelectDlg::SelectByName(const QString& name)
     return false;
 }
 
-bool CPortSelectDlg::SelectedText(QString& text) const
-{
+bool CPortSelectDlg::SelectedText(QString& text) const {
     const QList<QListWidgetItem*> selected = m_ui->listInterfaces->selectedItems();
-    if (selected.isEmpty())
-        return false;
+    if (selected.isEmpty()) return false;
     text = selected.front()->text();
     return true;
 }
 
-void CPortSelectDlg::SetFlagsFromName()
-{
+void CPortSelectDlg::SetFlagsFromName() {
     m_bIsUsb = m_strName.startsWith(kUsbPrefix);
     m_bIsLan = m_strName.startsWith(kLanPrefix);
 }
 
-void CPortSelectDlg::EnableLineControls()
-{
+void CPortSelectDlg::EnableLineControls() {
     const bool serial = !m_bIsUsb && !m_bIsLan;
     m_ui->comboBaudrate->setEnabled(serial);
     m_ui->comboParity->setEnabled(serial);
     m_ui->comboStopBits->setEnabled(serial);
 }
 
-void CPortSelectDlg::PostRescan()
-{
+void CPortSelectDlg::PostRescan() {
     QMetaObject::invokeMethod(
         this,
         [this] {
-            if (!m_bClosed)
-                RescanDevices(kConfigChanged);
+            if (!m_bClosed) RescanDevices(kConfigChanged);
         },
         Qt::QueuedConnection);
 }
 
-void CPortSelectDlg::StartRescanTimer()
-{
-    if (m_bClosed)
-        return;
-    if (m_nRescanTimer != 0)
-        killTimer(m_nRescanTimer);
+void CPortSelectDlg::StartRescanTimer() {
+    if (m_bClosed) return;
+    if (m_nRescanTimer != 0) killTimer(m_nRescanTimer);
     m_nRescanTimer = startTimer(kRescanPeriodMs);
 }
 
-void CPortSelectDlg::timerEvent(QTimerEvent* event)
-{
+void CPortSelectDlg::timerEvent(QTimerEvent* event) {
     if (event->timerId() != m_nRescanTimer || m_nRescanTimer == 0) {
         QDialog::timerEvent(event);
         return;
@@ -617,8 +549,7 @@ void CPortSelectDlg::timerEvent(QTimerEvent* event)
     PostRescan();
 }
 
-void CPortSelectDlg::OnSelectionChanged()
-{
+void CPortSelectDlg::OnSelectionChanged() {
     QString selected;
     if (!SelectedText(selected)) {
         UpdateModeButtons(QString());
@@ -630,18 +561,15 @@ void CPortSelectDlg::OnSelectionChanged()
     UpdateModeButtons(m_strName);
 }
 
-void CPortSelectDlg::OnEthernetClicked()
-{
+void CPortSelectDlg::OnEthernetClicked() {
     ExchangeData();
     m_bEthernetAktiv = m_ui->checkEthernet->isChecked() ? 1 : 0;
     PostRescan();
     m_ui->buttonIpSearch->setVisible(m_bEthernetAktiv != 0);
 }
 
-void CPortSelectDlg::OnIpSearchClicked()
-{
-    if (m_bEthernetAktiv == 0)
-        return;
+void CPortSelectDlg::OnIpSearchClicked() {
+    if (m_bEthernetAktiv == 0) return;
     const QString found = RunIpAddressSearch();
     if (!found.isEmpty()) {
         // A named reader is found again by its bracketed name, whatever its address.
@@ -651,7 +579,6 @@ void CPortSelectDlg::OnIpSearchClicked()
     PostRescan();
 }
 
-QString CPortSelectDlg::RunIpAddressSearch()
-{
+QString CPortSelectDlg::RunIpAddressSearch() {
     return {};
 }

@@ -12,8 +12,8 @@ constexpr int kEnglish = 1;
 
 }  // namespace
 
-CSprachDlg::CSprachDlg(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui::CSprachDlg>())
-{
+CSprachDlg::CSprachDlg(QWidget* parent)
+    : QDialog(parent), m_ui(std::make_unique<Ui::CSprachDlg>()) {
     m_ui->setupUi(this);
     connect(m_ui->germanButton, &QPushButton::clicked, this, [this] { Choose(kGerman); });
     connect(m_ui->englishButton, &QPushButton::clicked, this, [this] { Choose(kEnglish); });
@@ -21,8 +21,7 @@ CSprachDlg::CSprachDlg(QWidget* parent) : QDialog(parent), m_ui(std::make_unique
 
 CSprachDlg::~CSprachDlg() = default;
 
-void CSprachDlg::Choose(int language)
-{
+void CSprachDlg::Choose(int language) {
     PutSettingInt("Settings", "Sprache", language);
     done(Accepted);
 }

@@ -9,8 +9,7 @@
 
 namespace {
 
-CLabel::UrlOpener& Opener()
-{
+CLabel::UrlOpener& Opener() {
     static CLabel::UrlOpener opener;
     return opener;
 }
@@ -18,12 +17,9 @@ CLabel::UrlOpener& Opener()
 }  // namespace
 
 CLabel::CLabel(QWidget* parent)
-    : QLabel(parent), m_crText(palette().color(QPalette::WindowText)), m_lf(QApplication::font())
-{
-}
+    : QLabel(parent), m_crText(palette().color(QPalette::WindowText)), m_lf(QApplication::font()) {}
 
-CLabel& CLabel::SetTextColor(const QColor& colour)
-{
+CLabel& CLabel::SetTextColor(const QColor& colour) {
     m_crText = colour;
     QPalette colours = palette();
     colours.setColor(QPalette::WindowText, colour);
@@ -32,43 +28,36 @@ CLabel& CLabel::SetTextColor(const QColor& colour)
     return *this;
 }
 
-CLabel& CLabel::SetLogFont(const QFont& font)
-{
+CLabel& CLabel::SetLogFont(const QFont& font) {
     m_lf = font;
     RebuildFont();
     return *this;
 }
 
-CLabel& CLabel::SetFontName(const QString& face)
-{
+CLabel& CLabel::SetFontName(const QString& face) {
     m_lf.setFamilies({face});
     RebuildFont();
     return *this;
 }
 
-CLabel& CLabel::SetFontSize(int n)
-{
-    if (n > 0)
-        m_lf.setPixelSize(n);
+CLabel& CLabel::SetFontSize(int n) {
+    if (n > 0) m_lf.setPixelSize(n);
     RebuildFont();
     return *this;
 }
 
-CLabel& CLabel::SetFontItalic(bool italic)
-{
+CLabel& CLabel::SetFontItalic(bool italic) {
     m_lf.setItalic(italic);
     RebuildFont();
     return *this;
 }
 
-CLabel& CLabel::SetLink(bool link)
-{
+CLabel& CLabel::SetLink(bool link) {
     m_bLink = link;
     return *this;
 }
 
-CLabel& CLabel::SetLinkCursor(std::optional<QCursor> cursor)
-{
+CLabel& CLabel::SetLinkCursor(std::optional<QCursor> cursor) {
     m_hCursor = std::move(cursor);
     if (m_hCursor)
         setCursor(*m_hCursor);
@@ -77,25 +66,21 @@ CLabel& CLabel::SetLinkCursor(std::optional<QCursor> cursor)
     return *this;
 }
 
-CLabel& CLabel::SetText(const QString& text)
-{
+CLabel& CLabel::SetText(const QString& text) {
     m_strLabel = text;
     setText(text);
     return *this;
 }
 
-CLabel& CLabel::SetText(int id)
-{
+CLabel& CLabel::SetText(int id) {
     return SetText(LoadString(id));
 }
 
-void CLabel::SetUrlOpener(UrlOpener opener)
-{
+void CLabel::SetUrlOpener(UrlOpener opener) {
     Opener() = std::move(opener);
 }
 
-void CLabel::mousePressEvent(QMouseEvent* event)
-{
+void CLabel::mousePressEvent(QMouseEvent* event) {
     // A plain label leaves the click to its parent, like any static text.
     if (!m_bLink || event->button() != Qt::LeftButton) {
         QLabel::mousePressEvent(event);
@@ -110,8 +95,7 @@ void CLabel::mousePressEvent(QMouseEvent* event)
     Q_EMIT clicked();
 }
 
-void CLabel::RebuildFont()
-{
+void CLabel::RebuildFont() {
     setFont(m_lf);
     repaint();
 }

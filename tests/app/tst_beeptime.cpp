@@ -16,27 +16,22 @@ namespace {
 
 const int kNotStored = -7;
 
-int StoredInt(const char* key)
-{
+int StoredInt(const char* key) {
     return GetSettingInt("Settings", key, kNotStored);
 }
 
 template <typename T = QWidget>
-T* Control(QWidget* dialog, int id)
-{
+T* Control(QWidget* dialog, int id) {
     T* control = ControlById<T>(dialog, id);
-    if (control == nullptr)
-        qFatal("control %d missing", id);
+    if (control == nullptr) qFatal("control %d missing", id);
     return control;
 }
 
-void Click(QWidget* dialog, int id)
-{
+void Click(QWidget* dialog, int id) {
     Control<QAbstractButton>(dialog, id)->click();
 }
 
-void SetText(QWidget* dialog, int id, const QString& text)
-{
+void SetText(QWidget* dialog, int id, const QString& text) {
     Control<QLineEdit>(dialog, id)->setText(text);
 }
 
@@ -60,14 +55,12 @@ class TestBeepTime : public QObject {
     apptest::RecordingSignalOutput m_output;
 };
 
-void TestBeepTime::init()
-{
+void TestBeepTime::init() {
     apptest::ClearSettings();
     m_output.calls.clear();
 }
 
-void TestBeepTime::opensWithStoredValues()
-{
+void TestBeepTime::opensWithStoredValues() {
     PutSettingInt("Settings", "ZyklusZeit", 400);
     PutSettingString("Settings", "SoundNameErfolg", "/sounds/ok.wav");
     CBeepTimeDlg dialog(m_output);
@@ -82,8 +75,7 @@ void TestBeepTime::opensWithStoredValues()
     QCOMPARE(dialog.windowTitle(), QString("Einstellungen"));
 }
 
-void TestBeepTime::enablingFollowsSoundType_data()
-{
+void TestBeepTime::enablingFollowsSoundType_data() {
     QTest::addColumn<int>("radio");
     QTest::addColumn<bool>("toneLength");
     QTest::addColumn<bool>("files");
@@ -92,8 +84,7 @@ void TestBeepTime::enablingFollowsSoundType_data()
     QTest::newRow("Sound abspielen") << 1035 << false << true;
 }
 
-void TestBeepTime::enablingFollowsSoundType()
-{
+void TestBeepTime::enablingFollowsSoundType() {
     QFETCH(int, radio);
     QFETCH(bool, toneLength);
     QFETCH(bool, files);
@@ -103,14 +94,12 @@ void TestBeepTime::enablingFollowsSoundType()
     dialog.show();
     Click(&dialog, radio);
     QCOMPARE(Control(&dialog, 1002)->isEnabled(), toneLength);
-    for (int id : {1036, 1037, 1038, 1039})
-        QCOMPARE(Control(&dialog, id)->isEnabled(), files);
+    for (int id : {1036, 1037, 1038, 1039}) QCOMPARE(Control(&dialog, id)->isEnabled(), files);
     QVERIFY(Control(&dialog, 1040)->isEnabled());
     QVERIFY(Control(&dialog, 1041)->isEnabled());
 }
 
-void TestBeepTime::ranges_data()
-{
+void TestBeepTime::ranges_data() {
     QTest::addColumn<int>("field");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("message");  // empty: accepted
@@ -130,8 +119,7 @@ void TestBeepTime::ranges_data()
     QTest::newRow("tone text") << 1002 << "12ms" << notANumber;
 }
 
-void TestBeepTime::ranges()
-{
+void TestBeepTime::ranges() {
     QFETCH(int, field);
     QFETCH(QString, text);
     QFETCH(QString, message);
@@ -155,16 +143,13 @@ void TestBeepTime::ranges()
     }
 }
 
-void TestBeepTime::storedSoundTypOutsideTheRadios()
-{
+void TestBeepTime::storedSoundTypOutsideTheRadios() {
     PutSettingInt("Settings", "SoundTyp", 3);
     {
         CBeepTimeDlg dialog(m_output);
         dialog.show();
-        for (int id : {1033, 1034, 1035})
-            QVERIFY(!Control<QRadioButton>(&dialog, id)->isChecked());
-        for (int id : {1002, 1036, 1037, 1038, 1039})
-            QVERIFY(!Control(&dialog, id)->isEnabled());
+        for (int id : {1033, 1034, 1035}) QVERIFY(!Control<QRadioButton>(&dialog, id)->isChecked());
+        for (int id : {1002, 1036, 1037, 1038, 1039}) QVERIFY(!Control(&dialog, id)->isEnabled());
         Click(&dialog, 1);
         QCOMPARE(StoredInt("SoundTyp"), -1);
     }
@@ -175,8 +160,7 @@ void TestBeepTime::storedSoundTypOutsideTheRadios()
     QCOMPARE(StoredInt("SoundTyp"), 2);
 }
 
-void TestBeepTime::cancelStoresNothing()
-{
+void TestBeepTime::cancelStoresNothing() {
     CBeepTimeDlg dialog(m_output);
     dialog.show();
     SetText(&dialog, 1003, "500");
@@ -187,8 +171,7 @@ void TestBeepTime::cancelStoresNothing()
     QCOMPARE(StoredInt("SoundTyp"), kNotStored);
 }
 
-void TestBeepTime::playButtonsPlaySynchronously()
-{
+void TestBeepTime::playButtonsPlaySynchronously() {
     using apptest::SignalCall;
     apptest::ModalWatcher watcher;
     CBeepTimeDlg dialog(m_output);
@@ -208,8 +191,7 @@ void TestBeepTime::playButtonsPlaySynchronously()
     QCOMPARE(watcher.Messages().size(), 1);
 }
 
-void TestBeepTime::fileChooser()
-{
+void TestBeepTime::fileChooser() {
     QTemporaryDir dir;
     const QString chosen = dir.filePath("ok.wav");
     QFile(chosen).open(QIODevice::WriteOnly);
@@ -221,11 +203,9 @@ void TestBeepTime::fileChooser()
     bool confirm = true;
     watcher.SetDialogHandler([&](QDialog* modal) {
         auto* files = qobject_cast<QFileDialog*>(modal);
-        if (files == nullptr)
-            return false;
+        if (files == nullptr) return false;
         filters = files->nameFilters();
-        if (!confirm)
-            return false;
+        if (!confirm) return false;
         files->selectFile(chosen);
         modal->accept();  // the file dialog's own accept, which takes the selection
         return true;

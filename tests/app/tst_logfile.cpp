@@ -14,24 +14,20 @@ namespace {
 
 const QDateTime kChristmas(QDate(2025, 12, 24), QTime(14, 3, 5));
 
-QByteArray ReadAll(const QString& path)
-{
+QByteArray ReadAll(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-void WriteAll(const QString& path, const QByteArray& data)
-{
+void WriteAll(const QString& path, const QByteArray& data) {
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     QCOMPARE(file.write(data), data.size());
 }
 
-QByteArray ForeignLines(int count, const QByteArray& lineEnd)
-{
+QByteArray ForeignLines(int count, const QByteArray& lineEnd) {
     QByteArray data;
-    for (int i = 1; i <= count; ++i)
-        data += "written elsewhere " + QByteArray::number(i) + lineEnd;
+    for (int i = 1; i <= count; ++i) data += "written elsewhere " + QByteArray::number(i) + lineEnd;
     return data;
 }
 
@@ -54,8 +50,7 @@ class TestLogFile : public QObject {
     QTemporaryDir m_dir;
 };
 
-void TestLogFile::lineContents_data()
-{
+void TestLogFile::lineContents_data() {
     QTest::addColumn<int>("format");
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("chip");
@@ -64,18 +59,17 @@ void TestLogFile::lineContents_data()
     const QString stamp = "24.12.2025 14:03:05\t";
     QTest::newRow("read line, chip with id")
         << 0 << "" << 9 << stamp + "26 Bit,12,4711, ATA5577\t1A2B\n";
-    QTest::newRow("SIC7888 has no id") << 0 << "not Locked" << 12
-                                       << stamp + "26 Bit,12,4711,not Locked SIC7888\n";
+    QTest::newRow("SIC7888 has no id")
+        << 0 << "not Locked" << 12 << stamp + "26 Bit,12,4711,not Locked SIC7888\n";
     QTest::newRow("ATA5575 M2 has no id")
         << 7 << "Locked" << 11 << stamp + "37 Bit Huge,12,4711,Locked ATA5575 M2\n";
-    QTest::newRow("Q5 has an id")
-        << 3 << "" << 3 << stamp + "34 Bit NC,12,4711, ATA5555 (Q5)\t1A2B\n";
+    QTest::newRow("Q5 has an id") << 3 << "" << 3
+                                  << stamp + "34 Bit NC,12,4711, ATA5555 (Q5)\t1A2B\n";
     QTest::newRow("TL008 has an id") << 5 << "" << 17 << stamp + "36 Bit,12,4711, TL008\t1A2B\n";
     QTest::newRow("format outside the list") << 8 << "" << 12 << stamp + ",12,4711, SIC7888\n";
 }
 
-void TestLogFile::lineContents()
-{
+void TestLogFile::lineContents() {
     QFETCH(int, format);
     QFETCH(QString, text);
     QFETCH(int, chip);
@@ -83,8 +77,7 @@ void TestLogFile::lineContents()
     QCOMPARE(BuildLogLine(format, 12, "4711", text, chip, "1A2B", kChristmas), expected);
 }
 
-void TestLogFile::exampleLineOnDisk()
-{
+void TestLogFile::exampleLineOnDisk() {
     const QString path = m_dir.filePath("example.txt");
     QString errors;
     QVERIFY(AppendLogLine(
@@ -95,46 +88,41 @@ void TestLogFile::exampleLineOnDisk()
                         "1A2B3C4D5E6F\r\n"));
 }
 
-void TestLogFile::numbering_data()
-{
+void TestLogFile::numbering_data() {
     QTest::addColumn<QByteArray>("before");
     QTest::addColumn<QByteArray>("expected");
 
     QTest::newRow("new file") << QByteArray() << QByteArray("     1\tentry\r\n");
-    QTest::newRow("41 CR LF lines") << ForeignLines(41, "\r\n")
-                                    << ForeignLines(41, "\r\n") + "    42\tentry\r\n";
+    QTest::newRow("41 CR LF lines")
+        << ForeignLines(41, "\r\n") << ForeignLines(41, "\r\n") + "    42\tentry\r\n";
     QTest::newRow("41 LF lines") << ForeignLines(41, "\n")
                                  << ForeignLines(41, "\n") + "    42\tentry\r\n";
     // The partial line counts, and the new entry still starts on a line of its own.
     QTest::newRow("last line without end")
         << QByteArray("first\r\nsecond") << QByteArray("first\r\nsecond\r\n     3\tentry\r\n");
-    QTest::newRow("empty lines count") << QByteArray("\r\n\r\n")
-                                       << QByteArray("\r\n\r\n     3\tentry\r\n");
+    QTest::newRow("empty lines count")
+        << QByteArray("\r\n\r\n") << QByteArray("\r\n\r\n     3\tentry\r\n");
 }
 
-void TestLogFile::numbering()
-{
+void TestLogFile::numbering() {
     QFETCH(QByteArray, before);
     QFETCH(QByteArray, expected);
     const QString path = m_dir.filePath(QString("numbering-%1.txt").arg(QTest::currentDataTag()));
-    if (!before.isEmpty())
-        WriteAll(path, before);
+    if (!before.isEmpty()) WriteAll(path, before);
     QString errors;
     QVERIFY(AppendLogLine(path, "entry\n", errors));
     QCOMPARE(ReadAll(path), expected);
     QCOMPARE(errors, QString());
 }
 
-void TestLogFile::unwritablePath_data()
-{
+void TestLogFile::unwritablePath_data() {
     QTest::addColumn<QString>("path");
     // Both fail for root too, unlike a file without write permission.
     QTest::newRow("directory") << m_dir.filePath("a-directory");
     QTest::newRow("below a regular file") << m_dir.filePath("plain.txt/log.txt");
 }
 
-void TestLogFile::unwritablePath()
-{
+void TestLogFile::unwritablePath() {
     QFETCH(QString, path);
     QVERIFY(QDir().mkpath(m_dir.filePath("a-directory")));
     WriteAll(m_dir.filePath("plain.txt"), "x");
@@ -156,8 +144,7 @@ void TestLogFile::unwritablePath()
     }
 }
 
-void TestLogFile::fileHeldByAnotherStation()
-{
+void TestLogFile::fileHeldByAnotherStation() {
     const QString path = m_dir.filePath("shared.txt");
     WriteAll(path, "first\r\n");
     const int other = ::open(QFile::encodeName(path).constData(), O_RDWR);
@@ -176,8 +163,7 @@ void TestLogFile::fileHeldByAnotherStation()
     QCOMPARE(ReadAll(path), QByteArray("first\r\n     2\tentry\r\n"));
 }
 
-void TestLogFile::emptyPathLogsNothing()
-{
+void TestLogFile::emptyPathLogsNothing() {
     QString errors;
     QVERIFY(AppendLogLine("", "entry\n", errors));
     QCOMPARE(errors, QString());

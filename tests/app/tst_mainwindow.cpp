@@ -23,21 +23,17 @@ namespace {
 using apptest::Find;
 using apptest::SelectFormat;
 
-QStringList MenuTexts(const COrvexFSKDlg& dlg)
-{
+QStringList MenuTexts(const COrvexFSKDlg& dlg) {
     QStringList texts;
     for (QAction* action : dlg.SystemMenu()->actions()) {
-        if (!action->isSeparator())
-            texts << action->text();
+        if (!action->isSeparator()) texts << action->text();
     }
     return texts;
 }
 
-QAction* MenuAction(const COrvexFSKDlg& dlg, int command)
-{
+QAction* MenuAction(const COrvexFSKDlg& dlg, int command) {
     for (QAction* action : dlg.SystemMenu()->actions()) {
-        if (action->data().toInt() == command)
-            return action;
+        if (action->data().toInt() == command) return action;
     }
     return nullptr;
 }
@@ -53,35 +49,49 @@ class MainWindowTest : public QObject {
     static std::unique_ptr<COrvexFSKDlg> OpenWindow() { return apptest::OpenStationWindow(); }
 
   private Q_SLOTS:
-    void init()
-    {
+    void init() {
         apptest::ClearSettings();
         PutSettingInt("Settings", "SoundTyp", 0);
         m_reader = std::make_unique<apptest::StationReader>("243c");
     }
     void cleanup() { m_reader.reset(); }
 
-    void validatesFieldsPerFormat_data()
-    {
+    void validatesFieldsPerFormat_data() {
         QTest::addColumn<int>("format");
         QTest::addColumn<QString>("facility");
         QTest::addColumn<QString>("customer");
         QTest::addColumn<QString>("fixed");
         QTest::addColumn<QString>("message");
-        QTest::newRow("26 bit number too large") << 0 << "1" << "65536" << "0"
+        QTest::newRow("26 bit number too large") << 0 << "1"
+                                                 << "65536"
+                                                 << "0"
                                                  << "Es sind nur Werte bis 65535 erlaubt!";
-        QTest::newRow("26 bit huge takes it") << 1 << "1" << "65536" << "0" << "";
-        QTest::newRow("36 bit facility 300")
-            << 5 << "300" << "1" << "0" << "Geben Sie eine ganze Zahl zwischen 0 und 255 ein.";
-        QTest::newRow("no facility, no range") << 1 << "300" << "1" << "0" << "";
-        QTest::newRow("36 bit fixed 1024")
-            << 5 << "1" << "1" << "1024" << "Geben Sie eine ganze Zahl zwischen 0 und 1023 ein.";
-        QTest::newRow("37 bit huge beyond 35 bits")
-            << 7 << "0" << "34359738368" << "0" << "Es sind nur Werte bis 34359738367 erlaubt!";
-        QTest::newRow("37 bit huge at 35 bits") << 7 << "0" << "34359738367" << "0" << "";
+        QTest::newRow("26 bit huge takes it") << 1 << "1"
+                                              << "65536"
+                                              << "0"
+                                              << "";
+        QTest::newRow("36 bit facility 300") << 5 << "300"
+                                             << "1"
+                                             << "0"
+                                             << "Geben Sie eine ganze Zahl zwischen 0 und 255 ein.";
+        QTest::newRow("no facility, no range") << 1 << "300"
+                                               << "1"
+                                               << "0"
+                                               << "";
+        QTest::newRow("36 bit fixed 1024") << 5 << "1"
+                                           << "1"
+                                           << "1024"
+                                           << "Geben Sie eine ganze Zahl zwischen 0 und 1023 ein.";
+        QTest::newRow("37 bit huge beyond 35 bits") << 7 << "0"
+                                                    << "34359738368"
+                                                    << "0"
+                                                    << "Es sind nur Werte bis 34359738367 erlaubt!";
+        QTest::newRow("37 bit huge at 35 bits") << 7 << "0"
+                                                << "34359738367"
+                                                << "0"
+                                                << "";
     }
-    void validatesFieldsPerFormat()
-    {
+    void validatesFieldsPerFormat() {
         QFETCH(int, format);
         QFETCH(QString, facility);
         QFETCH(QString, customer);
@@ -97,8 +107,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(watcher.Messages(), message.isEmpty() ? QStringList{} : QStringList{message});
     }
 
-    void writeIsRefusedBeforeTheReaderIsAskedButReadIsNot()
-    {
+    void writeIsRefusedBeforeTheReaderIsAskedButReadIsNot() {
         auto dlg = OpenWindow();
         apptest::ModalWatcher watcher;
         SelectFormat(*dlg, 0);
@@ -115,8 +124,7 @@ class MainWindowTest : public QObject {
         QVERIFY(!m_reader->Engine().Requests().empty());
     }
 
-    void showsFacilityAndFixedFieldByFormat()
-    {
+    void showsFacilityAndFixedFieldByFormat() {
         auto dlg = OpenWindow();
         for (int format = 0; format < 8; ++format) {
             SelectFormat(*dlg, format);
@@ -128,8 +136,7 @@ class MainWindowTest : public QObject {
         }
     }
 
-    void emptyStopCountRefusesEveryExchangeYetCancelStoresAndCloses()
-    {
+    void emptyStopCountRefusesEveryExchangeYetCancelStoresAndCloses() {
         PutSettingString("Settings", "CustomerNr", "500");
         auto dlg = OpenWindow();
         apptest::ModalWatcher watcher;
@@ -151,8 +158,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(GetSettingString("Settings", "CustomerNr", ""), QString("500"));
     }
 
-    void okStoresTheListedValuesOnly()
-    {
+    void okStoresTheListedValuesOnly() {
         auto dlg = OpenWindow();
         SelectFormat(*dlg, 5);
         Find<QLineEdit>(*dlg, 1004)->setText("12");
@@ -171,8 +177,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(GetSettingInt("Settings", "Sperren", -1), -1);
     }
 
-    void stopConditionsExcludeEachOther()
-    {
+    void stopConditionsExcludeEachOther() {
         auto dlg = OpenWindow();
         auto* atCount = Find<QCheckBox>(*dlg, 1019);
         auto* atEnd = Find<QCheckBox>(*dlg, 1042);
@@ -192,8 +197,7 @@ class MainWindowTest : public QObject {
         QVERIFY(!atEnd->isEnabled());
     }
 
-    void menuOffersTheOtherLanguages_data()
-    {
+    void menuOffersTheOtherLanguages_data() {
         QTest::addColumn<int>("language");
         QTest::addColumn<QStringList>("items");
         const QString head = "Schnittstelle,IP-Adresse,Einstellungen,";
@@ -202,8 +206,7 @@ class MainWindowTest : public QObject {
         QTest::newRow("English") << 1 << (head + "Deutsch" + about).split(',');
         QTest::newRow("other") << 7 << (head + "Deutsch,Englisch" + about).split(',');
     }
-    void menuOffersTheOtherLanguages()
-    {
+    void menuOffersTheOtherLanguages() {
         QFETCH(int, language);
         QFETCH(QStringList, items);
         PutSettingInt("Settings", "Sprache", language);
@@ -213,8 +216,7 @@ class MainWindowTest : public QObject {
         QVERIFY(!MenuAction(*dlg, COrvexFSKDlg::IDM_LANCONFIG)->isEnabled());
     }
 
-    void languageCommandEndsTheWindowWithCode10()
-    {
+    void languageCommandEndsTheWindowWithCode10() {
         auto dlg = OpenWindow();
         dlg->OnSystemCommand(COrvexFSKDlg::IDM_ENGLISH);
         QCOMPARE(dlg->result(), COrvexFSKDlg::kEndLanguageChanged);
@@ -222,8 +224,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(GetSettingString("Settings", "CustomerNr", "none"), QString("none"));
     }
 
-    void unknownStoredChipTypeSelectsNoTabOfItsOwn()
-    {
+    void unknownStoredChipTypeSelectsNoTabOfItsOwn() {
         PutSettingInt("Settings", "TransponderTyp", 4);
         auto dlg = OpenWindow();
         QCOMPARE(dlg->m_nChipType, 4);
@@ -235,8 +236,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(dlg->m_nChipType, 12);
     }
 
-    void defaultLogPathsAreWrittenBack()
-    {
+    void defaultLogPathsAreWrittenBack() {
         COrvexFSKDlg dlg;
         const QString dir = QCoreApplication::applicationDirPath() + "/";
         QCOMPARE(GetSettingString("Protokoll", "ReadLogFileName", ""), dir + "Protokoll_L.txt");
@@ -244,16 +244,17 @@ class MainWindowTest : public QObject {
         QCOMPARE(dlg.m_strReadLogFile, dir + "Protokoll_L.txt");
     }
 
-    void titleShowsProgramAndFirmwareVersion_data()
-    {
+    void titleShowsProgramAndFirmwareVersion_data() {
         QTest::addColumn<QString>("version");
         QTest::addColumn<QString>("firmware");
-        QTest::newRow("2434") << "2434" << "FW V1.04";
-        QTest::newRow("053z") << "053z" << "FW V1.61";
-        QTest::newRow("243c") << "243c" << "FW V1.38";
+        QTest::newRow("2434") << "2434"
+                              << "FW V1.04";
+        QTest::newRow("053z") << "053z"
+                              << "FW V1.61";
+        QTest::newRow("243c") << "243c"
+                              << "FW V1.38";
     }
-    void titleShowsProgramAndFirmwareVersion()
-    {
+    void titleShowsProgramAndFirmwareVersion() {
         QFETCH(QString, version);
         QFETCH(QString, firmware);
         m_reader = std::make_unique<apptest::StationReader>(version.toStdString());
@@ -270,8 +271,7 @@ class MainWindowTest : public QObject {
         QVERIFY(!dlg->m_strDeviceText.isEmpty());
     }
 
-    void readerAnsweringOnlyAt9600ConnectsSilently()
-    {
+    void readerAnsweringOnlyAt9600ConnectsSilently() {
         m_reader->Engine().SetBaudOnly(9600);
         apptest::ModalWatcher watcher;
         auto dlg = OpenWindow();
@@ -280,8 +280,7 @@ class MainWindowTest : public QObject {
         QVERIFY(watcher.Dialogs().isEmpty());
     }
 
-    void unsupportedReaderIsNamedAndClosed()
-    {
+    void unsupportedReaderIsNamedAndClosed() {
         m_reader = std::make_unique<apptest::StationReader>("0575");
         apptest::ModalWatcher watcher;  // rejects the interface dialog that follows
         COrvexFSKDlg dlg;
@@ -299,8 +298,7 @@ class MainWindowTest : public QObject {
         LfClosePort(again);
     }
 
-    void interfaceCommandReconnectsThroughTheDialog()
-    {
+    void interfaceCommandReconnectsThroughTheDialog() {
         auto dlg = OpenWindow();
         apptest::ModalWatcher watcher;
         // The reader's line is a path the port list does not enumerate; the dialog still
@@ -317,8 +315,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(Find<QTabBar>(*dlg, 1021)->count(), 5);
     }
 
-    void failedConnectionAtStartClosesTheWindowThroughCancel()
-    {
+    void failedConnectionAtStartClosesTheWindowThroughCancel() {
         m_reader->Engine().SetSilent(true);
         PutSettingInt("Port", "Timeout", 50);
         apptest::ModalWatcher watcher;

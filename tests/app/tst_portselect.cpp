@@ -6,10 +6,10 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QUrl>
 #include <cstring>
 
@@ -38,13 +38,11 @@ struct FakeDevices {
 FakeDevices g_fake;
 
 // Packs a list the way the SDK does: entries that fit, each closed by a zero, one more zero.
-int Pack(const QStringList& entries, char* buffer, int size)
-{
+int Pack(const QStringList& entries, char* buffer, int size) {
     int used = 0;
     for (const QString& entry : entries) {
         const QByteArray bytes = entry.toUtf8();
-        if (used + bytes.size() + 2 > size)
-            break;
+        if (used + bytes.size() + 2 > size) break;
         std::memcpy(buffer + used, bytes.constData(), static_cast<size_t>(bytes.size()) + 1);
         used += static_cast<int>(bytes.size()) + 1;
     }
@@ -52,29 +50,24 @@ int Pack(const QStringList& entries, char* buffer, int size)
     return used + 1;
 }
 
-QStringList ListTexts(CPortSelectDlg& dialog)
-{
+QStringList ListTexts(CPortSelectDlg& dialog) {
     QStringList texts;
     auto* list = ControlById<QListWidget>(&dialog, Dlg::IDC_INTERFACES);
-    for (int row = 0; row < list->count(); ++row)
-        texts << list->item(row)->text();
+    for (int row = 0; row < list->count(); ++row) texts << list->item(row)->text();
     return texts;
 }
 
-QString SelectedText(CPortSelectDlg& dialog)
-{
+QString SelectedText(CPortSelectDlg& dialog) {
     const auto items = ControlById<QListWidget>(&dialog, Dlg::IDC_INTERFACES)->selectedItems();
     return items.isEmpty() ? QString() : items.front()->text();
 }
 
-void StorePort(const QString& name, int ethernet = 0)
-{
+void StorePort(const QString& name, int ethernet = 0) {
     PutSettingString("Port", "Name", name);
     PutSettingInt("Port", "EthernetAktiv", ethernet);
 }
 
-QString RangeMessage(int low, int high)
-{
+QString RangeMessage(int low, int high) {
     return LoadString(61714).arg(low).arg(high);
 }
 
@@ -83,8 +76,7 @@ QString RangeMessage(int low, int high)
 class PortSelectTest : public QObject {
     Q_OBJECT
   private Q_SLOTS:
-    void initTestCase()
-    {
+    void initTestCase() {
         CPortSelectDlg::s_devices = {
             [](char* buffer, int size) { return Pack(g_fake.com, buffer, size); },
             [](char* buffer, int size) {
@@ -102,14 +94,12 @@ class PortSelectTest : public QObject {
         };
     }
 
-    void init()
-    {
+    void init() {
         apptest::ClearSettings();
         g_fake = FakeDevices{};
     }
 
-    void StoredChoiceIsCheckedAtConstruction_data()
-    {
+    void StoredChoiceIsCheckedAtConstruction_data() {
         QTest::addColumn<QString>("stored");
         QTest::addColumn<int>("ethernet");
         QTest::addColumn<QStringList>("usb");
@@ -121,40 +111,37 @@ class PortSelectTest : public QObject {
         QTest::addColumn<QString>("openName");
 
         const QStringList none;
-        QTest::newRow("empty becomes COM1") << "" << 0 << none << none << 0 << "COM1" << false
-                                            << false << "COM1:1";
+        QTest::newRow("empty becomes COM1")
+            << "" << 0 << none << none << 0 << "COM1" << false << false << "COM1:1";
         QTest::newRow("serial port kept though absent")
             << "/dev/ttyUSB7" << 0 << none << none << 0 << "/dev/ttyUSB7" << false << false
             << "/dev/ttyUSB7:1";
-        QTest::newRow("USB reader present") << "USB: 4826-0001 HID" << 0
-                                            << QStringList{"4830-0002", "4826-0001 HID"} << none
-                                            << 0 << "USB: 4826-0001 HID" << true << false
-                                            << "4826-0001 HID:1";
+        QTest::newRow("USB reader present")
+            << "USB: 4826-0001 HID" << 0 << QStringList{"4830-0002", "4826-0001 HID"} << none << 0
+            << "USB: 4826-0001 HID" << true << false << "4826-0001 HID:1";
         QTest::newRow("vanished USB reader replaced")
-            << "USB: 4826-0001 HID" << 0 << QStringList{"4830-0002 HID", "5012-0003"} << none
-            << 0 << "USB: 4830-0002 HID" << true << false << "4830-0002 HID:1";
+            << "USB: 4826-0001 HID" << 0 << QStringList{"4830-0002 HID", "5012-0003"} << none << 0
+            << "USB: 4830-0002 HID" << true << false << "4830-0002 HID:1";
         QTest::newRow("vanished USB reader, none left")
             << "USB: 4826-0001 HID" << 0 << none << none << 0 << "" << false << false << ":1";
-        QTest::newRow("LAN without Ethernet") << "LAN: 10.99.0.5-10001" << 0 << none << none << 0
-                                              << "LAN: 10.99.0.5-10001" << false << false
-                                              << "10.99.0.5-10001:1";
+        QTest::newRow("LAN without Ethernet")
+            << "LAN: 10.99.0.5-10001" << 0 << none << none << 0 << "LAN: 10.99.0.5-10001" << false
+            << false << "10.99.0.5-10001:1";
         QTest::newRow("LAN reader answers ping")
-            << "LAN: 10.99.0.5-10001" << 1 << none << none << 1 << "LAN: 10.99.0.5-10001"
-            << false << true << "10.99.0.5-10001:1";
+            << "LAN: 10.99.0.5-10001" << 1 << none << none << 1 << "LAN: 10.99.0.5-10001" << false
+            << true << "10.99.0.5-10001:1";
         QTest::newRow("LAN reader gone, another found")
             << "LAN: 10.99.0.5-10001" << 1 << none << QStringList{"[Hall]10.99.0.6-10001"} << 0
             << "LAN: [Hall]10.99.0.6-10001" << false << true << "[Hall]10.99.0.6-10001:1";
-        QTest::newRow("LAN reader gone, none found") << "LAN: 10.99.0.5-10001" << 1 << none
-                                                     << none << 0 << "" << false << false << ":1";
+        QTest::newRow("LAN reader gone, none found")
+            << "LAN: 10.99.0.5-10001" << 1 << none << none << 0 << "" << false << false << ":1";
     }
 
-    void StoredChoiceIsCheckedAtConstruction()
-    {
+    void StoredChoiceIsCheckedAtConstruction() {
         QFETCH(QString, stored);
         QFETCH(int, ethernet);
         QFETCH(QString, name);
-        if (!stored.isEmpty())
-            StorePort(stored, ethernet);
+        if (!stored.isEmpty()) StorePort(stored, ethernet);
         QFETCH(QStringList, usb);
         QFETCH(QStringList, lan);
         QFETCH(int, ping);
@@ -170,31 +157,28 @@ class PortSelectTest : public QObject {
         QCOMPARE(GetSettingString("Port", "Name", "<absent>"), name);
     }
 
-    void BaudrateCarriesTheLineFormat_data()
-    {
+    void BaudrateCarriesTheLineFormat_data() {
         QTest::addColumn<int>("stored");
         QTest::addColumn<QStringList>("opened");  // baud, parity, stop bits as shown
         QTest::addColumn<QStringList>("chosen");  // the same, "" leaves a list as it is
         QTest::addColumn<int>("storedAfterOk");
 
-        QTest::newRow("odd parity opens") << 9602 << QStringList{"9600", "ungerade", "1"}
-                                          << QStringList{"", "", ""} << 9602;
-        QTest::newRow("parity wins over stop bits")
-            << 19200 << QStringList{"19200", "keine", "1"}
-            << QStringList{"19200", "gerade", "2"} << 19201;
+        QTest::newRow("odd parity opens")
+            << 9602 << QStringList{"9600", "ungerade", "1"} << QStringList{"", "", ""} << 9602;
+        QTest::newRow("parity wins over stop bits") << 19200 << QStringList{"19200", "keine", "1"}
+                                                    << QStringList{"19200", "gerade", "2"} << 19201;
         QTest::newRow("two stop bits without parity")
-            << 19200 << QStringList{"19200", "keine", "1"}
-            << QStringList{"115200", "keine", "2"} << 115203;
-        QTest::newRow("two stop bits open") << 57603 << QStringList{"57600", "keine", "2"}
-                                            << QStringList{"", "", ""} << 57603;
-        QTest::newRow("baud not offered is kept") << 1200 << QStringList{"", "keine", "1"}
-                                                  << QStringList{"", "gerade", ""} << 1200;
+            << 19200 << QStringList{"19200", "keine", "1"} << QStringList{"115200", "keine", "2"}
+            << 115203;
+        QTest::newRow("two stop bits open")
+            << 57603 << QStringList{"57600", "keine", "2"} << QStringList{"", "", ""} << 57603;
+        QTest::newRow("baud not offered is kept")
+            << 1200 << QStringList{"", "keine", "1"} << QStringList{"", "gerade", ""} << 1200;
         QTest::newRow("meaningless code reads as none")
             << 4857 << QStringList{"4800", "keine", "1"} << QStringList{"", "", ""} << 4800;
     }
 
-    void BaudrateCarriesTheLineFormat()
-    {
+    void BaudrateCarriesTheLineFormat() {
         QFETCH(int, stored);
         QFETCH(QStringList, opened);
         QFETCH(QStringList, chosen);
@@ -208,36 +192,38 @@ class PortSelectTest : public QObject {
                                          ControlById<QComboBox>(&dialog, Dlg::IDC_STOPBITS)};
         for (int i = 0; i < lists.size(); ++i) {
             QCOMPARE(lists[i]->currentText(), opened[i]);
-            if (!chosen[i].isEmpty())
-                lists[i]->setCurrentIndex(lists[i]->findText(chosen[i]));
+            if (!chosen[i].isEmpty()) lists[i]->setCurrentIndex(lists[i]->findText(chosen[i]));
         }
         dialog.accept();
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QTEST(GetSettingInt("Port", "Baudrate", -1), "storedAfterOk");
     }
 
-    void OpeningSelectsTheFirstEntryBeginningWithTheName_data()
-    {
+    void OpeningSelectsTheFirstEntryBeginningWithTheName_data() {
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QStringList>("ports");
         QTest::addColumn<QString>("selected");
         QTest::addColumn<QString>("nameAfterOk");
 
         QTest::newRow("COM10 listed before COM1")
-            << "COM1" << QStringList{"\\\\.\\COM10", "\\\\.\\COM1"} << "COM10" << "COM10";
-        QTest::newRow("device paths") << "/dev/ttyS1" << QStringList{"/dev/ttyS10", "/dev/ttyS1"}
-                                      << "/dev/ttyS10" << "/dev/ttyS10";
+            << "COM1" << QStringList{"\\\\.\\COM10", "\\\\.\\COM1"} << "COM10"
+            << "COM10";
+        QTest::newRow("device paths")
+            << "/dev/ttyS1" << QStringList{"/dev/ttyS10", "/dev/ttyS1"} << "/dev/ttyS10"
+            << "/dev/ttyS10";
         QTest::newRow("any case, tagged entry")
             << "/DEV/TTYACM0" << QStringList{"/dev/ttyS0", "/dev/ttyACM0 [Qor Virtual COM]"}
-            << "/dev/ttyACM0 [Qor Virtual COM]" << "/dev/ttyACM0 [Qor Virtual COM]";
+            << "/dev/ttyACM0 [Qor Virtual COM]"
+            << "/dev/ttyACM0 [Qor Virtual COM]";
         QTest::newRow("no match, one entry taken")
-            << "/dev/ttyUSB3" << QStringList{"/dev/ttyS0"} << "/dev/ttyS0" << "/dev/ttyS0";
+            << "/dev/ttyUSB3" << QStringList{"/dev/ttyS0"} << "/dev/ttyS0"
+            << "/dev/ttyS0";
         QTest::newRow("no match, several entries")
-            << "/dev/ttyUSB3" << QStringList{"/dev/ttyS0", "/dev/ttyS1"} << "" << "/dev/ttyUSB3";
+            << "/dev/ttyUSB3" << QStringList{"/dev/ttyS0", "/dev/ttyS1"} << ""
+            << "/dev/ttyUSB3";
     }
 
-    void OpeningSelectsTheFirstEntryBeginningWithTheName()
-    {
+    void OpeningSelectsTheFirstEntryBeginningWithTheName() {
         QFETCH(QString, stored);
         QFETCH(QStringList, ports);
         QFETCH(QString, selected);
@@ -251,8 +237,7 @@ class PortSelectTest : public QObject {
         QTEST(GetSettingString("Port", "Name", ""), "nameAfterOk");
     }
 
-    void DeviceEventsRescanAndPlanFollowUps()
-    {
+    void DeviceEventsRescanAndPlanFollowUps() {
         g_fake.com = {"/dev/ttyS0"};
         CPortSelectDlg dialog;
         dialog.OnInitDialog();
@@ -284,8 +269,7 @@ class PortSelectTest : public QObject {
         QCOMPARE(dialog.m_nRescanCount, 1);
     }
 
-    void EthernetBringsAndTakesNetworkReaders()
-    {
+    void EthernetBringsAndTakesNetworkReaders() {
         g_fake.com = {"/dev/ttyS0"};
         g_fake.lan = {"10.99.0.5-10001"};
         CPortSelectDlg dialog;
@@ -303,8 +287,7 @@ class PortSelectTest : public QObject {
         QVERIFY(!search->isVisibleTo(&dialog));
     }
 
-    void SelectionSetsFlagsAndModeButtons_data()
-    {
+    void SelectionSetsFlagsAndModeButtons_data() {
         QTest::addColumn<QString>("entry");
         QTest::addColumn<bool>("modeEnabled");
         QTest::addColumn<bool>("hidChecked");
@@ -312,21 +295,20 @@ class PortSelectTest : public QObject {
         QTest::addColumn<bool>("isLan");
 
         QTest::newRow("plain serial port") << "/dev/ttyS0" << false << false << false << false;
-        QTest::newRow("virtual COM reader") << "/dev/ttyACM0 [Qor Virtual COM]" << true << false
-                                            << false << false;
+        QTest::newRow("virtual COM reader")
+            << "/dev/ttyACM0 [Qor Virtual COM]" << true << false << false << false;
         QTest::newRow("other virtual COM driver")
             << "COM3 [MZ-4 Virtual COM]" << true << false << false << false;
-        QTest::newRow("switchable HID reader") << "USB: 4826-0001 HID" << true << true << true
-                                               << false;
+        QTest::newRow("switchable HID reader")
+            << "USB: 4826-0001 HID" << true << true << true << false;
         QTest::newRow("HID reader of another model")
             << "USB: 9999-0002 HID" << false << false << true << false;
         QTest::newRow("D2XX reader") << "USB: 4826-0003" << false << false << true << false;
-        QTest::newRow("network reader") << "LAN: 10.99.0.5-10001" << false << false << false
-                                        << true;
+        QTest::newRow("network reader")
+            << "LAN: 10.99.0.5-10001" << false << false << false << true;
     }
 
-    void SelectionSetsFlagsAndModeButtons()
-    {
+    void SelectionSetsFlagsAndModeButtons() {
         QFETCH(QString, entry);
         QFETCH(bool, modeEnabled);
         QFETCH(bool, hidChecked);
@@ -357,8 +339,7 @@ class PortSelectTest : public QObject {
         QCOMPARE(virtualCom->isChecked(), modeEnabled && !hidChecked);
     }
 
-    void SwitchingToHidTellsTheReader()
-    {
+    void SwitchingToHidTellsTheReader() {
         // The line is reachable under its plain name and under its listed, tagged name.
         QTemporaryDir dir;
         vsim::VirtualReader reader;
@@ -379,8 +360,7 @@ class PortSelectTest : public QObject {
         QVERIFY(!hid->isEnabled());
     }
 
-    void MissingDriverIsOffered_data()
-    {
+    void MissingDriverIsOffered_data() {
         QTest::addColumn<int>("flags");
         QTest::addColumn<bool>("yes");
         QTest::addColumn<QString>("message");
@@ -392,8 +372,7 @@ class PortSelectTest : public QObject {
             << LoadString(10171) + '\n' + LoadString(10172) + '\n' + LoadString(10173) + '\n';
     }
 
-    void MissingDriverIsOffered()
-    {
+    void MissingDriverIsOffered() {
         QFETCH(int, flags);
         QFETCH(bool, yes);
         QFETCH(QString, message);
@@ -413,26 +392,37 @@ class PortSelectTest : public QObject {
         QCOMPARE(g_fake.opened, yes ? QList<QUrl>{QUrl(LoadString(10170))} : QList<QUrl>{});
     }
 
-    void OkValidatesTimeoutAndAddress_data()
-    {
+    void OkValidatesTimeoutAndAddress_data() {
         QTest::addColumn<QString>("timeout");
         QTest::addColumn<QString>("address");
         QTest::addColumn<QString>("message");  // "" = accepted
 
-        QTest::newRow("defaults") << "300" << "1" << "";
-        QTest::newRow("upper bounds") << "300000" << "255" << "";
-        QTest::newRow("lower bounds") << "10" << "1" << "";
-        QTest::newRow("timeout empty") << "" << "1" << LoadString(61713);
-        QTest::newRow("timeout not a number") << "abc" << "1" << LoadString(61713);
-        QTest::newRow("timeout too short") << "9" << "1" << RangeMessage(10, 300000);
-        QTest::newRow("timeout too long") << "300001" << "1" << RangeMessage(10, 300000);
-        QTest::newRow("address empty") << "300" << "" << LoadString(61712);
-        QTest::newRow("address zero") << "300" << "0" << RangeMessage(1, 255);
-        QTest::newRow("address too large") << "300" << "256" << RangeMessage(1, 255);
+        QTest::newRow("defaults") << "300"
+                                  << "1"
+                                  << "";
+        QTest::newRow("upper bounds") << "300000"
+                                      << "255"
+                                      << "";
+        QTest::newRow("lower bounds") << "10"
+                                      << "1"
+                                      << "";
+        QTest::newRow("timeout empty") << ""
+                                       << "1" << LoadString(61713);
+        QTest::newRow("timeout not a number") << "abc"
+                                              << "1" << LoadString(61713);
+        QTest::newRow("timeout too short") << "9"
+                                           << "1" << RangeMessage(10, 300000);
+        QTest::newRow("timeout too long") << "300001"
+                                          << "1" << RangeMessage(10, 300000);
+        QTest::newRow("address empty") << "300"
+                                       << "" << LoadString(61712);
+        QTest::newRow("address zero") << "300"
+                                      << "0" << RangeMessage(1, 255);
+        QTest::newRow("address too large") << "300"
+                                           << "256" << RangeMessage(1, 255);
     }
 
-    void OkValidatesTimeoutAndAddress()
-    {
+    void OkValidatesTimeoutAndAddress() {
         QFETCH(QString, timeout);
         QFETCH(QString, address);
         QFETCH(QString, message);
@@ -456,8 +446,7 @@ class PortSelectTest : public QObject {
         }
     }
 
-    void KernelEventsBecomeDeviceEvents_data()
-    {
+    void KernelEventsBecomeDeviceEvents_data() {
         QTest::addColumn<QByteArray>("message");
         QTest::addColumn<int>("event");
 
@@ -474,8 +463,7 @@ class PortSelectTest : public QObject {
         QTest::newRow("empty") << QByteArray() << 0;
     }
 
-    void KernelEventsBecomeDeviceEvents()
-    {
+    void KernelEventsBecomeDeviceEvents() {
         QFETCH(QByteArray, message);
         QTEST(CUdevMonitor::EventOf(message), "event");
     }

@@ -18,11 +18,9 @@ using apptest::Find;
 
 namespace {
 
-int LineCount(const QString& path)
-{
+int LineCount(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return 0;
+    if (!file.open(QIODevice::ReadOnly)) return 0;
     return static_cast<int>(file.readAll().count('\n'));
 }
 
@@ -37,8 +35,7 @@ class ReadRunsTest : public QObject {
     QTemporaryDir m_dir;
 
     QString LogPath() const { return m_dir.filePath("read.txt"); }
-    void PlaceCard(int code, uint32_t a, uint32_t b, uint32_t c = 0)
-    {
+    void PlaceCard(int code, uint32_t a, uint32_t b, uint32_t c = 0) {
         m_reader->Engine().PlaceTransponder(
             vsim::MakeCardChip(9, vellf::EncodeCardWord(code, a, b, c)));
     }
@@ -46,8 +43,7 @@ class ReadRunsTest : public QObject {
     void Click(int id) { QTest::mouseClick(Find<QPushButton>(*m_dlg, id), Qt::LeftButton); }
 
   private Q_SLOTS:
-    void init()
-    {
+    void init() {
         apptest::ClearSettings();
         PutSettingInt("Settings", "ZyklusZeit", 40);
         PutSettingString("Protokoll", "ReadLogFileName", LogPath());
@@ -55,14 +51,12 @@ class ReadRunsTest : public QObject {
         QFile::remove(LogPath());
         m_reader = std::make_unique<apptest::StationReader>("243c");
     }
-    void cleanup()
-    {
+    void cleanup() {
         m_dlg.reset();
         m_reader.reset();
     }
 
-    void readOnceDecodesEveryFormat_data()
-    {
+    void readOnceDecodesEveryFormat_data() {
         QTest::addColumn<int>("format");
         QTest::addColumn<int>("code");
         QTest::addColumn<uint>("a");
@@ -71,23 +65,35 @@ class ReadRunsTest : public QObject {
         QTest::addColumn<QString>("facility");
         QTest::addColumn<QString>("customer");
         QTest::addColumn<QString>("fixed");
-        QTest::newRow("26 bit") << 0 << 26 << 12u << 4711u << 0u << "12" << "4711" << "7";
+        QTest::newRow("26 bit") << 0 << 26 << 12u << 4711u << 0u << "12"
+                                << "4711"
+                                << "7";
         QTest::newRow("26 bit huge joins") << 1 << 26 << 0x12u << 0x3456u << 0u << "0"
-                                           << "1193046" << "7";
-        QTest::newRow("34 bit") << 2 << 34 << 65535u << 65535u << 0u << "65535" << "65535" << "7";
-        QTest::newRow("34 bit NC") << 3 << 134 << 300u << 9u << 0u << "300" << "9" << "7";
-        QTest::newRow("35 bit") << 4 << 35 << 4095u << 1048575u << 0u << "4095" << "1048575"
+                                           << "1193046"
+                                           << "7";
+        QTest::newRow("34 bit") << 2 << 34 << 65535u << 65535u << 0u << "65535"
+                                << "65535"
                                 << "7";
-        QTest::newRow("36 bit") << 5 << 36 << 255u << 65535u << 1023u << "255" << "65535"
+        QTest::newRow("34 bit NC") << 3 << 134 << 300u << 9u << 0u << "300"
+                                   << "9"
+                                   << "7";
+        QTest::newRow("35 bit") << 4 << 35 << 4095u << 1048575u << 0u << "4095"
+                                << "1048575"
+                                << "7";
+        QTest::newRow("36 bit") << 5 << 36 << 255u << 65535u << 1023u << "255"
+                                << "65535"
                                 << "1023";
-        QTest::newRow("37 bit") << 6 << 37 << 65535u << 524287u << 0u << "65535" << "524287"
+        QTest::newRow("37 bit") << 6 << 37 << 65535u << 524287u << 0u << "65535"
+                                << "524287"
                                 << "7";
-        QTest::newRow("37 bit huge joins") << 7 << 37 << 1u << 0u << 0u << "0" << "524288" << "7";
+        QTest::newRow("37 bit huge joins") << 7 << 37 << 1u << 0u << 0u << "0"
+                                           << "524288"
+                                           << "7";
         QTest::newRow("37 bit huge largest") << 7 << 37 << 0xFFFFu << 0x7FFFFu << 0u << "0"
-                                             << "34359738367" << "7";
+                                             << "34359738367"
+                                             << "7";
     }
-    void readOnceDecodesEveryFormat()
-    {
+    void readOnceDecodesEveryFormat() {
         QFETCH(int, format);
         QFETCH(int, code);
         QFETCH(uint, a);
@@ -107,23 +113,24 @@ class ReadRunsTest : public QObject {
         QCOMPARE(m_dlg->m_strStatus, QString());
         const auto id = m_reader->Engine().FieldSnapshot()->id;
         quint64 value = 0;
-        for (int i = 7; i >= 0; --i)
-            value = (value << 8) | (*id)[i];
+        for (int i = 7; i >= 0; --i) value = (value << 8) | (*id)[i];
         QCOMPARE(Text(1016), QString::number(value, 16).toUpper());
         QCOMPARE(LineCount(LogPath()), 1);
     }
 
-    void readErrorsNameTheCause_data()
-    {
+    void readErrorsNameTheCause_data() {
         QTest::addColumn<QString>("card");
         QTest::addColumn<QString>("status");
-        QTest::newRow("nothing") << "none" << "Kein Transponder";
-        QTest::newRow("manchester") << "manchester" << "Kein FSK Format sondern Manchester Format";
-        QTest::newRow("biphase") << "biphase" << "Kein FSK Format sondern Biphase Format";
-        QTest::newRow("other format") << "34 bit" << "keine gültigen FSK Daten vorhanden!";
+        QTest::newRow("nothing") << "none"
+                                 << "Kein Transponder";
+        QTest::newRow("manchester") << "manchester"
+                                    << "Kein FSK Format sondern Manchester Format";
+        QTest::newRow("biphase") << "biphase"
+                                 << "Kein FSK Format sondern Biphase Format";
+        QTest::newRow("other format") << "34 bit"
+                                      << "keine gültigen FSK Daten vorhanden!";
     }
-    void readErrorsNameTheCause()
-    {
+    void readErrorsNameTheCause() {
         QFETCH(QString, card);
         QFETCH(QString, status);
         const std::vector<uint8_t> raw{0xE1, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF};
@@ -148,8 +155,7 @@ class ReadRunsTest : public QObject {
         QCOMPARE(LineCount(LogPath()), 0);
     }
 
-    void readSwitchesRangeChecksOff()
-    {
+    void readSwitchesRangeChecksOff() {
         PlaceCard(26, 1, 2);
         PutSettingString("Settings", "CustomerNr", "99999999999");
         apptest::ModalWatcher watcher;
@@ -159,8 +165,7 @@ class ReadRunsTest : public QObject {
         QCOMPARE(Text(1005), QString("2"));
     }
 
-    void cyclicReadShowsAndLogsACardOncePerVisit()
-    {
+    void cyclicReadShowsAndLogsACardOncePerVisit() {
         m_dlg = apptest::OpenStationWindow();
         auto* toggle = Find<QPushButton>(*m_dlg, 1002);
         Click(1002);
@@ -187,8 +192,7 @@ class ReadRunsTest : public QObject {
         QVERIFY(Find<QPushButton>(*m_dlg, 1001)->isEnabled());
     }
 
-    void cyclicReadNeverShowsACardEqualToTheResetValues()
-    {
+    void cyclicReadNeverShowsACardEqualToTheResetValues() {
         m_dlg = apptest::OpenStationWindow();
         apptest::SelectFormat(*m_dlg, 1);
         Click(1002);

@@ -12,8 +12,7 @@
 namespace {
 
 // A silent 16-bit mono wave file of the given length.
-void WriteWaveFile(const QString& path, int durationMs)
-{
+void WriteWaveFile(const QString& path, int durationMs) {
     constexpr quint32 kRate = 8000;
     const quint32 dataSize = kRate * 2 * static_cast<quint32>(durationMs) / 1000;
     QByteArray data("RIFF");
@@ -52,8 +51,7 @@ class TestSignalOutput : public QObject {
     void synchronousCallsLastAsLongAsTheSound();
 };
 
-void TestSignalOutput::synchronousCallsLastAsLongAsTheSound()
-{
+void TestSignalOutput::synchronousCallsLastAsLongAsTheSound() {
     QTemporaryDir dir;
     const QString wave = dir.filePath("tone.wav");
     WriteWaveFile(wave, 400);

@@ -19,8 +19,7 @@ constexpr int kNoTransponder = 111;
 const QString kGermanText = QStringLiteral("Kein Transponder");
 const QString kEnglishText = QStringLiteral("No transponder");
 
-bool SpracheStored()
-{
+bool SpracheStored() {
     QSettings settings(QSettings::IniFormat, QSettings::UserScope, "Qor Applikationen",
                        "Orvex-FSK");
     return settings.contains("Settings/Sprache");
@@ -36,12 +35,10 @@ struct ScriptedWindows {
     QList<Turn> turns;
     QStringList seen;
 
-    int operator()()
-    {
+    int operator()() {
         seen << LoadString(kNoTransponder);
         const Turn turn = turns.value(seen.size() - 1, Turn{COrvexFSKApp::kEndCancel});
-        if (turn.storeSprache != -2)
-            PutSettingInt("Settings", "Sprache", turn.storeSprache);
+        if (turn.storeSprache != -2) PutSettingInt("Settings", "Sprache", turn.storeSprache);
         return turn.endCode;
     }
 };
@@ -51,14 +48,12 @@ struct ScriptedWindows {
 class StartupTest : public QObject {
     Q_OBJECT
   private Q_SLOTS:
-    void init()
-    {
+    void init() {
         apptest::ClearSettings();
         COrvexFSKApp::SetLanguageFileForTests(QStringLiteral(ORVEX_QM_FILE));
     }
 
-    void FirstStartAsksForLanguage_data()
-    {
+    void FirstStartAsksForLanguage_data() {
         QTest::addColumn<int>("button");
         QTest::addColumn<int>("stored");
         QTest::addColumn<QString>("windowText");
@@ -66,8 +61,7 @@ class StartupTest : public QObject {
         QTest::newRow("English") << int(CSprachDlg::IDC_ENGLISH) << 1 << kEnglishText;
     }
 
-    void FirstStartAsksForLanguage()
-    {
+    void FirstStartAsksForLanguage() {
         QFETCH(int, button);
         QFETCH(int, stored);
         QFETCH(QString, windowText);
@@ -76,8 +70,7 @@ class StartupTest : public QObject {
         QStringList order;
         watcher.SetDialogHandler([&](QDialog* dialog) {
             auto* choice = ControlById<QPushButton>(dialog, button);
-            if (choice == nullptr)
-                return false;
+            if (choice == nullptr) return false;
             order << QStringLiteral("language");
             choice->click();
             return true;
@@ -95,8 +88,7 @@ class StartupTest : public QObject {
         QCOMPARE(windows.seen, QStringList({windowText}));
     }
 
-    void ClosingLanguageDialogStoresNothing()
-    {
+    void ClosingLanguageDialogStoresNothing() {
         apptest::ModalWatcher watcher;  // rejects the dialog
         ScriptedWindows windows;
         COrvexFSKApp app;
@@ -107,8 +99,7 @@ class StartupTest : public QObject {
         QCOMPARE(windows.seen, QStringList({kGermanText}));
     }
 
-    void StoredLanguageIsUsedWithoutAsking_data()
-    {
+    void StoredLanguageIsUsedWithoutAsking_data() {
         QTest::addColumn<int>("sprache");
         QTest::addColumn<QString>("languageFile");
         QTest::addColumn<QString>("windowText");
@@ -120,8 +111,7 @@ class StartupTest : public QObject {
             << 1 << QStringLiteral("/nonexistent/Orvex-FSKProgrammerEng.qm") << kGermanText;
     }
 
-    void StoredLanguageIsUsedWithoutAsking()
-    {
+    void StoredLanguageIsUsedWithoutAsking() {
         QFETCH(int, sprache);
         QFETCH(QString, languageFile);
         QFETCH(QString, windowText);
@@ -140,8 +130,7 @@ class StartupTest : public QObject {
 
     // Language changes from the system menu, OK and other end codes, in one run. English
     // chosen twice must not leave a second translation behind: German afterwards proves it.
-    void MainWindowLoopFollowsEndCodes()
-    {
+    void MainWindowLoopFollowsEndCodes() {
         PutSettingInt("Settings", "Sprache", 0);
         ScriptedWindows windows;
         windows.turns = {{COrvexFSKApp::kEndLanguageChanged, 1},
@@ -159,8 +148,7 @@ class StartupTest : public QObject {
         QVERIFY(!app.IsLanguageLoaded());
     }
 
-    void OpenManualTakesFirstPdfByName()
-    {
+    void OpenManualTakesFirstPdfByName() {
         const QDir programDir(QCoreApplication::applicationDirPath());
         QStringList opened;
         COrvexFSKApp::SetManualOpenerForTests([&](const QString& path) {
@@ -178,16 +166,14 @@ class StartupTest : public QObject {
             QVERIFY(file.open(QIODevice::WriteOnly));
         }
         COrvexFSKApp::OpenManual();
-        for (const QString& name : manuals)
-            QFile::remove(programDir.filePath(name));
+        for (const QString& name : manuals) QFile::remove(programDir.filePath(name));
         COrvexFSKApp::SetManualOpenerForTests({});
 
         QCOMPARE(opened, QStringList({programDir.filePath("zz_startup_test_a.PDF")}));
         QVERIFY(watcher.Messages().isEmpty());
     }
 
-    void OpenManualReportsFailures_data()
-    {
+    void OpenManualReportsFailures_data() {
         QTest::addColumn<int>("result");
         QTest::addColumn<QString>("message");
         QTest::newRow("out of resources") << 0 << "Nicht genügend Systemresourcen vorhanden!";
@@ -197,8 +183,7 @@ class StartupTest : public QObject {
         QTest::newRow("other") << 5 << "Unbekannter Fehler 5";
     }
 
-    void OpenManualReportsFailures()
-    {
+    void OpenManualReportsFailures() {
         QFETCH(int, result);
         QFETCH(QString, message);
 

@@ -5,25 +5,23 @@
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QtEndian>
 #include <QFile>
 #include <QProcess>
+#include <QtEndian>
 
-#include "support/AppTest.h"
 #include "Trace.h"
+#include "support/AppTest.h"
 
 namespace {
 
-QString RuntimeFile(const char* name)
-{
+QString RuntimeFile(const char* name) {
     return qEnvironmentVariable("XDG_RUNTIME_DIR") + "/" + name;
 }
 
 // A viewer socket bound by the test itself, read without waiting.
 class TestViewer {
   public:
-    TestViewer()
-    {
+    TestViewer() {
         const QByteArray path = QFile::encodeName(RuntimeFile("QorTracer"));
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
@@ -31,15 +29,13 @@ class TestViewer {
         m_fd = ::socket(AF_UNIX, SOCK_DGRAM, 0);
         m_bound = ::bind(m_fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
     }
-    ~TestViewer()
-    {
+    ~TestViewer() {
         ::close(m_fd);
         QFile::remove(RuntimeFile("QorTracer"));
     }
     bool IsBound() const { return m_bound; }
 
-    QList<QByteArray> Received() const
-    {
+    QList<QByteArray> Received() const {
         QList<QByteArray> datagrams;
         char buffer[64];
         ssize_t count;
@@ -59,14 +55,12 @@ class TraceTest : public QObject {
     Q_OBJECT
   private Q_SLOTS:
     // Runs first: the lock file is opened once per process and would exist after any send.
-    void withoutViewerNothingIsSentOrLocked()
-    {
+    void withoutViewerNothingIsSentOrLocked() {
         TraceOut("Kein Transponder\n");
         QVERIFY(!QFile::exists(RuntimeFile("QorTracerLock")));
     }
 
-    void textArrivesInGroupsOfFourBytes_data()
-    {
+    void textArrivesInGroupsOfFourBytes_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QList<QByteArray>>("groups");
         QTest::newRow("one group") << "abc\n" << QList<QByteArray>{"abc\n"};
@@ -74,12 +68,14 @@ class TraceTest : public QObject {
             << "Kein Transponder\n"
             << QList<QByteArray>{"Kein", " Tra", "nspo", "nder", QByteArray("\n\0\0\0", 4)};
         QTest::newRow("no padding group") << "12345678" << QList<QByteArray>{"1234", "5678"};
-        QTest::newRow("latin-1") << QString::fromUtf8("Prüf") << QList<QByteArray>{"Pr\xfc" "f"};
+        QTest::newRow("latin-1") << QString::fromUtf8("Prüf")
+                                 << QList<QByteArray>{
+                                        "Pr\xfc"
+                                        "f"};
         QTest::newRow("empty") << "" << QList<QByteArray>{};
     }
 
-    void textArrivesInGroupsOfFourBytes()
-    {
+    void textArrivesInGroupsOfFourBytes() {
         QFETCH(QString, text);
         QFETCH(QList<QByteArray>, groups);
         TestViewer viewer;
@@ -88,8 +84,7 @@ class TraceTest : public QObject {
         QCOMPARE(viewer.Received(), groups);
     }
 
-    void firstByteIsTheLowestOfTheGroup()
-    {
+    void firstByteIsTheLowestOfTheGroup() {
         TestViewer viewer;
         TraceOut("abc\n");
         const QList<QByteArray> received = viewer.Received();
@@ -100,12 +95,10 @@ class TraceTest : public QObject {
         QVERIFY(QFile::exists(RuntimeFile("QorTracerLock")));
     }
 
-    void viewerProgramPrintsTheLines()
-    {
+    void viewerProgramPrintsTheLines() {
         const QString program =
             QCoreApplication::applicationDirPath() + "/../../tools/qortrace/qortrace";
-        if (!QFile::exists(program))
-            QSKIP("qortrace is not built");
+        if (!QFile::exists(program)) QSKIP("qortrace is not built");
         QProcess viewer;
         viewer.start(program, {"--lines", "2"});
         QVERIFY(viewer.waitForStarted());

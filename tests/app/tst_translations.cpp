@@ -7,7 +7,6 @@
 #include <QTemporaryDir>
 #include <QTranslator>
 #include <QXmlStreamReader>
-
 #include <algorithm>
 
 #include "support/AppTest.h"
@@ -22,16 +21,14 @@ struct SourceText {
 };
 
 // Every message of a TS file.
-QList<SourceText> ReadMessages(QIODevice& file)
-{
+QList<SourceText> ReadMessages(QIODevice& file) {
     QList<SourceText> messages;
     QXmlStreamReader xml(&file);
     QString context;
     SourceText current;
     while (!xml.atEnd()) {
         xml.readNext();
-        if (!xml.isStartElement())
-            continue;
+        if (!xml.isStartElement()) continue;
         if (xml.name() == u"name") {
             context = xml.readElementText();
         } else if (xml.name() == u"message") {
@@ -44,8 +41,7 @@ QList<SourceText> ReadMessages(QIODevice& file)
             messages << current;
         }
     }
-    if (xml.hasError())
-        qWarning() << "TS file:" << xml.errorString();
+    if (xml.hasError()) qWarning() << "TS file:" << xml.errorString();
     return messages;
 }
 
@@ -54,8 +50,7 @@ QList<SourceText> ReadMessages(QIODevice& file)
 class TranslationsTest : public QObject {
     Q_OBJECT
   private Q_SLOTS:
-    void EveryTextHasAnEnglishTranslation()
-    {
+    void EveryTextHasAnEnglishTranslation() {
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         const QString collected = dir.filePath("collected_en.ts");
@@ -85,16 +80,14 @@ class TranslationsTest : public QObject {
             const QByteArray context = m.context.toUtf8();
             const QByteArray source = m.source.toUtf8();
             const QByteArray comment = m.comment.toUtf8();
-            const QString text =
-                english.translate(context.constData(), source.constData(),
-                                  m.comment.isEmpty() ? nullptr : comment.constData(),
-                                  m.numerus ? 1 : -1);
+            const QString text = english.translate(
+                context.constData(), source.constData(),
+                m.comment.isEmpty() ? nullptr : comment.constData(), m.numerus ? 1 : -1);
             if (text.isEmpty())
                 missing << QStringLiteral("%1 | %2 | %3").arg(m.context, m.source, m.comment);
         }
         // The test log cuts long failure messages, so each missing text gets its own line.
-        for (const QString& line : missing)
-            qWarning().noquote() << "no translation:" << line;
+        for (const QString& line : missing) qWarning().noquote() << "no translation:" << line;
         QVERIFY2(missing.isEmpty(),
                  qPrintable(QStringLiteral("%1 texts without translation:\n").arg(missing.size()) +
                             missing.join('\n')));

@@ -3,12 +3,12 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 
-#include "support/AppTest.h"
 #include "ControlId.h"
 #include "MakerAddresses.h"
 #include "ProgramInfo.h"
 #include "dialogs/AboutDlg.h"
 #include "dialogs/ShowErrorLog.h"
+#include "support/AppTest.h"
 #include "widgets/BitmapStatic.h"
 #include "widgets/Label.h"
 
@@ -19,8 +19,7 @@ const QColor kBackground(0, 128, 0);
 // A parent that paints a solid colour and counts the mouse presses that reach it.
 class Backdrop : public QWidget {
   public:
-    Backdrop()
-    {
+    Backdrop() {
         QPalette colours = palette();
         colours.setColor(QPalette::Window, kBackground);
         setPalette(colours);
@@ -40,8 +39,7 @@ class WidgetsTest : public QObject {
   private Q_SLOTS:
     void cleanup() { CLabel::SetUrlOpener({}); }
 
-    void transparentBitmapShowsBackgroundOnlyForPureWhite()
-    {
+    void transparentBitmapShowsBackgroundOnlyForPureWhite() {
         QImage image(3, 1, QImage::Format_RGB32);
         image.setPixel(0, 0, qRgb(255, 255, 255));
         image.setPixel(1, 0, qRgb(254, 255, 255));
@@ -62,19 +60,16 @@ class WidgetsTest : public QObject {
         QCOMPARE(QColor(backdrop.grab().toImage().pixel(0, 0)), QColor(Qt::white));
     }
 
-    void transparentBitmapWithoutImagePaintsNothing()
-    {
+    void transparentBitmapWithoutImagePaintsNothing() {
         Backdrop backdrop;
         CBitmapStatic bitmap(&backdrop);
         bitmap.setGeometry(0, 0, 10, 10);
         bitmap.SetTransparent(true);
         const QImage shown = backdrop.grab().toImage();
-        for (int x = 0; x < 10; ++x)
-            QCOMPARE(QColor(shown.pixel(x, x)), kBackground);
+        for (int x = 0; x < 10; ++x) QCOMPARE(QColor(shown.pixel(x, x)), kBackground);
     }
 
-    void scaledBitmapFillsTheControl()
-    {
+    void scaledBitmapFillsTheControl() {
         QImage image(2, 2, QImage::Format_RGB32);
         image.fill(qRgb(200, 0, 0));
         Backdrop backdrop;
@@ -85,8 +80,7 @@ class WidgetsTest : public QObject {
         QCOMPARE(QColor(backdrop.grab().toImage().pixel(18, 18)), QColor(200, 0, 0));
     }
 
-    void fontSizeIsTheCharacterHeight()
-    {
+    void fontSizeIsTheCharacterHeight() {
         CLabel label;
         label.SetFontSize(12).SetFontItalic(true);
         QCOMPARE(label.LogFont().pixelSize(), 12);
@@ -94,8 +88,7 @@ class WidgetsTest : public QObject {
         QVERIFY(label.font().italic());
     }
 
-    void clickOpensTheTextOnlyWhileALink()
-    {
+    void clickOpensTheTextOnlyWhileALink() {
         QList<QUrl> opened;
         CLabel::SetUrlOpener([&opened](const QUrl& url) { opened << url; });
         Backdrop backdrop;
@@ -117,8 +110,7 @@ class WidgetsTest : public QObject {
         QCOMPARE(backdrop.m_nPresses, 1);
     }
 
-    void errorLogShowsItsText()
-    {
+    void errorLogShowsItsText() {
         CShowErrorLog dialog;
         dialog.m_strLog = "Zeile 1\nZeile 2";
         dialog.show();
@@ -128,8 +120,7 @@ class WidgetsTest : public QObject {
         QCOMPARE(dialog.windowTitle(), QString("Fehleranzeige"));
     }
 
-    void aboutShowsVersionsLogoAndLinks()
-    {
+    void aboutShowsVersionsLogoAndLinks() {
         CAboutDlg dialog(nullptr);
         QCOMPARE(ControlById<QLabel>(&dialog, CAboutDlg::IDC_TITLE)->text(),
                  "Orvex FSK Programmer V " + GetProgramVersion() + " (" + GetProgramDate() + ")");

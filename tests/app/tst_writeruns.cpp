@@ -13,10 +13,10 @@
 #include <memory>
 
 #include "CardFeeder.h"
-#include "cards/CardFormat.h"
 #include "FreshChip.h"
 #include "Settings.h"
 #include "TransponderFactory.h"
+#include "cards/CardFormat.h"
 #include "support/AppTest.h"
 #include "support/RecordingSignalOutput.h"
 #include "support/StationReader.h"
@@ -31,11 +31,9 @@ namespace {
 
 constexpr int kSeriesTimeoutMs = 30000;
 
-QString ReadAll(const QString& path)
-{
+QString ReadAll(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
+    if (!file.open(QIODevice::ReadOnly)) return {};
     return QString::fromLatin1(file.readAll());
 }
 
@@ -50,8 +48,7 @@ class WriteRunsTest : public QObject {
     apptest::RecordingSignalOutput m_signals;
     QTemporaryDir m_dir;
 
-    COrvexFSKDlg& Open()
-    {
+    COrvexFSKDlg& Open() {
         m_dlg = apptest::OpenStationWindow();
         m_dlg->SetSignalOutput(&m_signals);
         return *m_dlg;
@@ -60,15 +57,13 @@ class WriteRunsTest : public QObject {
     void Click(int id) { QTest::mouseClick(Find<QAbstractButton>(*m_dlg, id), Qt::LeftButton); }
     bool SeriesRunning() { return Find<QPushButton>(*m_dlg, 1007)->isChecked(); }
     vsim::ReaderEngine& Engine() { return m_reader->Engine(); }
-    std::optional<uint64_t> CardOnField()
-    {
+    std::optional<uint64_t> CardOnField() {
         const auto snapshot = Engine().FieldSnapshot();
         return snapshot ? snapshot->cardWord : std::nullopt;
     }
 
   private Q_SLOTS:
-    void init()
-    {
+    void init() {
         apptest::ClearSettings();
         PutSettingInt("Settings", "ZyklusZeit", 40);
         PutSettingInt("Settings", "BeepTime", 150);
@@ -78,14 +73,12 @@ class WriteRunsTest : public QObject {
         m_reader = std::make_unique<apptest::StationReader>("243c");
         m_signals.calls.clear();
     }
-    void cleanup()
-    {
+    void cleanup() {
         m_dlg.reset();
         m_reader.reset();
     }
 
-    void writeOnceWritesTheCardAndCountsIt()
-    {
+    void writeOnceWritesTheCardAndCountsIt() {
         m_reader->Place(9);
         Open();
         SetCustomer("4711");
@@ -103,8 +96,7 @@ class WriteRunsTest : public QObject {
         QVERIFY(log.startsWith("     1\t"));
     }
 
-    void hugeFormatsSplitTheNumber_data()
-    {
+    void hugeFormatsSplitTheNumber_data() {
         QTest::addColumn<int>("format");
         QTest::addColumn<QString>("number");
         QTest::addColumn<int>("code");
@@ -114,8 +106,7 @@ class WriteRunsTest : public QObject {
         QTest::newRow("26 bit huge 0x123456") << 1 << "1193046" << 26 << 0x12u << 0x3456u;
         QTest::newRow("37 bit huge") << 7 << "34359738367" << 37 << 0xFFFFu << 0x7FFFFu;
     }
-    void hugeFormatsSplitTheNumber()
-    {
+    void hugeFormatsSplitTheNumber() {
         QFETCH(int, format);
         QFETCH(QString, number);
         QFETCH(int, code);
@@ -129,8 +120,7 @@ class WriteRunsTest : public QObject {
         QCOMPARE(CardOnField(), vellf::EncodeCardWord(code, first, second, 0));
     }
 
-    void lockedWriteLocksTheChipAndLogsLocked()
-    {
+    void lockedWriteLocksTheChipAndLogsLocked() {
         m_reader->Place(9);
         Open();
         Find<QCheckBox>(*m_dlg, 1020)->setChecked(true);
@@ -141,8 +131,7 @@ class WriteRunsTest : public QObject {
         QVERIFY(ReadAll(m_dir.filePath("write.txt")).contains(",Locked ATA5577\t"));
     }
 
-    void writeProtectedM2IsNotWritten()
-    {
+    void writeProtectedM2IsNotWritten() {
         Engine().PlaceTransponder(vsim::MakeConfiguredChip(11, 0xAA));
         PutSettingInt("Settings", "TransponderTyp", 11);
         Open();
@@ -152,16 +141,14 @@ class WriteRunsTest : public QObject {
         QVERIFY(m_signals.calls.isEmpty());
     }
 
-    void writeOnceWithoutTransponder()
-    {
+    void writeOnceWithoutTransponder() {
         Open();
         Click(1006);
         QCOMPARE(m_dlg->m_strStatus, QString("Kein Transponder"));
         QCOMPARE(Find<QLineEdit>(*m_dlg, 1005)->text(), QString("0"));
     }
 
-    void seriesStopsAtCountOrEndValue_data()
-    {
+    void seriesStopsAtCountOrEndValue_data() {
         QTest::addColumn<bool>("atCount");
         QTest::addColumn<QString>("limit");
         QTest::addColumn<int>("written");
@@ -170,8 +157,7 @@ class WriteRunsTest : public QObject {
         QTest::newRow("end value 105") << false << "105" << 6 << "106";
         QTest::newRow("end value equal to start") << false << "100" << 1 << "101";
     }
-    void seriesStopsAtCountOrEndValue()
-    {
+    void seriesStopsAtCountOrEndValue() {
         QFETCH(bool, atCount);
         QFETCH(QString, limit);
         QFETCH(int, written);
@@ -198,17 +184,17 @@ class WriteRunsTest : public QObject {
         QCOMPARE(m_signals.calls.count(SignalCall::Tone(440, 150)), written);
     }
 
-    void seriesStartIsRefused_data()
-    {
+    void seriesStartIsRefused_data() {
         QTest::addColumn<bool>("atCount");
         QTest::addColumn<QString>("limit");
         QTest::addColumn<QString>("message");
         QTest::newRow("end value below start")
-            << false << "99" << "Endwert ist kleiner als Startwert (Kunden Nummer)!";
-        QTest::newRow("count 0") << true << "0" << "Anzahl 0 nicht erlaubt!";
+            << false << "99"
+            << "Endwert ist kleiner als Startwert (Kunden Nummer)!";
+        QTest::newRow("count 0") << true << "0"
+                                 << "Anzahl 0 nicht erlaubt!";
     }
-    void seriesStartIsRefused()
-    {
+    void seriesStartIsRefused() {
         QFETCH(bool, atCount);
         QFETCH(QString, limit);
         QFETCH(QString, message);
@@ -225,8 +211,7 @@ class WriteRunsTest : public QObject {
         QCOMPARE(CardOnField(), std::nullopt);
     }
 
-    void chipHeldIsWrittenOnceAndAgainOnlyAfterTwoSecondsAway()
-    {
+    void chipHeldIsWrittenOnceAndAgainOnlyAfterTwoSecondsAway() {
         auto chip = vsim::MakeFreshChip(9);
         const vsim::ChipId id = *chip->Snapshot().id;
         Engine().PlaceTransponder(std::move(chip));
@@ -254,8 +239,7 @@ class WriteRunsTest : public QObject {
         QVERIFY(!SeriesRunning());
     }
 
-    void failedSeriesWriteShowsRedAndSoundsFourTones()
-    {
+    void failedSeriesWriteShowsRedAndSoundsFourTones() {
         m_reader->Place(9);
         Open();
         Engine().FailCommand(0xC3, 1000, 0x04);
@@ -269,8 +253,7 @@ class WriteRunsTest : public QObject {
         QCOMPARE(m_dlg->m_nCount, 0);
     }
 
-    void lampsFollowTheSeries()
-    {
+    void lampsFollowTheSeries() {
         Open();
         const int normalWidth = m_dlg->width();
         auto* red = Find<CBitmapStatic>(*m_dlg, 1047);
@@ -286,8 +269,7 @@ class WriteRunsTest : public QObject {
         QTRY_COMPARE(m_dlg->width(), normalWidth);
     }
 
-    void unwritableLogIsReportedAndListedWhenTheSeriesStops()
-    {
+    void unwritableLogIsReportedAndListedWhenTheSeriesStops() {
         // A folder in place of the file cannot be opened, not even by root.
         const QString path = m_dir.filePath("log-is-a-folder");
         QDir().mkpath(path);

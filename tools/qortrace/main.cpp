@@ -18,21 +18,18 @@ namespace {
 
 volatile std::sig_atomic_t g_stop = 0;
 
-void OnSignal(int)
-{
+void OnSignal(int) {
     g_stop = 1;
 }
 
-void PrintUsage()
-{
+void PrintUsage() {
     std::puts(
         "usage: qortrace [--lines N]\n"
         "Prints the trace lines of the programming station until interrupted, or until N\n"
         "lines have been printed. The socket is $XDG_RUNTIME_DIR/QorTracer.");
 }
 
-std::string Latin1ToUtf8(const std::string& text)
-{
+std::string Latin1ToUtf8(const std::string& text) {
     std::string result;
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
@@ -47,11 +44,9 @@ std::string Latin1ToUtf8(const std::string& text)
 }
 
 // True when another viewer is bound to the socket at path.
-bool ViewerRunning(const sockaddr_un& address)
-{
+bool ViewerRunning(const sockaddr_un& address) {
     const int probe = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (probe < 0)
-        return false;
+    if (probe < 0) return false;
     const bool running =
         ::connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
     ::close(probe);
@@ -59,8 +54,7 @@ bool ViewerRunning(const sockaddr_un& address)
 }
 
 // Binds the viewer socket, replacing a file left behind by a viewer that ended abnormally.
-int BindViewerSocket(const std::string& path)
-{
+int BindViewerSocket(const std::string& path) {
     sockaddr_un address{};
     if (path.size() >= sizeof address.sun_path) {
         std::fprintf(stderr, "qortrace: socket path too long: %s\n", path.c_str());
@@ -75,10 +69,8 @@ int BindViewerSocket(const std::string& path)
     ::unlink(path.c_str());
     const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (fd < 0 || ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        std::fprintf(stderr, "qortrace: cannot bind %s: %s\n", path.c_str(),
-                     std::strerror(errno));
-        if (fd >= 0)
-            ::close(fd);
+        std::fprintf(stderr, "qortrace: cannot bind %s: %s\n", path.c_str(), std::strerror(errno));
+        if (fd >= 0) ::close(fd);
         return -1;
     }
     return fd;
@@ -86,8 +78,7 @@ int BindViewerSocket(const std::string& path)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     long maxLines = 0;  // 0: until interrupted
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -105,8 +96,7 @@ int main(int argc, char** argv)
     }
     const std::string path = std::string(runtimeDir) + "/QorTracer";
     const int fd = BindViewerSocket(path);
-    if (fd < 0)
-        return 1;
+    if (fd < 0) return 1;
 
     // Without SA_RESTART, so that a signal ends the wait in recv().
     struct sigaction action {};
@@ -120,8 +110,7 @@ int main(int argc, char** argv)
         char group[64];
         const ssize_t count = ::recv(fd, group, sizeof group, 0);
         if (count < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             std::fprintf(stderr, "qortrace: receive failed: %s\n", std::strerror(errno));
             break;
         }
@@ -135,8 +124,7 @@ int main(int argc, char** argv)
             std::printf("%s\n", Latin1ToUtf8(line).c_str());
             std::fflush(stdout);
             line.clear();
-            if (maxLines > 0 && ++printed >= maxLines)
-                break;
+            if (maxLines > 0 && ++printed >= maxLines) break;
         }
     }
     ::close(fd);

@@ -2,8 +2,8 @@
 
 #include <QAbstractButton>
 #include <QDir>
-#include <QPushButton>
 #include <QFile>
+#include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <cstdlib>
@@ -12,58 +12,49 @@ namespace apptest {
 
 namespace {
 
-QTemporaryDir& ScratchDir()
-{
+QTemporaryDir& ScratchDir() {
     static QTemporaryDir dir;
     return dir;
 }
 
 }  // namespace
 
-void PrepareEnvironment()
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+void PrepareEnvironment() {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     const QString root = ScratchDir().path();
     QDir().mkpath(root + "/config");
     QDir().mkpath(root + "/runtime");
-    QFile::setPermissions(root + "/runtime", QFile::ReadOwner | QFile::WriteOwner |
-                                                 QFile::ExeOwner);
+    QFile::setPermissions(root + "/runtime",
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(root + "/runtime"));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(root + "/config"));
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, root + "/config");
 }
 
-QString SettingsFile()
-{
+QString SettingsFile() {
     return ScratchDir().path() + "/config/Qor Applikationen/Orvex-FSK.ini";
 }
 
-void ClearSettings()
-{
+void ClearSettings() {
     QSettings settings(QSettings::IniFormat, QSettings::UserScope, "Qor Applikationen",
                        "Orvex-FSK");
     settings.clear();
     settings.sync();
 }
 
-ModalWatcher::ModalWatcher(QMessageBox::StandardButton answer) : m_answer(answer)
-{
+ModalWatcher::ModalWatcher(QMessageBox::StandardButton answer) : m_answer(answer) {
     connect(&m_timer, &QTimer::timeout, this, &ModalWatcher::Check);
     m_timer.start(5);
 }
 
-void ModalWatcher::Clear()
-{
+void ModalWatcher::Clear() {
     m_messages.clear();
     m_dialogs.clear();
 }
 
-void ModalWatcher::Check()
-{
+void ModalWatcher::Check() {
     QWidget* modal = QApplication::activeModalWidget();
-    if (modal == nullptr || !modal->isVisible())
-        return;
+    if (modal == nullptr || !modal->isVisible()) return;
     if (auto* box = qobject_cast<QMessageBox*>(modal)) {
         m_messages << box->text();
         QAbstractButton* button = box->button(m_answer);
@@ -78,23 +69,18 @@ void ModalWatcher::Check()
         return;
     }
     auto* dialog = qobject_cast<QDialog*>(modal);
-    if (dialog == nullptr)
-        return;
+    if (dialog == nullptr) return;
     // A dialog stays open while its handler is busy in a nested loop; see it only once.
-    if (dialog == m_lastSeen)
-        return;
+    if (dialog == m_lastSeen) return;
     m_lastSeen = dialog;
     m_dialogs << dialog->windowTitle();
     connect(dialog, &QObject::destroyed, this, [this, dialog] {
-        if (m_lastSeen == dialog)
-            m_lastSeen = nullptr;
+        if (m_lastSeen == dialog) m_lastSeen = nullptr;
     });
     connect(dialog, &QDialog::finished, this, [this, dialog] {
-        if (m_lastSeen == dialog)
-            m_lastSeen = nullptr;
+        if (m_lastSeen == dialog) m_lastSeen = nullptr;
     });
-    if (!m_handler || !m_handler(dialog))
-        dialog->reject();
+    if (!m_handler || !m_handler(dialog)) dialog->reject();
 }
 
 }  // namespace apptest

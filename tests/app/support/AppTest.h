@@ -53,11 +53,10 @@ class ModalWatcher : public QObject {
 }  // namespace apptest
 
 // main() of a test program: prepares the environment, then runs the test class.
-#define ORVEX_APP_TEST_MAIN(TestClass)                 \
-    int main(int argc, char** argv)                    \
-    {                                                  \
-        apptest::PrepareEnvironment();                 \
-        QApplication app(argc, argv);                  \
-        TestClass test;                                \
-        return QTest::qExec(&test, argc, argv);        \
+#define ORVEX_APP_TEST_MAIN(TestClass)          \
+    int main(int argc, char** argv) {           \
+        apptest::PrepareEnvironment();          \
+        QApplication app(argc, argv);           \
+        TestClass test;                         \
+        return QTest::qExec(&test, argc, argv); \
     }

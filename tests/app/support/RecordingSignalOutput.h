@@ -18,12 +18,10 @@ struct SignalCall {
     QString path;       // wave files only
     bool wait = false;  // wave files only
 
-    static SignalCall Tone(int frequencyHz, int durationMs)
-    {
+    static SignalCall Tone(int frequencyHz, int durationMs) {
         return {Kind::Tone, frequencyHz, durationMs, {}, false};
     }
-    static SignalCall WaveFile(const QString& path, bool wait)
-    {
+    static SignalCall WaveFile(const QString& path, bool wait) {
         return {Kind::WaveFile, 0, 0, path, wait};
     }
 
@@ -31,8 +29,7 @@ struct SignalCall {
 };
 
 // Readable failure output of QCOMPARE.
-inline char* toString(const SignalCall& call)
-{
+inline char* toString(const SignalCall& call) {
     const QString text =
         call.kind == SignalCall::Kind::Tone
             ? QStringLiteral("Tone(%1 Hz, %2 ms)").arg(call.frequency).arg(call.duration)
@@ -42,12 +39,10 @@ inline char* toString(const SignalCall& call)
 
 class RecordingSignalOutput : public CSignalOutput {
   public:
-    void PlayTone(int frequencyHz, int durationMs) override
-    {
+    void PlayTone(int frequencyHz, int durationMs) override {
         calls << SignalCall::Tone(frequencyHz, durationMs);
     }
-    void PlayWaveFile(const QString& path, bool wait) override
-    {
+    void PlayWaveFile(const QString& path, bool wait) override {
         calls << SignalCall::WaveFile(path, wait);
     }
 

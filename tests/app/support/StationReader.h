@@ -13,8 +13,7 @@ namespace apptest {
 
 class StationReader {
   public:
-    explicit StationReader(const std::string& version = "243c")
-    {
+    explicit StationReader(const std::string& version = "243c") {
         m_reader.Engine().SetVersion(version);
         m_reader.Start();
         PutSettingString("Port", "Name", QString::fromStdString(m_reader.Path()));

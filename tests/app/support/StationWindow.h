@@ -11,17 +11,14 @@
 namespace apptest {
 
 template <typename T>
-T* Find(COrvexFSKDlg& dlg, int id)
-{
+T* Find(COrvexFSKDlg& dlg, int id) {
     T* control = ControlById<T>(&dlg, id);
-    if (control == nullptr)
-        qFatal("control %d missing", id);
+    if (control == nullptr) qFatal("control %d missing", id);
     return control;
 }
 
 // Constructed, initialised (connected to the stored reader) and shown.
-inline std::unique_ptr<COrvexFSKDlg> OpenStationWindow()
-{
+inline std::unique_ptr<COrvexFSKDlg> OpenStationWindow() {
     auto dlg = std::make_unique<COrvexFSKDlg>();
     dlg->OnInitDialog();
     dlg->show();
@@ -29,8 +26,7 @@ inline std::unique_ptr<COrvexFSKDlg> OpenStationWindow()
 }
 
 // Picks a card format as the operator does in the format box.
-inline void SelectFormat(COrvexFSKDlg& dlg, int index)
-{
+inline void SelectFormat(COrvexFSKDlg& dlg, int index) {
     auto* box = Find<QComboBox>(dlg, 1008);
     box->setCurrentIndex(index);
     Q_EMIT box->activated(index);
