@@ -315,6 +315,20 @@ class MainWindowTest : public QObject {
         QCOMPARE(Find<QTabBar>(*dlg, 1021)->count(), 5);
     }
 
+    void signalSettingsAreReadAgainAfterOk() {
+        auto dlg = OpenWindow();
+        apptest::ModalWatcher watcher;
+        watcher.SetDialogHandler([](QDialog* dialog) {
+            ControlById<QLineEdit>(dialog, 1003)->setText("500");
+            QMetaObject::invokeMethod(dialog, &QDialog::accept, Qt::QueuedConnection);
+            return true;
+        });
+        dlg->OnSystemCommand(COrvexFSKDlg::IDM_SETTINGS);
+        QCOMPARE(watcher.Messages(), QStringList{});
+        QCOMPARE(GetSettingInt("Settings", "ZyklusZeit", 0), 500);
+        QCOMPARE(dlg->m_nCycleTime, 500);
+    }
+
     void failedConnectionAtStartClosesTheWindowThroughCancel() {
         m_reader->Engine().SetSilent(true);
         PutSettingInt("Port", "Timeout", 50);
