@@ -155,7 +155,7 @@ void COrvexFSKDlg::OnReadCyclic() {
     if (m_ui->readCyclicButton->isChecked()) {
         m_strErrorLog.clear();
         LfSetBackgroundMode(m_hPort, 1);
-        m_nReadTimer = startTimer(m_nCycleTime);
+        m_nReadTimer = startTimer(m_nCycleTime, Qt::PreciseTimer);
         EnableControls(false);
         m_ui->readCyclicButton->setEnabled(true);
     } else {

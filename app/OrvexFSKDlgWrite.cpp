@@ -220,7 +220,7 @@ void COrvexFSKDlg::OnWriteCyclic() {
     m_nCount = 0;
     ShowCount();
     LfSetBackgroundMode(m_hPort, 1);
-    m_nWriteTimer = startTimer(m_nCycleTime);
+    m_nWriteTimer = startTimer(m_nCycleTime, Qt::PreciseTimer);
     SetLampView(true);
     EnableControls(false);
     toggle->setEnabled(true);

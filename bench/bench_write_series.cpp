@@ -1,0 +1,575 @@
+// A write series of the station's main window end to end, against the in-process virtual
+// reader with its realistic timing while a card feeder lays fresh ATA5577 chips one after
+// the other: series time, cards per minute and the ratio to the bound that the cycle time
+// and the feeder's pause allow, plus an event-loop stall probe running during the series.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTimerEvent>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "CardFeeder.h"
+#include "ControlId.h"
+#include "FreshChip.h"
+#include "OrvexFSKDlg.h"
+#include "Settings.h"
+#include "Timing.h"
+#include "VirtualReader.h"
+#include "vellf.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kChipType = 9;  // ATA5577
+constexpr int kWriteSamples = 9;
+constexpr double kStallMs = 50.0;
+constexpr int kProbeIntervalMs = 2;
+
+// Control ids of the main window.
+constexpr int kIdWriteCyclic = 1007;
+constexpr int kIdStopAtCount = 1019;
+constexpr int kIdStopCount = 1040;
+constexpr int kIdCount = 1041;
+
+struct Options {
+    int cards = 100;
+    int pauseMs = 500;
+    int runs = 3;
+};
+
+// Times of one run's reader exchanges, measured on the window's own handle.
+struct SdkTimes {
+    double detectMs = 0;       // chip identification with a chip on the field
+    double detectEmptyMs = 0;  // the same on an empty field (a waiting tick)
+    double writeMs = 0;        // a complete 26-bit write to a fresh chip
+    double leaveEarlyMs = 0;   // the last field write reaches the chip this long before the end
+    double requestWireMs = 0;  // the identification request on the line before the reader acts
+};
+
+// The fastest a series can go. A chip is found only on a tick: the tick's identification
+// request must reach the reader after the chip was laid down. That tick identifies the chip
+// and writes it; the feeder takes it away as soon as the last block write has reached the
+// chip (a little before the write call returns, which still waits for the reply) and lays the
+// next chip down after the pause. So one card needs the smallest whole number of ticks that
+// covers D + (W - L) + P - r. The first chip lies there at the start and is found by the
+// first tick, one cycle after it; the series stops when the last write returns. Qt's default
+// timers may move a tick by up to 5 % of the cycle, so a short run can end a little early.
+struct Bound {
+    double coverMs = 0;  // D + (W - L) + P - r
+    double plainMs = 0;  // D + W + P, without the two overlaps
+    int ticks = 0;
+    double periodMs = 0;
+    double totalMs = 0;
+};
+
+Bound ComputeBound(const SdkTimes& sdk, double cycleMs, double pauseMs, int cards) {
+    Bound bound;
+    bound.plainMs = sdk.detectMs + sdk.writeMs + pauseMs;
+    bound.coverMs = bound.plainMs - sdk.leaveEarlyMs - sdk.requestWireMs;
+    bound.ticks = static_cast<int>(std::ceil(bound.coverMs / cycleMs));
+    bound.periodMs = bound.ticks * cycleMs;
+    bound.totalMs = cycleMs + (cards - 1) * bound.periodMs + sdk.detectMs + sdk.writeMs;
+    return bound;
+}
+
+struct Stall {
+    double atMs = 0;  // from the series start
+    double lengthMs = 0;
+    double afterCardMs = -1;  // from the latest completed card, -1 before the first
+    int cardsDone = 0;
+};
+
+struct RunResult {
+    bool ok = false;
+    SdkTimes sdk;
+    int cycleMs = 0;
+    int written = 0;
+    int logLines = 0;
+    double totalMs = 0;
+    double cardsPerMinute = 0;
+    double periodMs = 0;  // median time between two completed cards
+    double tickMs = 0;    // median interval of the window's write timer
+    double longestTickMs = 0;
+    double firstCardMs = 0;
+    // Periods between two cards longer than the bound's by over half a tick: card, length.
+    std::vector<std::pair<int, double>> latePeriods;
+    Bound bound;
+    double ratio = 0;
+    double longestGapMs = 0;
+    double p99GapMs = 0;
+    int gapsOverStall = 0;
+    Stall longest;
+    std::vector<Stall> stalls;
+};
+
+double Ms(Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+double Median(std::vector<double> values) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    const size_t mid = values.size() / 2;
+    return values.size() % 2 != 0 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+}
+
+double Percentile(std::vector<double> values, double p) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    return values[static_cast<size_t>(std::ceil(p * static_cast<double>(values.size() - 1)))];
+}
+
+std::string LoadAverage() {
+    std::ifstream file("/proc/loadavg");
+    std::string one, five, fifteen;
+    file >> one >> five >> fifteen;
+    return one + " " + five + " " + fifteen;
+}
+
+bool ParseOptions(int argc, char** argv, Options& options) {
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        int* target = nullptr;
+        if (std::strcmp(arg, "--cards") == 0)
+            target = &options.cards;
+        else if (std::strcmp(arg, "--pause") == 0)
+            target = &options.pauseMs;
+        else if (std::strcmp(arg, "--runs") == 0)
+            target = &options.runs;
+        if (target == nullptr || i + 1 >= argc) return false;
+        *target = std::atoi(argv[++i]);
+    }
+    return options.cards > 0 && options.pauseMs >= 0 && options.runs > 0;
+}
+
+// A private settings file and runtime folder, so that the user's own settings stay untouched.
+void PrepareEnvironment(const QString& root) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QDir().mkpath(root + "/config");
+    QDir().mkpath(root + "/runtime");
+    QFile::setPermissions(root + "/runtime",
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(root + "/runtime"));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(root + "/config"));
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, root + "/config");
+}
+
+// Fresh settings for a run: the virtual reader as the interface, no acoustic signals, the
+// write log in the scratch folder; the cycle time keeps its default.
+void PrepareSettings(const QString& root, const std::string& readerPath) {
+    QSettings(QSettings::IniFormat, QSettings::UserScope, "Qor Applikationen", "Orvex-FSK").clear();
+    PutSettingString("Port", "Name", QString::fromStdString(readerPath));
+    PutSettingInt("Settings", "SoundTyp", 0);
+    PutSettingInt("Protokoll", "WriteLogEnable", 1);
+    PutSettingString("Protokoll", "WriteLogFileName", root + "/Protokoll_S.txt");
+    PutSettingString("Protokoll", "ReadLogFileName", root + "/Protokoll_L.txt");
+    QFile::remove(root + "/Protokoll_S.txt");
+}
+
+// Detection and write times of this run on the window's handle, before the series starts:
+// each sample lays a fresh chip, identifies it and writes it, as a series tick does.
+SdkTimes MeasureSdkTimes(int handle, vsim::ReaderEngine& engine) {
+    std::atomic<Clock::rep> lastFieldEvent{0};
+    const int observer = engine.AddFieldObserver(
+        [&lastFieldEvent] { lastFieldEvent = Clock::now().time_since_epoch().count(); });
+    std::vector<double> detect, write, early;
+    unsigned char id[8];
+    for (int i = 0; i <= kWriteSamples; ++i) {
+        engine.PlaceTransponder(vsim::MakeFreshChip(kChipType));
+        Clock::time_point start = Clock::now();
+        const bool found = LfReadChipId(handle, kChipType, id, sizeof id) >= 4;
+        const double detectMs = Ms(Clock::now() - start);
+        start = Clock::now();
+        const bool written = LfWriteWiegand26(handle, kChipType, 255, 900000 + i, 0) == 0;
+        const Clock::time_point end = Clock::now();
+        if (!found || !written)
+            std::fprintf(stderr, "sample %d: detection %d, write %d\n", i, found, written);
+        if (i == 0) continue;  // the first write starts from the reader's initial receive mode
+        detect.push_back(detectMs);
+        write.push_back(Ms(end - start));
+        early.push_back(Ms(end - Clock::time_point(Clock::duration(lastFieldEvent.load()))));
+    }
+    engine.RemoveFieldObserver(observer);
+    engine.RemoveTransponder();
+
+    SdkTimes times;
+    times.detectMs = Median(detect);
+    times.writeMs = Median(write);
+    times.leaveEarlyMs = Median(early);
+    std::vector<double> empty;
+    for (int i = 0; i < 5; ++i) {
+        engine.ClearRequests();
+        const Clock::time_point start = Clock::now();
+        LfReadChipId(handle, kChipType, id, sizeof id);
+        empty.push_back(Ms(Clock::now() - start));
+    }
+    times.detectEmptyMs = Median(empty);
+    const auto requests = engine.Requests();
+    if (!requests.empty()) {
+        const auto& last = requests.back();
+        times.requestWireMs =
+            static_cast<double>(
+                vsim::timing::WireTime(last.request.raw.size(), last.lineBaud).count()) /
+            1000.0;
+    }
+    return times;
+}
+
+// Notes when the window's write timer fires, whether the tick is handled or falls through.
+class TickRecorder : public QObject {
+  public:
+    explicit TickRecorder(COrvexFSKDlg& dlg) : m_dlg(dlg) { m_dlg.installEventFilter(this); }
+    ~TickRecorder() override { m_dlg.removeEventFilter(this); }
+    const std::vector<Clock::time_point>& Ticks() const { return m_ticks; }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == &m_dlg && event->type() == QEvent::Timer && m_dlg.m_nWriteTimer != 0 &&
+            static_cast<QTimerEvent*>(event)->timerId() == m_dlg.m_nWriteTimer)
+            m_ticks.push_back(Clock::now());
+        return false;
+    }
+
+  private:
+    COrvexFSKDlg& m_dlg;
+    std::vector<Clock::time_point> m_ticks;
+};
+
+// Answers any modal window (a failed log write, say) so a run cannot hang; counts them.
+class ModalGuard {
+  public:
+    ModalGuard() {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal == nullptr || !modal->isVisible()) return;
+            ++m_count;
+            if (auto* box = qobject_cast<QMessageBox*>(modal))
+                std::fprintf(stderr, "message box: %s\n", qPrintable(box->text()));
+            else
+                std::fprintf(stderr, "dialog: %s\n", qPrintable(modal->windowTitle()));
+            if (auto* dialog = qobject_cast<QDialog*>(modal))
+                dialog->reject();
+            else
+                modal->close();
+        });
+        m_timer.start(100);
+    }
+    int Count() const { return m_count; }
+
+  private:
+    QTimer m_timer;
+    int m_count = 0;
+};
+
+int CountLines(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return 0;
+    return static_cast<int>(file.readAll().count("\r\n"));
+}
+
+RunResult RunSeries(const Options& options, const QString& root) {
+    RunResult result;
+    vsim::VirtualReader reader;
+    reader.Engine().SetVersion("243c");
+    if (!reader.Start()) {
+        std::fprintf(stderr, "cannot start the virtual reader\n");
+        return result;
+    }
+    reader.Engine().SetRealisticTiming(true);
+    PrepareSettings(root, reader.Path());
+    vsim::CardFeeder feeder(reader.Engine());
+    ModalGuard guard;
+
+    auto dlg = std::make_unique<COrvexFSKDlg>();
+    dlg->OnInitDialog();
+    dlg->show();
+    if (dlg->m_hPort == 0) {
+        std::fprintf(stderr, "the window did not connect to the virtual reader\n");
+        return result;
+    }
+    result.cycleMs = dlg->m_nCycleTime;
+    result.sdk = MeasureSdkTimes(dlg->m_hPort, reader.Engine());
+
+    auto* toggle = ControlById<QPushButton>(dlg.get(), kIdWriteCyclic);
+    auto* stopAtCount = ControlById<QAbstractButton>(dlg.get(), kIdStopAtCount);
+    auto* stopCount = ControlById<QLineEdit>(dlg.get(), kIdStopCount);
+    auto* count = ControlById<QLineEdit>(dlg.get(), kIdCount);
+    if (toggle == nullptr || stopAtCount == nullptr || stopCount == nullptr || count == nullptr) {
+        std::fprintf(stderr, "a control of the write series is missing\n");
+        return result;
+    }
+    if (!stopAtCount->isChecked()) stopAtCount->click();
+    stopCount->setText(QString::number(options.cards));
+
+    const auto cards = static_cast<unsigned>(options.cards);
+    if (!feeder.Start({kChipType, cards, std::chrono::milliseconds(options.pauseMs)})) {
+        std::fprintf(stderr, "the card feeder did not start\n");
+        return result;
+    }
+
+    // The probe and the series run in the window's event loop; every gap between two probe
+    // timeouts is a time in which the window could not react.
+    QEventLoop loop;
+    QTimer probe;
+    probe.setTimerType(Qt::PreciseTimer);
+    bool recording = false;
+    Clock::time_point seriesStart, seriesStop, previous;
+    std::vector<double> gaps;
+    std::vector<Clock::time_point> cardDone;
+    gaps.reserve(static_cast<size_t>(options.cards) * 1000);
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        if (!recording) return;
+        const Clock::time_point now = Clock::now();
+        const double gap = Ms(now - previous);
+        gaps.push_back(gap);
+        if (gap > kStallMs || gap > result.longest.lengthMs) {
+            Stall stall{Ms(previous - seriesStart), gap, -1, static_cast<int>(cardDone.size())};
+            if (!cardDone.empty()) stall.afterCardMs = Ms(previous - cardDone.back());
+            if (gap > kStallMs) result.stalls.push_back(stall);
+            if (gap > result.longest.lengthMs) result.longest = stall;
+        }
+        previous = now;
+    });
+    TickRecorder ticks(*dlg);
+    QObject::connect(count, &QLineEdit::textChanged, [&](const QString& text) {
+        if (recording && text.toInt() > 0) cardDone.push_back(Clock::now());
+    });
+    QObject::connect(toggle, &QAbstractButton::toggled, [&](bool on) {
+        if (on || !recording) return;
+        seriesStop = Clock::now();
+        // Keep probing a little, so that the rest of the stopping tick is seen too.
+        QTimer::singleShot(50, &loop, [&] {
+            recording = false;
+            loop.quit();
+        });
+    });
+    QTimer::singleShot(20, &loop, [&] {
+        seriesStart = previous = Clock::now();
+        recording = true;
+        toggle->click();
+    });
+    const int timeoutMs = options.cards * (options.pauseMs + 4 * result.cycleMs + 2000) + 30000;
+    bool timedOut = false;
+    QTimer::singleShot(timeoutMs, &loop, [&] {
+        timedOut = true;
+        loop.quit();
+    });
+    probe.start(kProbeIntervalMs);
+    loop.exec();
+    probe.stop();
+    if (timedOut) {
+        std::fprintf(stderr, "the series did not end within %d ms\n", timeoutMs);
+        if (toggle->isChecked()) toggle->click();
+        return result;
+    }
+    feeder.WaitUntilEnded(std::chrono::milliseconds(1000));
+    const vsim::CardFeeder::Progress progress = feeder.GetProgress();
+
+    result.written = dlg->m_nCount;
+    result.logLines = CountLines(root + "/Protokoll_S.txt");
+    result.totalMs = Ms(seriesStop - seriesStart);
+    result.cardsPerMinute = result.written * 60000.0 / result.totalMs;
+    std::vector<double> periods;
+    for (size_t i = 1; i < cardDone.size(); ++i)
+        periods.push_back(Ms(cardDone[i] - cardDone[i - 1]));
+    result.periodMs = Median(periods);
+    std::vector<double> tickIntervals;
+    for (size_t i = 1; i < ticks.Ticks().size(); ++i)
+        tickIntervals.push_back(Ms(ticks.Ticks()[i] - ticks.Ticks()[i - 1]));
+    result.tickMs = Median(tickIntervals);
+    if (!tickIntervals.empty())
+        result.longestTickMs = *std::max_element(tickIntervals.begin(), tickIntervals.end());
+    if (!cardDone.empty()) result.firstCardMs = Ms(cardDone.front() - seriesStart);
+
+    result.bound = ComputeBound(result.sdk, result.cycleMs, options.pauseMs, options.cards);
+    result.ratio = result.totalMs / result.bound.totalMs;
+    for (size_t i = 0; i < periods.size(); ++i) {
+        if (periods[i] > result.bound.periodMs + result.cycleMs / 2.0)
+            result.latePeriods.emplace_back(static_cast<int>(i) + 2, periods[i]);
+    }
+
+    result.longestGapMs = gaps.empty() ? 0 : *std::max_element(gaps.begin(), gaps.end());
+    result.p99GapMs = Percentile(gaps, 0.99);
+    result.gapsOverStall = static_cast<int>(
+        std::count_if(gaps.begin(), gaps.end(), [](double gap) { return gap > kStallMs; }));
+
+    result.ok = result.written == options.cards && progress.written == cards &&
+                progress.state == vsim::CardFeeder::State::Done && guard.Count() == 0;
+    if (!result.ok)
+        std::fprintf(stderr, "run incomplete: %d written, feeder %s with %u taken away, %d modal\n",
+                     result.written, vsim::CardFeeder::StateName(progress.state), progress.written,
+                     guard.Count());
+    return result;
+}
+
+void PrintRun(int index, const RunResult& r) {
+    std::printf(
+        "run %d: %d cards in %.0f ms, %.1f cards/min, period %.0f ms (bound %.0f), "
+        "ratio %.3f, longest gap %.1f ms, p99 %.1f ms, gaps > %.0f ms: %d, "
+        "log lines %d\n",
+        index, r.written, r.totalMs, r.cardsPerMinute, r.periodMs, r.bound.periodMs, r.ratio,
+        r.longestGapMs, r.p99GapMs, kStallMs, r.gapsOverStall, r.logLines);
+    std::printf(
+        "       detection %.1f ms (empty field %.1f ms), write %.1f ms "
+        "(chip taken away %.1f ms before its end)\n",
+        r.sdk.detectMs, r.sdk.detectEmptyMs, r.sdk.writeMs, r.sdk.leaveEarlyMs);
+    std::printf(
+        "       first card %.0f ms after the start (bound %.0f), periods over bound + T/2: "
+        "%d\n",
+        r.firstCardMs, r.cycleMs + r.sdk.detectMs + r.sdk.writeMs,
+        static_cast<int>(r.latePeriods.size()));
+    for (size_t i = 0; i < r.latePeriods.size() && i < 10; ++i)
+        std::printf("       card %d came %.0f ms after the one before\n", r.latePeriods[i].first,
+                    r.latePeriods[i].second);
+    std::printf("       write timer: median interval %.1f ms, longest %.1f ms\n", r.tickMs,
+                r.longestTickMs);
+    std::printf(
+        "       longest gap at %.0f ms into the series, %d cards done, %.0f ms after "
+        "the last\n",
+        r.longest.atMs, r.longest.cardsDone, r.longest.afterCardMs);
+    for (size_t i = 0; i < r.stalls.size() && i < 10; ++i) {
+        const Stall& s = r.stalls[i];
+        std::printf("       stall %.1f ms at %.0f ms, %d cards done, %.0f ms after the last\n",
+                    s.lengthMs, s.atMs, s.cardsDone, s.afterCardMs);
+    }
+}
+
+template <typename Get>
+double MedianOf(const std::vector<RunResult>& runs, Get get) {
+    std::vector<double> values;
+    for (const RunResult& run : runs) values.push_back(static_cast<double>(get(run)));
+    return Median(values);
+}
+
+void PrintSummary(const Options& options, const std::vector<RunResult>& runs) {
+    SdkTimes sdk;
+    sdk.detectMs = MedianOf(runs, [](const RunResult& r) { return r.sdk.detectMs; });
+    sdk.writeMs = MedianOf(runs, [](const RunResult& r) { return r.sdk.writeMs; });
+    sdk.leaveEarlyMs = MedianOf(runs, [](const RunResult& r) { return r.sdk.leaveEarlyMs; });
+    sdk.requestWireMs = MedianOf(runs, [](const RunResult& r) { return r.sdk.requestWireMs; });
+    const double cycle = runs.front().cycleMs;
+    const double pause = options.pauseMs;
+    const Bound bound = ComputeBound(sdk, cycle, pause, options.cards);
+    const int plainTicks = static_cast<int>(std::ceil(bound.plainMs / cycle));
+
+    std::printf("\nbound (from the medians of the runs' own measurements):\n");
+    std::printf(
+        "  T = %.0f ms cycle time; D = %.1f ms chip identification; W = %.1f ms complete\n"
+        "  write to a fresh chip (median of %d per run, on the window's handle before the\n"
+        "  series); L = %.1f ms from the last block write reaching the chip to the write's\n"
+        "  return; r = %.1f ms identification request on the line; P = %.0f ms pause.\n",
+        cycle, sdk.detectMs, sdk.writeMs, kWriteSamples, sdk.leaveEarlyMs, sdk.requestWireMs,
+        pause);
+    std::printf(
+        "  A chip is found only on a tick; that tick identifies it (D) and writes it (W).\n"
+        "  The feeder takes it away once the last block write has reached it (L before\n"
+        "  the write returns) and lays the next one P later; the next tick finds it if\n"
+        "  it lies there when that tick's request reaches the reader (r after the tick).\n");
+    std::printf(
+        "  Per card: smallest whole number of ticks covering D + W - L + P - r\n"
+        "  = %.1f + %.1f - %.1f + %.0f - %.1f = %.1f ms: k = %d ticks = %.0f ms per card\n"
+        "  = %.1f cards/min.\n",
+        sdk.detectMs, sdk.writeMs, sdk.leaveEarlyMs, pause, sdk.requestWireMs, bound.coverMs,
+        bound.ticks, bound.periodMs, 60000.0 / bound.periodMs);
+    std::printf("  (Plain D + W + P = %.1f ms would give %d ticks%s.)\n", bound.plainMs, plainTicks,
+                plainTicks == bound.ticks ? ", the same"
+                                          : "; the measured period shows the overlaps count");
+    std::printf(
+        "  Series: the first chip lies there at the start and is found by the first tick,\n"
+        "  T after it; the series stops when the last write returns, D + W after its tick:\n"
+        "  T + (N - 1) k T + D + W = %.0f + %d x %.0f + %.1f = %.0f ms = %.1f cards/min.\n",
+        cycle, options.cards - 1, bound.periodMs, sdk.detectMs + sdk.writeMs, bound.totalMs,
+        options.cards * 60000.0 / bound.totalMs);
+    std::printf(
+        "  (The margin k T - %.1f ms = %.1f ms is what a late tick or a slower write may\n"
+        "  use up before a card needs one tick more.)\n",
+        bound.coverMs, bound.periodMs - bound.coverMs);
+
+    std::printf("\nmedians of %d runs:\n", static_cast<int>(runs.size()));
+    std::printf("  series time        %8.0f ms   (bound %.0f ms)\n",
+                MedianOf(runs, [](const RunResult& r) { return r.totalMs; }),
+                MedianOf(runs, [](const RunResult& r) { return r.bound.totalMs; }));
+    std::printf("  cards per minute   %8.1f      (bound %.1f)\n",
+                MedianOf(runs, [](const RunResult& r) { return r.cardsPerMinute; }),
+                MedianOf(runs, [&](const RunResult& r) {
+                    return options.cards * 60000.0 / r.bound.totalMs;
+                }));
+    std::printf("  period per card    %8.0f ms   (bound %.0f ms)\n",
+                MedianOf(runs, [](const RunResult& r) { return r.periodMs; }),
+                MedianOf(runs, [](const RunResult& r) { return r.bound.periodMs; }));
+    std::printf("  ratio actual/bound %8.3f\n",
+                MedianOf(runs, [](const RunResult& r) { return r.ratio; }));
+    std::printf("  longest gap        %8.1f ms   (event-loop probe every %d ms)\n",
+                MedianOf(runs, [](const RunResult& r) { return r.longestGapMs; }),
+                kProbeIntervalMs);
+    std::printf("  gap p99            %8.1f ms\n",
+                MedianOf(runs, [](const RunResult& r) { return r.p99GapMs; }));
+    std::printf("  gaps > %.0f ms       %8.0f\n", kStallMs,
+                MedianOf(runs, [](const RunResult& r) { return r.gapsOverStall; }));
+}
+
+}  // namespace
+
+// The offscreen platform says on every resize that it cannot pass size hints on.
+void QuietMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (text.contains(QLatin1String("propagateSizeHints"))) return;
+    std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, text)));
+}
+
+int main(int argc, char** argv) {
+    Options options;
+    if (!ParseOptions(argc, argv, options)) {
+        std::fprintf(stderr, "usage: %s [--cards N] [--pause MS] [--runs R]\n", argv[0]);
+        return 2;
+    }
+    QTemporaryDir scratch;
+    if (!scratch.isValid()) {
+        std::fprintf(stderr, "no temporary folder\n");
+        return 1;
+    }
+    PrepareEnvironment(scratch.path());
+    qInstallMessageHandler(QuietMessages);
+    QApplication app(argc, argv);
+
+    std::printf("write series: %d fresh ATA5577 chips, feeder pause %d ms, %d runs\n",
+                options.cards, options.pauseMs, options.runs);
+    std::printf(
+        "virtual reader 243c in-process, realistic timing; signal kind 0 (no sound: "
+        "tones play synchronously and would add their length to every card); "
+        "write log on\n");
+    std::printf(
+        "machine: shared 2-core machine, other builds and tests may run meanwhile; "
+        "load average before: %s\n",
+        LoadAverage().c_str());
+
+    std::vector<RunResult> runs;
+    for (int i = 0; i < options.runs; ++i) {
+        runs.push_back(RunSeries(options, scratch.path()));
+        if (!runs.back().ok) return 1;
+        PrintRun(i + 1, runs.back());
+    }
+
+    PrintSummary(options, runs);
+    std::printf("load average after: %s\n", LoadAverage().c_str());
+    return 0;
+}
