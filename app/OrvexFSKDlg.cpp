@@ -126,10 +126,6 @@ void COrvexFSKDlg::ReadSignalSettings() {
     m_strSoundFailure = GetSettingString(kSettings, "SoundNameFehler", "");
 }
 
-QWidget* COrvexFSKDlg::Control(int id) const {
-    return ControlById(const_cast<COrvexFSKDlg*>(this), id);
-}
-
 void COrvexFSKDlg::ConnectControls() {
     connect(m_ui->formatBox, &QComboBox::activated, this, &COrvexFSKDlg::OnFormatChanged);
     connect(m_chipTabs, &QTabBar::currentChanged, this, &COrvexFSKDlg::OnChipTabChanged);

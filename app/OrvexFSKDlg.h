@@ -161,7 +161,6 @@ class COrvexFSKDlg : public QDialog {
     void ShowCount();
     bool RefuseValue(QWidget* control, const QString& message);
     void RunAboutDialog();
-    QWidget* Control(int id) const;
 
     std::unique_ptr<Ui::COrvexFSKDlg> m_ui;
     QTabBar* m_chipTabs = nullptr;
