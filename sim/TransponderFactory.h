@@ -14,7 +14,7 @@
 namespace vsim {
 
 // As from the factory: all memory 0. A T55xx-family chip then answers block reads in no
-// receive mode; an M2 answers in mode 0; a SIC7888 needs no mode.
+// receive mode; an M2 answers in mode 1; a SIC7888 needs no mode.
 std::unique_ptr<Transponder> MakeBlankChip(int chipType);
 
 // A chip written by the station with this card word, unlocked: the data stream in its data

@@ -23,7 +23,9 @@ Reply M2Chip::ReadId() const {
 }
 
 int M2Chip::ReceiveMode() const {
-    return (Configuration() & 0x0F) == kFskConfiguration ? 2 : 0;
+    // An M2 not yet set to FSK (as it comes new) answers in receive mode 1, where a
+    // station looks for chips to program.
+    return (Configuration() & 0x0F) == kFskConfiguration ? 2 : 1;
 }
 
 Reply M2Chip::ReadBlocks(int start, int count, int receiveMode) const {

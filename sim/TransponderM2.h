@@ -25,7 +25,7 @@ class M2Chip : public Transponder {
     TransponderSnapshot Snapshot() const override;
 
     Reply ReadId() const override;
-    // Answers in receive mode 2 when configured for FSK, else in mode 0.
+    // Answers in receive mode 2 when configured for FSK, else in mode 1.
     Reply ReadBlocks(int start, int count, int receiveMode) const override;
     Reply WriteBlocks(uint8_t addressByte, const std::vector<uint8_t>& data) override;
     // The 12 bytes at 0-11 are the data stream inverted.

@@ -141,6 +141,22 @@ class WriteRunsTest : public QObject {
         QVERIFY(m_signals.calls.isEmpty());
     }
 
+    void freshM2ChipsAreWrittenInASeries() {
+        PutSettingInt("Settings", "TransponderTyp", 11);
+        vsim::CardFeeder feeder(Engine());
+        QVERIFY(feeder.Start({11, 5, 0ms}));
+        Open();
+        SetCustomer("7");
+        Click(1019);
+        Find<QLineEdit>(*m_dlg, 1040)->setText("2");
+        Click(1007);
+        QTRY_VERIFY_WITH_TIMEOUT(!SeriesRunning(), kSeriesTimeoutMs);
+        QCOMPARE(m_dlg->m_nCount, 2);
+        const QString log = ReadAll(m_dir.filePath("write.txt"));
+        QVERIFY2(log.contains(",7,not Locked ATA5575 M2\r\n"), qPrintable(log));
+        QVERIFY(log.contains(",8,not Locked ATA5575 M2\r\n"));
+    }
+
     void writeOnceWithoutTransponder() {
         Open();
         Click(1006);

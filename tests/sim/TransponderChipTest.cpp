@@ -175,10 +175,10 @@ TEST(TransponderChips, IdentificationsAreUniqueAndSettable) {
 TEST(M2Chip, WritesBytesAndIsProtectedByItsConfigurationByte) {
     ReaderEngine engine;
     engine.PlaceTransponder(MakeBlankChip(11));
-    // A blank M2 answers in mode 0 only.
+    // A blank M2 answers in mode 1 only.
     engine.SetReceiveMode(2);
     EXPECT_EQ(Exchange(engine, kRead, {11, 16, 1}), Failed(status::kNoTransponder));
-    engine.SetReceiveMode(0);
+    engine.SetReceiveMode(1);
     EXPECT_EQ(Exchange(engine, kRead, {11, 16, 1}), Ok({0}));
 
     // Format 26, facility 1, number 1, as the station writes it with flags 3.
