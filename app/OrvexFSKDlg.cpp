@@ -9,6 +9,7 @@
 #include <QTabBar>
 #include <QTimerEvent>
 #include <QToolButton>
+#include <algorithm>
 
 #include "AppResources.h"
 #include "CardFormats.h"
@@ -119,7 +120,8 @@ COrvexFSKDlg::~COrvexFSKDlg() {
 }
 
 void COrvexFSKDlg::ReadSignalSettings() {
-    m_nCycleTime = GetSettingInt(kSettings, "ZyklusZeit", 250);
+    // A hand-edited period below 1 ms would give runs whose timer never starts.
+    m_nCycleTime = std::max(1, GetSettingInt(kSettings, "ZyklusZeit", 250));
     m_nBeepTime = GetSettingInt(kSettings, "BeepTime", 150);
     m_nSoundType = GetSettingInt(kSettings, "SoundTyp", 1);
     m_strSoundSuccess = GetSettingString(kSettings, "SoundNameErfolg", "");
