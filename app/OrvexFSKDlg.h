@@ -122,8 +122,6 @@ class COrvexFSKDlg : public QDialog {
     std::uint32_t m_dwAbsentSince = 0;
     bool m_bValidate = true;
     QString m_strErrorLog;
-    QSize m_sizeNormal;
-    int m_nWideWidth = 0;
 
     // OK and Cancel ("Schließen", Escape, the close box): both store the fields.
     void accept() override;

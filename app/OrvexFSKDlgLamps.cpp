@@ -14,10 +14,6 @@ void COrvexFSKDlg::ShowLamps(int state) {
 }
 
 void COrvexFSKDlg::SetLampView(bool wide) {
-    if (!m_sizeNormal.isValid() || m_sizeNormal.isEmpty()) {
-        m_sizeNormal = size();
-        m_nWideWidth = m_sizeNormal.width() + CLampStrip::kStripWidth;
-    }
     // The window's layout fixes its size, so showing the strip widens it by the strip
     // and hiding the strip gives the normal size back.
     m_lampStrip->setVisible(wide);

@@ -61,19 +61,19 @@ int COrvexFSKDlg::DetectTransponder() {
 
     // The M2 chip has no identification; its configuration byte tells the receive mode it
     // answers in and whether it is write-protected.
-    int mode = 2;
-    LfSetReceiveMode(m_hPort, 2);
     unsigned char config = 0;
-    bool read = false;
-    for (int attempt = 0; attempt < 3 && !read; ++attempt)
-        read = LfReadBlocks(m_hPort, kChipAta5575M2, 16, &config, 1) == 1;
-    if (!read) {
+    auto readConfigIn = [this, &config](int mode) {
+        LfSetReceiveMode(m_hPort, mode);
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            if (LfReadBlocks(m_hPort, kChipAta5575M2, 16, &config, 1) == 1) return true;
+        }
+        return false;
+    };
+    int mode = 2;
+    if (!readConfigIn(mode)) {
         mode = 1;
-        LfSetReceiveMode(m_hPort, 1);
-        for (int attempt = 0; attempt < 3 && !read; ++attempt)
-            read = LfReadBlocks(m_hPort, kChipAta5575M2, 16, &config, 1) == 1;
+        if (!readConfigIn(mode)) return kNone;
     }
-    if (!read) return kNone;
     if ((config & 0xF0) != 0) return kProtected;
     if (mode == 1) return kNew;
     std::int64_t identity = 0;

@@ -3,22 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include "FreshChip.h"
 #include "SimReader.h"
 #include "TransponderFactory.h"
 #include "vellf.h"
 
 namespace testsupport {
 
-// Chips as they come new: a T55xx-family chip with a factory configuration that reads in one
-// of the receive modes (ATA5577 0x000880E8 in mode 5, Q5 in mode 0, TL008 in mode 5); the
-// others blank.
+// Chips as they come new from the maker, in a configuration the reader can read.
 inline std::unique_ptr<vsim::Transponder> FreshChip(int chipType) {
-    switch (chipType) {
-        case 3: return vsim::MakeConfiguredChip(3, 0x6001F004);
-        case 9: case 13: case 21: return vsim::MakeConfiguredChip(chipType, 0x000880E8);
-        case 17: return vsim::MakeConfiguredChip(17, 0x00088000);
-        default: return vsim::MakeBlankChip(chipType);
-    }
+    return vsim::MakeFreshChip(chipType);
 }
 
 class ChipTest : public ::testing::Test {
