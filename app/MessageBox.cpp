@@ -10,8 +10,9 @@ namespace {
 constexpr int kAppTitleId = 57344;
 
 QMessageBox::StandardButton Run(QMessageBox::Icon icon, const QString& text,
-                                QMessageBox::StandardButtons buttons) {
-    QMessageBox box(icon, LoadString(kAppTitleId), text, buttons, QApplication::activeWindow());
+                                QMessageBox::StandardButtons buttons,
+                                const QString& caption = LoadString(kAppTitleId)) {
+    QMessageBox box(icon, caption, text, buttons, QApplication::activeWindow());
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
@@ -26,4 +27,9 @@ void ShowMessage(const QString& text, MessageIcon icon) {
 
 bool AskYesNo(const QString& text) {
     return Run(QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+bool AskRetryCancel(const QString& text, const QString& caption) {
+    return Run(QMessageBox::Warning, text, QMessageBox::Retry | QMessageBox::Cancel, caption) ==
+           QMessageBox::Retry;
 }

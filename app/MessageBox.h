@@ -9,3 +9,6 @@ void ShowMessage(const QString& text, MessageIcon icon = MessageIcon::Warning);
 
 // A question with Yes and No; true for Yes.
 bool AskYesNo(const QString& text);
+
+// A question with Retry and Cancel under its own caption; true for Retry.
+bool AskRetryCancel(const QString& text, const QString& caption);

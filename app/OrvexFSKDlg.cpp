@@ -40,9 +40,6 @@ constexpr int kStrValueTooLarge = 136;
 const QString kSettings = QStringLiteral("Settings");
 const QString kProtokoll = QStringLiteral("Protokoll");
 
-// The IP address item stays grey until the station can configure network readers.
-constexpr bool kLanConfigAvailable = false;
-
 // Reads an edit as an int the way dialog data exchange does: blanks around a signed
 // decimal number; anything else is refused.
 bool ParseInt(const QString& text, int& value) {
@@ -197,7 +194,7 @@ void COrvexFSKDlg::BuildSystemMenu() {
 
 void COrvexFSKDlg::UpdateLanMenuItem() {
     if (m_lanConfigAction != nullptr)
-        m_lanConfigAction->setEnabled(m_bLanReader && kLanConfigAvailable);
+        m_lanConfigAction->setEnabled(m_bLanReader);
 }
 
 void COrvexFSKDlg::contextMenuEvent(QContextMenuEvent* event) {

@@ -147,6 +147,8 @@ class COrvexFSKDlg : public QDialog {
     static std::uint32_t TickCount();
     void OnLanConfig();
     bool RunSignalSettingsDialog();
+    // The network settings of the reader at port; true with its new address text after OK.
+    bool RunLanConfigDialog(const QString& port, QString& newAddress);
     void ConnectControls();
     void StoreSettings();
     void OnFormatChanged(int index);

@@ -122,5 +122,17 @@ void COrvexFSKDlg::OnLanConfig() {
         LfClosePort(m_hPort);
         m_hPort = 0;
     }
+    if (m_bLanReader) {
+        const CPortSelectDlg current(this);
+        QString newAddress;
+        if (RunLanConfigDialog(current.GetOpenName(), newAddress))
+            PutSettingString("Port", "Name", "LAN: " + newAddress);
+    }
     ConnectReader(true);
+    // The window shows the reader it is connected to now, as after the interface command.
+    UpdateTitle();
+    FillChipTabs();
+    EnableControls(true);
+    LfResetField(m_hPort, 0);
+    UpdateLanMenuItem();
 }

@@ -2,23 +2,23 @@
 
 #include <QApplication>
 #include <QDesktopServices>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QMetaObject>
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
 #include <QShowEvent>
-#include <QTimer>
 #include <QTimerEvent>
 #include <QUrl>
 #include <algorithm>
-#include <cstring>
 #include <vector>
 
+#include "IPAddrSuche.h"
+#include "LanAddressText.h"
 #include "MessageBox.h"
 #include "Settings.h"
 #include "StringTable.h"
 #include "UdevMonitor.h"
+#include "UiWait.h"
 #include "ui_PortSelectDlg.h"
 #include "vellf.h"
 
@@ -69,37 +69,6 @@ bool IsSerialLineName(const QString& name) {
     static const QRegularExpression comName(QStringLiteral("^(\\\\\\\\\\.\\\\)?COM[1-9]"),
                                             QRegularExpression::CaseInsensitiveOption);
     return name.startsWith('/') || comName.match(name).hasMatch();
-}
-
-// Keeps the event loop running: device notifications and painting go on meanwhile.
-void WaitWithEvents(int milliseconds) {
-    QEventLoop loop;
-    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-// The wait cursor while a reader switches its USB interface.
-class WaitCursor {
-  public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
-// The entries of an SDK text list, read no further than the bytes it reports as used.
-QStringList ParseTextList(const std::vector<char>& buffer, int used) {
-    QStringList entries;
-    const size_t end = static_cast<size_t>(std::clamp(used, 0, int(buffer.size())));
-    size_t pos = 0;
-    while (pos < end && buffer[pos] != '\0') {
-        const void* zero = std::memchr(buffer.data() + pos, '\0', end - pos);
-        if (zero == nullptr) break;  // an unterminated entry is not taken
-        const size_t length = static_cast<const char*>(zero) - (buffer.data() + pos);
-        entries << QString::fromUtf8(buffer.data() + pos, static_cast<qsizetype>(length));
-        pos += length + 1;
-    }
-    return entries;
 }
 
 }  // namespace
@@ -211,7 +180,7 @@ bool CPortSelectDlg::RefreshDeviceList(DeviceKind kind, QStringList& list) {
     // Merge in order: the list ends up equal to the entries, and any difference counts.
     bool changed = false;
     qsizetype cursor = 0;
-    for (const QString& entry : ParseTextList(buffer, used)) {
+    for (const QString& entry : ParseSdkTextList(buffer, used)) {
         if (cursor < list.size()) {
             if (list[cursor] == entry) {
                 ++cursor;
@@ -580,5 +549,7 @@ void CPortSelectDlg::OnIpSearchClicked() {
 }
 
 QString CPortSelectDlg::RunIpAddressSearch() {
-    return {};
+    CIPAddrSuche search(this);
+    search.exec();
+    return search.m_strResult;
 }

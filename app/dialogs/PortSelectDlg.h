@@ -121,7 +121,7 @@ class CPortSelectDlg : public QDialog {
     void timerEvent(QTimerEvent* event) override;
 
     // The network address search behind "IP ?": returns the chosen reader's address text,
-    // or "" when nothing was chosen. The search dialog is not part of the station yet.
+    // or "" when nothing was chosen. Virtual, so tests can answer for the search.
     virtual QString RunIpAddressSearch();
 
   private:

@@ -67,6 +67,18 @@ void StorePort(const QString& name, int ethernet = 0) {
     PutSettingInt("Port", "EthernetAktiv", ethernet);
 }
 
+// The dialog with the network search answered by the test.
+class AnsweredSearchDlg : public CPortSelectDlg {
+  public:
+    explicit AnsweredSearchDlg(QString answer) : m_answer(std::move(answer)) {}
+
+  protected:
+    QString RunIpAddressSearch() override { return m_answer; }
+
+  private:
+    QString m_answer;
+};
+
 QString RangeMessage(int low, int high) {
     return LoadString(61714).arg(low).arg(high);
 }
@@ -444,6 +456,40 @@ class PortSelectTest : public QObject {
             QCOMPARE(dialog.result(), 0);
             QCOMPARE(GetSettingInt("Port", "Timeout", -1), -1);
         }
+    }
+
+    // A named reader is kept by its bracketed name alone, so it is found again whatever
+    // address DHCP gives it next.
+    void IpSearchResultBecomesTheChoice_data() {
+        QTest::addColumn<QString>("found");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("selected");
+        QTest::newRow("named reader with address") << "[HALLE-1]10.99.1.3-10001"
+                                                   << "LAN: [HALLE-1]"
+                                                   << "LAN: [HALLE-1]";
+        QTest::newRow("fixed address") << "10.99.1.2-10001"
+                                       << "LAN: 10.99.1.2-10001"
+                                       << "LAN: 10.99.1.2-10001";
+        QTest::newRow("no closing bracket") << "[LAGER"
+                                            << "LAN: [LAGER"
+                                            << "LAN: [LAGER";
+        QTest::newRow("nothing chosen") << ""
+                                        << "/dev/ttyS0"
+                                        << "/dev/ttyS0";
+    }
+    void IpSearchResultBecomesTheChoice() {
+        QFETCH(QString, found);
+        g_fake.com = {"/dev/ttyS0"};
+        g_fake.lan = {"10.99.1.2-10001", "[HALLE-1]", "[LAGER"};
+        g_fake.pingAnswer = 1;
+        StorePort("/dev/ttyS0", 1);
+        AnsweredSearchDlg dialog(found);
+        dialog.show();
+        QTest::mouseClick(ControlById<QPushButton>(&dialog, Dlg::IDC_IP_SEARCH), Qt::LeftButton);
+        QFETCH(QString, selected);
+        QTEST(dialog.m_strName, "name");
+        // The rescan that follows selects the new choice in the list.
+        QTRY_COMPARE(SelectedText(dialog), selected);
     }
 
     void KernelEventsBecomeDeviceEvents_data() {
