@@ -22,6 +22,7 @@
 #include "dialogs/IPAddrSuche.h"
 #include "dialogs/LanAddressText.h"
 #include "dialogs/LanConfig.h"
+#include "dialogs/PortSelectDlg.h"
 #include "support/AppTest.h"
 #include "support/StationWindow.h"
 #include "widgets/IpAddressEdit.h"
@@ -341,6 +342,37 @@ class LanStationTest : public QObject {
         QVERIFY(list->selectedItems().isEmpty());
         QVERIFY(!Find<QPushButton>(&search, CIPAddrSuche::IDC_CHANGE_ADDRESS)->isEnabled());
         QVERIFY(search.isVisible());
+    }
+
+    void InterfaceDialogTakesTheReaderChosenInTheSearch() {
+        PutSettingString("Port", "Name", "COM1");
+        PutSettingInt("Port", "EthernetAktiv", 1);
+        apptest::ModalWatcher watcher;
+        watcher.SetDialogHandler([](QDialog* dialog) {
+            auto* search = qobject_cast<CIPAddrSuche*>(dialog);
+            if (search == nullptr) return false;
+            // The search runs once the window shows; choose when it has listed the readers.
+            auto* poll = new QTimer(search);
+            QObject::connect(poll, &QTimer::timeout, search, [search, poll] {
+                if (!search->isEnabled() || ListTexts(*search).isEmpty()) return;
+                poll->stop();
+                auto* list = Find<QListWidget>(search, CIPAddrSuche::IDC_DEVICE_LIST);
+                list->setCurrentRow(ListTexts(*search).indexOf("[HALLE-1]10.99.1.3-10001"));
+                Find<QPushButton>(search, CIPAddrSuche::IDC_CLOSE)->click();
+            });
+            poll->start(20);
+            return true;
+        });
+        CPortSelectDlg dialog;
+        dialog.show();
+        QTest::mouseClick(Find<QPushButton>(&dialog, CPortSelectDlg::IDC_IP_SEARCH),
+                          Qt::LeftButton);
+        QCOMPARE(watcher.Dialogs(), QStringList{"IP-Adressen"});
+        QCOMPARE(dialog.m_strName, QString("LAN: [HALLE-1]"));
+        auto* list = Find<QListWidget>(&dialog, CPortSelectDlg::IDC_INTERFACES);
+        QTRY_VERIFY_WITH_TIMEOUT(!list->selectedItems().isEmpty() &&
+                                     list->selectedItems().front()->text() == "LAN: [HALLE-1]",
+                                 15000);
     }
 
     void IpAddressCommandReconnectsUnderTheNewAddress() {
