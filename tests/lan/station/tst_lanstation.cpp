@@ -129,7 +129,7 @@ class LanStationTest : public QObject {
             for (const QString& line :
                  {"net-set " + QString(module->baseline), QString("udp-silent off"),
                   QString("udp-info on"), QString("udp-flood 0"), QString("udp-garbage off"),
-                  QString("udp-clear")})
+                  QString("udp-length 0 off"), QString("udp-length 2 off"), QString("udp-clear")})
                 QVERIFY(ControlOk(*module, line));
     }
 
@@ -318,6 +318,27 @@ class LanStationTest : public QObject {
         QVERIFY(!search.isVisible());
         QCOMPARE(search.result(), int(QDialog::Rejected));
         QCOMPARE(search.m_strResult, QString());
+    }
+
+    void EmptyNetworkWithRetrySearchesAgain() {
+        for (const Module* module : {&kReaderA, &kReaderB, &kReaderC})
+            QVERIFY(ControlOk(*module, "udp-silent on"));
+        apptest::ModalWatcher watcher(QMessageBox::Retry);
+        CIPAddrSuche search;
+        // Reader A comes back once the operator has been told that nothing answered.
+        QTimer comeBack;
+        connect(&comeBack, &QTimer::timeout, &search, [&] {
+            if (watcher.Messages().isEmpty()) return;
+            comeBack.stop();
+            QVERIFY(!search.isEnabled());
+            ControlOk(kReaderA, "udp-silent off");
+        });
+        comeBack.start(10);
+        search.show();
+        search.OnInitDialog();
+        QVERIFY(!watcher.Messages().isEmpty());
+        QCOMPARE(ListTexts(search), QStringList{"10.99.1.2-10001"});
+        QVERIFY(search.isVisible() && search.isEnabled());
     }
 
     void ChangedAddressIsSearchedAgain() {
