@@ -44,10 +44,12 @@ CLanConfig::CLanConfig(const QString& device, QWidget* parent)
     m_ui->editDhcpPort->setValidator(new QRegularExpressionValidator(digits, this));
     m_ui->editFixedPort->setValidator(new QRegularExpressionValidator(digits, this));
     // Typing stops at 15 characters, but a longer name the reader reports is shown whole
-    // (and refused on OK), so the limit is a validator, not a maximum length. A "]" would
-    // end the bracketed name early.
+    // (and refused on OK), so the limit is a validator, not a maximum length. The reader
+    // keeps one byte per character, so only printable ASCII is typed, and no "]", which
+    // would end the bracketed name early.
     m_ui->editDhcpName->setValidator(new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("[^\\]]{0,%1}").arg(kMaxDhcpName)), this));
+        QRegularExpression(QStringLiteral("[\\x20-\\x5C\\x5E-\\x7E]{0,%1}").arg(kMaxDhcpName)),
+        this));
 
     // The busy display takes the place of the buttons; the window keeps its size.
     for (QWidget* widget :

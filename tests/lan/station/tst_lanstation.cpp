@@ -259,6 +259,8 @@ class LanStationTest : public QObject {
         if (field == CLanConfig::IDC_DHCP_NAME) {
             Retype(edit, "HALLE-2-NORDOST-1234");
             QCOMPARE(edit->text(), QString("HALLE-2-NORDOST"));
+            Retype(edit, QString::fromUtf8("A]B\u00d6C"));  // one byte per character, no "]"
+            QCOMPARE(edit->text(), QString("ABC"));
         }
     }
 
