@@ -1,74 +1,86 @@
-// lfprog: a small command-line front of the reader SDK, for installers and for scripts.
+// lfprog: the station on the command line, for installers and for scripts. It reaches the
+// reader through the SDK's C interface and runs cards with the station's own run logic.
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 
-#include "vellf.h"
+#include "Commands.h"
 
 namespace {
 
-void PrintUsage() {
-    std::puts(
-        "usage: lfprog --port NAME [--baud N] [--timeout MS] COMMAND\n"
-        "commands:\n"
-        "  info   open the reader and show its model, version reply and SDK version\n"
-        "NAME is a serial line (/dev/ttyUSB0, COM3, optionally NAME:ADDRESS).");
+const CommandInfo* FindCommand(const std::vector<std::string>& words, size_t& used) {
+    for (const CommandInfo& command : Commands()) {
+        const std::string name = command.words;
+        const size_t blank = name.find(' ');
+        if (blank == std::string::npos) {
+            if (!words.empty() && words[0] == name) {
+                used = 1;
+                return &command;
+            }
+        } else if (words.size() >= 2 && words[0] == name.substr(0, blank) &&
+                   words[1] == name.substr(blank + 1)) {
+            used = 2;
+            return &command;
+        }
+    }
+    return nullptr;
 }
 
-int Info(const std::string& port, int baud, int timeoutMs) {
-    const int handle = LfOpenPort(port.c_str(), baud, 0, timeoutMs);
-    if (handle <= 0) {
-        std::fprintf(stderr, "lfprog: cannot open %s (result %d)\n", port.c_str(), handle);
-        return 1;
+bool TakesOption(const CommandInfo& command, const std::string& option) {
+    if (option == "json" || option == "help") return true;
+    for (const char* name : command.options) {
+        if (option == name) return true;
     }
-    unsigned char reply[64];
-    char model[64] = "";
-    const int count = LfGetVersion(handle, reply, sizeof reply, model, sizeof model);
-    if (count < 0) {
-        std::fprintf(stderr, "lfprog: version request failed (error %d)\n",
-                     LfGetLastError(handle));
-        LfClosePort(handle);
-        return 1;
-    }
-    std::printf("port:    %s (handle %d)\n", port.c_str(), handle);
-    std::printf("model:   %s\n", model);
-    std::printf("version: %.*s\n", count, reinterpret_cast<const char*>(reply));
-    std::printf("sdk:     %d.%02d\n", LfGetSdkVersion() / 100, LfGetSdkVersion() % 100);
-    LfClosePort(handle);
-    return 0;
+    return false;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string port;
-    std::string command;
-    int baud = 115200;
-    int timeoutMs = 500;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (arg == "--port" && hasValue) {
-            port = argv[++i];
-        } else if (arg == "--baud" && hasValue) {
-            baud = std::atoi(argv[++i]);
-        } else if (arg == "--timeout" && hasValue) {
-            timeoutMs = std::atoi(argv[++i]);
-        } else if (arg == "--help" || arg == "-h") {
-            PrintUsage();
-            return 0;
-        } else if (command.empty() && arg[0] != '-') {
-            command = arg;
-        } else {
-            std::fprintf(stderr, "lfprog: unexpected argument '%s'\n", arg.c_str());
-            PrintUsage();
-            return 2;
+    CCommandLine line;
+    std::string error;
+    const bool parsed = line.Parse(argc, argv, error);
+    const COutput out(line.Has("json"));
+    if (!parsed) return out.Fail(kExitUsage, error + " ('lfprog --help' lists the options)");
+
+    std::vector<std::string> words = line.Words();
+    if (!words.empty() && words[0] == "help") {
+        words.erase(words.begin());
+        if (words.empty()) {
+            std::fputs(OverviewHelp().c_str(), stdout);
+            return kExitSuccess;
+        }
+        size_t used = 0;
+        if (const CommandInfo* command = FindCommand(words, used)) {
+            std::fputs(command->help, stdout);
+            return kExitSuccess;
         }
     }
-    if (command != "info" || port.empty()) {
-        PrintUsage();
-        return 2;
+    if (words.empty()) {
+        if (line.Has("help")) {
+            std::fputs(OverviewHelp().c_str(), stdout);
+            return kExitSuccess;
+        }
+        std::fputs(OverviewHelp().c_str(), stderr);
+        return kExitUsage;
     }
-    return Info(port, baud, timeoutMs);
+    size_t used = 0;
+    const CommandInfo* command = FindCommand(words, used);
+    if (command == nullptr)
+        return out.Fail(kExitUsage, "unknown command '" + words[0] + "' ('lfprog --help' lists them)");
+    if (line.Has("help")) {
+        std::fputs(command->help, stdout);
+        return kExitSuccess;
+    }
+    for (const std::string& option : line.OptionNames()) {
+        if (!TakesOption(*command, option))
+            return out.Fail(kExitUsage, std::string(command->words) + " takes no option --" +
+                                            option + " ('lfprog " + command->words +
+                                            " --help' lists its options)");
+    }
+    CommandContext context{line, out, {words.begin() + static_cast<long>(used), words.end()}};
+    // Only the network commands take an operand, the device.
+    if (std::string(command->words).rfind("lan ", 0) != 0 && !context.operands.empty())
+        return out.Fail(kExitUsage, "unexpected '" + context.operands[0] + "' after " +
+                                        command->words);
+    return command->run(context);
 }

@@ -1,0 +1,101 @@
+// The write runs of the station without their widgets: a single write, and the write series
+// that waits for transponders, writes each new one once, counts it, raises the customer
+// number, and stops at a count, an end value or the format's largest number. A chip that
+// stays on the reader is not written twice; it must be absent for more than two seconds
+// before the same chip counts as new again. What the run shows goes to a CRunView.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+
+#include "station/LogFile.h"
+#include "station/RunView.h"
+#include "station/Transponder.h"
+
+namespace station {
+
+struct WriteOptions {
+    bool lock = false;
+    bool autoIncrement = false;
+    bool stopAtCount = false;
+    int stopCount = 0;
+    bool stopAtEnd = false;
+    QString endValue = QStringLiteral("0");
+    // Read every card back after writing; a card that does not hold what was written counts
+    // as a failed write.
+    bool verify = false;
+    QString logPath;  // the write log; empty: no log
+};
+
+enum class WriteOutcome {
+    NoCard,     // no transponder answered
+    Protected,  // the chip is write-protected
+    Written,
+    Failed,  // the write or its verification failed
+};
+
+// Why a series cannot start.
+enum class SeriesRefusal { None, EndBelowStart, CountZero };
+
+// A series tick.
+enum class TickOutcome {
+    Waiting,    // no transponder
+    Held,       // the transponder written last is still there
+    Protected,  // a write-protected chip
+    Written,
+    Failed,
+};
+
+// Why a series ended by itself.
+enum class SeriesEnd { Running, Count, EndValue, Limit };
+
+class CWriteRun {
+  public:
+    // A millisecond counter that wraps at 32 bits; tests pass their own.
+    using TickClock = std::function<std::uint32_t()>;
+
+    explicit CWriteRun(CRunView& view, TickClock clock = {});
+
+    // The card data the run writes, as the operator's fields show them.
+    CardTarget target;
+    int facility = 0;
+    QString customer = QStringLiteral("0");
+    int fixed = 0;
+    QString uid;
+    WriteOptions options;
+    // How a log file's failure is worded in the error list.
+    FileErrorText fileErrorText = SystemFileErrorText;
+
+    // Run state.
+    int count = 0;                 // successful writes of the series
+    std::int64_t lastId = 0;       // the transponder seen last, 0 none
+    std::uint32_t absentSince = 0; // when it went away, 0 while present or none
+    QString errorLog;              // collected log and verification failures
+
+    // Writes the transponder on the reader once.
+    WriteOutcome WriteOnce();
+
+    SeriesRefusal CheckSeriesStart() const;
+    // Clears the count, the identity and the error list.
+    void StartSeries();
+    TickOutcome SeriesTick();
+    SeriesEnd Ended() const { return m_end; }
+
+    // The customer number as a 64-bit number.
+    std::int64_t Number() const;
+    CardFields Fields() const;
+
+  private:
+    // Writes, verifies when asked; false after a failure, which it has shown.
+    bool WriteAndVerify(bool& verified);
+    void WriteLog();
+    void IncrementCustomerNr();
+    SeriesEnd StopTest() const;
+
+    CRunView& m_view;
+    TickClock m_clock;
+    SeriesEnd m_end = SeriesEnd::Running;
+};
+
+}  // namespace station

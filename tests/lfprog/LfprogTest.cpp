@@ -1,0 +1,302 @@
+// lfprog against the virtual reader over a pseudo-terminal: every format written and read
+// back, locking, values refused before anything is sent, the exit codes, a series fed chip
+// by chip with its log and JSON lines, and Ctrl-C in the middle of a series.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "CardFeeder.h"
+#include "FreshChip.h"
+#include "LfprogProcess.h"
+#include "VirtualReader.h"
+#include "cards/CardFormat.h"
+
+using namespace lfprogtest;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitNoReader = 3;
+constexpr int kExitNoCard = 4;
+
+QJsonObject Json(const std::string& line) {
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(line), &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << line;
+    EXPECT_TRUE(document.isObject()) << line;
+    return document.object();
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);) lines.push_back(line);
+    return lines;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+class Lfprog : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_reader.Start());
+        m_port = m_reader.Path();
+    }
+
+    vsim::ReaderEngine& Engine() { return m_reader.Engine(); }
+    void PlaceFresh(int chipType = 9) { Engine().PlaceTransponder(vsim::MakeFreshChip(chipType)); }
+    std::optional<uint64_t> CardOnField() {
+        const auto field = Engine().FieldSnapshot();
+        return field ? field->cardWord : std::nullopt;
+    }
+    // lfprog with the reader's port and --json before the given arguments.
+    Result Run(std::vector<std::string> args) {
+        args.insert(args.end(), {"--port", m_port, "--json"});
+        return RunLfprog(args);
+    }
+
+    vsim::VirtualReader m_reader;
+    std::string m_port;
+    QTemporaryDir m_dir;
+};
+
+}  // namespace
+
+TEST_F(Lfprog, WritesAndReadsBackEveryFormatAtItsLargestValues) {
+    struct Case {
+        const char* format;
+        int code;  // the SDK's format code the card carries
+        std::vector<std::string> fields;
+        uint32_t a, b, c;  // the card word's fields
+        long long number;
+    };
+    // The largest values catch a number cut or split at the wrong bit.
+    const Case cases[] = {
+        {"26", 26, {"--facility", "255"}, 255, 65535, 0, 65535},
+        {"26-huge", 26, {}, 0xFF, 0xFFFF, 0, 16777215},
+        {"34", 34, {"--facility", "65535"}, 65535, 65535, 0, 65535},
+        {"34-nc", 134, {"--facility", "65535"}, 65535, 65535, 0, 65535},
+        {"35", 35, {"--facility", "4095"}, 4095, 1048575, 0, 1048575},
+        {"36", 36, {"--facility", "255", "--extra", "1023"}, 255, 65535, 1023, 65535},
+        {"37", 37, {"--facility", "65535"}, 65535, 524287, 0, 524287},
+        {"37-huge", 37, {}, 0xFFFF, 0x7FFFF, 0, 34359738367},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.format);
+        PlaceFresh();
+        std::vector<std::string> args = {"write", "--format", c.format, "--number",
+                                         std::to_string(c.number)};
+        args.insert(args.end(), c.fields.begin(), c.fields.end());
+        const Result written = Run(args);
+        ASSERT_EQ(written.exit, 0) << written.out << written.err;
+        const QJsonObject report = Json(written.out);
+        EXPECT_TRUE(report["verified"].toBool());
+        EXPECT_EQ(CardOnField(), vellf::EncodeCardWord(c.code, c.a, c.b, c.c));
+
+        const Result read = Run({"read", "--format", c.format});
+        ASSERT_EQ(read.exit, 0) << read.out << read.err;
+        const QJsonObject card = Json(read.out);
+        EXPECT_EQ(card["number"].toInteger(), c.number);
+        EXPECT_EQ(card["format"].toString().toStdString(), c.format);
+        if (!c.fields.empty()) {
+            EXPECT_EQ(card["facility"].toInteger(), c.a);
+        }
+        if (c.code == 36) {
+            EXPECT_EQ(card["extra"].toInteger(), 1023);
+        }
+        EXPECT_FALSE(card["uid"].toString().isEmpty());
+    }
+}
+
+TEST_F(Lfprog, LockLocksTheChipAndASecondWriteFails) {
+    PlaceFresh();
+    const Result locked = Run({"write", "--number", "42", "--lock"});
+    ASSERT_EQ(locked.exit, 0) << locked.out << locked.err;
+    EXPECT_TRUE(Json(locked.out)["locked"].toBool());
+    const auto field = Engine().FieldSnapshot();
+    ASSERT_TRUE(field);
+    for (size_t block = 0; block < 4; ++block) EXPECT_TRUE(field->locked.at(block)) << block;
+
+    const Result again = Run({"write", "--number", "43"});
+    EXPECT_EQ(again.exit, kExitFailure);
+    const QJsonObject error = Json(again.out);
+    EXPECT_TRUE(error.contains("error"));
+    EXPECT_GT(error["sdk_error"].toInt(), 0);
+    EXPECT_EQ(CardOnField(), vellf::EncodeCardWord(26, 0, 42, 0));
+}
+
+TEST_F(Lfprog, RefusesValuesOutOfRangeBeforeAnythingIsSent) {
+    const std::vector<std::vector<std::string>> cases = {
+        {"--format", "26", "--number", "65536"},
+        {"--format", "26", "--number", "-1"},
+        {"--format", "26", "--facility", "256", "--number", "1"},
+        {"--format", "26-huge", "--number", "16777216"},
+        {"--format", "26-huge", "--facility", "1", "--number", "1"},
+        {"--format", "35", "--facility", "4096", "--number", "1"},
+        {"--format", "36", "--extra", "1024", "--number", "1"},
+        {"--format", "34", "--extra", "1", "--number", "1"},
+        {"--format", "37", "--number", "524288"},
+        {"--format", "37-huge", "--number", "34359738368"},
+        {"--format", "37-huge", "--number", "99999999999999999999"},
+        {"--format", "38", "--number", "1"},
+        {"--chip", "em4100", "--number", "1"},
+        {"--number", "12abc"},
+    };
+    PlaceFresh();
+    Engine().ClearRequests();
+    for (std::vector<std::string> args : cases) {
+        args.insert(args.begin(), "write");
+        const Result result = Run(args);
+        EXPECT_EQ(result.exit, kExitUsage) << args[2] << " " << args.back() << result.out;
+        EXPECT_TRUE(Json(result.out).contains("error"));
+    }
+    EXPECT_EQ(Engine().RequestCount(), 0u);
+    EXPECT_FALSE(CardOnField());
+}
+
+TEST_F(Lfprog, ExitCodesForNoReaderNoCardAndBadUsage) {
+    struct Case {
+        std::vector<std::string> args;
+        std::map<std::string, std::string> env;
+        int exit;
+    };
+    const std::string port = m_port;
+    const Case cases[] = {
+        {{"info", "--port", "/dev/lfprog-no-such-line"}, {}, kExitNoReader},
+        {{"info"}, {}, kExitUsage},
+        {{"info"}, {{"LFPROG_PORT", port}}, 0},
+        {{"read", "--port", port}, {}, kExitNoCard},
+        {{"write", "--port", port, "--number", "1"}, {}, kExitNoCard},
+        {{"frobnicate"}, {}, kExitUsage},
+        {{"read", "--port", port, "--colour", "red"}, {}, kExitUsage},
+        {{"read", "--port", port, "--number", "1"}, {}, kExitUsage},
+        {{"write", "--port", port}, {}, kExitUsage},
+        {{"series", "--port", port, "--from", "1"}, {}, kExitUsage},
+        {{"series", "--port", port, "--from", "1", "--count", "2", "--to", "3"}, {}, kExitUsage},
+        {{"series", "--port", port, "--from", "10", "--to", "9"}, {}, kExitUsage},
+        {{"series", "--port", port, "--from", "1", "--count", "0"}, {}, kExitUsage},
+        {{"lan", "ping"}, {}, kExitUsage},
+        {{"info", "extra-word", "--port", port}, {}, kExitUsage},
+    };
+    for (const Case& c : cases) {
+        const Result result = RunLfprog(c.args, c.env);
+        EXPECT_EQ(result.exit, c.exit) << c.args[0] << " " << c.args.back() << "\n"
+                                       << result.out << result.err;
+    }
+    // A reader that stays silent is no reader.
+    Engine().SetSilent(true);
+    EXPECT_EQ(RunLfprog({"info", "--port", port, "--timeout", "50"}).exit, kExitNoReader);
+}
+
+TEST_F(Lfprog, EveryCommandHasItsHelp) {
+    for (const char* command : {"list", "info", "read", "write", "series", "lan config", "lan ping"}) {
+        std::vector<std::string> args;
+        std::istringstream words(command);
+        for (std::string word; words >> word;) args.push_back(word);
+        args.push_back("--help");
+        const Result result = RunLfprog(args);
+        EXPECT_EQ(result.exit, 0) << command;
+        EXPECT_EQ(result.out.rfind(std::string("usage: lfprog ") + command, 0), 0u) << result.out;
+    }
+    const Result overview = RunLfprog({"--help"});
+    EXPECT_EQ(overview.exit, 0);
+    EXPECT_NE(overview.out.find("Exit codes:"), std::string::npos);
+}
+
+TEST_F(Lfprog, ASeriesOfFiveFedChipsWritesFiveNumbersLogsAndPrintsJson) {
+    vsim::CardFeeder feeder(Engine());
+    ASSERT_TRUE(feeder.Start({9, 5, 20ms}));
+    const std::string log = m_dir.filePath("series.txt").toStdString();
+    // The feeder takes a card away as soon as it is written, before a read-back could see it.
+    const Result result = Run({"series", "--from", "100", "--facility", "7", "--count", "5",
+                               "--log", log, "--cycle", "20", "--no-verify"});
+    ASSERT_EQ(result.exit, 0) << result.out << result.err;
+
+    std::vector<long long> numbers;
+    QJsonObject end;
+    for (const std::string& line : Lines(result.out)) {
+        const QJsonObject event = Json(line);
+        if (event["event"] == "card") numbers.push_back(event["number"].toInteger());
+        if (event["event"] == "end") end = event;
+    }
+    EXPECT_EQ(numbers, (std::vector<long long>{100, 101, 102, 103, 104}));
+    EXPECT_EQ(end["reason"].toString(), "count");
+    EXPECT_EQ(end["next"].toInteger(), 105);
+    EXPECT_EQ(feeder.GetProgress().written, 5u);
+
+    // The station's write-log layout: number, time stamp, format, fields, lock text, chip, id.
+    const QRegularExpression layout(
+        "^ {5}(\\d)\\t\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d\\t26 Bit,7,(\\d+),not Locked "
+        "ATA5577\\t[0-9A-F]+\\r$");
+    const std::vector<std::string> lines = Lines(ReadFile(log));
+    ASSERT_EQ(lines.size(), 5u);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const QRegularExpressionMatch match = layout.match(QString::fromStdString(lines[i]));
+        ASSERT_TRUE(match.hasMatch()) << lines[i];
+        EXPECT_EQ(match.captured(1).toInt(), static_cast<int>(i) + 1);
+        EXPECT_EQ(match.captured(2).toInt(), 100 + static_cast<int>(i));
+    }
+}
+
+TEST_F(Lfprog, CtrlCEndsASeriesAfterTheCurrentCardAndTellsTheNextNumber) {
+    vsim::CardFeeder feeder(Engine());
+    ASSERT_TRUE(feeder.Start({9, 50, 150ms}));
+    const std::string log = m_dir.filePath("series.txt").toStdString();
+    LfprogProcess series({"series", "--port", m_port, "--json", "--from", "500", "--count", "50",
+                          "--log", log, "--cycle", "20", "--no-verify"});
+    int cards = 0;
+    while (cards < 2) {
+        const auto line = series.ReadLine(20s);
+        ASSERT_TRUE(line) << "no second card";
+        if (Json(*line)["event"] == "card") ++cards;
+    }
+    series.Signal(SIGINT);
+    const Result result = series.Finish();
+    ASSERT_EQ(result.exit, 0) << result.err;
+
+    const QJsonObject end = Json(Lines(result.out).back());
+    EXPECT_EQ(end["event"].toString(), "end");
+    EXPECT_EQ(end["reason"].toString(), "interrupted");
+    const long long written = end["written"].toInteger();
+    EXPECT_GE(written, 2);
+    EXPECT_LT(written, 50);
+    EXPECT_EQ(end["next"].toInteger(), 500 + written);
+    // Every card written is logged, and no line is cut.
+    const std::string text = ReadFile(log);
+    EXPECT_EQ(Lines(text).size(), static_cast<size_t>(written));
+    EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+    // The feeder takes the last card away on its own thread.
+    for (int i = 0; i < 100 && static_cast<long long>(feeder.GetProgress().written) < written; ++i)
+        std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(feeder.GetProgress().written, static_cast<unsigned>(written));
+}
+
+TEST_F(Lfprog, WatchPrintsEachNewCardOnce) {
+    LfprogProcess watch({"read", "--port", m_port, "--json", "--watch", "--cycle", "20"});
+    Engine().PlaceTransponder(vsim::MakeCardChip(9, vellf::EncodeCardWord(26, 1, 11, 0)));
+    const auto first = watch.ReadLine(10s);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(Json(*first)["number"].toInteger(), 11);
+    // Held on the reader for many cycles, it is not printed again.
+    EXPECT_FALSE(watch.ReadLine(300ms));
+    Engine().PlaceTransponder(vsim::MakeCardChip(9, vellf::EncodeCardWord(26, 1, 12, 0)));
+    const auto second = watch.ReadLine(10s);
+    ASSERT_TRUE(second);
+    EXPECT_EQ(Json(*second)["number"].toInteger(), 12);
+    watch.Signal(SIGINT);
+    const Result result = watch.Finish();
+    EXPECT_EQ(result.exit, 0);
+    EXPECT_TRUE(result.out.empty()) << result.out;
+}

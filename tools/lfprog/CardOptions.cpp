@@ -1,0 +1,102 @@
+#include "CardOptions.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <limits>
+
+#include "station/CardFormatTable.h"
+#include "station/ChipTypeTable.h"
+
+using namespace station;
+
+namespace {
+
+std::string FormatNames() {
+    std::string names;
+    for (const CardFormatInfo& format : kCardFormats)
+        names += std::string(names.empty() ? "" : ", ") + format.commandName;
+    return names;
+}
+
+std::string ChipNames() {
+    std::string names;
+    for (const ChipTypeInfo& chip : kChipTypes)
+        names += std::string(names.empty() ? "" : ", ") + chip.commandName;
+    return names;
+}
+
+std::string FormatName(int format) {
+    return kCardFormats[format].commandName;
+}
+
+}  // namespace
+
+int ParseFormatAndChip(const CCommandLine& line, const COutput& out, CardChoice& choice) {
+    const std::string format = line.Value("format").value_or("26");
+    choice.format = FormatOfCommandName(format);
+    if (choice.format < 0)
+        return out.Fail(kExitUsage, "unknown format '" + format + "' (one of " + FormatNames() + ")");
+    const std::string chip = line.Value("chip").value_or("ata5577");
+    choice.chipType = ChipOfCommandName(chip);
+    if (choice.chipType < 0)
+        return out.Fail(kExitUsage, "unknown chip '" + chip + "' (one of " + ChipNames() + ")");
+    return kExitSuccess;
+}
+
+int ParseCardFields(const CCommandLine& line, const COutput& out, const char* numberOption,
+                    CardChoice& choice) {
+    const int format = choice.format;
+    const CardFormatInfo& info = kCardFormats[format];
+    constexpr long long kAny = std::numeric_limits<long long>::max();
+    long long value = 0;
+    if (const auto text = line.Value("facility")) {
+        if (!FormatHasFacility(format))
+            return out.Fail(kExitUsage, "format " + FormatName(format) + " has no facility code");
+        if (!ParseInteger(*text, std::numeric_limits<long long>::min(), kAny, value) ||
+            value < 0 || value > info.maxFacility)
+            return out.Fail(kExitUsage, "facility code '" + *text + "' does not fit format " +
+                                            FormatName(format) + " (0 to " +
+                                            std::to_string(info.maxFacility) + ")");
+        choice.fields.facility = static_cast<int>(value);
+    }
+    if (const auto text = line.Value("extra")) {
+        if (!FormatHasFixedField(format))
+            return out.Fail(kExitUsage, "format " + FormatName(format) + " has no extra field");
+        if (!ParseInteger(*text, std::numeric_limits<long long>::min(), kAny, value) ||
+            value < 0 || value > info.maxFixed)
+            return out.Fail(kExitUsage, "extra field '" + *text + "' does not fit format " +
+                                            FormatName(format) + " (0 to " +
+                                            std::to_string(info.maxFixed) + ")");
+        choice.fields.fixed = static_cast<int>(value);
+    }
+    const auto number = line.Value(numberOption);
+    if (!number) return out.Fail(kExitUsage, std::string("--") + numberOption + " is missing");
+    if (!ParseInteger(*number, std::numeric_limits<long long>::min(), kAny, value) || value < 0 ||
+        value > info.maxCustomer)
+        return out.Fail(kExitUsage, "number '" + *number + "' does not fit format " +
+                                        FormatName(format) + " (0 to " +
+                                        std::to_string(info.maxCustomer) + ")");
+    choice.fields.number = value;
+    return kExitSuccess;
+}
+
+std::string DescribeCard(int format, const CardFields& fields) {
+    std::string text = FormatName(format);
+    if (FormatHasFacility(format)) text += " facility " + std::to_string(fields.facility);
+    text += " number " + std::to_string(fields.number);
+    if (FormatHasFixedField(format)) text += " extra " + std::to_string(fields.fixed);
+    return text;
+}
+
+void AddCard(CJson& object, int format, const CardFields& fields) {
+    object.Add("format", FormatName(format));
+    if (FormatHasFacility(format)) object.Add("facility", fields.facility);
+    object.Add("number", static_cast<long long>(fields.number));
+    if (FormatHasFixedField(format)) object.Add("extra", fields.fixed);
+}
+
+std::string LogPath(const CCommandLine& line) {
+    const auto path = line.Value("log");
+    if (!path || path->empty()) return {};
+    return QFileInfo(QString::fromStdString(*path)).absoluteFilePath().toStdString();
+}

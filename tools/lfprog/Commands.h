@@ -1,0 +1,35 @@
+// lfprog's commands. Each runs with the parsed command line and returns the exit code.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "CommandLine.h"
+#include "Output.h"
+
+struct CommandContext {
+    const CCommandLine& line;
+    const COutput& out;
+    std::vector<std::string> operands;  // the words after the command's own
+};
+
+int RunList(CommandContext& context);
+int RunInfo(CommandContext& context);
+int RunRead(CommandContext& context);
+int RunWrite(CommandContext& context);
+int RunSeries(CommandContext& context);
+int RunLanConfig(CommandContext& context);
+int RunLanPing(CommandContext& context);
+
+struct CommandInfo {
+    const char* words;    // "read", "lan config"
+    const char* summary;  // one line for the overview
+    const char* help;     // the command's --help text
+    std::vector<const char*> options;  // the options it takes besides the common ones
+    int (*run)(CommandContext&);
+};
+
+const std::vector<CommandInfo>& Commands();
+
+// The overview that "lfprog --help" prints.
+std::string OverviewHelp();

@@ -1,0 +1,10 @@
+// lfprog's exit codes, as its help and manual page list them.
+#pragma once
+
+enum ExitCode : int {
+    kExitSuccess = 0,
+    kExitFailure = 1,   // the reader or the card refused or failed
+    kExitUsage = 2,     // bad command line, or a value out of its range
+    kExitNoReader = 3,  // no reader could be opened, or it does not answer
+    kExitNoCard = 4,    // no transponder on the reader
+};

@@ -1,0 +1,136 @@
+// The commands with their help texts. The manual page says the same; change both together.
+#include "Commands.h"
+
+namespace {
+
+const char kCommonOptions[] =
+    "Common options:\n"
+    "  --port NAME     the reader: a serial line (/dev/ttyUSB0, /dev/ttyACM0, COM3), a USB\n"
+    "                  reader or a network reader as 'lfprog list' shows it; without it the\n"
+    "                  LFPROG_PORT variable names the reader\n"
+    "  --baud N        line speed (default 19200, then 9600)\n"
+    "  --timeout MS    reply timeout in milliseconds (default 300)\n"
+    "  --json          one JSON object per line on standard output, errors included\n"
+    "  --help          this text\n";
+
+const char kCardOptions[] =
+    "  --format F      card format: 26, 26-huge, 34, 34-nc, 35, 36, 37, 37-huge (default 26)\n"
+    "  --chip C        chip type: q5, ata5577, m2, sic7888, tl008 (default ata5577)\n";
+
+const std::string kListHelp =
+    "usage: lfprog list [--lan] [--json]\n"
+    "\n"
+    "Lists the serial lines and the USB readers, one per line, with the name to give --port.\n"
+    "  --lan           also search the local networks for network readers (this broadcasts\n"
+    "                  on every network adapter)\n";
+
+const std::string kInfoHelp =
+    "usage: lfprog info --port NAME [--json]\n"
+    "\n"
+    "Opens the reader and shows its model, version reply, serial number and the SDK version.\n";
+
+const std::string kReadHelp =
+    "usage: lfprog read --port NAME [--format F] [--chip C] [--watch [--cycle MS]] [--log FILE]\n"
+    "\n"
+    "Reads the card on the reader and prints its fields and the chip identification. With\n"
+    "--watch it reads every --cycle milliseconds (default 250) and prints each new card once,\n"
+    "until Ctrl-C.\n" +
+    std::string(kCardOptions) +
+    "  --log FILE      append each card read to FILE in the station's read-log layout\n";
+
+const std::string kWriteHelp =
+    "usage: lfprog write --port NAME [--chip C] [--format F] [--facility N] --number N\n"
+    "                    [--extra N] [--lock] [--no-verify] [--log FILE]\n"
+    "\n"
+    "Writes one card onto the transponder on the reader and reads it back to verify it.\n"
+    "Every value is checked against the format before anything is sent to the reader.\n" +
+    std::string(kCardOptions) +
+    "  --facility N    facility code (formats with one)\n"
+    "  --number N      card number\n"
+    "  --extra N       the 36-bit format's extra field\n"
+    "  --lock          lock the chip after writing; it can never be written again\n"
+    "  --no-verify     do not read the card back\n"
+    "  --log FILE      append the card to FILE in the station's write-log layout\n";
+
+const std::string kSeriesHelp =
+    "usage: lfprog series --port NAME [--chip C] [--format F] [--facility N] [--extra N]\n"
+    "                     --from N (--count C | --to M) [--lock] [--no-verify] [--log FILE]\n"
+    "                     [--cycle MS]\n"
+    "\n"
+    "Writes a series of cards with consecutive numbers: waits for each new chip on the reader,\n"
+    "writes it with the next number, verifies it, and prints a line per card and a progress\n"
+    "line. A chip left on the reader is written once; taken away for more than two seconds,\n"
+    "the same chip counts as new again. The series ends after C cards, after the card with\n"
+    "number M, or before a number the format cannot hold. Ctrl-C ends it after the current\n"
+    "card and prints the next number to use.\n" +
+    std::string(kCardOptions) +
+    "  --facility N    facility code (formats with one)\n"
+    "  --extra N       the 36-bit format's extra field\n"
+    "  --from N        the first card number\n"
+    "  --count C       write C cards\n"
+    "  --to M          write up to and including number M\n"
+    "  --lock          lock every chip after writing\n"
+    "  --no-verify     do not read the cards back\n"
+    "  --log FILE      append each card to FILE in the station's write-log layout\n"
+    "  --cycle MS      look for a chip every MS milliseconds (default 250)\n";
+
+const std::string kLanConfigHelp =
+    "usage: lfprog lan config DEVICE [--address A.B.C.D] [--mask M] [--gateway G] [--name N]\n"
+    "\n"
+    "Shows a network reader's settings, or changes the ones given (the others stay). DEVICE\n"
+    "is its address (a.b.c.d) or its name in brackets ([NAME]).\n";
+
+const std::string kLanPingHelp =
+    "usage: lfprog lan ping DEVICE\n"
+    "\n"
+    "Asks whether the network reader at DEVICE answers.\n";
+
+}  // namespace
+
+const std::vector<CommandInfo>& Commands() {
+    static const std::vector<CommandInfo> commands = {
+        {"list", "list serial lines and USB readers (--lan: network readers too)", kListHelp.c_str(),
+         {"lan"}, RunList},
+        {"info", "show the reader's model, version and serial number", kInfoHelp.c_str(),
+         {"port", "baud", "timeout"}, RunInfo},
+        {"read", "read the card on the reader, once or --watch", kReadHelp.c_str(),
+         {"port", "baud", "timeout", "format", "chip", "watch", "cycle", "log"}, RunRead},
+        {"write", "write one card", kWriteHelp.c_str(),
+         {"port", "baud", "timeout", "format", "chip", "facility", "number", "extra", "lock",
+          "no-verify", "log"},
+         RunWrite},
+        {"series", "write a series of cards with consecutive numbers", kSeriesHelp.c_str(),
+         {"port", "baud", "timeout", "format", "chip", "facility", "extra", "from", "count", "to",
+          "lock", "no-verify", "log", "cycle"},
+         RunSeries},
+        {"lan config", "show or change a network reader's settings", kLanConfigHelp.c_str(),
+         {"address", "mask", "gateway", "name"}, RunLanConfig},
+        {"lan ping", "ask whether a network reader answers", kLanPingHelp.c_str(), {}, RunLanPing},
+    };
+    return commands;
+}
+
+std::string OverviewHelp() {
+    std::string text =
+        "usage: lfprog COMMAND [OPTIONS]\n"
+        "\n"
+        "Programs and reads 125 kHz access-control transponders from the command line.\n"
+        "\n"
+        "Commands:\n";
+    for (const CommandInfo& command : Commands()) {
+        std::string words = command.words;
+        words.resize(12, ' ');
+        text += "  " + words + command.summary + "\n";
+    }
+    text += "\n" + std::string(kCommonOptions) +
+            "\n"
+            "'lfprog COMMAND --help' tells more about a command.\n"
+            "\n"
+            "Exit codes:\n"
+            "  0  success\n"
+            "  1  failure: the reader or the card refused, or the card read back differs\n"
+            "  2  usage: a bad command line, or a value out of its format's range\n"
+            "  3  no reader: it cannot be opened or does not answer\n"
+            "  4  no card: no transponder on the reader\n";
+    return text;
+}

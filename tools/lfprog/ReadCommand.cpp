@@ -1,0 +1,72 @@
+// lfprog read: reads the card on the reader once, or with --watch every new card once, as
+// the station's cyclic read shows them.
+#include <optional>
+
+#include "CardOptions.h"
+#include "Commands.h"
+#include "Interrupt.h"
+#include "Reader.h"
+#include "RunReport.h"
+#include "station/CardFormatTable.h"
+#include "station/ChipTypeTable.h"
+#include "station/ReadRun.h"
+#include "vellf.h"
+
+using namespace station;
+
+namespace {
+
+constexpr long long kDefaultCycleMs = 250;
+
+void PrintCard(const COutput& out, const CReadRun& run) {
+    const CardFields fields{run.facility, ParseNumber64(run.customer), run.fixed};
+    CJson object;
+    AddCard(object, run.target.format, fields);
+    object.Add("chip", ChipCommandName(run.target.chipType)).Add("uid", run.uid.toStdString());
+    std::string text = DescribeCard(run.target.format, fields);
+    if (!run.uid.isEmpty()) text += " uid " + run.uid.toStdString();
+    out.Print(object, text);
+}
+
+int ReadFailure(const COutput& out, const CRunReport& report) {
+    const int code = report.LastError();
+    const StatusMessage status = report.LastStatus();
+    if (status == StatusMessage::NoTransponder) return out.Fail(kExitNoCard, StatusText(status));
+    if (status == StatusMessage::ReadError || status == StatusMessage::ReadTimeout)
+        return out.Fail(ExitCodeOfSdkError(code), "read failed: " + SdkErrorText(code), code);
+    return out.Fail(kExitFailure, StatusText(status), code);
+}
+
+}  // namespace
+
+int RunRead(CommandContext& context) {
+    const COutput& out = context.out;
+    CardChoice choice;
+    if (const int status = ParseFormatAndChip(context.line, out, choice)) return status;
+    long long cycleMs = kDefaultCycleMs;
+    if (const auto text = context.line.Value("cycle"); text && !ParseInteger(*text, 1, 60000, cycleMs))
+        return out.Fail(kExitUsage, "--cycle takes milliseconds from 1 to 60000");
+    const bool watch = context.line.Has("watch");
+
+    std::optional<CInterrupt> interrupt;
+    if (watch) interrupt.emplace();
+    CReader reader;
+    if (const int status = reader.Open(context.line, out)) return status;
+    CRunReport report(out);
+    CReadRun run(report);
+    run.target = CardTarget{reader.Handle(), choice.format, choice.chipType};
+    run.logPath = QString::fromStdString(LogPath(context.line));
+
+    if (!watch) {
+        if (run.ReadOnce() != ReadOutcome::NewCard) return ReadFailure(out, report);
+        PrintCard(out, run);
+        return report.LogFailed() ? out.Fail(kExitFailure, "the read log line could not be written")
+                                  : kExitSuccess;
+    }
+    LfSetBackgroundMode(reader.Handle(), 1);
+    while (!interrupt->Requested()) {
+        if (run.ReadTick() == ReadOutcome::NewCard) PrintCard(out, run);
+        interrupt->Wait(static_cast<int>(cycleMs));
+    }
+    return kExitSuccess;
+}

@@ -1,0 +1,121 @@
+#include "Reader.h"
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "vellf.h"
+
+namespace {
+
+constexpr int kStationBaud = 19200;
+constexpr int kFallbackBaud = 9600;
+constexpr int kDefaultTimeoutMs = 300;
+constexpr int kOpenNoAnswer = -15;
+
+constexpr int kErrTimeout = 7;
+
+std::string OpenErrorText(int result) {
+    switch (result) {
+        case -1:
+            return "the line cannot be opened";
+        case -5:
+            return "the timeout must not be negative";
+        case kOpenNoAnswer:
+            return "no reader answers on the line";
+        case -18:
+            return "the USB HID link cannot be set up";
+        default:
+            return "the reader cannot be opened (result " + std::to_string(result) + ")";
+    }
+}
+
+// The name of an entry as the station's interface list shows it, as the SDK opens it.
+std::string OpenName(std::string name) {
+    for (const char* prefix : {"USB: ", "LAN: "}) {
+        if (name.rfind(prefix, 0) == 0) return name.substr(std::strlen(prefix));
+    }
+    return name;
+}
+
+}  // namespace
+
+CReader::~CReader() {
+    if (m_handle > 0) LfClosePort(m_handle);
+}
+
+int CReader::Open(const CCommandLine& line, const COutput& out) {
+    const char* variable = std::getenv("LFPROG_PORT");
+    m_port = line.Value("port").value_or(variable != nullptr ? variable : "");
+    if (m_port.empty())
+        return out.Fail(kExitUsage, "no reader given: use --port NAME or set LFPROG_PORT");
+    long long baud = 0;
+    if (const auto text = line.Value("baud"); text && !ParseInteger(*text, 1, 4000000, baud))
+        return out.Fail(kExitUsage, "--baud takes a rate in bits per second");
+    long long timeout = kDefaultTimeoutMs;
+    if (const auto text = line.Value("timeout"); text && !ParseInteger(*text, 0, 600000, timeout))
+        return out.Fail(kExitUsage, "--timeout takes milliseconds from 0 to 600000");
+
+    const std::string name = OpenName(m_port);
+    int result = LfOpenPort(name.c_str(), baud != 0 ? static_cast<int>(baud) : kStationBaud, 0,
+                            static_cast<int>(timeout));
+    if (result == kOpenNoAnswer && baud == 0)
+        result = LfOpenPort(name.c_str(), kFallbackBaud, 0, static_cast<int>(timeout));
+    if (result <= 0) return out.Fail(kExitNoReader, m_port + ": " + OpenErrorText(result));
+    m_handle = result;
+
+    std::array<unsigned char, 64> reply{};
+    std::array<char, 64> model{};
+    const int count = LfGetVersion(m_handle, reply.data(), static_cast<int>(reply.size()),
+                                   model.data(), static_cast<int>(model.size()));
+    if (count < 0) {
+        const int code = LfGetLastError(m_handle);
+        return out.Fail(kExitNoReader, m_port + ": the reader does not tell its version", code);
+    }
+    m_model.assign(model.data(), strnlen(model.data(), model.size()));
+    m_version.assign(reinterpret_cast<const char*>(reply.data()),
+                     strnlen(reinterpret_cast<const char*>(reply.data()),
+                             static_cast<size_t>(count)));
+    // The mode in which the station programs transponders.
+    LfSetDeviceMode(m_handle, 0);
+    return kExitSuccess;
+}
+
+std::string SdkErrorText(int code) {
+    switch (code) {
+        case 6:
+            return "no reader is connected";
+        case 7:
+            return "the reader does not answer in time";
+        case 8:
+            return "the reply is longer than expected";
+        case 9:
+            return "not possible with this reader or chip";
+        case 10:
+            return "the chip type is not supported";
+        case 12:
+            return "block address out of range";
+        case 14:
+            return "checksum or parity error";
+        case 16:
+            return "the reader sent an empty reply";
+        case 18:
+            return "invalid parameter";
+        case 21:
+            return "no FSK card answers";
+        case 24:
+            return "the reader lacks the extended command set";
+        case 25:
+            return "the card is not in the requested format";
+        default: {
+            char text[48];
+            std::snprintf(text, sizeof text, "the reader reports status 0x%02X", code & 0xFF);
+            return text;
+        }
+    }
+}
+
+ExitCode ExitCodeOfSdkError(int code) {
+    return code == kErrTimeout || code == 6 ? kExitNoReader : kExitFailure;
+}

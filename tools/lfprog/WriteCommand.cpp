@@ -1,0 +1,64 @@
+// lfprog write: writes one card onto the transponder on the reader, reads it back to verify,
+// and locks the chip when asked.
+#include "CardOptions.h"
+#include "Commands.h"
+#include "Reader.h"
+#include "RunReport.h"
+#include "station/ChipTypeTable.h"
+#include "station/WriteRun.h"
+
+using namespace station;
+
+int RunWrite(CommandContext& context) {
+    const COutput& out = context.out;
+    CardChoice choice;
+    if (const int status = ParseFormatAndChip(context.line, out, choice)) return status;
+    // Every value is checked before the reader is even opened.
+    if (const int status = ParseCardFields(context.line, out, "number", choice)) return status;
+
+    CReader reader;
+    if (const int status = reader.Open(context.line, out)) return status;
+    CRunReport report(out);
+    CWriteRun run(report);
+    run.target = CardTarget{reader.Handle(), choice.format, choice.chipType};
+    run.facility = choice.fields.facility;
+    run.customer = QString::number(static_cast<long long>(choice.fields.number));
+    run.fixed = choice.fields.fixed;
+    run.options.lock = context.line.Has("lock");
+    run.options.verify = !context.line.Has("no-verify");
+    run.options.logPath = QString::fromStdString(LogPath(context.line));
+
+    switch (run.WriteOnce()) {
+        case WriteOutcome::NoCard:
+            // A reader that stops answering finds no transponder either.
+            if (ExitCodeOfSdkError(report.LastError()) == kExitNoReader)
+                return out.Fail(kExitNoReader, SdkErrorText(report.LastError()),
+                                report.LastError());
+            return out.Fail(kExitNoCard, StatusText(StatusMessage::NoTransponder));
+        case WriteOutcome::Protected:
+            return out.Fail(kExitFailure, StatusText(StatusMessage::WriteProtected));
+        case WriteOutcome::Failed: {
+            const int error = report.LastError();
+            if (report.LastStatus() == StatusMessage::NoTransponder)
+                return out.Fail(error != 0 ? ExitCodeOfSdkError(error) : kExitFailure,
+                                "write failed: " + SdkErrorText(error), error);
+            return out.Fail(kExitFailure, StatusText(report.LastStatus()), error);
+        }
+        case WriteOutcome::Written:
+            break;
+    }
+    CJson object;
+    object.Add("written", true);
+    AddCard(object, choice.format, choice.fields);
+    object.Add("chip", ChipCommandName(choice.chipType))
+        .Add("uid", run.uid.toStdString())
+        .Add("locked", run.options.lock)
+        .Add("verified", run.options.verify);
+    std::string text = "written: " + DescribeCard(choice.format, choice.fields);
+    if (!run.uid.isEmpty()) text += " uid " + run.uid.toStdString();
+    if (run.options.lock) text += " locked";
+    if (run.options.verify) text += " verified";
+    out.Print(object, text);
+    if (report.LogFailed()) return out.Fail(kExitFailure, "the write log line could not be written");
+    return kExitSuccess;
+}
