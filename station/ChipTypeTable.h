@@ -14,7 +14,7 @@ struct ChipTypeInfo {
 };
 
 inline constexpr ChipTypeInfo kChipTypes[] = {
-    {3, "ATA5555 (Q5)", "q5"},   {9, "ATA5577", "ata5577"}, {11, "ATA5575 M2", "m2"},
+    {3, "ATA5555 (Q5)", "q5"},  {9, "ATA5577", "ata5577"}, {11, "ATA5575 M2", "m2"},
     {12, "SIC7888", "sic7888"}, {17, "TL008", "tl008"},
 };
 

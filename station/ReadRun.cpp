@@ -20,8 +20,8 @@ bool CReadRun::Read(int& readFacility, QString& readCustomer, int& readFixed, QS
 
 void CReadRun::WriteLog() {
     if (logPath.isEmpty()) return;
-    const QString line = BuildLogLine(target.format, facility, customer, QString(),
-                                      target.chipType, uid, QDateTime::currentDateTime());
+    const QString line = BuildLogLine(target.format, facility, customer, QString(), target.chipType,
+                                      uid, QDateTime::currentDateTime());
     if (!AppendLogLine(logPath, line, errorLog, fileErrorText)) m_view.ReportLogFailure();
 }
 

@@ -132,8 +132,8 @@ VerifyResult VerifyTransponder(const CardTarget& target, const CardFields& writt
                                CardFields& found, int& errorCode) {
     SdkFields values;
     if (ReadFormatFields(target, values) != 0) {
-        errorCode = IsCardFormat(target.format) ? LfGetLastError(target.handle)
-                                                : kErrInvalidParameter;
+        errorCode =
+            IsCardFormat(target.format) ? LfGetLastError(target.handle) : kErrInvalidParameter;
         return VerifyResult::ReadFailed;
     }
     errorCode = 0;
@@ -156,8 +156,8 @@ Detection DetectTransponder(const CardTarget& target, std::int64_t& lastId, QStr
     const int handle = target.handle;
     if (target.chipType != kChipAta5575M2) {
         std::array<unsigned char, 8> buffer{};
-        if (LfReadChipId(handle, target.chipType, buffer.data(),
-                         static_cast<int>(buffer.size())) < 4) {
+        if (LfReadChipId(handle, target.chipType, buffer.data(), static_cast<int>(buffer.size())) <
+            4) {
             uid.clear();
             return Detection::None;
         }

@@ -68,10 +68,10 @@ class CWriteRun {
     FileErrorText fileErrorText = SystemFileErrorText;
 
     // Run state.
-    int count = 0;                 // successful writes of the series
-    std::int64_t lastId = 0;       // the transponder seen last, 0 none
-    std::uint32_t absentSince = 0; // when it went away, 0 while present or none
-    QString errorLog;              // collected log and verification failures
+    int count = 0;                  // successful writes of the series
+    std::int64_t lastId = 0;        // the transponder seen last, 0 none
+    std::uint32_t absentSince = 0;  // when it went away, 0 while present or none
+    QString errorLog;               // collected log and verification failures
 
     // Writes the transponder on the reader once.
     WriteOutcome WriteOnce();

@@ -27,8 +27,8 @@ TEST_F(LfprogLan, ListsNetworkReadersOnlyWhenAsked) {
 
     const Result lan = RunLfprog({"list", "--lan"});
     ASSERT_EQ(lan.exit, 0) << lan.err;
-    for (const char* reader : {"lan     10.99.1.2-10001", "lan     10.99.2.2-10001",
-                               "lan     [HALLE-1]"})
+    for (const char* reader :
+         {"lan     10.99.1.2-10001", "lan     10.99.2.2-10001", "lan     [HALLE-1]"})
         EXPECT_NE(lan.out.find(reader), std::string::npos) << reader << " in\n" << lan.out;
 }
 
@@ -47,5 +47,6 @@ TEST_F(LfprogLan, PingsAndShowsAndChangesAModule) {
     ASSERT_EQ(renamed.exit, 0) << renamed.out << renamed.err;
     EXPECT_NE(renamed.out.find("name:    [LAGER-Z]-10001"), std::string::npos) << renamed.out;
     EXPECT_NE(renamed.out.find("gateway: 10.99.1.254"), std::string::npos) << renamed.out;
-    EXPECT_NE(Control(kReaderA, "net-show").find("name=LAGER-Z"), std::string::npos) << Control(kReaderA, "net-show");
+    EXPECT_NE(Control(kReaderA, "net-show").find("name=LAGER-Z"), std::string::npos)
+        << Control(kReaderA, "net-show");
 }

@@ -90,7 +90,8 @@ std::optional<std::string> LfprogProcess::ReadLine(std::chrono::milliseconds tim
             m_outBuffer.erase(0, end + 1);
             return line;
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0 || (m_out < 0 && m_err < 0)) return std::nullopt;
         if (m_out < 0) return std::nullopt;
         Pump(std::min(left, std::chrono::milliseconds(100)));
@@ -104,7 +105,8 @@ void LfprogProcess::Signal(int signal) {
 Result LfprogProcess::Finish(std::chrono::milliseconds timeout) {
     Result result;
     const auto deadline = Clock::now() + timeout;
-    while ((m_out >= 0 || m_err >= 0) && Clock::now() < deadline) Pump(std::chrono::milliseconds(100));
+    while ((m_out >= 0 || m_err >= 0) && Clock::now() < deadline)
+        Pump(std::chrono::milliseconds(100));
     if (m_out >= 0 || m_err >= 0) kill(m_pid, SIGKILL);
     int status = 0;
     if (m_pid > 0 && waitpid(m_pid, &status, 0) == m_pid) {

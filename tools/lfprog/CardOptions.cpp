@@ -6,6 +6,7 @@
 
 #include "station/CardFormatTable.h"
 #include "station/ChipTypeTable.h"
+#include "station/WriteRun.h"
 
 using namespace station;
 
@@ -35,7 +36,8 @@ int ParseFormatAndChip(const CCommandLine& line, const COutput& out, CardChoice&
     const std::string format = line.Value("format").value_or("26");
     choice.format = FormatOfCommandName(format);
     if (choice.format < 0)
-        return out.Fail(kExitUsage, "unknown format '" + format + "' (one of " + FormatNames() + ")");
+        return out.Fail(kExitUsage,
+                        "unknown format '" + format + "' (one of " + FormatNames() + ")");
     const std::string chip = line.Value("chip").value_or("ata5577");
     choice.chipType = ChipOfCommandName(chip);
     if (choice.chipType < 0)
@@ -49,26 +51,26 @@ int ParseCardFields(const CCommandLine& line, const COutput& out, const char* nu
     const CardFormatInfo& info = kCardFormats[format];
     constexpr long long kAny = std::numeric_limits<long long>::max();
     long long value = 0;
-    if (const auto text = line.Value("facility")) {
-        if (!FormatHasFacility(format))
-            return out.Fail(kExitUsage, "format " + FormatName(format) + " has no facility code");
-        if (!ParseInteger(*text, std::numeric_limits<long long>::min(), kAny, value) ||
-            value < 0 || value > info.maxFacility)
-            return out.Fail(kExitUsage, "facility code '" + *text + "' does not fit format " +
-                                            FormatName(format) + " (0 to " +
-                                            std::to_string(info.maxFacility) + ")");
-        choice.fields.facility = static_cast<int>(value);
-    }
-    if (const auto text = line.Value("extra")) {
-        if (!FormatHasFixedField(format))
-            return out.Fail(kExitUsage, "format " + FormatName(format) + " has no extra field");
-        if (!ParseInteger(*text, std::numeric_limits<long long>::min(), kAny, value) ||
-            value < 0 || value > info.maxFixed)
-            return out.Fail(kExitUsage, "extra field '" + *text + "' does not fit format " +
-                                            FormatName(format) + " (0 to " +
-                                            std::to_string(info.maxFixed) + ")");
-        choice.fields.fixed = static_cast<int>(value);
-    }
+    // An optional field of the format: refused where the format has none, else in range.
+    auto parseField = [&](const char* option, const char* what, bool has, int largest,
+                          int& target) -> int {
+        const auto text = line.Value(option);
+        if (!text) return kExitSuccess;
+        if (!has) return out.Fail(kExitUsage, "format " + FormatName(format) + " has no " + what);
+        if (!ParseInteger(*text, std::numeric_limits<long long>::min(), kAny, value) || value < 0 ||
+            value > largest)
+            return out.Fail(kExitUsage, std::string(what) + " '" + *text +
+                                            "' does not fit format " + FormatName(format) +
+                                            " (0 to " + std::to_string(largest) + ")");
+        target = static_cast<int>(value);
+        return kExitSuccess;
+    };
+    if (const int status = parseField("facility", "facility code", FormatHasFacility(format),
+                                      info.maxFacility, choice.fields.facility))
+        return status;
+    if (const int status = parseField("extra", "extra field", FormatHasFixedField(format),
+                                      info.maxFixed, choice.fields.fixed))
+        return status;
     const auto number = line.Value(numberOption);
     if (!number) return out.Fail(kExitUsage, std::string("--") + numberOption + " is missing");
     if (!ParseInteger(*number, std::numeric_limits<long long>::min(), kAny, value) || value < 0 ||
@@ -99,4 +101,15 @@ std::string LogPath(const CCommandLine& line) {
     const auto path = line.Value("log");
     if (!path || path->empty()) return {};
     return QFileInfo(QString::fromStdString(*path)).absoluteFilePath().toStdString();
+}
+
+void PrepareWriteRun(CWriteRun& run, int handle, const CardChoice& choice,
+                     const CCommandLine& line) {
+    run.target = CardTarget{handle, choice.format, choice.chipType};
+    run.facility = choice.fields.facility;
+    run.customer = QString::number(static_cast<long long>(choice.fields.number));
+    run.fixed = choice.fields.fixed;
+    run.options.lock = line.Has("lock");
+    run.options.verify = !line.Has("no-verify");
+    run.options.logPath = QString::fromStdString(LogPath(line));
 }

@@ -34,3 +34,11 @@ void AddCard(CJson& object, int format, const station::CardFields& fields);
 
 // The --log option as an absolute path, empty without it.
 std::string LogPath(const CCommandLine& line);
+
+// A write run on the reader's handle with the card chosen and the options --lock,
+// --no-verify and --log.
+namespace station {
+class CWriteRun;
+}
+void PrepareWriteRun(station::CWriteRun& run, int handle, const CardChoice& choice,
+                     const CCommandLine& line);

@@ -22,9 +22,9 @@ int RunLanConfig(CommandContext& context);
 int RunLanPing(CommandContext& context);
 
 struct CommandInfo {
-    const char* words;    // "read", "lan config"
-    const char* summary;  // one line for the overview
-    const char* help;     // the command's --help text
+    const char* words;                 // "read", "lan config"
+    const char* summary;               // one line for the overview
+    const char* help;                  // the command's --help text
     std::vector<const char*> options;  // the options it takes besides the common ones
     int (*run)(CommandContext&);
 };

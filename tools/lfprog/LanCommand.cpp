@@ -70,9 +70,9 @@ int RunLanConfig(CommandContext& context) {
     const int result =
         LfSetLanConfig(device.c_str(), newAddress.c_str(), mask.c_str(), gateway.c_str());
     if (result != 0)
-        return out.Fail(result == -1 ? kExitFailure : kExitNoReader,
-                        device + ": the new settings were not taken (result " +
-                            std::to_string(result) + ")");
+        return out.Fail(
+            result == -1 ? kExitFailure : kExitNoReader,
+            device + ": the new settings were not taken (result " + std::to_string(result) + ")");
     // Read back from where the module now is.
     const std::string now = address == "0.0.0.0" ? device : address;
     LanSettings changed;

@@ -14,7 +14,9 @@ class CJson {
     CJson& Add(std::string_view key, std::string_view text);
     CJson& Add(std::string_view key, const char* text) { return Add(key, std::string_view(text)); }
     CJson& Add(std::string_view key, long long number);
-    CJson& Add(std::string_view key, int number) { return Add(key, static_cast<long long>(number)); }
+    CJson& Add(std::string_view key, int number) {
+        return Add(key, static_cast<long long>(number));
+    }
     CJson& Add(std::string_view key, bool value);
     CJson& AddNull(std::string_view key);
     std::string Text() const { return "{" + m_members + "}"; }

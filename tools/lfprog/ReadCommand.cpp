@@ -44,7 +44,8 @@ int RunRead(CommandContext& context) {
     CardChoice choice;
     if (const int status = ParseFormatAndChip(context.line, out, choice)) return status;
     long long cycleMs = kDefaultCycleMs;
-    if (const auto text = context.line.Value("cycle"); text && !ParseInteger(*text, 1, 60000, cycleMs))
+    if (const auto text = context.line.Value("cycle");
+        text && !ParseInteger(*text, 1, 60000, cycleMs))
         return out.Fail(kExitUsage, "--cycle takes milliseconds from 1 to 60000");
     const bool watch = context.line.Has("watch");
 

@@ -74,9 +74,9 @@ int CReader::Open(const CCommandLine& line, const COutput& out) {
         return out.Fail(kExitNoReader, m_port + ": the reader does not tell its version", code);
     }
     m_model.assign(model.data(), strnlen(model.data(), model.size()));
-    m_version.assign(reinterpret_cast<const char*>(reply.data()),
-                     strnlen(reinterpret_cast<const char*>(reply.data()),
-                             static_cast<size_t>(count)));
+    m_version.assign(
+        reinterpret_cast<const char*>(reply.data()),
+        strnlen(reinterpret_cast<const char*>(reply.data()), static_cast<size_t>(count)));
     // The mode in which the station programs transponders.
     LfSetDeviceMode(m_handle, 0);
     return kExitSuccess;

@@ -65,8 +65,8 @@ void CRunReport::CardWritten(const station::WrittenCard& card) {
     object.Add("event", "card").Add("count", m_written);
     AddCard(object, m_format, card.fields);
     object.Add("uid", card.uid.toStdString()).Add("verified", card.verified);
-    std::string text = "card " + std::to_string(m_written) + ": " +
-                       DescribeCard(m_format, card.fields);
+    std::string text =
+        "card " + std::to_string(m_written) + ": " + DescribeCard(m_format, card.fields);
     if (!card.uid.isEmpty()) text += " uid " + card.uid.toStdString();
     if (card.verified) text += " verified";
     m_out.Print(object, text);

@@ -79,24 +79,18 @@ int RunSeries(CommandContext& context) {
     if (const int status = reader.Open(line, out)) return status;
     CRunReport report(out);
     CWriteRun run(report);
-    run.target = CardTarget{reader.Handle(), choice.format, choice.chipType};
-    run.facility = choice.fields.facility;
-    run.customer = QString::number(static_cast<long long>(choice.fields.number));
-    run.fixed = choice.fields.fixed;
-    run.options.lock = line.Has("lock");
-    run.options.verify = !line.Has("no-verify");
+    PrepareWriteRun(run, reader.Handle(), choice, line);
     run.options.autoIncrement = true;
     run.options.stopAtCount = count > 0;
     run.options.stopCount = static_cast<int>(count);
     run.options.stopAtEnd = line.Has("to");
     run.options.endValue = QString::number(to);
-    run.options.logPath = QString::fromStdString(LogPath(line));
     // The series' own checks stand behind the command line's.
     if (run.CheckSeriesStart() != SeriesRefusal::None)
         return out.Fail(kExitUsage, "the series cannot start with these limits");
 
-    const int total = count > 0 ? static_cast<int>(count)
-                                : static_cast<int>(to - choice.fields.number + 1);
+    const int total =
+        count > 0 ? static_cast<int>(count) : static_cast<int>(to - choice.fields.number + 1);
     report.SetSeries(choice.format, total);
     LfSetBackgroundMode(reader.Handle(), 1);
     run.StartSeries();
@@ -118,8 +112,8 @@ int RunSeries(CommandContext& context) {
         .Add("reason", EndReason(run.Ended()))
         .Add("written", run.count)
         .Add("next", next);
-    out.Print(end, std::string("series ended (") + EndReason(run.Ended()) + "): " +
-                       std::to_string(run.count) + " cards written, next number " +
+    out.Print(end, std::string("series ended (") + EndReason(run.Ended()) +
+                       "): " + std::to_string(run.count) + " cards written, next number " +
                        std::to_string(next));
     if (!run.errorLog.isEmpty()) {
         for (const QString& entry : run.errorLog.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts))

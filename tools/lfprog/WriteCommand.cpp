@@ -20,13 +20,7 @@ int RunWrite(CommandContext& context) {
     if (const int status = reader.Open(context.line, out)) return status;
     CRunReport report(out);
     CWriteRun run(report);
-    run.target = CardTarget{reader.Handle(), choice.format, choice.chipType};
-    run.facility = choice.fields.facility;
-    run.customer = QString::number(static_cast<long long>(choice.fields.number));
-    run.fixed = choice.fields.fixed;
-    run.options.lock = context.line.Has("lock");
-    run.options.verify = !context.line.Has("no-verify");
-    run.options.logPath = QString::fromStdString(LogPath(context.line));
+    PrepareWriteRun(run, reader.Handle(), choice, context.line);
 
     switch (run.WriteOnce()) {
         case WriteOutcome::NoCard:
@@ -59,6 +53,7 @@ int RunWrite(CommandContext& context) {
     if (run.options.lock) text += " locked";
     if (run.options.verify) text += " verified";
     out.Print(object, text);
-    if (report.LogFailed()) return out.Fail(kExitFailure, "the write log line could not be written");
+    if (report.LogFailed())
+        return out.Fail(kExitFailure, "the write log line could not be written");
     return kExitSuccess;
 }

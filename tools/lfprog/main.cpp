@@ -66,7 +66,8 @@ int main(int argc, char** argv) {
     size_t used = 0;
     const CommandInfo* command = FindCommand(words, used);
     if (command == nullptr)
-        return out.Fail(kExitUsage, "unknown command '" + words[0] + "' ('lfprog --help' lists them)");
+        return out.Fail(kExitUsage,
+                        "unknown command '" + words[0] + "' ('lfprog --help' lists them)");
     if (line.Has("help")) {
         std::fputs(command->help, stdout);
         return kExitSuccess;
@@ -80,7 +81,7 @@ int main(int argc, char** argv) {
     CommandContext context{line, out, {words.begin() + static_cast<long>(used), words.end()}};
     // Only the network commands take an operand, the device.
     if (std::string(command->words).rfind("lan ", 0) != 0 && !context.operands.empty())
-        return out.Fail(kExitUsage, "unexpected '" + context.operands[0] + "' after " +
-                                        command->words);
+        return out.Fail(kExitUsage,
+                        "unexpected '" + context.operands[0] + "' after " + command->words);
     return command->run(context);
 }
