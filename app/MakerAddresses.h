@@ -8,3 +8,6 @@ inline constexpr const char* kMakerWebLink = "https://www.qor.example";
 
 // The download page of the USB reader drivers.
 inline constexpr const char* kMakerDriverPage = "https://www.qor.example/treiber";
+
+// The server that offers new program versions, set at build time (ORVEX_UPDATE_BASE_URL).
+inline constexpr const char* kMakerUpdateBase = ORVEX_UPDATE_BASE_URL;

@@ -161,6 +161,7 @@ void COrvexFSKDlg::OnInitDialog() {
     EnableControls(true);
     LfResetField(m_hPort, 0);
     UpdateLanMenuItem();
+    StartUpdateCheck();
 }
 
 void COrvexFSKDlg::BuildSystemMenu() {

@@ -127,8 +127,12 @@ class COrvexFSKDlg : public QDialog {
     void accept() override;
     void reject() override;
 
+    // Update check: the result of the download has arrived (command 1034).
+    void OnUpdateCheckDone();
+
   protected:
     void timerEvent(QTimerEvent* event) override;
+    void customEvent(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
   private:
@@ -161,6 +165,7 @@ class COrvexFSKDlg : public QDialog {
     void ShowCount();
     bool RefuseValue(QWidget* control, const QString& message);
     void RunAboutDialog();
+    void StartUpdateCheck();
 
     std::unique_ptr<Ui::COrvexFSKDlg> m_ui;
     QTabBar* m_chipTabs = nullptr;

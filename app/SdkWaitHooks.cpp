@@ -12,8 +12,12 @@ namespace {
 // event could open another window meanwhile, so the one to enable again is remembered.
 QPointer<QWidget> g_disabledWindow;
 
+int g_pumpDepth = 0;
+
 void Pump(void*) {
+    ++g_pumpDepth;
     QCoreApplication::processEvents(QEventLoop::AllEvents);
+    --g_pumpDepth;
 }
 
 void Busy(void*, int busy) {
@@ -33,4 +37,8 @@ void Busy(void*, int busy) {
 
 void InstallSdkWaitHooks() {
     LfSetWaitHooks(&Pump, &Busy, nullptr);
+}
+
+bool IsInsideReaderWait() {
+    return g_pumpDepth > 0;
 }

@@ -5,3 +5,7 @@
 
 // Registers the hooks with the SDK; safe to call more than once.
 void InstallSdkWaitHooks();
+
+// True while an SDK reply wait pumps the event loop, i.e. for code that a pumped event runs
+// in the middle of a reader exchange.
+bool IsInsideReaderWait();

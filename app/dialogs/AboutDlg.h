@@ -1,4 +1,6 @@
-// The About dialog: program and SDK versions, the logo and the maker's links.
+// The About dialog: program and SDK versions, the logo, the maker's links, and the update
+// line, which reports the update check and, while a newer version is offered, starts its
+// installer on a click.
 #pragma once
 
 #include <QDialog>
@@ -7,6 +9,7 @@
 namespace Ui {
 class CAboutDlg;
 }
+class QColor;
 
 class CAboutDlg : public QDialog {
     Q_OBJECT
@@ -17,10 +20,22 @@ class CAboutDlg : public QDialog {
     static constexpr int IDC_MAIL = 103;
     static constexpr int IDC_WEB = 104;
     static constexpr int IDC_SDK_VERSION = 105;
+    static constexpr int IDC_UPDATE = 106;
+    static constexpr int IDC_AUTO_UPDATE = 1058;
 
     explicit CAboutDlg(QWidget* parent);
     ~CAboutDlg() override;
 
+    // OK, Cancel and the close for the installer all store the automatic-check choice.
+    void done(int result) override;
+
+  protected:
+    void customEvent(QEvent* event) override;
+
   private:
+    void OnUpdateCheckDone();
+    void OnUpdateLineClicked();
+    void ShowUpdateLine(const QString& text, const QColor& colour, bool offer);
+
     std::unique_ptr<Ui::CAboutDlg> m_ui;
 };

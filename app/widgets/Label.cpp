@@ -57,6 +57,11 @@ CLabel& CLabel::SetLink(bool link) {
     return *this;
 }
 
+CLabel& CLabel::SetNotify(bool notify) {
+    m_bNotify = notify;
+    return *this;
+}
+
 CLabel& CLabel::SetLinkCursor(std::optional<QCursor> cursor) {
     m_hCursor = std::move(cursor);
     if (m_hCursor)
@@ -81,6 +86,11 @@ void CLabel::SetUrlOpener(UrlOpener opener) {
 }
 
 void CLabel::mousePressEvent(QMouseEvent* event) {
+    if (!m_bLink && m_bNotify && event->button() == Qt::LeftButton) {
+        event->accept();
+        Q_EMIT clicked();
+        return;
+    }
     // A plain label leaves the click to its parent, like any static text.
     if (!m_bLink || event->button() != Qt::LeftButton) {
         QLabel::mousePressEvent(event);

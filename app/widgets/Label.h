@@ -29,6 +29,9 @@ class CLabel : public QLabel {
     CLabel& SetFontItalic(bool italic);
     // true: clicks open the text and emit clicked(); false: clicks go to the parent.
     CLabel& SetLink(bool link);
+    // For a label that is no link: true reports clicks with clicked() without opening
+    // anything; false leaves them to the parent.
+    CLabel& SetNotify(bool notify);
     // The cursor over the label; std::nullopt restores the default cursor.
     CLabel& SetLinkCursor(std::optional<QCursor> cursor);
     CLabel& SetText(const QString& text);
@@ -39,6 +42,7 @@ class CLabel : public QLabel {
     const QFont& LogFont() const { return m_lf; }
     const QString& Label() const { return m_strLabel; }
     bool IsLink() const { return m_bLink; }
+    bool IsNotify() const { return m_bNotify; }
 
     // Replaces the opener of all labels; an empty function restores the desktop's.
     static void SetUrlOpener(UrlOpener opener);
@@ -56,5 +60,6 @@ class CLabel : public QLabel {
     QFont m_lf;
     QString m_strLabel;
     bool m_bLink = true;
+    bool m_bNotify = false;
     std::optional<QCursor> m_hCursor;
 };

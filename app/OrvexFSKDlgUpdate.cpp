@@ -1,0 +1,46 @@
+// The main window's part of the update check: the automatic check at start and the offer
+// when the download has found a newer version.
+#include <QTimer>
+
+#include "OrvexFSKDlg.h"
+#include "SdkWaitHooks.h"
+#include "Settings.h"
+#include "WindowMessage.h"
+#include "update/UpdateCheck.h"
+
+namespace {
+
+// How often a result that arrived during a reader exchange looks again whether the
+// exchange is over.
+constexpr int kRetryWhileBusyMs = 50;
+
+}  // namespace
+
+void COrvexFSKDlg::StartUpdateCheck() {
+    if (GetSettingInt("Version", "Update", 1) == 0) return;
+    if (CUpdateCheck* check = CUpdateCheck::Current())
+        check->StartUpdateCheck(this, CUpdateCheck::kNotifyId);
+}
+
+void COrvexFSKDlg::customEvent(QEvent* event) {
+    if (event->type() == CCommandEvent::EventType()) {
+        const int id = static_cast<CCommandEvent*>(event)->Id();
+        if (id == CUpdateCheck::kNotifyId)
+            OnUpdateCheckDone();
+        else if (id == CCommandEvent::ID_APP_EXIT)
+            reject();
+        return;
+    }
+    QDialog::customEvent(event);
+}
+
+void COrvexFSKDlg::OnUpdateCheckDone() {
+    // The result can arrive while a run's tick waits for the reader, whose wait pumps the
+    // event loop; a modal dialog opened there would hold the exchange. It waits instead.
+    if (m_bInTimer || IsInsideReaderWait()) {
+        QTimer::singleShot(kRetryWhileBusyMs, this, &COrvexFSKDlg::OnUpdateCheckDone);
+        return;
+    }
+    const CUpdateCheck* check = CUpdateCheck::Current();
+    if (check != nullptr && check->IsUpdateAvailable()) RunAboutDialog();
+}

@@ -1,0 +1,77 @@
+// The check for a newer program version on the maker's web server. One object exists per
+// program run: its worker downloads the version file once, and the windows that ask are
+// notified when the text is there. It also downloads and starts the installer the
+// version file names.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringView>
+#include <memory>
+
+class UpdateWorker;
+
+class CUpdateCheck : public QObject {
+    Q_OBJECT
+  public:
+    // Command id and message number the station's windows are notified with.
+    static constexpr int kNotifyId = 1034;
+
+    // baseUrl: the server's base address ("https://host/"); the version file lies below it
+    // at rfid/software/. An empty base address, or one under the reserved ".example"
+    // domain, checks nothing: every caller is told that there is no version file. The
+    // first object becomes Current().
+    explicit CUpdateCheck(const QString& baseUrl);
+    // Stops a download that still runs.
+    ~CUpdateCheck() override;
+
+    // The program's update check, or nullptr where none was set up.
+    static CUpdateCheck* Current();
+
+    // Makes window the one to notify and starts the download on the first call. A caller
+    // that comes after the download has ended is notified at once. False when the
+    // download thread could not be started.
+    bool StartUpdateCheck(QObject* window, int id);
+    // Forgets window as notification target (a closing window calls this).
+    void ClearNotifyTarget(const QObject* window);
+
+    // Version and Build of the program's section; false when no text was downloaded.
+    bool GetRemoteVersion(QString& version, QString& build) const;
+    // Whether the version file offers a newer program than this one.
+    bool IsUpdateAvailable() const;
+
+    // Downloads the installer into directory, or into a new private folder under the
+    // system's temporary folder when directory is empty; the local path, or "" when there
+    // is none or the download failed.
+    QString DownloadInstaller(const QString& directory = {});
+    // Starts the installer and reports a failure in a message box; true when it started.
+    bool StartInstaller(const QString& path);
+
+    const QString& Url() const { return m_strUrl; }
+    const QString& Text() const { return m_strText; }
+
+    // The program's product version for the comparison: "-.--" when unusable, at least
+    // four characters.
+    static QString GetProductVersion();
+    // "major.minor" as major * 1000 + minor, each a leading decimal number.
+    static quint32 VersionNumber(QStringView text);
+    // Whether the remote version, or at the same version a later build date, is newer
+    // than the local program.
+    static bool IsNewer(QStringView localVersion, QStringView localDate,
+                        QStringView remoteVersion, QStringView remoteBuild);
+    // The local file name of an installer address: the part after its last "/".
+    static QString InstallerFileName(const QString& url);
+
+  private:
+    friend class UpdateWorker;
+    void OnDownloadFinished(const QString& text);
+    void Notify();
+
+    QString m_strUrl;
+    QString m_strKey;
+    QString m_strText;
+    QPointer<QObject> m_pNotifyWnd;
+    int m_nNotifyId = 0;
+    std::unique_ptr<UpdateWorker> m_pWorker;
+};

@@ -1,0 +1,428 @@
+// The update check against a local HTTPS server with a certificate of its own: version
+// comparison, the download of the version file and the installer, the About dialog's
+// update line, the automatic check at start, and that the station quits only for an
+// installer that really started.
+#include <QCheckBox>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QPalette>
+#include <QScopeGuard>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "ControlId.h"
+#include "OrvexFSKDlg.h"
+#include "Settings.h"
+#include "WindowMessage.h"
+#include "dialogs/AboutDlg.h"
+#include "support/AppTest.h"
+#include "support/LocalHttpsServer.h"
+#include "support/StationReader.h"
+#include "support/StationWindow.h"
+#include "update/UpdateCheck.h"
+#include "widgets/Label.h"
+
+namespace {
+
+const QByteArray kVersionPath = "/rfid/software/RFIDVersionsLF.txt";
+const QByteArray kInstallerPath = "/files/setup.run";
+const QString kAboutTitle = QStringLiteral("Info über Orvex FSK Programmer");
+
+QByteArray Sha256Hex(const QByteArray& data) {
+    return QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex();
+}
+
+// The version file the server offers; an empty value leaves its key out.
+QByteArray VersionFile(const QString& version, const QString& build, const QString& installer = {},
+                       const QByteArray& sha256 = {}) {
+    QByteArray text = "[Other]\r\nVersion=9.99\r\n[Orvex-FSKProgrammer]\r\n";
+    if (!version.isEmpty()) text += "Version=" + version.toUtf8() + "\r\n";
+    if (!build.isEmpty()) text += "Build=" + build.toUtf8() + "\r\n";
+    if (!installer.isEmpty()) text += "Installer=" + installer.toUtf8() + "\r\n";
+    if (!sha256.isEmpty()) text += "SHA256=" + sha256 + "\r\n";
+    return text;
+}
+
+// A port on loopback where nothing listens.
+QString ClosedBaseUrl() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    const quint16 port = probe.serverPort();
+    probe.close();
+    return QStringLiteral("https://127.0.0.1:%1/").arg(port);
+}
+
+// Records the notifications posted to it.
+class Recorder : public QObject {
+  public:
+    QStringList m_events;
+
+  protected:
+    void customEvent(QEvent* event) override {
+        if (event->type() == CCommandEvent::EventType())
+            m_events << QString("command %1").arg(static_cast<CCommandEvent*>(event)->Id());
+        if (event->type() == CMessageEvent::EventType()) {
+            const auto* message = static_cast<CMessageEvent*>(event);
+            m_events << QString("message %1 %2 %3")
+                            .arg(message->Message())
+                            .arg(message->WParam())
+                            .arg(message->LParam());
+        }
+    }
+};
+
+CLabel* UpdateLine(QWidget* about) {
+    return ControlById<CLabel>(about, CAboutDlg::IDC_UPDATE);
+}
+
+const QString kTemplateText = QStringLiteral("Nach Update suchen");
+
+}  // namespace
+
+class UpdateCheckTest : public QObject {
+    Q_OBJECT
+
+  private:
+    QTemporaryDir m_certificates;
+    std::unique_ptr<apptest::LocalHttpsServer> m_server;
+
+    QString Certificate(const QString& name) const { return m_certificates.filePath(name + ".crt"); }
+    QString Key(const QString& name) const { return m_certificates.filePath(name + ".key"); }
+
+    // The server with the trusted certificate, or with one nobody trusts.
+    bool StartServer(bool trusted = true) {
+        const QString name = trusted ? "trusted" : "stranger";
+        m_server = std::make_unique<apptest::LocalHttpsServer>(Certificate(name), Key(name));
+        return m_server->Listen();
+    }
+
+    QString InstallerUrl() const { return m_server->BaseUrl() + kInstallerPath.mid(1); }
+
+  private Q_SLOTS:
+    void initTestCase() {
+        QVERIFY(m_certificates.isValid());
+        QVERIFY(apptest::MakeLocalCertificate(m_certificates.path(), "trusted"));
+        QVERIFY(apptest::MakeLocalCertificate(m_certificates.path(), "stranger"));
+        apptest::TrustCertificate(Certificate("trusted"));
+    }
+    void init() {
+        apptest::ClearSettings();
+        PutSettingInt("Settings", "SoundTyp", 0);
+        QVERIFY(StartServer());
+    }
+    void cleanup() { m_server.reset(); }
+
+    void versionNumbers_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<uint>("number");
+        QTest::newRow("major.minor") << "1.24" << 1024u;
+        QTest::newRow("major only") << "2" << 2000u;
+        QTest::newRow("second dot ignored") << "1.2.3" << 1002u;
+        QTest::newRow("own version with blank") << "1.0 " << 1000u;
+        QTest::newRow("unusable own version") << "-.--" << 0u;
+        QTest::newRow("dot first") << ".5" << 0u;
+        QTest::newRow("letters stop the number") << "3.1b" << 3001u;
+        QTest::newRow("empty") << "" << 0u;
+    }
+    void versionNumbers() {
+        QFETCH(QString, text);
+        QFETCH(uint, number);
+        QCOMPARE(CUpdateCheck::VersionNumber(text), number);
+    }
+
+    void updateOffered_data() {
+        QTest::addColumn<QString>("local");
+        QTest::addColumn<QString>("date");
+        QTest::addColumn<QString>("remote");
+        QTest::addColumn<QString>("build");
+        QTest::addColumn<bool>("offered");
+        QTest::newRow("1.23 < 1.24") << "1.23" << "2026-01-10" << "1.24" << "" << true;
+        QTest::newRow("same version, later build") << "1.24" << "2026-01-10" << "1.24"
+                                                   << "2026-01-15" << true;
+        QTest::newRow("same version, same build") << "1.24" << "2026-01-10" << "1.24"
+                                                  << "2026-01-10" << false;
+        QTest::newRow("same version, no build") << "1.24" << "2026-01-10" << "1.24" << "" << false;
+        QTest::newRow("1.30 against 1.4") << "1.30" << "2026-01-10" << "1.4" << "" << false;
+        QTest::newRow("1.5 against 1.10") << "1.5" << "2026-01-10" << "1.10" << "" << true;
+        QTest::newRow("no own version") << "-.--" << "2026-01-10" << "0.1" << "" << true;
+    }
+    void updateOffered() {
+        QFETCH(QString, local);
+        QFETCH(QString, date);
+        QFETCH(QString, remote);
+        QFETCH(QString, build);
+        QFETCH(bool, offered);
+        QCOMPARE(CUpdateCheck::IsNewer(local, date, remote, build), offered);
+    }
+
+    // One download per run: the first caller starts it, a later one is told at once.
+    void versionFileAndInstallerDownloaded() {
+        const QByteArray installer = "#!/bin/sh\nexit 0\n";
+        m_server->SetRoute(kInstallerPath, installer);
+        m_server->SetRoute(kVersionPath,
+                           VersionFile("99.1", "2026-01-15", InstallerUrl(), Sha256Hex(installer)));
+        CUpdateCheck check(m_server->BaseUrl());
+        QCOMPARE(CUpdateCheck::Current(), &check);
+
+        Recorder first;
+        QVERIFY(check.StartUpdateCheck(&first, 1034));
+        QTRY_COMPARE(first.m_events, QStringList({"command 1034", "message 1034 1034 0"}));
+        QString version;
+        QString build;
+        QVERIFY(check.GetRemoteVersion(version, build));
+        QCOMPARE(version, QString("99.1"));
+        QCOMPARE(build, QString("2026-01-15"));
+        QVERIFY(check.IsUpdateAvailable());
+
+        Recorder second;
+        QVERIFY(check.StartUpdateCheck(&second, 1034));
+        QTRY_COMPARE(second.m_events.size(), 2);
+        QCOMPARE(m_server->Requests(kVersionPath), 1);
+        QCOMPARE(first.m_events.size(), 2);
+
+        QTemporaryDir folder;
+        const QString path = check.DownloadInstaller(folder.path());
+        QCOMPARE(path, folder.filePath("setup.run"));
+        QFile saved(path);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll(), installer);
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    }
+
+    // A digest that differs and a transfer cut short both leave nothing behind, also not a
+    // file of an earlier download under the same name.
+    void failedInstallerDownloadLeavesNoFile_data() {
+        QTest::addColumn<bool>("wrongDigest");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("wrong SHA256") << true << "hat nicht die erwartete Prüfsumme";
+        QTest::newRow("cut transfer") << false << "";
+    }
+    void failedInstallerDownloadLeavesNoFile() {
+        QFETCH(bool, wrongDigest);
+        QFETCH(QString, message);
+        const QByteArray installer(200000, 'x');
+        m_server->SetRoute(kInstallerPath, installer, wrongDigest ? -1 : 100000);
+        m_server->SetRoute(kVersionPath,
+                           VersionFile("99.1", "2026-01-15", InstallerUrl(),
+                                       wrongDigest ? Sha256Hex("other") : Sha256Hex(installer)));
+        CUpdateCheck check(m_server->BaseUrl());
+        Recorder recorder;
+        check.StartUpdateCheck(&recorder, 1034);
+        QTRY_COMPARE(recorder.m_events.size(), 2);
+
+        QTemporaryDir folder;
+        QFile earlier(folder.filePath("setup.run"));
+        QVERIFY(earlier.open(QIODevice::WriteOnly));
+        earlier.write("old");
+        earlier.close();
+        apptest::ModalWatcher watcher;
+        QCOMPARE(check.DownloadInstaller(folder.path()), QString());
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+        QTRY_COMPARE(watcher.Messages().size(), message.isEmpty() ? 0 : 1);
+        if (!message.isEmpty()) QVERIFY(watcher.Messages().first().contains(message));
+    }
+
+    void aboutUpdateLine_data() {
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QColor>("colour");
+        QTest::addColumn<bool>("clickable");
+        const QColor red(255, 0, 0);
+        const QColor grey(128, 128, 128);
+        QTest::newRow("newer version")
+            << "trusted" << VersionFile("99.1", "2026-01-15")
+            << "Neue Version:Orvex FSK Programmer V 99.1 (2026-01-15)" << QColor(192, 0, 0) << true;
+        QTest::newRow("up to date") << "trusted" << VersionFile("0.9", "2000-01-01")
+                                    << "Orvex FSK Programmer ist aktuell" << grey << false;
+        QTest::newRow("no Build") << "trusted" << VersionFile("99.1", "")
+                                  << "Keine Datei gefunden: Update Prüfung nicht möglich!" << red
+                                  << false;
+        QTest::newRow("no own section")
+            << "trusted" << QByteArray("[Other]\nVersion=99.1\nBuild=2026-01-15\n")
+            << "Keine Datei gefunden: Update Prüfung nicht möglich!" << red << false;
+        const QString noConnection =
+            QStringLiteral("Keine Internet Verbindung: Update Prüfung nicht möglich!");
+        QTest::newRow("wrong certificate") << "stranger" << VersionFile("99.1", "2026-01-15")
+                                           << noConnection << red << false;
+        QTest::newRow("no server") << "none" << QByteArray() << noConnection << red << false;
+        QTest::newRow("file missing") << "trusted" << QByteArray() << noConnection << red << false;
+    }
+    void aboutUpdateLine() {
+        QFETCH(QString, server);
+        QFETCH(QByteArray, file);
+        QFETCH(QString, line);
+        QFETCH(QColor, colour);
+        QFETCH(bool, clickable);
+        if (server == "stranger") QVERIFY(StartServer(false));
+        if (!file.isEmpty()) m_server->SetRoute(kVersionPath, file);
+        CUpdateCheck check(server == "none" ? ClosedBaseUrl() : m_server->BaseUrl());
+
+        CAboutDlg about(nullptr);
+        about.show();
+        CLabel* updateLine = UpdateLine(&about);
+        QCOMPARE(updateLine->text(), kTemplateText);
+        QVERIFY(updateLine->font().italic());
+        QTRY_COMPARE_WITH_TIMEOUT(updateLine->text(), line, 15000);
+        QCOMPARE(updateLine->TextColor(), colour);
+        QCOMPARE(updateLine->IsNotify(), clickable);
+        QCOMPARE(updateLine->testAttribute(Qt::WA_SetCursor), clickable);
+    }
+
+    // The dialog asks again every time it opens, but the file is fetched once; a dialog
+    // that closed before the answer came is not told.
+    void aboutOpenedAgainDownloadsOnce() {
+        m_server->SetRoute(kVersionPath, VersionFile("0.9", "2000-01-01"));
+        CUpdateCheck check(m_server->BaseUrl());
+        const QString current = QStringLiteral("Orvex FSK Programmer ist aktuell");
+        {
+            CAboutDlg closedEarly(nullptr);
+            closedEarly.show();
+            closedEarly.reject();
+        }
+        QTRY_COMPARE(m_server->Requests(kVersionPath), 1);
+        {
+            CAboutDlg second(nullptr);
+            second.show();
+            QTRY_COMPARE(UpdateLine(&second)->text(), current);
+        }
+        CAboutDlg third(nullptr);
+        third.show();
+        QCoreApplication::processEvents();
+        QCOMPARE(UpdateLine(&third)->text(), current);
+        QCOMPARE(m_server->Requests(kVersionPath), 1);
+    }
+
+    void checkBoxStoredOnOkAndCancel() {
+        CUpdateCheck check({});
+        for (const bool ok : {true, false}) {
+            PutSettingInt("Version", "Update", ok ? 0 : 1);
+            CAboutDlg about(nullptr);
+            auto* box = ControlById<QCheckBox>(&about, CAboutDlg::IDC_AUTO_UPDATE);
+            QCOMPARE(box->isChecked(), !ok);
+            box->setChecked(ok);
+            if (ok)
+                about.accept();
+            else
+                about.reject();
+            QCOMPARE(GetSettingInt("Version", "Update", -1), ok ? 1 : 0);
+        }
+    }
+
+    // With the automatic check on, a newer version opens the About dialog by itself; with
+    // it off nothing is fetched until the About dialog is opened.
+    void startCheckFollowsSetting() {
+        apptest::StationReader reader;
+        m_server->SetRoute(kVersionPath, VersionFile("99.1", "2026-01-15"));
+        for (const int update : {1, 0}) {
+            PutSettingInt("Version", "Update", update);
+            CUpdateCheck check(m_server->BaseUrl());
+            apptest::ModalWatcher watcher;
+            QString shown;
+            watcher.SetDialogHandler([&shown](QDialog* dialog) {
+                if (!QTest::qWaitFor([&] { return UpdateLine(dialog)->text() != kTemplateText; },
+                                     15000))
+                    return false;
+                shown = UpdateLine(dialog)->text();
+                return false;
+            });
+            const int before = m_server->Requests(kVersionPath);
+            auto window = apptest::OpenStationWindow();
+            if (update != 0) {
+                QTRY_COMPARE_WITH_TIMEOUT(watcher.Dialogs(), QStringList({kAboutTitle}), 15000);
+                QVERIFY(shown.startsWith("Neue Version:"));
+            } else {
+                QTest::qWait(300);
+                QCOMPARE(m_server->Requests(kVersionPath), before);
+                window->OnSystemCommand(COrvexFSKDlg::IDM_ABOUTBOX);
+                QCOMPARE(watcher.Dialogs(), QStringList({kAboutTitle}));
+                QVERIFY(shown.startsWith("Neue Version:"));
+            }
+            QCOMPARE(m_server->Requests(kVersionPath), before + 1);
+        }
+    }
+
+    // The result waits while a run's tick is busy with the reader.
+    void offerWaitsForTheTick() {
+        apptest::StationReader reader;
+        PutSettingInt("Version", "Update", 0);
+        m_server->SetRoute(kVersionPath, VersionFile("99.1", "2026-01-15"));
+        CUpdateCheck check(m_server->BaseUrl());
+        Recorder recorder;
+        check.StartUpdateCheck(&recorder, 1034);
+        QTRY_COMPARE(recorder.m_events.size(), 2);
+
+        auto window = apptest::OpenStationWindow();
+        apptest::ModalWatcher watcher;
+        window->m_bInTimer = true;
+        QCoreApplication::postEvent(window.get(), new CCommandEvent(CUpdateCheck::kNotifyId));
+        QTest::qWait(300);
+        QCOMPARE(watcher.Dialogs(), QStringList());
+        window->m_bInTimer = false;
+        QTRY_COMPARE(watcher.Dialogs(), QStringList({kAboutTitle}));
+    }
+
+    // A click on the offer downloads and starts the installer; the station quits only when
+    // it really runs.
+    void installerStartQuitsStation_data() {
+        QTest::addColumn<QByteArray>("installer");
+        QTest::addColumn<bool>("runs");
+        QTest::newRow("runs") << QByteArray("#!/bin/sh\necho started > \"$0.ran\"\n") << true;
+        QTest::newRow("cannot start") << QByteArray("\x01\x02\x03 no program", 15) << false;
+    }
+    void installerStartQuitsStation() {
+        QFETCH(QByteArray, installer);
+        QFETCH(bool, runs);
+        apptest::StationReader reader;
+        // The installer's folders this test makes go away also when it fails.
+        const QStringList earlierFolders = QDir::temp().entryList({"orvex-update-*"}, QDir::Dirs);
+        const auto removeFolders = qScopeGuard([&earlierFolders] {
+            for (const QString& folder : QDir::temp().entryList({"orvex-update-*"}, QDir::Dirs)) {
+                if (!earlierFolders.contains(folder))
+                    QDir(QDir::temp().filePath(folder)).removeRecursively();
+            }
+        });
+        m_server->SetRoute(kInstallerPath, installer);
+        m_server->SetRoute(kVersionPath,
+                           VersionFile("99.1", "2026-01-15", InstallerUrl(), Sha256Hex(installer)));
+        CUpdateCheck check(m_server->BaseUrl());
+        apptest::ModalWatcher watcher;
+        QString startedLine;
+        // The click runs from the dialog's own loop, so the watcher stays free to answer
+        // the message box of a failed start.
+        watcher.SetDialogHandler([&](QDialog* dialog) {
+            QTimer::singleShot(0, dialog, [&startedLine, dialog] {
+                CLabel* line = UpdateLine(dialog);
+                if (QTest::qWaitFor([&] { return line->IsNotify(); }, 15000)) {
+                    QTest::mouseClick(line, Qt::LeftButton);
+                    startedLine = line->text();
+                }
+                if (dialog->isVisible()) dialog->reject();
+            });
+            return true;
+        });
+        auto window = apptest::OpenStationWindow();
+        QTRY_COMPARE_WITH_TIMEOUT(watcher.Dialogs(), QStringList({kAboutTitle}), 15000);
+        QVERIFY(startedLine.startsWith("Neue Version:"));
+
+        QStringList folders = QDir::temp().entryList({"orvex-update-*"}, QDir::Dirs);
+        folders.removeIf([&earlierFolders](const QString& f) { return earlierFolders.contains(f); });
+        QCOMPARE(folders.size(), 1);
+        const QString path = QDir::temp().filePath(folders.first() + "/setup.run");
+        if (runs) {
+            QTRY_VERIFY(QFile::exists(path + ".ran"));
+            QTRY_VERIFY(!window->isVisible());
+            QCOMPARE(watcher.Messages(), QStringList());
+        } else {
+            QTRY_COMPARE(watcher.Messages().size(), 1);
+            QVERIFY(watcher.Messages().first().contains("can not be started"));
+            QTest::qWait(200);
+            QVERIFY(window->isVisible());
+        }
+    }
+};
+
+ORVEX_APP_TEST_MAIN(UpdateCheckTest)
+#include "tst_updatecheck.moc"
