@@ -1,15 +1,14 @@
 #include "station/ReadRun.h"
 
-#include <QDateTime>
-
 #include "station/CardFormatTable.h"
+#include "station/CardLog.h"
 
 namespace station {
 
 bool CReadRun::Read(int& readFacility, QString& readCustomer, int& readFixed, QString& readUid) {
     CardFields fields{readFacility, ParseNumber64(readCustomer), readFixed};
     if (!ReadTransponder(target, fields, readUid, m_lastError)) {
-        m_view.ShowStatus(DescribeReadError(target.handle, m_lastError), m_lastError);
+        m_view.ShowStatus(Status{DescribeReadError(target.handle, m_lastError), m_lastError});
         return false;
     }
     readFacility = fields.facility;
@@ -20,19 +19,22 @@ bool CReadRun::Read(int& readFacility, QString& readCustomer, int& readFixed, QS
 
 void CReadRun::WriteLog() {
     if (logPath.isEmpty()) return;
-    const QString line = BuildLogLine(target.format, facility, customer, QString(), target.chipType,
-                                      uid, QDateTime::currentDateTime());
-    if (!AppendLogLine(logPath, line, errorLog, fileErrorText)) m_view.ReportLogFailure();
+    CardRecord card;
+    card.format = target.format;
+    card.chipType = target.chipType;
+    card.fields = CardFields{facility, ParseNumber64(customer), fixed};
+    card.customer = customer;
+    card.uid = uid;
+    LogCard(m_view, logPath, card, QString(), errorLog, fileErrorText);
 }
 
 ReadOutcome CReadRun::ReadOnce() {
     ReadOutcome outcome = ReadOutcome::NewCard;
     if (Read(facility, customer, fixed, uid)) {
         WriteLog();
-        m_view.ShowStatus(StatusMessage::None, 0);
+        m_view.ShowStatus(Status{});
     } else {
-        facility = 0;
-        customer = QStringLiteral("0");
+        // The fields keep what the operator typed; only a card read copies its fields.
         uid.clear();
         outcome = ReadOutcome::Failed;
     }
@@ -61,7 +63,7 @@ ReadOutcome CReadRun::ReadTick() {
     facility = readFacility;
     uid = readUid;
     WriteLog();
-    m_view.ShowStatus(StatusMessage::None, 0);
+    m_view.ShowStatus(Status{});
     m_view.ShowFields();
     return ReadOutcome::NewCard;
 }

@@ -31,8 +31,8 @@ class CReadRun {
     FileErrorText fileErrorText = SystemFileErrorText;
     QString errorLog;
 
-    // Reads once; a failed read shows facility 0, number 0 and no identification, and keeps
-    // the fixed field.
+    // Reads once; a failed read keeps the fields the operator typed and clears the
+    // identification.
     ReadOutcome ReadOnce();
     // One tick of the cyclic read; a failed read clears the fixed field too, so the next card
     // read differs from what is shown and is shown and logged.

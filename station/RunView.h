@@ -1,7 +1,9 @@
-// What a read or write run shows and asks while it works. The main window implements it
-// with its status line, lamps, signals and message boxes; the command line prints.
+// What a read or write run shows, stores and asks while it works. The main window implements
+// it with its status line, lamps, signals, settings and message boxes; the command line
+// prints. Texts for the operator come from the view, so each front speaks its own words.
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 
 #include "station/CardNumbers.h"
@@ -12,11 +14,13 @@ namespace station {
 // The three signal lamps of a write series.
 enum class LampState { Failed = 1, Writing = 2, Written = 3 };
 
-// A card a write run has just written.
-struct WrittenCard {
-    CardFields fields;
-    QString customer;  // the number as the operator's field showed it
-    QString uid;       // the chip identification, empty where the chip has none
+// A card a run has read, written or tried to write.
+struct CardRecord {
+    int format = 0;
+    int chipType = 0;
+    CardFields fields;  // facility 0 for formats without a facility code
+    QString customer;   // the number as the operator's field showed it
+    QString uid;        // the chip identification, empty where the chip has none
     bool verified = false;
 };
 
@@ -24,17 +28,24 @@ class CRunView {
   public:
     virtual ~CRunView() = default;
 
-    // The status line; errorCode is the SDK's error where the message stands for one.
-    virtual void ShowStatus(StatusMessage message, int errorCode) = 0;
+    virtual void ShowStatus(const Status& status) = 0;
     virtual void ShowLamps(LampState state) = 0;
+    // Sounds the signal; the run has counted the card already.
     virtual void SignalSuccess() = 0;
     virtual void SignalFailure() = 0;
     // The run's card data (number, fields, identification, count) changed.
     virtual void ShowFields() = 0;
+    // Keeps the number the next card gets, so that a station ended at any moment goes on
+    // with it, never with a number a chip may already hold.
+    virtual void StoreNextNumber(const QString& number) = 0;
+    // A card was written (and verified when asked) and counted; the status line names it.
+    virtual void CardWritten(const CardRecord& card) = 0;
     // A log line could not be written after every attempt; the card itself is done.
     virtual void ReportLogFailure() = 0;
-    // A card was written (and verified when asked) and counted.
-    virtual void CardWritten(const WrittenCard& card) = 0;
+    // The error list's entries, in the front's words: a card that was written but failed its
+    // verification (status says how), and a card whose log line was lost.
+    virtual QString FailedCardEntry(const Status& status, const CardRecord& card) = 0;
+    virtual QString NotLoggedEntry(const CardRecord& card, const QDateTime& when) = 0;
 };
 
 }  // namespace station

@@ -2,20 +2,39 @@
 // the command line in words of its own.
 #pragma once
 
+#include <cstdint>
+
 namespace station {
 
 enum class StatusMessage {
-    None,
-    ReadError,  // shown with the SDK's error code
+    None,  // an empty status line
+    // Reads.
+    ReadError,  // with the SDK's error code
     NoFskData,
-    NoTransponder,
-    WriteDone,
-    WriteProtected,
     ReadTimeout,
     Manchester,
     Biphase,
-    VerifyMismatch,    // the card read back holds other fields than were written
-    VerifyReadFailed,  // the card could not be read back after writing
+    // Reads and writes.
+    NoTransponder,
+    ReaderSilent,
+    // Writes.
+    WriteProtected,
+    Checksum,
+    WrongChip,
+    Locked,
+    NotWritable,    // a chip answers but no receive mode reads it (password, foreign setup)
+    WriteError,     // with the SDK's error code
+    ValueTooLarge,  // with the format's largest number
+    VerifyMismatch,
+    VerifyUnreadable,
+};
+
+struct Status {
+    StatusMessage message = StatusMessage::None;
+    // The SDK's error code (ReadError, WriteError) or the largest number (ValueTooLarge).
+    std::int64_t value = 0;
+    // A series write failed: the chip is tried again only after it was taken away.
+    bool layAgain = false;
 };
 
 }  // namespace station

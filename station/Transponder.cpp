@@ -12,10 +12,17 @@ namespace {
 
 constexpr int kLockFlags = 3;
 constexpr int kErrTimeout = 7;
+constexpr int kErrNotPossible = 9;
+constexpr int kErrChipNotSupported = 10;
 constexpr int kErrParity = 14;
 constexpr int kErrInvalidParameter = 18;
 constexpr int kErrNotFsk = 21;
 constexpr int kErrOtherFormat = 25;
+
+// Reader status bytes a write can end with.
+constexpr int kStatusNoTransponder = 0x04;
+constexpr int kStatusWriteProtected = 0x05;
+constexpr int kStatusAccessDenied = 0x0B;
 
 constexpr int kCodingManchester = 0;
 constexpr int kCodingBiphase = 1;
@@ -93,6 +100,39 @@ StatusMessage DescribeReadError(int handle, int code) {
         }
         default:
             return StatusMessage::ReadError;
+    }
+}
+
+bool ChipStillAnswers(const CardTarget& target) {
+    if (target.chipType == kChipAta5575M2) {
+        unsigned char config = 0;
+        return LfReadBlocks(target.handle, kChipAta5575M2, kM2ConfigByte, &config, 1) == 1;
+    }
+    std::array<unsigned char, 8> buffer{};
+    return LfReadChipId(target.handle, target.chipType, buffer.data(),
+                        static_cast<int>(buffer.size())) >= 4;
+}
+
+StatusMessage DescribeWriteError(const CardTarget& target, int code) {
+    switch (code) {
+        case kErrTimeout:
+            return StatusMessage::ReaderSilent;
+        case kErrParity:
+            return StatusMessage::Checksum;
+        case kErrNotPossible:
+        case kErrChipNotSupported:
+            return StatusMessage::WrongChip;
+        case kStatusWriteProtected:
+            return StatusMessage::WriteProtected;
+        case kStatusAccessDenied:
+            return StatusMessage::Locked;
+        case kStatusNoTransponder:
+            // The reader found no chip to write; the one just identified may still be there
+            // but answer in no receive mode (a password, another system's configuration).
+            return ChipStillAnswers(target) ? StatusMessage::NotWritable
+                                            : StatusMessage::NoTransponder;
+        default:
+            return StatusMessage::WriteError;
     }
 }
 
@@ -175,11 +215,14 @@ Detection DetectTransponder(const CardTarget& target, std::int64_t& lastId, QStr
         LfSetReceiveMode(handle, mode);
         for (int attempt = 0; attempt < kConfigReadsPerMode; ++attempt) {
             if (LfReadBlocks(handle, kChipAta5575M2, kM2ConfigByte, &config, 1) == 1) return true;
+            // A silent reader is not asked five more times within the same tick.
+            if (LfGetLastError(handle) == kErrTimeout) return false;
         }
         return false;
     };
     int mode = 2;
     if (!readConfigIn(mode)) {
+        if (LfGetLastError(handle) == kErrTimeout) return Detection::None;
         mode = 1;
         if (!readConfigIn(mode)) return Detection::None;
     }

@@ -30,6 +30,14 @@ bool ReadTransponder(const CardTarget& target, CardFields& fields, QString& uid,
 // other codings. None for code 0.
 StatusMessage DescribeReadError(int handle, int code);
 
+// What a failed write shows for the SDK's error code. The reader's "no transponder" is
+// checked against the chip: one that still answers is there but not writable.
+StatusMessage DescribeWriteError(const CardTarget& target, int code);
+
+// Whether a chip of the target's type answers on the field (its identification, or the M2's
+// configuration byte).
+bool ChipStillAnswers(const CardTarget& target);
+
 // Writes the card in the format's layout, locking the chip when asked. False (and the
 // handle's last error says why) when the SDK reports a failure; an unknown format is refused.
 bool WriteTransponder(const CardTarget& target, const CardFields& fields, bool lock);

@@ -2,8 +2,10 @@
 
 #include <QDateTime>
 #include <chrono>
+#include <limits>
 
 #include "station/CardFormatTable.h"
+#include "station/CardLog.h"
 #include "station/ChipTypeTable.h"
 #include "vellf.h"
 
@@ -13,8 +15,7 @@ namespace {
 
 // A chip must have been away longer than this before the same one counts as new again.
 constexpr std::uint32_t kAbsentForgetMs = 2000;
-
-const QString kVerifyError = QStringLiteral("Verify Error:");
+constexpr int kErrTimeout = 7;
 
 std::uint32_t SteadyTickCount() {
     using namespace std::chrono;
@@ -26,14 +27,6 @@ std::uint32_t SteadyTickCount() {
 
 QString LockText(bool lock) {
     return lock ? QStringLiteral("Locked") : QStringLiteral("not Locked");
-}
-
-QString DescribeFields(int format, const CardFields& fields) {
-    QString text = QString::fromLatin1(kCardFormats[format].logName);
-    if (FormatHasFacility(format)) text += QStringLiteral(",%1").arg(fields.facility);
-    text += QStringLiteral(",%1").arg(fields.number);
-    if (FormatHasFixedField(format)) text += QStringLiteral(",%1").arg(fields.fixed);
-    return text;
 }
 
 }  // namespace
@@ -49,48 +42,93 @@ CardFields CWriteRun::Fields() const {
     return CardFields{facility, Number(), fixed};
 }
 
-bool CWriteRun::WriteAndVerify(bool& verified) {
-    verified = false;
-    const CardFields fields = Fields();
-    if (!WriteTransponder(target, fields, options.lock)) {
-        m_view.ShowStatus(StatusMessage::NoTransponder, LfGetLastError(target.handle));
-        return false;
-    }
-    if (!options.verify) return true;
-    CardFields found;
-    int code = 0;
-    switch (VerifyTransponder(target, fields, found, code)) {
-        case VerifyResult::Verified:
-            verified = true;
-            return true;
-        case VerifyResult::Mismatch:
-            AddErrorLog(errorLog, kVerifyError, 0,
-                        DescribeFields(target.format, fields) + QStringLiteral(" -> ") +
-                            DescribeFields(target.format, found),
-                        QString());
-            m_view.ShowStatus(StatusMessage::VerifyMismatch, 0);
-            return false;
-        case VerifyResult::ReadFailed:
-            AddErrorLog(errorLog, kVerifyError, 0, DescribeFields(target.format, fields),
-                        QString());
-            m_view.ShowStatus(StatusMessage::VerifyReadFailed, code);
-            return false;
-    }
-    return false;
-}
-
-void CWriteRun::WriteLog() {
-    if (options.logPath.isEmpty()) return;
-    // A format without a facility code never puts one on the card, so none is logged.
-    const int loggedFacility = FormatHasFacility(target.format) ? facility : 0;
-    const QString line =
-        BuildLogLine(target.format, loggedFacility, customer, LockText(options.lock),
-                     target.chipType, uid, QDateTime::currentDateTime());
-    if (!AppendLogLine(options.logPath, line, errorLog, fileErrorText)) m_view.ReportLogFailure();
+CardRecord CWriteRun::Record() const {
+    CardRecord card;
+    card.format = target.format;
+    card.chipType = target.chipType;
+    card.fields = Fields();
+    // A format without a facility code never puts one on the card.
+    if (!FormatHasFacility(target.format)) card.fields.facility = 0;
+    card.customer = customer;
+    card.uid = uid;
+    return card;
 }
 
 void CWriteRun::IncrementCustomerNr() {
-    customer = QString::number(static_cast<long long>(Number() + 1));
+    // Saturates rather than overflow on a number no format holds.
+    const std::int64_t number = Number();
+    if (number < std::numeric_limits<std::int64_t>::max())
+        customer = QString::number(static_cast<long long>(number + 1));
+}
+
+void CWriteRun::ShowFailure(const Status& status, bool inSeries) {
+    Status shown = status;
+    shown.layAgain = inSeries;
+    m_view.ShowStatus(shown);
+}
+
+void CWriteRun::ShowNoTransponder() {
+    m_view.ShowStatus(Status{LfGetLastError(target.handle) == kErrTimeout
+                                 ? StatusMessage::ReaderSilent
+                                 : StatusMessage::NoTransponder});
+}
+
+bool CWriteRun::Verify(const CardRecord& card, Status& status) {
+    CardFields found;
+    int code = 0;
+    switch (VerifyTransponder(target, card.fields, found, code)) {
+        case VerifyResult::Verified:
+            return true;
+        case VerifyResult::Mismatch:
+            status = Status{StatusMessage::VerifyMismatch};
+            break;
+        case VerifyResult::ReadFailed:
+            status = Status{code == kErrTimeout ? StatusMessage::ReaderSilent
+                                                : StatusMessage::VerifyUnreadable};
+            break;
+    }
+    // The operator may have to redo this card by hand; the list names it.
+    errorLog += m_view.FailedCardEntry(status, card) + QStringLiteral("\r\n");
+    return false;
+}
+
+bool CWriteRun::WriteCurrentCard(bool inSeries) {
+    const QString written = customer;
+    const std::int64_t number = Number();
+    const CardFields fields = Fields();
+    // The SDK cuts every value to its field, so a number past the format's largest would
+    // reach the chip as another number than the one shown and logged.
+    if (!IsCardFormat(target.format) || CheckCardFields(target.format, fields)) {
+        const std::int64_t largest =
+            IsCardFormat(target.format) ? kCardFormats[target.format].maxCustomer : 0;
+        ShowFailure(Status{StatusMessage::ValueTooLarge, largest}, inSeries);
+        return false;
+    }
+    // The next number is stored before the chip is written: a station ended during the
+    // write starts again after this number, never with one that a chip may already hold.
+    const bool raise = options.autoIncrement && number < std::numeric_limits<std::int64_t>::max();
+    m_view.StoreNextNumber(raise ? QString::number(static_cast<long long>(number + 1)) : written);
+    CardRecord card = Record();
+    Status failure;
+    bool ok = WriteTransponder(target, fields, options.lock);
+    if (!ok) {
+        const int code = LfGetLastError(target.handle);
+        failure = Status{DescribeWriteError(target, code), code};
+    } else if (options.verify) {
+        ok = card.verified = Verify(card, failure);
+    }
+    if (!ok) {
+        ShowFailure(failure, inSeries);
+        m_view.StoreNextNumber(written);
+        return false;
+    }
+    if (inSeries && target.chipType == kChipAta5575M2) ReadFieldsForCheck(target, lastId);
+    ++count;
+    m_view.CardWritten(card);
+    if (!options.logPath.isEmpty())
+        LogCard(m_view, options.logPath, card, LockText(options.lock), errorLog, fileErrorText);
+    m_view.SignalSuccess();
+    return true;
 }
 
 WriteOutcome CWriteRun::WriteOnce() {
@@ -98,27 +136,19 @@ WriteOutcome CWriteRun::WriteOnce() {
     WriteOutcome outcome = WriteOutcome::Failed;
     switch (DetectTransponder(target, lastId, uid)) {
         case Detection::None:
-            m_view.ShowStatus(StatusMessage::NoTransponder, LfGetLastError(target.handle));
+            ShowNoTransponder();
             outcome = WriteOutcome::NoCard;
             break;
         case Detection::Protected:
-            m_view.ShowStatus(StatusMessage::WriteProtected, 0);
+            m_view.ShowStatus(Status{StatusMessage::WriteProtected});
             m_view.ShowFields();
             LfResetField(target.handle, 0);
             return WriteOutcome::Protected;
-        default: {
-            bool verified = false;
-            if (!WriteAndVerify(verified)) break;
-            m_view.ShowStatus(StatusMessage::WriteDone, 0);
-            WriteLog();
-            const WrittenCard card{Fields(), customer, uid, verified};
-            ++count;
+        default:
+            if (!WriteCurrentCard(false)) break;
             if (options.autoIncrement) IncrementCustomerNr();
-            m_view.SignalSuccess();
-            m_view.CardWritten(card);
             outcome = WriteOutcome::Written;
             break;
-        }
     }
     m_view.ShowFields();
     return outcome;
@@ -137,6 +167,7 @@ void CWriteRun::StartSeries() {
     absentSince = 0;
     count = 0;
     m_end = SeriesEnd::Running;
+    m_readerSilent = false;
     m_view.ShowFields();
 }
 
@@ -146,8 +177,7 @@ SeriesEnd CWriteRun::StopTest() const {
     } else if (options.stopAtEnd && Number() >= ParseNumber64(options.endValue)) {
         return SeriesEnd::EndValue;
     }
-    // The next number would not fit the format: the SDK would cut it to the field's width
-    // and put another number on the card than the one shown and logged.
+    // The next number would not fit the format: the series ends here, as at an end value.
     if (options.autoIncrement && IsCardFormat(target.format) &&
         Number() >= kCardFormats[target.format].maxCustomer)
         return SeriesEnd::Limit;
@@ -157,6 +187,11 @@ SeriesEnd CWriteRun::StopTest() const {
 TickOutcome CWriteRun::SeriesTick() {
     const Detection detected = DetectTransponder(target, lastId, uid);
     if (detected == Detection::None) {
+        // A reader that stopped answering is reported at once, not after the last success.
+        const bool silent = LfGetLastError(target.handle) == kErrTimeout;
+        if (silent && !m_readerSilent) m_view.ShowStatus(Status{StatusMessage::ReaderSilent});
+        if (!silent && m_readerSilent) m_view.ShowStatus(Status{});
+        m_readerSilent = silent;
         if (absentSince != 0 && lastId != 0) {
             m_view.ShowLamps(LampState::Failed);
             if (m_clock() - absentSince > kAbsentForgetMs) {
@@ -168,9 +203,13 @@ TickOutcome CWriteRun::SeriesTick() {
         }
         return TickOutcome::Waiting;
     }
+    if (m_readerSilent) {
+        m_readerSilent = false;
+        m_view.ShowStatus(Status{});
+    }
     absentSince = 0;
     if (detected == Detection::Protected) {
-        m_view.ShowStatus(StatusMessage::WriteProtected, 0);
+        m_view.ShowStatus(Status{StatusMessage::WriteProtected});
         m_view.ShowFields();
         LfResetField(target.handle, 0);
         return TickOutcome::Protected;
@@ -178,23 +217,15 @@ TickOutcome CWriteRun::SeriesTick() {
     if (detected == Detection::Same) return TickOutcome::Held;
 
     m_view.ShowLamps(LampState::Writing);
-    bool verified = false;
-    if (!WriteAndVerify(verified)) {
+    if (!WriteCurrentCard(true)) {
         m_view.ShowLamps(LampState::Failed);
         m_view.SignalFailure();
         m_view.ShowFields();
         return TickOutcome::Failed;
     }
-    m_view.ShowStatus(StatusMessage::WriteDone, 0);
     m_view.ShowLamps(LampState::Written);
-    if (target.chipType == kChipAta5575M2) ReadFieldsForCheck(target, lastId);
-    WriteLog();
-    const WrittenCard card{Fields(), customer, uid, verified};
-    ++count;
-    m_view.SignalSuccess();
     m_end = StopTest();
     if (options.autoIncrement) IncrementCustomerNr();
-    m_view.CardWritten(card);
     m_view.ShowFields();
     return TickOutcome::Written;
 }

@@ -87,15 +87,21 @@ class CWriteRun {
     CardFields Fields() const;
 
   private:
-    // Writes, verifies when asked; false after a failure, which it has shown.
-    bool WriteAndVerify(bool& verified);
-    void WriteLog();
+    // Stores the next number, writes, verifies when asked, logs and counts; false after a
+    // failure, which it has shown.
+    bool WriteCurrentCard(bool inSeries);
+    // Reads the card back; on a mismatch or a failed read-back sets status and lists the card.
+    bool Verify(const CardRecord& card, Status& status);
+    void ShowFailure(const Status& status, bool inSeries);
+    CardRecord Record() const;
     void IncrementCustomerNr();
     SeriesEnd StopTest() const;
+    void ShowNoTransponder();
 
     CRunView& m_view;
     TickClock m_clock;
     SeriesEnd m_end = SeriesEnd::Running;
+    bool m_readerSilent = false;
 };
 
 }  // namespace station

@@ -17,17 +17,21 @@ namespace {
 // Records what the series shows.
 class RecordingView : public CRunView {
   public:
-    void ShowStatus(StatusMessage message, int) override { statuses.push_back(message); }
+    void ShowStatus(const Status& status) override { statuses.push_back(status.message); }
     void ShowLamps(LampState state) override { lamps.push_back(state); }
     void SignalSuccess() override { ++successes; }
     void SignalFailure() override { ++failures; }
     void ShowFields() override {}
+    void StoreNextNumber(const QString& number) override { stored = number; }
+    void CardWritten(const CardRecord& card) override { written.push_back(card.fields.number); }
     void ReportLogFailure() override { ++logFailures; }
-    void CardWritten(const WrittenCard& card) override { written.push_back(card.fields.number); }
+    QString FailedCardEntry(const Status&, const CardRecord&) override { return "failed"; }
+    QString NotLoggedEntry(const CardRecord&, const QDateTime&) override { return "not logged"; }
 
     std::vector<StatusMessage> statuses;
     std::vector<LampState> lamps;
     std::vector<std::int64_t> written;
+    QString stored;
     int successes = 0;
     int failures = 0;
     int logFailures = 0;
@@ -193,6 +197,8 @@ TEST_F(WriteSeries, Situations) {
         EXPECT_EQ(view.failures, 0);
         if (!situation.written.empty()) {
             EXPECT_EQ(run.Number(), situation.written.back() + 1);
+            // What a station ended now would start with.
+            EXPECT_EQ(view.stored, run.customer);
         }
     }
 }

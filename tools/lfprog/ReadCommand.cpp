@@ -29,12 +29,8 @@ void PrintCard(const COutput& out, const CReadRun& run) {
 }
 
 int ReadFailure(const COutput& out, const CRunReport& report) {
-    const int code = report.LastError();
-    const StatusMessage status = report.LastStatus();
-    if (status == StatusMessage::NoTransponder) return out.Fail(kExitNoCard, StatusText(status));
-    if (status == StatusMessage::ReadError || status == StatusMessage::ReadTimeout)
-        return out.Fail(ExitCodeOfSdkError(code), "read failed: " + SdkErrorText(code), code);
-    return out.Fail(kExitFailure, StatusText(status), code);
+    const Status& status = report.LastStatus();
+    return out.Fail(StatusExitCode(status), StatusText(status), StatusSdkError(status));
 }
 
 }  // namespace

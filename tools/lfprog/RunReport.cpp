@@ -2,10 +2,13 @@
 
 #include "CardOptions.h"
 #include "Reader.h"
+#include "station/ChipTypeTable.h"
 
 using station::StatusMessage;
 
-std::string StatusText(StatusMessage message) {
+namespace {
+
+std::string MessageText(StatusMessage message) {
     switch (message) {
         case StatusMessage::None:
             return "";
@@ -13,60 +16,112 @@ std::string StatusText(StatusMessage message) {
             return "the card cannot be read";
         case StatusMessage::NoFskData:
             return "no valid FSK data on the card (another format?)";
-        case StatusMessage::NoTransponder:
-            return "no transponder on the reader";
-        case StatusMessage::WriteDone:
-            return "card written";
-        case StatusMessage::WriteProtected:
-            return "the transponder is write-protected";
         case StatusMessage::ReadTimeout:
             return "timeout while reading";
         case StatusMessage::Manchester:
             return "not an FSK card but a Manchester card";
         case StatusMessage::Biphase:
             return "not an FSK card but a Biphase card";
+        case StatusMessage::NoTransponder:
+            return "no transponder on the reader";
+        case StatusMessage::ReaderSilent:
+            return "the reader does not answer";
+        case StatusMessage::WriteProtected:
+            return "the transponder is write-protected";
+        case StatusMessage::Checksum:
+            return "checksum error in the reader's reply";
+        case StatusMessage::WrongChip:
+            return "wrong chip type";
+        case StatusMessage::Locked:
+            return "the transponder is locked";
+        case StatusMessage::NotWritable:
+            return "transponder found but not writable (password or foreign configuration)";
+        case StatusMessage::WriteError:
+            return "write failed";
+        case StatusMessage::ValueTooLarge:
+            return "the number does not fit the format";
         case StatusMessage::VerifyMismatch:
-            return "the card read back holds other data than was written";
-        case StatusMessage::VerifyReadFailed:
-            return "the card cannot be read back after writing";
+            return "verification failed: the card does not hold the data written";
+        case StatusMessage::VerifyUnreadable:
+            return "verification failed: the card cannot be read back";
     }
     return "";
 }
 
-void CRunReport::ShowStatus(StatusMessage message, int errorCode) {
-    m_status = message;
-    m_errorCode = errorCode;
+std::string CardText(const station::CardRecord& card) {
+    std::string text =
+        DescribeCard(card.format, card.fields) + " " + station::ChipCommandName(card.chipType);
+    if (!card.uid.isEmpty()) text += " uid " + card.uid.toStdString();
+    return text;
+}
+
+}  // namespace
+
+int StatusSdkError(const station::Status& status) {
+    return status.message == StatusMessage::ValueTooLarge ? 0 : static_cast<int>(status.value);
+}
+
+std::string StatusText(const station::Status& status) {
+    std::string text = MessageText(status.message);
+    if (status.message == StatusMessage::ValueTooLarge)
+        text += " (largest " + std::to_string(status.value) + ")";
+    if (status.message == StatusMessage::ReadError || status.message == StatusMessage::WriteError)
+        text += ": " + SdkErrorText(static_cast<int>(status.value));
+    return text;
+}
+
+ExitCode StatusExitCode(const station::Status& status) {
+    switch (status.message) {
+        case StatusMessage::NoTransponder:
+            return kExitNoCard;
+        case StatusMessage::ReaderSilent:
+        case StatusMessage::ReadTimeout:
+            return kExitNoReader;
+        case StatusMessage::ReadError:
+            return ExitCodeOfSdkError(StatusSdkError(status));
+        default:
+            return kExitFailure;
+    }
+}
+
+void CRunReport::ShowStatus(const station::Status& status) {
+    m_status = status;
 }
 
 void CRunReport::SignalFailure() {
     if (!m_series) return;
-    std::string text = StatusText(m_status);
-    if (m_status == StatusMessage::NoTransponder && m_errorCode != 0)
-        text = "write failed: " + SdkErrorText(m_errorCode);
+    const std::string text = StatusText(m_status);
     CJson object;
     object.Add("event", "failed").Add("error", text);
-    if (m_errorCode != 0) object.Add("sdk_error", m_errorCode);
+    if (const int code = StatusSdkError(m_status)) object.Add("sdk_error", code);
     object.Add("next", m_next);
-    m_out.Print(object, "card not written: " + text +
-                            (m_errorCode != 0 ? " (SDK error " + std::to_string(m_errorCode) + ")"
-                                              : std::string()) +
-                            "; take it away and lay it again");
+    m_out.Print(object, "card not written: " + text + "; take it away and lay it again");
 }
 
 void CRunReport::ReportLogFailure() {
     m_logFailed = true;
-    m_out.Note("the card was written but its log line could not be written");
+    m_out.Note("the card was done but its log line could not be written");
 }
 
-void CRunReport::CardWritten(const station::WrittenCard& card) {
+QString CRunReport::FailedCardEntry(const station::Status& status,
+                                    const station::CardRecord& card) {
+    return QString::fromStdString(StatusText(status) + ": " + CardText(card));
+}
+
+QString CRunReport::NotLoggedEntry(const station::CardRecord& card, const QDateTime& when) {
+    return QString::fromStdString("not logged: " + CardText(card) + ", ") +
+           when.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
+}
+
+void CRunReport::CardWritten(const station::CardRecord& card) {
     ++m_written;
     if (!m_series) return;
     CJson object;
     object.Add("event", "card").Add("count", m_written);
-    AddCard(object, m_format, card.fields);
+    AddCard(object, card.format, card.fields);
     object.Add("uid", card.uid.toStdString()).Add("verified", card.verified);
     std::string text =
-        "card " + std::to_string(m_written) + ": " + DescribeCard(m_format, card.fields);
+        "card " + std::to_string(m_written) + ": " + DescribeCard(card.format, card.fields);
     if (!card.uid.isEmpty()) text += " uid " + card.uid.toStdString();
     if (card.verified) text += " verified";
     m_out.Print(object, text);

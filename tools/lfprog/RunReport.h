@@ -1,5 +1,5 @@
-// The station's runs as lfprog shows them: remembers the last status with its SDK error for
-// the command's result, and prints written cards and failures of a series as they happen.
+// The station's runs as lfprog shows them: remembers the last status for the command's
+// result, and prints written cards and failures of a series as they happen.
 #pragma once
 
 #include <string>
@@ -12,38 +12,44 @@ class CRunReport : public station::CRunView {
     explicit CRunReport(const COutput& out) : m_out(out) {}
 
     // Series mode: every card and failure is printed as it happens.
-    void SetSeries(int format, int total) {
-        m_format = format;
+    void SetSeries(int total) {
         m_total = total;
         m_series = true;
     }
-    // The number to print as the next one in a progress line.
+    // The number to print as the next one with a failure.
     void SetNextNumber(long long next) { m_next = next; }
 
-    station::StatusMessage LastStatus() const { return m_status; }
-    int LastError() const { return m_errorCode; }
+    const station::Status& LastStatus() const { return m_status; }
     bool LogFailed() const { return m_logFailed; }
     int Written() const { return m_written; }
 
-    void ShowStatus(station::StatusMessage message, int errorCode) override;
+    void ShowStatus(const station::Status& status) override;
     void ShowLamps(station::LampState) override {}
     void SignalSuccess() override {}
     void SignalFailure() override;
     void ShowFields() override {}
+    void StoreNextNumber(const QString&) override {}
+    void CardWritten(const station::CardRecord& card) override;
     void ReportLogFailure() override;
-    void CardWritten(const station::WrittenCard& card) override;
+    QString FailedCardEntry(const station::Status& status,
+                            const station::CardRecord& card) override;
+    QString NotLoggedEntry(const station::CardRecord& card, const QDateTime& when) override;
 
   private:
     const COutput& m_out;
-    station::StatusMessage m_status = station::StatusMessage::None;
-    int m_errorCode = 0;
+    station::Status m_status;
     bool m_logFailed = false;
     bool m_series = false;
-    int m_format = 0;
-    int m_total = 0;  // cards the series writes, 0 when it stops at an end value
+    int m_total = 0;  // cards the series writes
     int m_written = 0;
     long long m_next = 0;
 };
 
-// The words lfprog prints for a run's status.
-std::string StatusText(station::StatusMessage message);
+// The words lfprog prints for a run's status, with the SDK's error code where it has one.
+std::string StatusText(const station::Status& status);
+
+// The SDK's error code a status carries, 0 for none.
+int StatusSdkError(const station::Status& status);
+
+// The exit code of a failed run's status.
+ExitCode StatusExitCode(const station::Status& status);

@@ -91,7 +91,7 @@ int RunSeries(CommandContext& context) {
 
     const int total =
         count > 0 ? static_cast<int>(count) : static_cast<int>(to - choice.fields.number + 1);
-    report.SetSeries(choice.format, total);
+    report.SetSeries(total);
     LfSetBackgroundMode(reader.Handle(), 1);
     run.StartSeries();
     const std::string waiting = "waiting for chips, first number " +

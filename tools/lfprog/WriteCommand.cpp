@@ -22,24 +22,9 @@ int RunWrite(CommandContext& context) {
     CWriteRun run(report);
     PrepareWriteRun(run, reader.Handle(), choice, context.line);
 
-    switch (run.WriteOnce()) {
-        case WriteOutcome::NoCard:
-            // A reader that stops answering finds no transponder either.
-            if (ExitCodeOfSdkError(report.LastError()) == kExitNoReader)
-                return out.Fail(kExitNoReader, SdkErrorText(report.LastError()),
-                                report.LastError());
-            return out.Fail(kExitNoCard, StatusText(StatusMessage::NoTransponder));
-        case WriteOutcome::Protected:
-            return out.Fail(kExitFailure, StatusText(StatusMessage::WriteProtected));
-        case WriteOutcome::Failed: {
-            const int error = report.LastError();
-            if (report.LastStatus() == StatusMessage::NoTransponder)
-                return out.Fail(error != 0 ? ExitCodeOfSdkError(error) : kExitFailure,
-                                "write failed: " + SdkErrorText(error), error);
-            return out.Fail(kExitFailure, StatusText(report.LastStatus()), error);
-        }
-        case WriteOutcome::Written:
-            break;
+    if (run.WriteOnce() != WriteOutcome::Written) {
+        const Status& status = report.LastStatus();
+        return out.Fail(StatusExitCode(status), StatusText(status), StatusSdkError(status));
     }
     CJson object;
     object.Add("written", true);
