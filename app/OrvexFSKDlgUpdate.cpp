@@ -36,11 +36,15 @@ void COrvexFSKDlg::customEvent(QEvent* event) {
 
 void COrvexFSKDlg::OnUpdateCheckDone() {
     // The result can arrive while a run's tick waits for the reader, whose wait pumps the
-    // event loop; a modal dialog opened there would hold the exchange. It waits instead.
+    // event loop; stopping the run and opening a modal dialog there would cut into the
+    // exchange. It waits instead.
     if (m_bInTimer || IsInsideReaderWait()) {
         QTimer::singleShot(kRetryWhileBusyMs, this, &COrvexFSKDlg::OnUpdateCheckDone);
         return;
     }
     const CUpdateCheck* check = CUpdateCheck::Current();
-    if (check != nullptr && check->IsUpdateAvailable()) RunAboutDialog();
+    if (check == nullptr || !check->IsUpdateAvailable()) return;
+    StopRuns();
+    RunAboutDialog();
+    EnableControls(true);
 }

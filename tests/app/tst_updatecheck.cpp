@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPalette>
+#include <QPushButton>
 #include <QScopeGuard>
 #include <QTcpServer>
 #include <QTemporaryDir>
@@ -344,7 +345,8 @@ class UpdateCheckTest : public QObject {
         }
     }
 
-    // The result waits while a run's tick is busy with the reader.
+    // The result waits while a run's tick is busy with the reader, then stops the run
+    // before the About dialog opens.
     void offerWaitsForTheTick() {
         apptest::StationReader reader;
         PutSettingInt("Version", "Update", 0);
@@ -355,13 +357,21 @@ class UpdateCheckTest : public QObject {
         QTRY_COMPARE(recorder.m_events.size(), 2);
 
         auto window = apptest::OpenStationWindow();
+        apptest::Find<QPushButton>(*window, 1002)->click();
+        QVERIFY(window->m_nReadTimer != 0);
         apptest::ModalWatcher watcher;
+        bool runStopped = false;
+        watcher.SetDialogHandler([&](QDialog*) {
+            runStopped = window->m_nReadTimer == 0;
+            return false;
+        });
         window->m_bInTimer = true;
         QCoreApplication::postEvent(window.get(), new CCommandEvent(CUpdateCheck::kNotifyId));
         QTest::qWait(300);
         QCOMPARE(watcher.Dialogs(), QStringList());
         window->m_bInTimer = false;
         QTRY_COMPARE(watcher.Dialogs(), QStringList({kAboutTitle}));
+        QVERIFY(runStopped);
     }
 
     // A click on the offer downloads and starts the installer; the station quits only when
