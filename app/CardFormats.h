@@ -41,3 +41,21 @@ inline bool FormatHasFixedField(int index) {
 // A decimal text as a signed 64-bit number: leading blanks and sign, then the leading
 // digits; a text without digits is 0, a value beyond the range saturates.
 std::int64_t ParseNumber64(const QString& text);
+
+// A customer number as the station stores it: decimal digits only, at most the largest
+// number of any format.
+bool IsStoredNumber(const QString& text);
+
+// What the SDK's write and read functions of a format carry: the first and second value
+// and the extra field (36-bit only). The huge formats spread the number over the first two.
+struct CardValues {
+    int first = 0;
+    int second = 0;
+    int extra = 0;
+    friend bool operator==(const CardValues&, const CardValues&) = default;
+};
+CardValues SplitCardValues(int format, int facility, std::int64_t number, int fixed);
+
+// Whether the fields fit the format: the number within 0..largest, the facility code and
+// the fixed field within their ranges where the format has them.
+bool CardValuesFit(int format, int facility, std::int64_t number, int fixed);

@@ -36,6 +36,7 @@ constexpr int kStrLanConfig = 10091;
 constexpr int kStrNotAnInteger = 61712;
 constexpr int kStrRange = 61714;
 constexpr int kStrValueTooLarge = 136;
+constexpr int kStrNoReader = 11101;
 
 const QString kSettings = QStringLiteral("Settings");
 const QString kProtokoll = QStringLiteral("Protokoll");
@@ -55,13 +56,7 @@ COrvexFSKDlg::COrvexFSKDlg(QWidget* parent) : QDialog(parent), m_ui(new Ui::COrv
     InstallSdkWaitHooks();
     m_signals = &DefaultSignalOutput();
 
-    m_nFormat = GetSettingInt(kSettings, "Typ", 0);
-    m_nFacilityCode = GetSettingInt(kSettings, "FacilityCode", 255);
-    m_nFixedField = GetSettingInt(kSettings, "FixedField", 0);
-    m_strCustomerNr = GetSettingString(kSettings, "CustomerNr", "0");
-    m_strEndValue = "0";
-    m_bAutoIncrement = GetSettingInt(kSettings, "Autoincrement", 1);
-    m_nChipType = GetSettingInt(kSettings, "TransponderTyp", 9);
+    ReadStoredSettings();
     m_bReadLog = GetSettingInt(kProtokoll, "ReadLogEnable", 0);
     m_bWriteLog = GetSettingInt(kProtokoll, "WriteLogEnable", 0);
     m_strWriteLogFile = GetSettingString(kProtokoll, "WriteLogFileName", "");
@@ -105,9 +100,36 @@ COrvexFSKDlg::COrvexFSKDlg(QWidget* parent) : QDialog(parent), m_ui(new Ui::COrv
     m_ui->facilityEdit->setValidator(digitsOnly);
     m_ui->customerEdit->setValidator(digitsOnly);
 
+    m_ui->writeOnceButton->installEventFilter(this);
+    m_ui->readOnceButton->installEventFilter(this);
+
     CreateLamps();
     ConnectControls();
     ExchangeData(false);
+}
+
+// Stored values outside their range (a hand-edited file, a file of another version) count
+// as missing: a format or chip the window does not offer would otherwise write nothing and
+// report success, and a number beyond every format's range could overflow when raised.
+void COrvexFSKDlg::ReadStoredSettings() {
+    m_nFormat = GetSettingInt(kSettings, "Typ", 0);
+    if (!IsCardFormat(m_nFormat)) m_nFormat = 0;
+    m_nFacilityCode = GetSettingInt(kSettings, "FacilityCode", 255);
+    const int largestFacility =
+        FormatHasFacility(m_nFormat) ? kCardFormats[m_nFormat].maxFacility : 255;
+    if (m_nFacilityCode < 0 || m_nFacilityCode > largestFacility) m_nFacilityCode = 255;
+    m_nFixedField = GetSettingInt(kSettings, "FixedField", 0);
+    if (m_nFixedField < 0 || m_nFixedField > kCardFormats[5].maxFixed) m_nFixedField = 0;
+    m_strCustomerNr = GetSettingString(kSettings, "CustomerNr", "0");
+    if (!IsStoredNumber(m_strCustomerNr)) m_strCustomerNr = "0";
+    m_strEndValue = "0";
+    m_bAutoIncrement = GetSettingInt(kSettings, "Autoincrement", 1) != 0 ? 1 : 0;
+    m_bVerify = GetSettingInt(kSettings, "Verify", 1) != 0 ? 1 : 0;
+    m_nChipType = GetSettingInt(kSettings, "TransponderTyp", 9);
+    if (std::none_of(std::begin(kChipTypes), std::end(kChipTypes),
+                     [this](const ChipTypeInfo& chip) { return chip.code == m_nChipType; }))
+        m_nChipType = 9;
+    m_nCount = std::max(0, GetSettingInt(kSettings, "Anzahl", 0));
 }
 
 COrvexFSKDlg::~COrvexFSKDlg() {
@@ -120,7 +142,9 @@ void COrvexFSKDlg::ReadSignalSettings() {
     // A hand-edited period below 1 ms would give runs whose timer never starts.
     m_nCycleTime = std::max(1, GetSettingInt(kSettings, "ZyklusZeit", 250));
     m_nBeepTime = GetSettingInt(kSettings, "BeepTime", 150);
+    if (m_nBeepTime < 0) m_nBeepTime = 150;
     m_nSoundType = GetSettingInt(kSettings, "SoundTyp", 1);
+    if (m_nSoundType < 0 || m_nSoundType > 2) m_nSoundType = 1;
     m_strSoundSuccess = GetSettingString(kSettings, "SoundNameErfolg", "");
     m_strSoundFailure = GetSettingString(kSettings, "SoundNameFehler", "");
 }
@@ -203,6 +227,7 @@ void COrvexFSKDlg::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void COrvexFSKDlg::OnSystemCommand(int id) {
+    if (DeferWhileBusy([this, id] { OnSystemCommand(id); })) return;
     // Command ids keep internal flags in their low four bits.
     if ((id & 0xFFF0) == IDM_ABOUTBOX) {
         StopRuns();
@@ -230,12 +255,10 @@ void COrvexFSKDlg::OnSystemCommand(int id) {
             if (RunSignalSettingsDialog()) ReadSignalSettings();
             break;
         case IDM_GERMAN >> 4:
-            PutSettingInt(kSettings, "Sprache", 0);
-            done(kEndLanguageChanged);
+            ChangeLanguage(0);
             break;
         case IDM_ENGLISH >> 4:
-            PutSettingInt(kSettings, "Sprache", 1);
-            done(kEndLanguageChanged);
+            ChangeLanguage(1);
             break;
         default:
             break;
@@ -372,6 +395,7 @@ bool COrvexFSKDlg::ExchangeData(bool save) {
     exchangeLabel(ui.writeLogPath, m_strWriteLogFile);
     exchangeLabel(ui.readLogPath, m_strReadLogFile);
     exchangeCheck(ui.lockCheck, m_bLock);
+    exchangeCheck(ui.verifyCheck, m_bVerify);
 
     if (!ExchangeInt(ui.countEdit, m_nCount, save) ||
         !ExchangeInt(ui.stopCountEdit, m_nStopCount, save))
@@ -388,6 +412,9 @@ bool COrvexFSKDlg::ExchangeData(bool save) {
         return false;
 
     exchangeText(ui.customerEdit, m_strCustomerNr);
+    // An empty number would be written as 0 and logged as an empty field.
+    if (checkRanges && m_strCustomerNr.trimmed().isEmpty())
+        return RefuseValue(ui.customerEdit, LoadString(kStrNotAnInteger));
     if (checkRanges && !CheckNumber64(ui.customerEdit, m_strCustomerNr)) return false;
 
     if (!ExchangeInt(ui.fixedEdit, m_nFixedField, save)) return false;
@@ -431,7 +458,8 @@ void COrvexFSKDlg::EnableControls(bool enable) {
           static_cast<QWidget*>(ui.writeCyclicButton), static_cast<QWidget*>(ui.closeButton),
           static_cast<QWidget*>(ui.writeLogCheck), static_cast<QWidget*>(ui.writeLogButton),
           static_cast<QWidget*>(ui.readLogCheck), static_cast<QWidget*>(ui.readLogButton),
-          static_cast<QWidget*>(ui.lockCheck), static_cast<QWidget*>(ui.stopAtCountCheck)})
+          static_cast<QWidget*>(ui.lockCheck), static_cast<QWidget*>(ui.verifyCheck),
+          static_cast<QWidget*>(ui.stopAtCountCheck)})
         control->setEnabled(enable);
     ui.writeLogPath->setEnabled(true);
     ui.readLogPath->setEnabled(true);
@@ -474,19 +502,47 @@ void COrvexFSKDlg::ShowStatusText(const QString& text) {
 }
 
 void COrvexFSKDlg::StopRuns() {
-    ShowErrorLog();
+    // The runs end before the error list is shown, so that no tick adds to it meanwhile, and
+    // the reader leaves background mode as when the operator releases a toggle.
     if (m_nReadTimer != 0) {
-        killTimer(m_nReadTimer);
-        m_nReadTimer = 0;
-        EnableControls(true);
+        StopReadRun();
         m_ui->readCyclicButton->setChecked(false);
     }
     if (m_nWriteTimer != 0) {
-        killTimer(m_nWriteTimer);
-        m_nWriteTimer = 0;
-        EnableControls(true);
+        StopWriteSeries(true);
         m_ui->writeCyclicButton->setChecked(false);
     }
+    if (m_hPort != 0) LfSetBackgroundMode(m_hPort, 0);
+    ShowErrorLog();
+}
+
+bool COrvexFSKDlg::RequireReader() {
+    if (m_hPort != 0) return true;
+    ShowMessage(LoadString(kStrNoReader));
+    return false;
+}
+
+COrvexFSKDlg::BusyScope::BusyScope(COrvexFSKDlg& dlg) : m_dlg(dlg) {
+    ++m_dlg.m_nBusy;
+}
+
+COrvexFSKDlg::BusyScope::~BusyScope() {
+    if (--m_dlg.m_nBusy != 0 || m_dlg.m_deferred.empty()) return;
+    // Queued, so that the handler that was busy has returned completely first.
+    QMetaObject::invokeMethod(
+        &m_dlg,
+        [dlg = &m_dlg] {
+            std::vector<std::function<void()>> actions;
+            actions.swap(dlg->m_deferred);
+            for (const auto& action : actions) action();
+        },
+        Qt::QueuedConnection);
+}
+
+bool COrvexFSKDlg::DeferWhileBusy(const std::function<void()>& action) {
+    if (m_nBusy == 0) return false;
+    m_deferred.push_back(action);
+    return true;
 }
 
 void COrvexFSKDlg::StoreSettings() {
@@ -496,22 +552,55 @@ void COrvexFSKDlg::StoreSettings() {
     PutSettingInt(kSettings, "FacilityCode", m_nFacilityCode);
     PutSettingString(kSettings, "CustomerNr", m_strCustomerNr);
     PutSettingInt(kSettings, "FixedField", m_nFixedField);
+    PutSettingInt(kSettings, "Verify", m_bVerify);
+    PutSettingInt(kSettings, "Anzahl", m_nCount);
     PutSettingInt(kProtokoll, "ReadLogEnable", m_bReadLog);
     PutSettingInt(kProtokoll, "WriteLogEnable", m_bWriteLog);
 }
 
 void COrvexFSKDlg::accept() {
-    ShowErrorLog();
-    if (!ExchangeUnchecked()) return;
-    StoreSettings();
-    QDialog::accept();
+    if (!DeferWhileBusy([this] { accept(); })) CloseWindow(true);
 }
 
 void COrvexFSKDlg::reject() {
-    ShowErrorLog();
+    if (!DeferWhileBusy([this] { reject(); })) CloseWindow(false);
+}
+
+void COrvexFSKDlg::CloseWindow(bool ok) {
+    // A run still going (Escape or the close box during a series) is stopped first, as its
+    // own toggle would; the window never ends in the middle of an exchange.
+    if (m_nReadTimer != 0 || m_nWriteTimer != 0)
+        StopRuns();
+    else
+        ShowErrorLog();
+    if (!ExchangeUnchecked() && ok) return;
+    StoreSettings();
+    if (ok)
+        QDialog::accept();
+    else
+        QDialog::reject();
+}
+
+void COrvexFSKDlg::ChangeLanguage(int language) {
+    // The next window reads the fields from the settings, so they are stored as Cancel
+    // stores them; otherwise it would start with the number of an earlier start.
+    StopRuns();
     ExchangeUnchecked();
     StoreSettings();
-    QDialog::reject();
+    PutSettingInt(kSettings, "Sprache", language);
+    done(kEndLanguageChanged);
+}
+
+bool COrvexFSKDlg::eventFilter(QObject* watched, QEvent* event) {
+    // The second click of a double click on a single run would read or write the same chip
+    // once more (with the next number, after a write); a single run is one click. The second
+    // press comes with a double-click event: the button is released without a click.
+    if (event->type() == QEvent::MouseButtonDblClick &&
+        (watched == m_ui->writeOnceButton || watched == m_ui->readOnceButton)) {
+        static_cast<QAbstractButton*>(watched)->setDown(false);
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void COrvexFSKDlg::timerEvent(QTimerEvent* event) {
@@ -522,10 +611,13 @@ void COrvexFSKDlg::timerEvent(QTimerEvent* event) {
         return;
     }
     m_bInTimer = true;
-    if (event->timerId() == m_nReadTimer && m_nReadTimer != 0)
-        OnReadTick();
-    else if (event->timerId() == m_nWriteTimer && m_nWriteTimer != 0)
-        OnWriteTick();
-    QDialog::timerEvent(event);
-    m_bInTimer = false;
+    {
+        const BusyScope busy(*this);
+        if (event->timerId() == m_nReadTimer && m_nReadTimer != 0)
+            OnReadTick();
+        else if (event->timerId() == m_nWriteTimer && m_nWriteTimer != 0)
+            OnWriteTick();
+        QDialog::timerEvent(event);
+        m_bInTimer = false;
+    }
 }

@@ -6,7 +6,9 @@
 #include <QDialog>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <vector>
 
 class QAction;
 class QLineEdit;
@@ -65,6 +67,9 @@ class COrvexFSKDlg : public QDialog {
     int DetectTransponder();
     bool ReadFieldsForCheck(std::int64_t& identity);
     bool WriteTransponder(int facility, const QString& customer, int fixed, bool lock);
+    // Reads the card just written back in the same format and compares its fields with what
+    // WriteTransponder sent; a failure has been shown in the status line.
+    bool VerifyWritten(int facility, const QString& customer, int fixed);
     void OnWriteOnce();
     void OnWriteCyclic();
     void SignalSuccess();
@@ -77,6 +82,13 @@ class COrvexFSKDlg : public QDialog {
     void WriteLogLine(const QString& path, const QString& text);
     void OnChooseReadLog();
     void OnChooseWriteLog();
+
+    // While a reader exchange of a run is under way (its wait pumps the event loop), queues
+    // action to run once that run has returned and gives true; otherwise false, and the
+    // caller goes on at once. So no command starts a second exchange on the handle or ends
+    // the window in the middle of one.
+    bool DeferWhileBusy(const std::function<void()>& action);
+    bool IsBusy() const { return m_nBusy > 0; }
 
     // The menu that stands in for the window's system menu.
     QMenu* SystemMenu() const { return m_systemMenu; }
@@ -92,6 +104,7 @@ class COrvexFSKDlg : public QDialog {
     int m_nChipType = 0;
     int m_bAutoIncrement = 0;
     int m_bLock = 0;
+    int m_bVerify = 1;
     int m_nCount = 0;
     int m_bStopAtCount = 0;
     int m_nStopCount = 0;
@@ -133,9 +146,34 @@ class COrvexFSKDlg : public QDialog {
   protected:
     void timerEvent(QTimerEvent* event) override;
     void customEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
   private:
+    // Marks the window busy with a reader exchange for the scope's life; deferred commands
+    // run after the outermost one ends.
+    class BusyScope {
+      public:
+        explicit BusyScope(COrvexFSKDlg& dlg);
+        ~BusyScope();
+        BusyScope(const BusyScope&) = delete;
+        BusyScope& operator=(const BusyScope&) = delete;
+
+      private:
+        COrvexFSKDlg& m_dlg;
+    };
+
+    void ReadStoredSettings();
+    bool RequireReader();
+    bool CheckCardValues(int facility, const QString& customer, int fixed);
+    QString CardText(int facility, const QString& customer) const;
+    void ShowWriteError(int code);
+    bool ChipStillAnswers();
+    void ShowNoTransponder();
+    bool WriteCurrentCard(bool inSeries);
+    void StoreNextNumber(const QString& number);
+    void StopWriteSeries(bool showSummary);
+    void StopReadRun();
     static QString DefaultLogPath(const QString& fileName);
     void ReadSignalSettings();
     void CreateLamps();
@@ -145,6 +183,7 @@ class COrvexFSKDlg : public QDialog {
     bool CheckRange(QLineEdit* edit, int value, int largest);
     bool CheckNumber64(QLineEdit* edit, const QString& text);
     bool QueryReaderVersion();
+    bool OpenReader(const QString& openName, bool isLan);
     int ReadFormatFields(int& first, int& second, int& extra);
     void ShowReadError(int code);
     static std::uint64_t ChipIdValue(const unsigned char* bytes);
@@ -166,6 +205,8 @@ class COrvexFSKDlg : public QDialog {
     bool RefuseValue(QWidget* control, const QString& message);
     void RunAboutDialog();
     void StartUpdateCheck();
+    void ChangeLanguage(int language);
+    void CloseWindow(bool ok);
 
     std::unique_ptr<Ui::COrvexFSKDlg> m_ui;
     QTabBar* m_chipTabs = nullptr;
@@ -175,4 +216,10 @@ class COrvexFSKDlg : public QDialog {
     CLampStrip* m_lampStrip = nullptr;
     CSignalOutput* m_signals = nullptr;
     bool m_bInitialised = false;
+    int m_nBusy = 0;
+    std::vector<std::function<void()>> m_deferred;
+    bool m_bReaderSilent = false;
+    // The connected reader's port string and stored interface name.
+    QString m_strOpenName;
+    QString m_strStoredName;
 };

@@ -45,6 +45,13 @@ void ShowOpenError(int result) {
 }  // namespace
 
 bool COrvexFSKDlg::ConnectReader(bool silent) {
+    // The reader to go back to when the operator cancels the interface dialog: only OK
+    // changes the connection. The line is closed meanwhile, since the dialog's own actions
+    // (switching a USB reader's mode) may need it.
+    const bool hadReader = m_hPort != 0;
+    const QString previousOpenName = m_strOpenName;
+    const QString previousStoredName = m_strStoredName;
+    const bool previousLan = m_bLanReader;
     if (m_hPort != 0) {
         LfClosePort(m_hPort);
         m_hPort = 0;
@@ -52,33 +59,44 @@ bool COrvexFSKDlg::ConnectReader(bool silent) {
     for (;;) {
         CPortSelectDlg portDialog(this);
         if (!silent && portDialog.exec() != QDialog::Accepted) {
+            if (hadReader && OpenReader(previousOpenName, previousLan)) {
+                m_strStoredName = previousStoredName;
+                PutSettingString("Port", "Name", previousStoredName);
+                return true;
+            }
             m_strVersion.clear();
             m_strDeviceText.clear();
             return false;
         }
-        const QByteArray name = portDialog.GetOpenName().toUtf8();
-        const int timeout = GetSettingInt("Port", "Timeout", 300);
-        int result = LfOpenPort(name.constData(), 19200, 0, timeout);
-        if (!portDialog.m_bIsLan && result == kOpenNoAnswer)
-            result = LfOpenPort(name.constData(), 9600, 0, timeout);
-        m_bLanReader = portDialog.m_bIsLan;
-        m_hPort = result > 0 ? result : 0;
-
-        if (result < 1) {
-            ShowOpenError(result);
-            m_strVersion.clear();
-            m_strDeviceText.clear();
-        } else if (QueryReaderVersion()) {
-            LfSetDeviceMode(m_hPort, 0);
+        if (OpenReader(portDialog.GetOpenName(), portDialog.m_bIsLan)) {
+            m_strStoredName = GetSettingString("Port", "Name", "");
             return true;
-        } else {
-            m_strVersion.clear();
-            m_strDeviceText.clear();
-            LfClosePort(m_hPort);
-            m_hPort = 0;
         }
         silent = false;
     }
+}
+
+bool COrvexFSKDlg::OpenReader(const QString& openName, bool isLan) {
+    const QByteArray name = openName.toUtf8();
+    const int timeout = GetSettingInt("Port", "Timeout", 300);
+    int result = LfOpenPort(name.constData(), 19200, 0, timeout);
+    if (!isLan && result == kOpenNoAnswer) result = LfOpenPort(name.constData(), 9600, 0, timeout);
+    m_bLanReader = isLan;
+    m_hPort = result > 0 ? result : 0;
+
+    if (result < 1) {
+        ShowOpenError(result);
+    } else if (QueryReaderVersion()) {
+        LfSetDeviceMode(m_hPort, 0);
+        m_strOpenName = openName;
+        return true;
+    } else {
+        LfClosePort(m_hPort);
+        m_hPort = 0;
+    }
+    m_strVersion.clear();
+    m_strDeviceText.clear();
+    return false;
 }
 
 bool COrvexFSKDlg::QueryReaderVersion() {

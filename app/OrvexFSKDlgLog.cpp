@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include "CardFormats.h"
+#include "ChipTypes.h"
 #include "LogFile.h"
 #include "MessageBox.h"
 #include "OrvexFSKDlg.h"
@@ -17,6 +19,7 @@
 namespace {
 
 constexpr int kStrLogFailed = 133;
+constexpr int kStrNotLogged = 11115;
 constexpr int kStrChooseReadLog = 122;
 constexpr int kStrChooseWriteLog = 123;
 
@@ -44,18 +47,27 @@ QString COrvexFSKDlg::DefaultLogPath(const QString& fileName) {
 }
 
 void COrvexFSKDlg::WriteLogLine(const QString& path, const QString& text) {
-    const QString line = BuildLogLine(m_nFormat, m_nFacilityCode, m_strCustomerNr, text,
-                                      m_nChipType, m_strUid, QDateTime::currentDateTime());
-    if (!AppendLogLine(path, line, m_strErrorLog))
-        ShowMessage(LoadString(kStrLogFailed), MessageIcon::Error);
+    // A format without a facility field logs 0: the hidden field never reached the card.
+    const int facility = FormatHasFacility(m_nFormat) ? m_nFacilityCode : 0;
+    const QDateTime now = QDateTime::currentDateTime();
+    const QString line =
+        BuildLogLine(m_nFormat, facility, m_strCustomerNr, text, m_nChipType, m_strUid, now);
+    if (AppendLogLine(path, line, m_strErrorLog)) return;
+    // The card itself, readable, so that the operator can record it by hand.
+    QString card = CardText(facility, m_strCustomerNr) + ", " + ChipName(m_nChipType).trimmed();
+    if (!m_strUid.isEmpty()) card += ' ' + m_strUid;
+    card += ", " + now.toString("dd.MM.yyyy HH:mm:ss");
+    m_strErrorLog += LoadString(kStrNotLogged).arg(card) + "\r\n";
+    ShowMessage(LoadString(kStrLogFailed), MessageIcon::Error);
 }
 
 void COrvexFSKDlg::ShowErrorLog() {
     if (m_strErrorLog.isEmpty()) return;
+    // Entries added while the list is open (by a run's tick) stay for the next showing.
     CShowErrorLog view(this);
     view.m_strLog = m_strErrorLog;
-    view.exec();
     m_strErrorLog.clear();
+    view.exec();
 }
 
 void COrvexFSKDlg::OnChooseReadLog() {

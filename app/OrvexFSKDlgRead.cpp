@@ -129,7 +129,10 @@ void COrvexFSKDlg::ShowReadError(int code) {
 }
 
 void COrvexFSKDlg::OnReadOnce() {
+    if (IsBusy()) return;
+    const BusyScope busy(*this);
     if (!ExchangeUnchecked()) return;
+    if (!RequireReader()) return;
     for (QLineEdit* field :
          {m_ui->fixedEdit, m_ui->facilityEdit, m_ui->customerEdit, m_ui->uidEdit}) {
         field->clear();
@@ -140,33 +143,45 @@ void COrvexFSKDlg::OnReadOnce() {
         if (m_bReadLog != 0) WriteLogLine(m_strReadLogFile, "");
         ShowStatusText("");
     } else {
-        m_nFacilityCode = 0;
-        m_strCustomerNr = "0";
+        // The fields show again what the operator typed; the status line says why the read
+        // failed. Only a card read copies its fields.
         m_strUid.clear();
     }
     ExchangeData(false);
 }
 
+void COrvexFSKDlg::StopReadRun() {
+    if (m_nReadTimer != 0) {
+        killTimer(m_nReadTimer);
+        m_nReadTimer = 0;
+    }
+    if (m_hPort != 0) LfSetBackgroundMode(m_hPort, 0);
+    EnableControls(true);
+}
+
 void COrvexFSKDlg::OnReadCyclic() {
-    if (!ExchangeUnchecked()) {
-        m_ui->readCyclicButton->setChecked(false);
+    if (DeferWhileBusy([this] { OnReadCyclic(); })) return;
+    QPushButton* toggle = m_ui->readCyclicButton;
+    if (!toggle->isChecked()) {
+        // Stopping never passes the input checks of a start.
+        if (m_nReadTimer == 0) {
+            if (m_hPort != 0) LfSetBackgroundMode(m_hPort, 0);
+            return;
+        }
+        StopReadRun();
+        ShowErrorLog();
         return;
     }
-    if (m_ui->readCyclicButton->isChecked()) {
-        m_strErrorLog.clear();
-        LfSetBackgroundMode(m_hPort, 1);
-        m_nReadTimer = startTimer(m_nCycleTime, Qt::PreciseTimer);
-        EnableControls(false);
-        m_ui->readCyclicButton->setEnabled(true);
-    } else {
-        LfSetBackgroundMode(m_hPort, 0);
-        if (m_nReadTimer != 0) {
-            killTimer(m_nReadTimer);
-            m_nReadTimer = 0;
-            EnableControls(true);
-            ShowErrorLog();
-        }
+    if (m_nReadTimer != 0) return;
+    if (!ExchangeUnchecked() || !RequireReader()) {
+        toggle->setChecked(false);
+        return;
     }
+    m_strErrorLog.clear();
+    LfSetBackgroundMode(m_hPort, 1);
+    m_nReadTimer = startTimer(m_nCycleTime, Qt::PreciseTimer);
+    EnableControls(false);
+    toggle->setEnabled(true);
 }
 
 void COrvexFSKDlg::OnReadTick() {

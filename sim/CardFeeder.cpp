@@ -116,6 +116,10 @@ void CardFeeder::Run(Plan plan, ChipId chip) {
             continue;
         }
 
+        {
+            std::unique_lock lock(m_mutex);
+            if (m_changed.wait_for(lock, plan.hold, [this] { return m_stopRequested; })) return;
+        }
         m_engine.RemoveTransponder();
         bool done = false;
         {

@@ -17,11 +17,16 @@ namespace vsim {
 
 class CardFeeder {
   public:
+    static constexpr std::chrono::milliseconds kDefaultHold{200};
+
     struct Plan {
         int chipType = chip::kAta5577;
         unsigned count = 1;  // chips to feed in all
         // From taking a written card away to laying the next chip down.
         std::chrono::milliseconds pause{0};
+        // From the card being complete on the chip to taking it away: an operator waits for
+        // the station's lamp, and a station that reads the card back needs the chip so long.
+        std::chrono::milliseconds hold{kDefaultHold};
     };
 
     enum class State {

@@ -11,7 +11,7 @@ namespace {
 
 constexpr char kPlaceUsage[] =
     "usage: place CHIP [blank|card WORD-HEX|config HEX] (CHIP: 3 9 11 12 13 17 21 q5 ata5577 "
-    "m2 sic7888 tl008) or place manchester|biphase HEX";
+    "m2 sic7888 tl008), place ata5577 password [WORD-HEX] or place manchester|biphase HEX";
 
 std::string Ok(const std::string& text) {
     return "OK " + text;
@@ -34,6 +34,10 @@ std::unique_ptr<Transponder> Parse(const std::vector<std::string>& args) {
         return MakeBlankChip(*chipType);
     }
     uint64_t value = 0;
+    if (args[1] == "password") {
+        if (args.size() == 3 && !ControlProtocol::ParseHexNumber(args[2], 11, value)) return nullptr;
+        return MakePasswordChip(*chipType, value);
+    }
     if (args.size() != 3) return nullptr;
     if (args[1] == "card" && ControlProtocol::ParseHexNumber(args[2], 11, value)) {
         return MakeCardChip(*chipType, value);
@@ -55,6 +59,12 @@ void AddFieldCommands(ControlProtocol& control, ReaderEngine& engine) {
                      return Ok("placed " + Describe(engine.FieldSnapshot()));
                  },
                  3});
+    control.Add({"weak", "on|off", 1, [&engine](const std::vector<std::string>& args) {
+                     bool on = false;
+                     if (!ControlProtocol::ParseOnOff(args[0], on)) return Err("usage: weak on|off");
+                     if (!engine.SetTransponderWeak(on)) return Err("the field is empty");
+                     return Ok(std::string("weak ") + (on ? "on" : "off"));
+                 }});
     control.Add({"remove", "", 0, [&engine](const std::vector<std::string>&) {
                      engine.RemoveTransponder();
                      return Ok("field empty");

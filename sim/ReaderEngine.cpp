@@ -114,6 +114,14 @@ bool ReaderEngine::SetTransponderId(const ChipId& id) {
     return true;
 }
 
+bool ReaderEngine::SetTransponderWeak(bool weak) {
+    std::lock_guard lock(m_mutex);
+    Transponder* transponder = m_state.field.Occupant();
+    if (transponder == nullptr) return false;
+    transponder->SetWeak(weak);
+    return true;
+}
+
 int ReaderEngine::AddFieldObserver(FieldObserver observer) {
     std::lock_guard lock(m_observerMutex);
     const int id = m_nextObserverId++;

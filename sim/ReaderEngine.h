@@ -66,6 +66,9 @@ class ReaderEngine {
     // Gives the transponder on the field another identification; false when the field is
     // empty.
     bool SetTransponderId(const ChipId& id);
+    // Makes the transponder on the field weak (it acknowledges writes and keeps its data) or
+    // sound again; false when the field is empty.
+    bool SetTransponderWeak(bool weak);
     std::optional<TransponderSnapshot> FieldSnapshot() const;
 
     // Observers of the field hear of every change of what lies on it: a transponder placed,

@@ -39,6 +39,11 @@ class Transponder {
     const ChipId& Id() const { return m_id; }
     void SetId(const ChipId& id) { m_id = id; }
 
+    // A weak chip acknowledges every write and keeps its old data, as a chip at the edge of
+    // the field or worn out may do; only reading the card back shows it.
+    bool Weak() const { return m_weak; }
+    void SetWeak(bool weak) { m_weak = weak; }
+
     // The radio side of the transponder commands; the reader has already checked that the
     // request names this chip type and that the field is on. Defaults: the chip does not
     // answer that kind of request.
@@ -66,6 +71,7 @@ class Transponder {
   private:
     int m_chipType;
     ChipId m_id;
+    bool m_weak = false;
 };
 
 // The card word of a 12-byte FSK data stream (preamble 0x1D, then 11 Manchester-coded

@@ -53,6 +53,7 @@ Reply WriteBlocks(DeviceState& state, const Request& r) {
     if (r.data.size() < 3) return Status(status::kBadLength);
     Transponder* transponder = Reached(state, r.data[0]);
     if (transponder == nullptr) return Status(status::kNoTransponder);
+    if (transponder->Weak()) return Reply{};
     return transponder->WriteBlocks(r.data[1], {r.data.begin() + 2, r.data.end()});
 }
 

@@ -80,6 +80,15 @@ std::unique_ptr<Transponder> MakeCardChip(int chipType, uint64_t cardWord) {
     return nullptr;
 }
 
+std::unique_ptr<Transponder> MakePasswordChip(int chipType, uint64_t cardWord) {
+    if (chipType != chip::kAta5577) return nullptr;
+    auto chip = std::make_unique<T55xxChip>(chipType);
+    const std::array<uint32_t, 3> blocks = vellf::CardBlocks(cardWord);
+    for (int i = 0; i < 3; ++i) chip->SetBlock(i + 1, blocks[static_cast<size_t>(i)]);
+    chip->SetBlock(0, T55xxChip::FskConfiguration(chipType) | T55xxChip::kPasswordBit);
+    return chip;
+}
+
 std::unique_ptr<Transponder> MakeManchesterCard(std::vector<uint8_t> data) {
     if (data.empty()) return nullptr;
     return std::make_unique<ReadOnlyCard>(coding::kManchester, std::move(data));

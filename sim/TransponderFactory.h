@@ -26,6 +26,10 @@ std::unique_ptr<Transponder> MakeCardChip(int chipType, uint64_t cardWord);
 // of the value), SIC7888 block 1 (least significant byte first).
 std::unique_ptr<Transponder> MakeConfiguredChip(int chipType, uint32_t configuration);
 
+// A password-protected ATA5577 (chip type 9 only, else nullptr) that sends this card word:
+// it answers its identification but no block read and ignores writes.
+std::unique_ptr<Transponder> MakePasswordChip(int chipType, uint64_t cardWord);
+
 // Read-only cards that send these bytes; empty data give nullptr.
 std::unique_ptr<Transponder> MakeManchesterCard(std::vector<uint8_t> data);
 std::unique_ptr<Transponder> MakeBiphaseCard(std::vector<uint8_t> data);

@@ -68,7 +68,12 @@ Reply T55xxChip::ReadId() const {
     return Reply{status::kOk, {Id().begin(), Id().end()}};
 }
 
+bool T55xxChip::PasswordMode() const {
+    return ChipType() == chip::kAta5577 && (Configuration() & kPasswordBit) != 0;
+}
+
 Reply T55xxChip::ReadBlocks(int start, int count, int receiveMode) const {
+    if (PasswordMode()) return Reply{status::kNoTransponder, {}};
     if (!ReadableInMode(ChipType(), Configuration(), receiveMode)) {
         return Reply{status::kNoTransponder, {}};
     }
@@ -84,6 +89,7 @@ Reply T55xxChip::ReadBlocks(int start, int count, int receiveMode) const {
 }
 
 Reply T55xxChip::WriteBlocks(uint8_t addressByte, const std::vector<uint8_t>& data) {
+    if (PasswordMode()) return Reply{status::kNoTransponder, {}};
     const bool lock = (addressByte & kLockBit) != 0;
     const size_t start = addressByte & ~kLockBit;
     if (data.empty() || data.size() % 4 != 0) return Reply{status::kBadLength, {}};
@@ -103,7 +109,9 @@ Reply T55xxChip::WriteBlocks(uint8_t addressByte, const std::vector<uint8_t>& da
 }
 
 std::optional<uint64_t> T55xxChip::FskCardWord() const {
-    if (Configuration() != FskConfiguration(ChipType()) || m_blocks.size() < 4) {
+    const uint32_t configuration =
+        PasswordMode() ? Configuration() & ~kPasswordBit : Configuration();
+    if (configuration != FskConfiguration(ChipType()) || m_blocks.size() < 4) {
         return std::nullopt;
     }
     // Blocks are stored least significant byte first; the stream runs from the most

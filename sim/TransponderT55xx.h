@@ -32,6 +32,12 @@ class T55xxChip : public Transponder {
     Reply WriteBlocks(uint8_t addressByte, const std::vector<uint8_t>& data) override;
     std::optional<uint64_t> FskCardWord() const override;
 
+    // An ATA5577 whose configuration has the password bit set: it answers its
+    // identification and sends its card, but answers no block read and ignores every write,
+    // since the station never sends the password.
+    static constexpr uint32_t kPasswordBit = 0x10;
+    bool PasswordMode() const;
+
     // Direct access for building chips; ignores the lock bits.
     void SetBlock(int block, uint32_t value);
     uint32_t Configuration() const;

@@ -68,6 +68,10 @@
         <translation>Lock</translation>
     </message>
     <message>
+        <source>Prüfen nach dem Schreiben</source>
+        <translation>Verify after writing</translation>
+    </message>
+    <message>
         <source>Anzahl:</source>
         <translation>Count:</translation>
     </message>

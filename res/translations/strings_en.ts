@@ -327,5 +327,80 @@ The program may have to be allowed through the firewall manually.</translation>
         <comment>61870</comment>
         <translation>An attempt was made to access %1 past its end.</translation>
     </message>
+    <message>
+        <source>Kein Lesegerät verbunden. Wählen Sie die Schnittstelle im Menü.</source>
+        <comment>11101</comment>
+        <translation>No reader connected. Choose the interface in the menu.</translation>
+    </message>
+    <message>
+        <source>Das Lesegerät antwortet nicht</source>
+        <comment>11102</comment>
+        <translation>The reader does not answer</translation>
+    </message>
+    <message>
+        <source>Prüfsummenfehler in der Antwort des Lesegeräts</source>
+        <comment>11103</comment>
+        <translation>Checksum error in the reader's reply</translation>
+    </message>
+    <message>
+        <source>Falscher Transpondertyp</source>
+        <comment>11104</comment>
+        <translation>Wrong transponder type</translation>
+    </message>
+    <message>
+        <source>Der Transponder ist gesperrt</source>
+        <comment>11105</comment>
+        <translation>The transponder is locked</translation>
+    </message>
+    <message>
+        <source>Transponder erkannt, aber nicht beschreibbar (Passwort oder fremde Konfiguration)</source>
+        <comment>11106</comment>
+        <translation>Transponder found but not writable (password or foreign configuration)</translation>
+    </message>
+    <message>
+        <source>Fehler beim Schreiben (%1)</source>
+        <comment>11107</comment>
+        <translation>Write error (%1)</translation>
+    </message>
+    <message>
+        <source>Prüfung fehlgeschlagen: Der Transponder enthält nicht die geschriebenen Daten</source>
+        <comment>11108</comment>
+        <translation>Verification failed: the transponder does not hold the data written</translation>
+    </message>
+    <message>
+        <source>Prüfung fehlgeschlagen: Der Transponder konnte nicht zurückgelesen werden</source>
+        <comment>11109</comment>
+        <translation>Verification failed: the transponder could not be read back</translation>
+    </message>
+    <message>
+        <source>%1, Einrichtung %2, Nummer %3</source>
+        <comment>11110</comment>
+        <translation>%1, facility %2, number %3</translation>
+    </message>
+    <message>
+        <source>%1, Nummer %2</source>
+        <comment>11111</comment>
+        <translation>%1, number %2</translation>
+    </message>
+    <message>
+        <source>geprüft</source>
+        <comment>11112</comment>
+        <translation>verified</translation>
+    </message>
+    <message>
+        <source>Serie beendet: %1 Transponder geschrieben</source>
+        <comment>11113</comment>
+        <translation>Series finished: %1 transponders written</translation>
+    </message>
+    <message>
+        <source>Transponder wegnehmen und erneut auflegen</source>
+        <comment>11114</comment>
+        <translation>Take the transponder away and lay it again</translation>
+    </message>
+    <message>
+        <source>Nicht protokolliert: %1</source>
+        <comment>11115</comment>
+        <translation>Not logged: %1</translation>
+    </message>
 </context>
 </TS>

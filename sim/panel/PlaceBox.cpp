@@ -52,6 +52,13 @@ PlaceBox::PlaceBox(ReaderEngine& engine, QWidget* parent)
     auto* fresh = new QPushButton(QStringLiteral("Blank chip"));
     auto* card = new QPushButton(QStringLiteral("Card"));
     auto* remove = new QPushButton(QStringLiteral("Remove"));
+    auto* password = new QPushButton(QStringLiteral("Password chip"));
+    auto* weak = new QPushButton(QStringLiteral("Weak write"));
+    password->setObjectName("placePassword");
+    weak->setObjectName("placeWeak");
+    password->setToolTip(
+        QStringLiteral("An ATA5577 with this card and a password: no block reads, no writes"));
+    weak->setToolTip(QStringLiteral("The chip on the field acknowledges writes but keeps its data"));
     fresh->setObjectName("placeBlank");
     card->setObjectName("placeCard");
     remove->setObjectName("placeRemove");
@@ -74,6 +81,10 @@ PlaceBox::PlaceBox(ReaderEngine& engine, QWidget* parent)
     buttons->addWidget(card);
     buttons->addWidget(remove);
     grid->addLayout(buttons, 4, 0, 1, 4);
+    auto* faults = new QHBoxLayout;
+    faults->addWidget(password);
+    faults->addWidget(weak);
+    grid->addLayout(faults, 5, 0, 1, 4);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
 
@@ -81,6 +92,8 @@ PlaceBox::PlaceBox(ReaderEngine& engine, QWidget* parent)
     connect(fresh, &QPushButton::clicked, this, &PlaceBox::PlaceBlankChip);
     connect(card, &QPushButton::clicked, this, &PlaceBox::PlaceCard);
     connect(remove, &QPushButton::clicked, this, &PlaceBox::Remove);
+    connect(password, &QPushButton::clicked, this, &PlaceBox::PlacePasswordChip);
+    connect(weak, &QPushButton::clicked, this, &PlaceBox::MakeWeak);
     ShowFormatFields();
 }
 
@@ -100,12 +113,23 @@ void PlaceBox::PlaceBlankChip() {
     m_engine.PlaceTransponder(MakeFreshChip(m_chip->currentData().toInt()));
 }
 
-void PlaceBox::PlaceCard() {
+uint64_t PlaceBox::ChosenCardWord() const {
     const int format = m_format->currentData().toInt();
-    const uint64_t word = vellf::EncodeCardWord(format, static_cast<uint32_t>(m_fieldA->value()),
-                                                static_cast<uint32_t>(m_number->value()),
-                                                static_cast<uint32_t>(m_fixed->value()));
-    m_engine.PlaceTransponder(MakeCardChip(m_chip->currentData().toInt(), word));
+    return vellf::EncodeCardWord(format, static_cast<uint32_t>(m_fieldA->value()),
+                                 static_cast<uint32_t>(m_number->value()),
+                                 static_cast<uint32_t>(m_fixed->value()));
+}
+
+void PlaceBox::PlaceCard() {
+    m_engine.PlaceTransponder(MakeCardChip(m_chip->currentData().toInt(), ChosenCardWord()));
+}
+
+void PlaceBox::PlacePasswordChip() {
+    m_engine.PlaceTransponder(MakePasswordChip(chip::kAta5577, ChosenCardWord()));
+}
+
+void PlaceBox::MakeWeak() {
+    m_engine.SetTransponderWeak(true);
 }
 
 void PlaceBox::Remove() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QGroupBox>
+#include <cstdint>
 
 class QComboBox;
 class QLabel;
@@ -21,10 +22,15 @@ class PlaceBox : public QGroupBox {
 
     void PlaceBlankChip();
     void PlaceCard();
+    // An ATA5577 with the password bit set, sending the card of the chosen fields.
+    void PlacePasswordChip();
+    // The chip on the field acknowledges writes from now on but keeps its data.
+    void MakeWeak();
     void Remove();
 
   private:
     void ShowFormatFields();
+    uint64_t ChosenCardWord() const;
 
     ReaderEngine& m_engine;
     QComboBox* m_chip;

@@ -13,6 +13,7 @@
 #include "ControlId.h"
 #include "OrvexFSKDlg.h"
 #include "Settings.h"
+#include "cards/CardFormat.h"
 #include "support/AppTest.h"
 #include "support/StationReader.h"
 #include "support/StationWindow.h"
@@ -216,24 +217,68 @@ class MainWindowTest : public QObject {
         QVERIFY(!MenuAction(*dlg, COrvexFSKDlg::IDM_LANCONFIG)->isEnabled());
     }
 
-    void languageCommandEndsTheWindowWithCode10() {
+    void languageCommandStoresTheFieldsAndEndsTheWindowWithCode10() {
         auto dlg = OpenWindow();
+        // The next window reads the number from the settings: it must be the one shown.
+        Find<QLineEdit>(*dlg, 1005)->setText("4711");
         dlg->OnSystemCommand(COrvexFSKDlg::IDM_ENGLISH);
         QCOMPARE(dlg->result(), COrvexFSKDlg::kEndLanguageChanged);
         QCOMPARE(GetSettingInt("Settings", "Sprache", -1), 1);
-        QCOMPARE(GetSettingString("Settings", "CustomerNr", "none"), QString("none"));
+        QCOMPARE(GetSettingString("Settings", "CustomerNr", "none"), QString("4711"));
     }
 
-    void unknownStoredChipTypeSelectsNoTabOfItsOwn() {
+    void storedValuesOutOfRangeCountAsDefaults() {
+        // A format or chip the window does not offer used to write nothing and report
+        // success; a number no format holds could overflow when raised.
+        PutSettingInt("Settings", "Typ", 9);
         PutSettingInt("Settings", "TransponderTyp", 4);
+        PutSettingString("Settings", "CustomerNr", "99999999999999999999");
+        PutSettingInt("Settings", "FacilityCode", 70000);
+        m_reader->Place(9);
         auto dlg = OpenWindow();
-        QCOMPARE(dlg->m_nChipType, 4);
+        QCOMPARE(Find<QComboBox>(*dlg, 1008)->currentIndex(), 0);
         auto* tabs = Find<QTabBar>(*dlg, 1021);
-        QCOMPARE(tabs->count(), 5);
-        QVERIFY(dlg->ExchangeData(true));
-        QCOMPARE(dlg->m_nChipType, tabs->tabData(tabs->currentIndex()).toInt());
-        tabs->setCurrentIndex(3);
-        QCOMPARE(dlg->m_nChipType, 12);
+        QCOMPARE(tabs->tabData(tabs->currentIndex()).toInt(), 9);
+        QCOMPARE(Find<QLineEdit>(*dlg, 1005)->text(), QString("0"));
+        QCOMPARE(Find<QLineEdit>(*dlg, 1004)->text(), QString("255"));
+        QTest::mouseClick(Find<QPushButton>(*dlg, 1006), Qt::LeftButton);
+        QVERIFY2(dlg->m_strStatus.startsWith("Schreibvorgang erfolgreich abgeschlossen"),
+                 qPrintable(dlg->m_strStatus));
+        QCOMPARE(m_reader->Engine().FieldSnapshot()->cardWord, vellf::EncodeCardWord(26, 255, 0, 0));
+    }
+
+    void cancelInTheInterfaceDialogKeepsTheReader() {
+        auto dlg = OpenWindow();
+        const QString title = dlg->windowTitle();
+        apptest::ModalWatcher watcher;  // cancels the interface dialog
+        dlg->OnSystemCommand(COrvexFSKDlg::IDM_INTERFACE);
+        QCOMPARE(watcher.Dialogs(), QStringList{"Schnittstelle"});
+        QVERIFY(watcher.Messages().isEmpty());
+        QVERIFY(dlg->m_hPort > 0);
+        QCOMPARE(dlg->windowTitle(), title);
+        m_reader->Place(9);
+        QTest::mouseClick(Find<QPushButton>(*dlg, 1006), Qt::LeftButton);
+        QVERIFY2(dlg->m_strStatus.startsWith("Schreibvorgang erfolgreich abgeschlossen"),
+                 qPrintable(dlg->m_strStatus));
+    }
+
+    void runsWithoutAReaderAreRefused() {
+        auto dlg = OpenWindow();
+        apptest::ModalWatcher watcher;
+        // The reader is gone when the operator cancels: the station cannot go back to it.
+        m_reader.reset();
+        dlg->OnSystemCommand(COrvexFSKDlg::IDM_INTERFACE);
+        QCOMPARE(dlg->m_hPort, 0);
+        watcher.Clear();
+        for (int button : {1006, 1007, 1001, 1002}) {
+            QTest::mouseClick(Find<QPushButton>(*dlg, button), Qt::LeftButton);
+            QTRY_COMPARE(watcher.Messages().size(), 1);
+            QCOMPARE(watcher.Messages().first(),
+                     QString("Kein Lesegerät verbunden. Wählen Sie die Schnittstelle im Menü."));
+            QVERIFY(!Find<QPushButton>(*dlg, button)->isChecked());
+            QCOMPARE(dlg->m_nWriteTimer + dlg->m_nReadTimer, 0);
+            watcher.Clear();
+        }
     }
 
     void defaultLogPathsAreWrittenBack() {

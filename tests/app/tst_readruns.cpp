@@ -145,13 +145,16 @@ class ReadRunsTest : public QObject {
             PlaceCard(34, 1, 2);
         }
         PutSettingInt("Settings", "FixedField", 7);
+        PutSettingInt("Settings", "FacilityCode", 12);
         PutSettingString("Settings", "CustomerNr", "815");
         m_dlg = apptest::OpenStationWindow();
         Click(1001);
         QCOMPARE(m_dlg->m_strStatus, status);
-        QCOMPARE(Text(1005), QString("0"));
-        QCOMPARE(Text(1004), QString("0"));
-        QCOMPARE(Text(1009), QString("7"));  // a single read keeps the fixed field
+        // A failed read leaves what the operator typed; only a card read copies its fields.
+        QCOMPARE(Text(1005), QString("815"));
+        QCOMPARE(Text(1004), QString("12"));
+        QCOMPARE(Text(1009), QString("7"));
+        QCOMPARE(Text(1016), QString());
         QCOMPARE(LineCount(LogPath()), 0);
     }
 

@@ -1,16 +1,24 @@
 // Writing transponders from the main window against the virtual reader: single writes,
 // write series fed chip by chip, the stop conditions, presence detection, locking, lamps,
 // signals and the write log.
+#include <QAction>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTextEdit>
+#include <QTimer>
+#include <functional>
 #include <chrono>
 #include <memory>
+#include <set>
 
 #include "CardFeeder.h"
 #include "FreshChip.h"
@@ -30,11 +38,59 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr int kSeriesTimeoutMs = 30000;
+const QString kWriteDone = QStringLiteral("Schreibvorgang erfolgreich abgeschlossen");
 
 QString ReadAll(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return {};
     return QString::fromLatin1(file.readAll());
+}
+
+const QList<SignalCall> kFailureTones{SignalCall::Tone(1000, 200), SignalCall::Tone(2000, 200),
+                                      SignalCall::Tone(1000, 200), SignalCall::Tone(2000, 200)};
+
+// The customer numbers of a write log, in order.
+QList<qint64> LoggedNumbers(const QString& log) {
+    QList<qint64> numbers;
+    for (const QString& line : log.split("\r\n", Qt::SkipEmptyParts))
+        numbers << line.section('\t', 2, 2).section(',', 2, 2).toLongLong();
+    return numbers;
+}
+
+QAction* MenuAction(COrvexFSKDlg& dlg, int command) {
+    for (QAction* action : dlg.SystemMenu()->actions()) {
+        if (action->data().toInt() == command) return action;
+    }
+    return nullptr;
+}
+
+// Runs action once, inside the next write tick's reader exchange (the wait pumps events).
+void DuringNextTick(COrvexFSKDlg& dlg, std::function<void()> action) {
+    auto* poll = new QTimer(&dlg);
+    QObject::connect(poll, &QTimer::timeout, poll, [&dlg, poll, action = std::move(action)] {
+        if (!dlg.m_bInTimer) return;
+        poll->stop();
+        poll->deleteLater();
+        action();
+    });
+    poll->start(1);
+}
+
+// A station in a child process: a write series with auto increment fed by fresh chips,
+// until the parent kills it.
+int RunSeriesChild(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
+                       qEnvironmentVariable("XDG_CONFIG_HOME"));
+    QApplication app(argc, argv);
+    apptest::StationReader reader;
+    vsim::CardFeeder feeder(reader.Engine());
+    if (!feeder.Start({9, 1000, 300ms})) return 3;
+    apptest::RecordingSignalOutput signalOutput;
+    auto dlg = apptest::OpenStationWindow();
+    dlg->SetSignalOutput(&signalOutput);
+    QTest::mouseClick(Find<QPushButton>(*dlg, 1007), Qt::LeftButton);
+    return QApplication::exec();
 }
 
 }  // namespace
@@ -84,7 +140,9 @@ class WriteRunsTest : public QObject {
         SetCustomer("4711");
         Find<QLineEdit>(*m_dlg, 1004)->setText("12");
         Click(1006);
-        QCOMPARE(m_dlg->m_strStatus, QString("Schreibvorgang erfolgreich abgeschlossen"));
+        // The number field shows the next number; the status names the card written.
+        QCOMPARE(m_dlg->m_strStatus,
+                 kWriteDone + ": 26 Bit, Einrichtung 12, Nummer 4711, geprüft");
         QCOMPARE(CardOnField(), vellf::EncodeCardWord(26, 12, 4711, 0));
         QCOMPARE(Find<QLineEdit>(*m_dlg, 1005)->text(), QString("4712"));
         QCOMPARE(Find<QLineEdit>(*m_dlg, 1041)->text(), QString("1"));
@@ -105,6 +163,7 @@ class WriteRunsTest : public QObject {
         QTest::newRow("26 bit huge") << 1 << "16777215" << 26 << 0xFFu << 0xFFFFu;
         QTest::newRow("26 bit huge 0x123456") << 1 << "1193046" << 26 << 0x12u << 0x3456u;
         QTest::newRow("37 bit huge") << 7 << "34359738367" << 37 << 0xFFFFu << 0x7FFFFu;
+        QTest::newRow("37 bit huge past 2^32") << 7 << "4294967296" << 37 << 0x2000u << 0u;
     }
     void hugeFormatsSplitTheNumber() {
         QFETCH(int, format);
@@ -118,6 +177,261 @@ class WriteRunsTest : public QObject {
         SetCustomer(number);
         Click(1006);
         QCOMPARE(CardOnField(), vellf::EncodeCardWord(code, first, second, 0));
+        QCOMPARE(Find<QLineEdit>(*m_dlg, 1005)->text(), QString::number(number.toLongLong() + 1));
+        // The hidden facility field never reached the card: the log says 0.
+        const QString log = ReadAll(m_dir.filePath("write.txt"));
+        QVERIFY2(log.contains(QString(" Huge,0,%1,not Locked").arg(number)), qPrintable(log));
+    }
+
+    void everyFormatWritesItsLargestNumberAndRefusesOneMore_data() {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<qint64>("largest");
+        QTest::addColumn<quint64>("word");
+        auto word = [](int code, uint32_t a, uint32_t b) {
+            return static_cast<quint64>(vellf::EncodeCardWord(code, a, b, 0));
+        };
+        QTest::newRow("26") << 0 << qint64{65535} << word(26, 255, 65535);
+        QTest::newRow("26 huge") << 1 << qint64{16777215} << word(26, 0xFF, 0xFFFF);
+        QTest::newRow("34") << 2 << qint64{65535} << word(34, 255, 65535);
+        QTest::newRow("34 NC") << 3 << qint64{65535} << word(134, 255, 65535);
+        QTest::newRow("35") << 4 << qint64{1048575} << word(35, 255, 1048575);
+        QTest::newRow("36") << 5 << qint64{65535} << word(36, 255, 65535);
+        QTest::newRow("37") << 6 << qint64{524287} << word(37, 255, 524287);
+        QTest::newRow("37 huge") << 7 << qint64{34359738367} << word(37, 0xFFFF, 0x7FFFF);
+    }
+    void everyFormatWritesItsLargestNumberAndRefusesOneMore() {
+        QFETCH(int, format);
+        QFETCH(qint64, largest);
+        QFETCH(quint64, word);
+        m_reader->Place(9);
+        Open();
+        apptest::ModalWatcher watcher;
+        apptest::SelectFormat(*m_dlg, format);
+        SetCustomer(QString::number(largest + 1));
+        Click(1006);
+        QCOMPARE(watcher.Messages(),
+                 QStringList{QString("Es sind nur Werte bis %1 erlaubt!").arg(largest)});
+        QCOMPARE(CardOnField(), std::nullopt);
+        SetCustomer(QString::number(largest));
+        Click(1006);
+        QVERIFY2(m_dlg->m_strStatus.startsWith(kWriteDone), qPrintable(m_dlg->m_strStatus));
+        QCOMPARE(CardOnField(), std::optional<uint64_t>(static_cast<uint64_t>(word)));
+    }
+
+    void seriesStopsAtTheFormatsLargestNumber() {
+        std::set<uint64_t> onChips;
+        const int observer = Engine().AddFieldObserver([this, &onChips] {
+            if (const auto word = CardOnField()) onChips.insert(*word);
+        });
+        vsim::CardFeeder feeder(Engine());
+        QVERIFY(feeder.Start({9, 5, 0ms}));
+        Open();
+        apptest::ModalWatcher watcher;
+        SetCustomer("65534");
+        Click(1007);
+        QTRY_VERIFY_WITH_TIMEOUT(!SeriesRunning(), kSeriesTimeoutMs);
+        QTest::qWait(300);
+        Engine().RemoveFieldObserver(observer);
+        QCOMPARE(watcher.Messages(), QStringList{"Es sind nur Werte bis 65535 erlaubt!"});
+        QCOMPARE(LoggedNumbers(ReadAll(m_dir.filePath("write.txt"))), (QList<qint64>{65534, 65535}));
+        QCOMPARE(onChips, (std::set<uint64_t>{vellf::EncodeCardWord(26, 255, 65534, 0),
+                                              vellf::EncodeCardWord(26, 255, 65535, 0)}));
+        QCOMPARE(m_dlg->m_strStatus, QString("Serie beendet: 2 Transponder geschrieben"));
+        // The next start is refused: 65536 does not fit.
+        watcher.Clear();
+        Click(1007);
+        QVERIFY(!SeriesRunning());
+        QCOMPARE(watcher.Messages(), QStringList{"Es sind nur Werte bis 65535 erlaubt!"});
+    }
+
+    void toggleStopsTheSeriesWhateverTheFieldsHold() {
+        Open();
+        apptest::ModalWatcher watcher;
+        Click(1007);
+        QVERIFY(SeriesRunning());
+        QTest::qWait(100);
+        // Values a start would refuse must not keep the series running.
+        SetCustomer("99999999999");
+        Find<QLineEdit>(*m_dlg, 1040)->setText("");
+        Click(1007);
+        QVERIFY(!SeriesRunning());
+        QCOMPARE(m_dlg->m_nWriteTimer, 0);
+        QVERIFY(Find<QPushButton>(*m_dlg, 1006)->isEnabled());
+        QCOMPARE(watcher.Messages(), QStringList{});
+    }
+
+    void doubleClickOnWriteOnceWritesOneCard() {
+        m_reader->Place(9);
+        Open();
+        SetCustomer("4711");
+        // A double click as the window system delivers it: press, release, then a second
+        // press followed by a double-click event, and its release.
+        auto* button = Find<QPushButton>(*m_dlg, 1006);
+        const QPoint at = button->rect().center();
+        auto send = [button, at](QEvent::Type type) {
+            QMouseEvent event(type, at, button->mapToGlobal(at), Qt::LeftButton,
+                              type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                              Qt::NoModifier);
+            QApplication::sendEvent(button, &event);
+        };
+        for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
+                                  QEvent::MouseButtonPress, QEvent::MouseButtonDblClick,
+                                  QEvent::MouseButtonRelease})
+            send(type);
+        QTest::qWait(200);
+        QCOMPARE(LoggedNumbers(ReadAll(m_dir.filePath("write.txt"))), QList<qint64>{4711});
+        QCOMPARE(Find<QLineEdit>(*m_dlg, 1005)->text(), QString("4712"));
+        QCOMPARE(CardOnField(), vellf::EncodeCardWord(26, 255, 4711, 0));
+    }
+
+    void menuCommandDuringATickIsCarriedOutAfterIt() {
+        // An unwritable log fills the error list; the settings command stops the series and
+        // shows the list only once the tick's exchange is over and the timer is gone.
+        const QString path = m_dir.filePath("log-is-a-folder");
+        QDir().mkpath(path);
+        PutSettingString("Protokoll", "WriteLogFileName", path);
+        m_reader->Place(9);
+        Open();
+        apptest::ModalWatcher watcher;
+        QStringList seen;
+        watcher.SetDialogHandler([this, &seen](QDialog* dialog) {
+            seen << QString("%1 in tick %2 timer %3")
+                        .arg(dialog->windowTitle())
+                        .arg(m_dlg->m_bInTimer)
+                        .arg(m_dlg->m_nWriteTimer);
+            dialog->reject();
+            return true;
+        });
+        Click(1007);
+        QTRY_COMPARE_WITH_TIMEOUT(m_dlg->m_nCount, 1, 5000);
+        QTRY_COMPARE(watcher.Messages().size(), 1);  // the log failure
+        Engine().SetReplyDelay(50ms);
+        bool commandInTick = false;
+        DuringNextTick(*m_dlg, [this, &commandInTick] {
+            commandInTick = m_dlg->m_bInTimer;
+            MenuAction(*m_dlg, COrvexFSKDlg::IDM_SETTINGS)->trigger();
+        });
+        QTRY_COMPARE_WITH_TIMEOUT(seen.size(), 2, 5000);
+        QVERIFY(commandInTick);
+        QCOMPARE(seen, (QStringList{"Fehleranzeige in tick 0 timer 0",
+                                    "Einstellungen in tick 0 timer 0"}));
+        QVERIFY(!SeriesRunning());
+        QVERIFY(m_dlg->m_strErrorLog.isEmpty());
+    }
+
+    void escapeDuringATickStopsTheSeriesAfterItAndCloses() {
+        Open();
+        SetCustomer("321");
+        Click(1007);
+        Engine().SetReplyDelay(50ms);
+        bool closedInTick = true;
+        connect(m_dlg.get(), &QDialog::finished, this,
+                [this, &closedInTick] { closedInTick = m_dlg->m_bInTimer; });
+        DuringNextTick(*m_dlg, [this] { QTest::keyClick(m_dlg.get(), Qt::Key_Escape); });
+        QTRY_VERIFY_WITH_TIMEOUT(!m_dlg->isVisible(), 5000);
+        QVERIFY(!closedInTick);
+        QCOMPARE(m_dlg->result(), int(QDialog::Rejected));
+        QCOMPARE(m_dlg->m_nWriteTimer, 0);
+        QCOMPARE(GetSettingString("Settings", "CustomerNr", ""), QString("321"));
+    }
+
+    void languageSwitchDuringASeriesKeepsTheNextNumber() {
+        vsim::CardFeeder feeder(Engine());
+        QVERIFY(feeder.Start({9, 20, 100ms}));
+        Open();
+        SetCustomer("800");
+        Click(1007);
+        QTRY_VERIFY_WITH_TIMEOUT(m_dlg->m_nCount >= 2, kSeriesTimeoutMs);
+        m_dlg->OnSystemCommand(COrvexFSKDlg::IDM_ENGLISH);
+        QTRY_COMPARE(m_dlg->result(), COrvexFSKDlg::kEndLanguageChanged);
+        QCOMPARE(m_dlg->m_nWriteTimer, 0);
+        feeder.Stop();
+        const QList<qint64> logged = LoggedNumbers(ReadAll(m_dir.filePath("write.txt")));
+        const QString next = QString::number(logged.last() + 1);
+        QCOMPARE(GetSettingString("Settings", "CustomerNr", ""), next);
+        m_dlg.reset();
+        Open();
+        QCOMPARE(Find<QLineEdit>(*m_dlg, 1005)->text(), next);
+    }
+
+    void killedStationRestartsAfterTheLastCardWritten() {
+        QProcess child;
+        child.setProgram(QCoreApplication::applicationFilePath());
+        child.setArguments({"--series-child"});
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        child.start();
+        QVERIFY(child.waitForStarted());
+        const QString logPath = m_dir.filePath("write.txt");
+        QTRY_VERIFY_WITH_TIMEOUT(ReadAll(logPath).count("\r\n") >= 3, 60000);
+        child.kill();  // SIGKILL: no Cancel, no destructor
+        QVERIFY(child.waitForFinished());
+        const QList<qint64> logged = LoggedNumbers(ReadAll(logPath));
+        const qint64 stored = GetSettingString("Settings", "CustomerNr", "").toLongLong();
+        // The next number is stored before each write, so a station killed in the middle
+        // of one skips that number rather than writing it twice.
+        QVERIFY2(stored == logged.last() + 1 || stored == logged.last() + 2,
+                 qPrintable(QString("stored %1, last logged %2").arg(stored).arg(logged.last())));
+        PutSettingString("Port", "Name", QString::fromStdString(m_reader->Path()));
+        Open();
+        QCOMPARE(Find<QLineEdit>(*m_dlg, 1005)->text(), QString::number(stored));
+    }
+
+    void emptyCustomerNumberIsRefused() {
+        m_reader->Place(9);
+        Open();
+        apptest::ModalWatcher watcher;
+        SetCustomer("");
+        Click(1006);
+        QCOMPARE(watcher.Messages(), QStringList{"Geben Sie eine ganze Zahl ein."});
+        QCOMPARE(CardOnField(), std::nullopt);
+        QVERIFY(ReadAll(m_dir.filePath("write.txt")).isEmpty());
+    }
+
+    void verifiedSeriesCatchesAWeakWrite_data() {
+        QTest::addColumn<bool>("verify");
+        QTest::newRow("verify on") << true;
+        QTest::newRow("verify off") << false;
+    }
+    void verifiedSeriesCatchesAWeakWrite() {
+        QFETCH(bool, verify);
+        PutSettingInt("Settings", "Verify", verify ? 1 : 0);
+        const uint64_t oldCard = vellf::EncodeCardWord(26, 1, 1, 0);
+        auto weak = vsim::MakeCardChip(9, oldCard);
+        weak->SetWeak(true);
+        Engine().PlaceTransponder(std::move(weak));
+        Open();
+        QCOMPARE(Find<QCheckBox>(*m_dlg, 1061)->isChecked(), verify);
+        apptest::ModalWatcher watcher;  // the error list when the series stops
+        SetCustomer("300");
+        Click(1007);
+        if (!verify) {
+            // As without the check: reported as written although the chip kept its card.
+            QTRY_COMPARE_WITH_TIMEOUT(m_dlg->m_nCount, 1, 5000);
+            QCOMPARE(CardOnField(), std::optional<uint64_t>(oldCard));
+            QCOMPARE(LoggedNumbers(ReadAll(m_dir.filePath("write.txt"))), QList<qint64>{300});
+            Click(1007);
+            return;
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(m_signals.calls.size() >= 4, 5000);
+        QCOMPARE(m_signals.calls, kFailureTones);
+        QCOMPARE(m_dlg->m_strStatus,
+                 QString("Prüfung fehlgeschlagen: Der Transponder enthält nicht die geschriebenen "
+                         "Daten - Transponder wegnehmen und erneut auflegen"));
+        QCOMPARE(m_dlg->m_nCount, 0);
+        QCOMPARE(Find<QLineEdit>(*m_dlg, 1005)->text(), QString("300"));
+        QVERIFY(ReadAll(m_dir.filePath("write.txt")).isEmpty());
+        // The failed chip is not tried again while it stays; the next chip gets its number.
+        QTest::qWait(300);
+        QCOMPARE(m_signals.calls.size(), 4);
+        m_reader->Remove();
+        QTest::qWait(100);
+        m_reader->Place(9);
+        QTRY_COMPARE_WITH_TIMEOUT(m_dlg->m_nCount, 1, 5000);
+        QCOMPARE(CardOnField(), vellf::EncodeCardWord(26, 255, 300, 0));
+        QCOMPARE(LoggedNumbers(ReadAll(m_dir.filePath("write.txt"))), QList<qint64>{300});
+        QCOMPARE(GetSettingString("Settings", "CustomerNr", ""), QString("301"));
+        Click(1007);
+        QCOMPARE(watcher.Dialogs(), QStringList{"Fehleranzeige"});
     }
 
     void lockedWriteLocksTheChipAndLogsLocked() {
@@ -193,6 +507,7 @@ class WriteRunsTest : public QObject {
         QCOMPARE(Find<QLineEdit>(*m_dlg, 1005)->text(), next);
         QVERIFY(Find<QPushButton>(*m_dlg, 1006)->isEnabled());
         QCOMPARE(m_dlg->m_nWriteTimer, 0);
+        QCOMPARE(m_dlg->m_strStatus, QString("Serie beendet: %1 Transponder geschrieben").arg(written));
         const QString log = ReadAll(m_dir.filePath("write.txt"));
         QCOMPARE(log.count("\r\n"), written);
         QVERIFY(log.contains(",100,not Locked"));
@@ -258,15 +573,74 @@ class WriteRunsTest : public QObject {
     void failedSeriesWriteShowsRedAndSoundsFourTones() {
         m_reader->Place(9);
         Open();
-        Engine().FailCommand(0xC3, 1000, 0x04);
+        Engine().FailCommand(0xC3, 1000, 0x05);
         Click(1007);
         QTRY_VERIFY_WITH_TIMEOUT(m_signals.calls.size() >= 4, 10000);
+        QCOMPARE(m_dlg->m_strStatus, QString("Der Transponder ist schreibgeschützt - Transponder "
+                                             "wegnehmen und erneut auflegen"));
         Click(1007);
-        QCOMPARE(m_signals.calls.mid(0, 4),
-                 (QList<SignalCall>{SignalCall::Tone(1000, 200), SignalCall::Tone(2000, 200),
-                                    SignalCall::Tone(1000, 200), SignalCall::Tone(2000, 200)}));
-        QCOMPARE(m_dlg->m_strStatus, QString("Kein Transponder"));
+        QCOMPARE(m_signals.calls, kFailureTones);
         QCOMPARE(m_dlg->m_nCount, 0);
+        QCOMPARE(m_dlg->m_strStatus, QString("Serie beendet: 0 Transponder geschrieben"));
+    }
+
+    void failedWriteSaysWhy_data() {
+        QTest::addColumn<int>("status");  // -1: the reader does not answer the write
+        QTest::addColumn<QString>("message");
+        QTest::newRow("write-protected") << 0x05 << "Der Transponder ist schreibgeschützt";
+        QTest::newRow("locked") << 0x0B << "Der Transponder ist gesperrt";
+        QTest::newRow("chip there but no write answered")
+            << 0x04 << "Transponder erkannt, aber nicht beschreibbar (Passwort oder fremde "
+                       "Konfiguration)";
+        QTest::newRow("other") << 0x30 << "Fehler beim Schreiben (48)";
+        QTest::newRow("reader silent") << -1 << "Das Lesegerät antwortet nicht";
+    }
+    void failedWriteSaysWhy() {
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        m_reader->Place(9);
+        Open();
+        if (status < 0)
+            Engine().TimeOutCommand(0xC3, 1000);
+        else
+            Engine().FailCommand(0xC3, 1000, static_cast<uint8_t>(status));
+        SetCustomer("5");
+        Click(1006);
+        QCOMPARE(m_dlg->m_strStatus, message);
+        QCOMPARE(Find<QLineEdit>(*m_dlg, 1005)->text(), QString("5"));
+        QVERIFY(ReadAll(m_dir.filePath("write.txt")).isEmpty());
+        QCOMPARE(GetSettingString("Settings", "CustomerNr", ""), QString("5"));
+    }
+
+    void silentReaderIsReportedWithinOneTick() {
+        Open();
+        Click(1007);
+        QTest::qWait(150);
+        Engine().SetSilent(true);
+        // One tick (40 ms) plus one reply time-out (300 ms).
+        QTRY_COMPARE_WITH_TIMEOUT(m_dlg->m_strStatus, QString("Das Lesegerät antwortet nicht"),
+                                  700);
+        Engine().SetSilent(false);
+        QTRY_COMPARE_WITH_TIMEOUT(m_dlg->m_strStatus, QString(), 2000);
+        Click(1007);
+    }
+
+    void passwordChipIsNamedAndTheNextChipGetsItsNumber() {
+        Engine().PlaceTransponder(vsim::MakePasswordChip(9, vellf::EncodeCardWord(26, 7, 7, 0)));
+        Open();
+        SetCustomer("400");
+        Click(1007);
+        QTRY_VERIFY_WITH_TIMEOUT(m_signals.calls.size() >= 4, 5000);
+        QCOMPARE(m_signals.calls, kFailureTones);
+        QCOMPARE(m_dlg->m_strStatus,
+                 QString("Transponder erkannt, aber nicht beschreibbar (Passwort oder fremde "
+                         "Konfiguration) - Transponder wegnehmen und erneut auflegen"));
+        m_reader->Remove();
+        m_reader->Place(9);
+        QTRY_COMPARE_WITH_TIMEOUT(m_dlg->m_nCount, 1, 5000);
+        QCOMPARE(CardOnField(), vellf::EncodeCardWord(26, 255, 400, 0));
+        QCOMPARE(LoggedNumbers(ReadAll(m_dir.filePath("write.txt"))), QList<qint64>{400});
+        Click(1007);
     }
 
     void lampsFollowTheSeries() {
@@ -295,9 +669,12 @@ class WriteRunsTest : public QObject {
         Open();
         apptest::ModalWatcher watcher;
         QString shownLog;
-        watcher.SetDialogHandler([&shownLog](QDialog* dialog) {
-            if (auto* view = qobject_cast<QPlainTextEdit*>(ControlById(dialog, 1023)))
+        bool readOnly = false;
+        watcher.SetDialogHandler([&shownLog, &readOnly](QDialog* dialog) {
+            if (auto* view = qobject_cast<QPlainTextEdit*>(ControlById(dialog, 1023))) {
                 shownLog = view->toPlainText();
+                readOnly = view->isReadOnly();
+            }
             else if (auto* edit = qobject_cast<QTextEdit*>(ControlById(dialog, 1023)))
                 shownLog = edit->toPlainText();
             dialog->accept();
@@ -316,9 +693,20 @@ class WriteRunsTest : public QObject {
             QVERIFY2(shownLog.contains(QString("Open Error: Retry:%1 ").arg(attempt)),
                      qPrintable(shownLog));
         QCOMPARE(shownLog.count("Open Error:"), 6);
+        // The card itself, for the operator to record by hand.
+        QVERIFY2(shownLog.contains("Nicht protokolliert: 26 Bit, Einrichtung 255, Nummer 0, ATA5577 " +
+                                   m_dlg->m_strUid + ", "),
+                 qPrintable(shownLog));
+        QVERIFY(readOnly);
         QVERIFY(m_dlg->m_strErrorLog.isEmpty());
     }
 };
 
-ORVEX_APP_TEST_MAIN(WriteRunsTest)
+int main(int argc, char** argv) {
+    if (argc > 1 && qstrcmp(argv[1], "--series-child") == 0) return RunSeriesChild(argc, argv);
+    apptest::PrepareEnvironment();
+    QApplication app(argc, argv);
+    WriteRunsTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_writeruns.moc"

@@ -35,6 +35,12 @@ TEST(FieldControl, CommandsReachTheFieldTheFaultsAndTheTiming) {
                     e.FieldSnapshot()->BlockValue(0) == 0x60107060;
          }},
         {"place 21 blank", placed(21, std::nullopt)},
+        {"place ata5577 password 2006020002",
+         [](const ReaderEngine& e) {
+             const auto s = e.FieldSnapshot();
+             return s->chipType == 9 && s->cardWord == 0x2006020002 &&
+                    s->BlockValue(0) == 0x60107070;
+         }},
         {"place manchester 0102",
          [](const ReaderEngine& e) {
              return e.FieldSnapshot()->rawCoding == 0 &&
@@ -90,6 +96,10 @@ TEST(FieldControl, MalformedLinesAnswerErrAndChangeNothing) {
                              "place 9 config 123456789",
                              "place 9 blank extra",
                              "place 9 bogus 1",
+                             "place 3 password",
+                             "place 9 password xyz",
+                             "weak on",
+                             "weak maybe",
                              "place manchester",
                              "place manchester 0",
                              "place biphase 1 2",

@@ -133,6 +133,33 @@ TEST(T55xxChip, AnswersOnlyInTheReceiveModesItsConfigurationSelects) {
     }
 }
 
+TEST(T55xxChip, APasswordAta5577SendsItsCardButAnswersNoBlockReadAndTakesNoWrite) {
+    const uint64_t word = vellf::EncodeCardWord(26, 7, 7, 0);
+    ReaderEngine engine;
+    engine.PlaceTransponder(MakePasswordChip(9, word));
+    EXPECT_EQ(Exchange(engine, kReadChipId, {9, 0}).status, status::kOk);
+    for (int mode : kModes) {
+        engine.SetReceiveMode(mode);
+        EXPECT_EQ(Exchange(engine, kRead, {9, 0, 1}), Failed(status::kNoTransponder)) << mode;
+    }
+    EXPECT_EQ(Exchange(engine, kWrite, {9, 1, 0, 0, 0, 0}), Failed(status::kNoTransponder));
+    EXPECT_EQ(engine.FieldSnapshot()->cardWord, word);
+    EXPECT_EQ(MakePasswordChip(3, word), nullptr);
+}
+
+TEST(TransponderChips, AWeakChipAcknowledgesWritesAndKeepsItsData) {
+    ReaderEngine engine;
+    EXPECT_FALSE(engine.SetTransponderWeak(true));
+    PlaceFskChip(engine, 9);
+    ASSERT_TRUE(engine.SetTransponderWeak(true));
+    const auto before = engine.FieldSnapshot()->memory;
+    EXPECT_EQ(Exchange(engine, kWrite, {9, 1, 1, 2, 3, 4}), Ok({}));
+    EXPECT_EQ(engine.FieldSnapshot()->memory, before);
+    ASSERT_TRUE(engine.SetTransponderWeak(false));
+    EXPECT_EQ(Exchange(engine, kWrite, {9, 1, 1, 2, 3, 4}), Ok({}));
+    EXPECT_EQ(engine.FieldSnapshot()->BlockValue(1), 0x04030201u);
+}
+
 TEST(TransponderChips, AnswerOnlyRequestsForTheirOwnChipTypeWhileTheFieldIsOn) {
     ReaderEngine engine;
     PlaceFskChip(engine, 9);
