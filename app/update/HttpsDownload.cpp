@@ -41,7 +41,7 @@ bool Fetch(const QUrl& url, const std::function<bool(const QByteArray&)>& sink,
     std::unique_ptr<QNetworkReply> reply(manager.get(request));
     bool sinkAccepted = true;
     auto drain = [&] {
-        if (!sinkAccepted) return;
+        if (!sinkAccepted || !reply->isOpen()) return;
         const QByteArray chunk = reply->readAll();
         if (!chunk.isEmpty() && !sink(chunk)) {
             sinkAccepted = false;

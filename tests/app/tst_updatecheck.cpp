@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QPalette>
 #include <QPushButton>
@@ -190,6 +191,21 @@ class UpdateCheckTest : public QObject {
         QVERIFY(saved.open(QIODevice::ReadOnly));
         QCOMPARE(saved.readAll(), installer);
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    }
+
+    // Closing the program does not wait for a server that never answers.
+    void exitStopsAHangingDownload() {
+        QTcpServer silent;
+        QVERIFY(silent.listen(QHostAddress::LocalHost, 0));
+        QElapsedTimer clock;
+        {
+            CUpdateCheck check(QStringLiteral("https://127.0.0.1:%1/").arg(silent.serverPort()));
+            Recorder recorder;
+            QVERIFY(check.StartUpdateCheck(&recorder, 1034));
+            QTRY_VERIFY(silent.hasPendingConnections());
+            clock.start();
+        }
+        QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
     }
 
     // A digest that differs and a transfer cut short both leave nothing behind, also not a
