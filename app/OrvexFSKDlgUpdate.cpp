@@ -10,8 +10,8 @@
 
 namespace {
 
-// How often a result that arrived during a reader exchange looks again whether the
-// exchange is over.
+// How often a result that arrived during a reader exchange outside the runs looks again
+// whether the exchange is over.
 constexpr int kRetryWhileBusyMs = 50;
 
 }  // namespace
@@ -35,10 +35,12 @@ void COrvexFSKDlg::customEvent(QEvent* event) {
 }
 
 void COrvexFSKDlg::OnUpdateCheckDone() {
-    // The result can arrive while a run's tick waits for the reader, whose wait pumps the
-    // event loop; stopping the run and opening a modal dialog there would cut into the
-    // exchange. It waits instead.
-    if (m_bInTimer || IsInsideReaderWait()) {
+    // The result can arrive while a run waits for the reader, whose wait pumps the event
+    // loop; stopping the run and opening a modal dialog there would cut into the exchange.
+    // It waits until the run has returned instead.
+    if (DeferWhileBusy([this] { OnUpdateCheckDone(); })) return;
+    // Exchanges outside the runs (connecting a reader, for instance) are waited out too.
+    if (IsInsideReaderWait()) {
         QTimer::singleShot(kRetryWhileBusyMs, this, &COrvexFSKDlg::OnUpdateCheckDone);
         return;
     }

@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QTcpServer>
+#include <QTimer>
+#include <chrono>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -361,8 +363,8 @@ class UpdateCheckTest : public QObject {
         }
     }
 
-    // The result waits while a run's tick is busy with the reader, then stops the run
-    // before the About dialog opens.
+    // A result that arrives while a run's tick waits for the reader waits until the tick
+    // has returned, then stops the run before the About dialog opens.
     void offerWaitsForTheTick() {
         apptest::StationReader reader;
         PutSettingInt("Version", "Update", 0);
@@ -373,20 +375,29 @@ class UpdateCheckTest : public QObject {
         QTRY_COMPARE(recorder.m_events.size(), 2);
 
         auto window = apptest::OpenStationWindow();
-        apptest::Find<QPushButton>(*window, 1002)->click();
-        QVERIFY(window->m_nReadTimer != 0);
+        reader.Engine().SetReplyDelay(std::chrono::milliseconds(100));
         apptest::ModalWatcher watcher;
+        bool busyAtOpen = true;
         bool runStopped = false;
         watcher.SetDialogHandler([&](QDialog*) {
+            busyAtOpen = window->IsBusy();
             runStopped = window->m_nReadTimer == 0;
             return false;
         });
-        window->m_bInTimer = true;
-        QCoreApplication::postEvent(window.get(), new CCommandEvent(CUpdateCheck::kNotifyId));
-        QTest::qWait(300);
-        QCOMPARE(watcher.Dialogs(), QStringList());
-        window->m_bInTimer = false;
-        QTRY_COMPARE(watcher.Dialogs(), QStringList({kAboutTitle}));
+        // Timers fire inside the tick's reader wait too; this one posts the result from there.
+        bool postedWhileBusy = false;
+        QTimer poster;
+        connect(&poster, &QTimer::timeout, this, [&] {
+            if (postedWhileBusy || !window->IsBusy()) return;
+            postedWhileBusy = true;
+            QCoreApplication::postEvent(window.get(), new CCommandEvent(CUpdateCheck::kNotifyId));
+        });
+        poster.start(5);
+        apptest::Find<QPushButton>(*window, 1002)->click();
+        QVERIFY(window->m_nReadTimer != 0);
+        QTRY_COMPARE_WITH_TIMEOUT(watcher.Dialogs(), QStringList({kAboutTitle}), 15000);
+        QVERIFY(postedWhileBusy);
+        QVERIFY(!busyAtOpen);
         QVERIFY(runStopped);
     }
 
