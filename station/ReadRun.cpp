@@ -7,8 +7,10 @@ namespace station {
 
 bool CReadRun::Read(int& readFacility, QString& readCustomer, int& readFixed, QString& readUid) {
     CardFields fields{readFacility, ParseNumber64(readCustomer), readFixed};
-    if (!ReadTransponder(target, fields, readUid, m_lastError)) {
-        m_view.ShowStatus(Status{DescribeReadError(target.handle, m_lastError), m_lastError});
+    if (!ReadTransponder(m_card.target, fields, readUid, m_lastError)) {
+        // Error 0 leaves the status line as it is.
+        const StatusMessage message = DescribeReadError(m_card.target.handle, m_lastError);
+        if (message != StatusMessage::None) m_view.ShowStatus(Status{message, m_lastError});
         return false;
     }
     readFacility = fields.facility;
@@ -20,22 +22,22 @@ bool CReadRun::Read(int& readFacility, QString& readCustomer, int& readFixed, QS
 void CReadRun::WriteLog() {
     if (logPath.isEmpty()) return;
     CardRecord card;
-    card.format = target.format;
-    card.chipType = target.chipType;
-    card.fields = CardFields{facility, ParseNumber64(customer), fixed};
-    card.customer = customer;
-    card.uid = uid;
-    LogCard(m_view, logPath, card, QString(), errorLog, fileErrorText);
+    card.format = m_card.target.format;
+    card.chipType = m_card.target.chipType;
+    card.fields = CardFields{m_card.facility, ParseNumber64(m_card.customer), m_card.fixed};
+    card.customer = m_card.customer;
+    card.uid = m_card.uid;
+    LogCard(m_view, logPath, card, QString(), m_card.errorLog, m_card.fileErrorText);
 }
 
 ReadOutcome CReadRun::ReadOnce() {
     ReadOutcome outcome = ReadOutcome::NewCard;
-    if (Read(facility, customer, fixed, uid)) {
+    if (Read(m_card.facility, m_card.customer, m_card.fixed, m_card.uid)) {
         WriteLog();
         m_view.ShowStatus(Status{});
     } else {
         // The fields keep what the operator typed; only a card read copies its fields.
-        uid.clear();
+        m_card.uid.clear();
         outcome = ReadOutcome::Failed;
     }
     m_view.ShowFields();
@@ -43,25 +45,26 @@ ReadOutcome CReadRun::ReadOnce() {
 }
 
 ReadOutcome CReadRun::ReadTick() {
-    int readFacility = facility;
-    QString readCustomer = customer;
-    int readFixed = fixed;
+    int readFacility = m_card.facility;
+    QString readCustomer = m_card.customer;
+    int readFixed = m_card.fixed;
     QString readUid;
     if (!Read(readFacility, readCustomer, readFixed, readUid)) {
-        customer = QStringLiteral("0");
-        facility = 0;
-        fixed = 0;
-        uid.clear();
+        m_card.customer = QStringLiteral("0");
+        m_card.facility = 0;
+        m_card.fixed = 0;
+        m_card.uid.clear();
         m_view.ShowFields();
         return ReadOutcome::Failed;
     }
     // The chip identification is not compared: the same card is still there.
-    if (readCustomer == customer && readFacility == facility && readFixed == fixed)
+    if (readCustomer == m_card.customer && readFacility == m_card.facility &&
+        readFixed == m_card.fixed)
         return ReadOutcome::SameCard;
-    customer = readCustomer;
-    fixed = readFixed;
-    facility = readFacility;
-    uid = readUid;
+    m_card.customer = readCustomer;
+    m_card.fixed = readFixed;
+    m_card.facility = readFacility;
+    m_card.uid = readUid;
     WriteLog();
     m_view.ShowStatus(Status{});
     m_view.ShowFields();

@@ -5,7 +5,7 @@
 
 #include <QString>
 
-#include "station/LogFile.h"
+#include "station/RunCard.h"
 #include "station/RunView.h"
 #include "station/Transponder.h"
 
@@ -19,17 +19,9 @@ enum class ReadOutcome {
 
 class CReadRun {
   public:
-    explicit CReadRun(CRunView& view) : m_view(view) {}
+    CReadRun(CRunView& view, RunCard& card) : m_view(view), m_card(card) {}
 
-    CardTarget target;
-    // What the operator's fields show.
-    int facility = 0;
-    QString customer = QStringLiteral("0");
-    int fixed = 0;
-    QString uid;
     QString logPath;  // the read log; empty: no log
-    FileErrorText fileErrorText = SystemFileErrorText;
-    QString errorLog;
 
     // Reads once; a failed read keeps the fields the operator typed and clears the
     // identification.
@@ -46,6 +38,7 @@ class CReadRun {
     void WriteLog();
 
     CRunView& m_view;
+    RunCard& m_card;
     int m_lastError = 0;
 };
 

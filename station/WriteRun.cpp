@@ -31,26 +31,26 @@ QString LockText(bool lock) {
 
 }  // namespace
 
-CWriteRun::CWriteRun(CRunView& view, TickClock clock)
-    : m_view(view), m_clock(clock ? std::move(clock) : TickClock(SteadyTickCount)) {}
+CWriteRun::CWriteRun(CRunView& view, RunCard& card, TickClock clock)
+    : m_view(view), m_card(card), m_clock(clock ? std::move(clock) : TickClock(SteadyTickCount)) {}
 
 std::int64_t CWriteRun::Number() const {
-    return ParseNumber64(customer);
+    return ParseNumber64(m_card.customer);
 }
 
 CardFields CWriteRun::Fields() const {
-    return CardFields{facility, Number(), fixed};
+    return CardFields{m_card.facility, Number(), m_card.fixed};
 }
 
 CardRecord CWriteRun::Record() const {
     CardRecord card;
-    card.format = target.format;
-    card.chipType = target.chipType;
+    card.format = m_card.target.format;
+    card.chipType = m_card.target.chipType;
     card.fields = Fields();
     // A format without a facility code never puts one on the card.
-    if (!FormatHasFacility(target.format)) card.fields.facility = 0;
-    card.customer = customer;
-    card.uid = uid;
+    if (!FormatHasFacility(m_card.target.format)) card.fields.facility = 0;
+    card.customer = m_card.customer;
+    card.uid = m_card.uid;
     return card;
 }
 
@@ -58,7 +58,7 @@ void CWriteRun::IncrementCustomerNr() {
     // Saturates rather than overflow on a number no format holds.
     const std::int64_t number = Number();
     if (number < std::numeric_limits<std::int64_t>::max())
-        customer = QString::number(static_cast<long long>(number + 1));
+        m_card.customer = QString::number(static_cast<long long>(number + 1));
 }
 
 void CWriteRun::ShowFailure(const Status& status, bool inSeries) {
@@ -68,7 +68,7 @@ void CWriteRun::ShowFailure(const Status& status, bool inSeries) {
 }
 
 void CWriteRun::ShowNoTransponder() {
-    m_view.ShowStatus(Status{LfGetLastError(target.handle) == kErrTimeout
+    m_view.ShowStatus(Status{LfGetLastError(m_card.target.handle) == kErrTimeout
                                  ? StatusMessage::ReaderSilent
                                  : StatusMessage::NoTransponder});
 }
@@ -76,7 +76,7 @@ void CWriteRun::ShowNoTransponder() {
 bool CWriteRun::Verify(const CardRecord& card, Status& status) {
     CardFields found;
     int code = 0;
-    switch (VerifyTransponder(target, card.fields, found, code)) {
+    switch (VerifyTransponder(m_card.target, card.fields, found, code)) {
         case VerifyResult::Verified:
             return true;
         case VerifyResult::Mismatch:
@@ -88,19 +88,19 @@ bool CWriteRun::Verify(const CardRecord& card, Status& status) {
             break;
     }
     // The operator may have to redo this card by hand; the list names it.
-    errorLog += m_view.FailedCardEntry(status, card) + QStringLiteral("\r\n");
+    m_card.errorLog += m_view.FailedCardEntry(status, card) + QStringLiteral("\r\n");
     return false;
 }
 
 bool CWriteRun::WriteCurrentCard(bool inSeries) {
-    const QString written = customer;
+    const QString written = m_card.customer;
     const std::int64_t number = Number();
     const CardFields fields = Fields();
     // The SDK cuts every value to its field, so a number past the format's largest would
     // reach the chip as another number than the one shown and logged.
-    if (!IsCardFormat(target.format) || CheckCardFields(target.format, fields)) {
+    if (!IsCardFormat(m_card.target.format) || CheckCardFields(m_card.target.format, fields)) {
         const std::int64_t largest =
-            IsCardFormat(target.format) ? kCardFormats[target.format].maxCustomer : 0;
+            IsCardFormat(m_card.target.format) ? kCardFormats[m_card.target.format].maxCustomer : 0;
         ShowFailure(Status{StatusMessage::ValueTooLarge, largest}, inSeries);
         return false;
     }
@@ -110,10 +110,10 @@ bool CWriteRun::WriteCurrentCard(bool inSeries) {
     m_view.StoreNextNumber(raise ? QString::number(static_cast<long long>(number + 1)) : written);
     CardRecord card = Record();
     Status failure;
-    bool ok = WriteTransponder(target, fields, options.lock);
+    bool ok = WriteTransponder(m_card.target, fields, options.lock);
     if (!ok) {
-        const int code = LfGetLastError(target.handle);
-        failure = Status{DescribeWriteError(target, code), code};
+        const int code = LfGetLastError(m_card.target.handle);
+        failure = Status{DescribeWriteError(m_card.target, code), code};
     } else if (options.verify) {
         ok = card.verified = Verify(card, failure);
     }
@@ -122,11 +122,13 @@ bool CWriteRun::WriteCurrentCard(bool inSeries) {
         m_view.StoreNextNumber(written);
         return false;
     }
-    if (inSeries && target.chipType == kChipAta5575M2) ReadFieldsForCheck(target, lastId);
+    if (inSeries && m_card.target.chipType == kChipAta5575M2)
+        ReadFieldsForCheck(m_card.target, lastId);
     ++count;
     m_view.CardWritten(card);
     if (!options.logPath.isEmpty())
-        LogCard(m_view, options.logPath, card, LockText(options.lock), errorLog, fileErrorText);
+        LogCard(m_view, options.logPath, card, LockText(options.lock), m_card.errorLog,
+                m_card.fileErrorText);
     m_view.SignalSuccess();
     return true;
 }
@@ -134,7 +136,7 @@ bool CWriteRun::WriteCurrentCard(bool inSeries) {
 WriteOutcome CWriteRun::WriteOnce() {
     lastId = 0;
     WriteOutcome outcome = WriteOutcome::Failed;
-    switch (DetectTransponder(target, lastId, uid)) {
+    switch (DetectTransponder(m_card.target, lastId, m_card.uid)) {
         case Detection::None:
             ShowNoTransponder();
             outcome = WriteOutcome::NoCard;
@@ -142,7 +144,7 @@ WriteOutcome CWriteRun::WriteOnce() {
         case Detection::Protected:
             m_view.ShowStatus(Status{StatusMessage::WriteProtected});
             m_view.ShowFields();
-            LfResetField(target.handle, 0);
+            LfResetField(m_card.target.handle, 0);
             return WriteOutcome::Protected;
         default:
             if (!WriteCurrentCard(false)) break;
@@ -162,7 +164,7 @@ SeriesRefusal CWriteRun::CheckSeriesStart() const {
 }
 
 void CWriteRun::StartSeries() {
-    errorLog.clear();
+    m_card.errorLog.clear();
     lastId = 0;
     absentSince = 0;
     count = 0;
@@ -172,23 +174,23 @@ void CWriteRun::StartSeries() {
 }
 
 SeriesEnd CWriteRun::StopTest() const {
+    // The next number would not fit the format: the series ends here, as at an end value.
+    if (options.autoIncrement && IsCardFormat(m_card.target.format) &&
+        Number() >= kCardFormats[m_card.target.format].maxCustomer)
+        return SeriesEnd::Limit;
     if (options.stopAtCount) {
         if (count >= options.stopCount) return SeriesEnd::Count;
     } else if (options.stopAtEnd && Number() >= ParseNumber64(options.endValue)) {
         return SeriesEnd::EndValue;
     }
-    // The next number would not fit the format: the series ends here, as at an end value.
-    if (options.autoIncrement && IsCardFormat(target.format) &&
-        Number() >= kCardFormats[target.format].maxCustomer)
-        return SeriesEnd::Limit;
     return SeriesEnd::Running;
 }
 
 TickOutcome CWriteRun::SeriesTick() {
-    const Detection detected = DetectTransponder(target, lastId, uid);
+    const Detection detected = DetectTransponder(m_card.target, lastId, m_card.uid);
     if (detected == Detection::None) {
         // A reader that stopped answering is reported at once, not after the last success.
-        const bool silent = LfGetLastError(target.handle) == kErrTimeout;
+        const bool silent = LfGetLastError(m_card.target.handle) == kErrTimeout;
         if (silent && !m_readerSilent) m_view.ShowStatus(Status{StatusMessage::ReaderSilent});
         if (!silent && m_readerSilent) m_view.ShowStatus(Status{});
         m_readerSilent = silent;
@@ -211,7 +213,7 @@ TickOutcome CWriteRun::SeriesTick() {
     if (detected == Detection::Protected) {
         m_view.ShowStatus(Status{StatusMessage::WriteProtected});
         m_view.ShowFields();
-        LfResetField(target.handle, 0);
+        LfResetField(m_card.target.handle, 0);
         return TickOutcome::Protected;
     }
     if (detected == Detection::Same) return TickOutcome::Held;

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "station/LogFile.h"
+#include "station/RunCard.h"
 #include "station/RunView.h"
 #include "station/Transponder.h"
 
@@ -55,23 +55,14 @@ class CWriteRun {
     // A millisecond counter that wraps at 32 bits; tests pass their own.
     using TickClock = std::function<std::uint32_t()>;
 
-    explicit CWriteRun(CRunView& view, TickClock clock = {});
+    CWriteRun(CRunView& view, RunCard& card, TickClock clock = {});
 
-    // The card data the run writes, as the operator's fields show them.
-    CardTarget target;
-    int facility = 0;
-    QString customer = QStringLiteral("0");
-    int fixed = 0;
-    QString uid;
     WriteOptions options;
-    // How a log file's failure is worded in the error list.
-    FileErrorText fileErrorText = SystemFileErrorText;
 
     // Run state.
     int count = 0;                  // successful writes of the series
     std::int64_t lastId = 0;        // the transponder seen last, 0 none
     std::uint32_t absentSince = 0;  // when it went away, 0 while present or none
-    QString errorLog;               // collected log and verification failures
 
     // Writes the transponder on the reader once.
     WriteOutcome WriteOnce();
@@ -99,6 +90,7 @@ class CWriteRun {
     void ShowNoTransponder();
 
     CRunView& m_view;
+    RunCard& m_card;
     TickClock m_clock;
     SeriesEnd m_end = SeriesEnd::Running;
     bool m_readerSilent = false;

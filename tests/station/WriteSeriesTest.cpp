@@ -174,9 +174,10 @@ TEST_F(WriteSeries, Situations) {
         m_reader.Engine().RemoveTransponder();
         std::uint32_t now = 1000;
         RecordingView view;
-        CWriteRun run(view, [&now] { return now; });
-        run.target = CardTarget{m_handle, situation.format, 9};
-        run.customer = QString::number(static_cast<long long>(situation.from));
+        RunCard card;
+        card.target = CardTarget{m_handle, situation.format, 9};
+        card.customer = QString::number(static_cast<long long>(situation.from));
+        CWriteRun run(view, card, [&now] { return now; });
         run.options = situation.options;
         ASSERT_EQ(run.CheckSeriesStart(), SeriesRefusal::None);
         run.StartSeries();
@@ -198,15 +199,16 @@ TEST_F(WriteSeries, Situations) {
         if (!situation.written.empty()) {
             EXPECT_EQ(run.Number(), situation.written.back() + 1);
             // What a station ended now would start with.
-            EXPECT_EQ(view.stored, run.customer);
+            EXPECT_EQ(view.stored, card.customer);
         }
     }
 }
 
 TEST_F(WriteSeries, RefusesToStartBelowItsEndValueOrWithCountZero) {
     RecordingView view;
-    CWriteRun run(view);
-    run.customer = QStringLiteral("100");
+    RunCard card;
+    card.customer = QStringLiteral("100");
+    CWriteRun run(view, card);
     run.options = EndValue("99");
     EXPECT_EQ(run.CheckSeriesStart(), SeriesRefusal::EndBelowStart);
     run.options = EndValue("100");

@@ -6,7 +6,6 @@
 
 #include "station/CardFormatTable.h"
 #include "station/ChipTypeTable.h"
-#include "station/WriteRun.h"
 
 using namespace station;
 
@@ -103,13 +102,17 @@ std::string LogPath(const CCommandLine& line) {
     return QFileInfo(QString::fromStdString(*path)).absoluteFilePath().toStdString();
 }
 
-void PrepareWriteRun(CWriteRun& run, int handle, const CardChoice& choice,
-                     const CCommandLine& line) {
-    run.target = CardTarget{handle, choice.format, choice.chipType};
-    run.facility = choice.fields.facility;
-    run.customer = QString::number(static_cast<long long>(choice.fields.number));
-    run.fixed = choice.fields.fixed;
-    run.options.lock = line.Has("lock");
-    run.options.verify = !line.Has("no-verify");
-    run.options.logPath = QString::fromStdString(LogPath(line));
+RunCard MakeRunCard(int handle, const CardChoice& choice) {
+    RunCard card;
+    card.target = CardTarget{handle, choice.format, choice.chipType};
+    card.facility = choice.fields.facility;
+    card.customer = QString::number(static_cast<long long>(choice.fields.number));
+    card.fixed = choice.fields.fixed;
+    return card;
+}
+
+void SetWriteOptions(WriteOptions& options, const CCommandLine& line) {
+    options.lock = line.Has("lock");
+    options.verify = !line.Has("no-verify");
+    options.logPath = QString::fromStdString(LogPath(line));
 }

@@ -9,6 +9,8 @@
 #include "CommandLine.h"
 #include "Output.h"
 #include "station/CardNumbers.h"
+#include "station/RunCard.h"
+#include "station/WriteRun.h"
 
 struct CardChoice {
     int format = 0;    // index into the station's format table
@@ -35,10 +37,8 @@ void AddCard(CJson& object, int format, const station::CardFields& fields);
 // The --log option as an absolute path, empty without it.
 std::string LogPath(const CCommandLine& line);
 
-// A write run on the reader's handle with the card chosen and the options --lock,
-// --no-verify and --log.
-namespace station {
-class CWriteRun;
-}
-void PrepareWriteRun(station::CWriteRun& run, int handle, const CardChoice& choice,
-                     const CCommandLine& line);
+// The run card for the reader's handle and the card chosen.
+station::RunCard MakeRunCard(int handle, const CardChoice& choice);
+
+// The write options of --lock, --no-verify and --log.
+void SetWriteOptions(station::WriteOptions& options, const CCommandLine& line);

@@ -18,13 +18,13 @@ namespace {
 
 constexpr long long kDefaultCycleMs = 250;
 
-void PrintCard(const COutput& out, const CReadRun& run) {
-    const CardFields fields{run.facility, ParseNumber64(run.customer), run.fixed};
+void PrintCard(const COutput& out, const RunCard& card) {
+    const CardFields fields{card.facility, ParseNumber64(card.customer), card.fixed};
     CJson object;
-    AddCard(object, run.target.format, fields);
-    object.Add("chip", ChipCommandName(run.target.chipType)).Add("uid", run.uid.toStdString());
-    std::string text = DescribeCard(run.target.format, fields);
-    if (!run.uid.isEmpty()) text += " uid " + run.uid.toStdString();
+    AddCard(object, card.target.format, fields);
+    object.Add("chip", ChipCommandName(card.target.chipType)).Add("uid", card.uid.toStdString());
+    std::string text = DescribeCard(card.target.format, fields);
+    if (!card.uid.isEmpty()) text += " uid " + card.uid.toStdString();
     out.Print(object, text);
 }
 
@@ -50,19 +50,19 @@ int RunRead(CommandContext& context) {
     CReader reader;
     if (const int status = reader.Open(context.line, out)) return status;
     CRunReport report(out);
-    CReadRun run(report);
-    run.target = CardTarget{reader.Handle(), choice.format, choice.chipType};
+    RunCard card = MakeRunCard(reader.Handle(), choice);
+    CReadRun run(report, card);
     run.logPath = QString::fromStdString(LogPath(context.line));
 
     if (!watch) {
         if (run.ReadOnce() != ReadOutcome::NewCard) return ReadFailure(out, report);
-        PrintCard(out, run);
+        PrintCard(out, card);
         return report.LogFailed() ? out.Fail(kExitFailure, "the read log line could not be written")
                                   : kExitSuccess;
     }
     LfSetBackgroundMode(reader.Handle(), 1);
     while (!interrupt->Requested()) {
-        if (run.ReadTick() == ReadOutcome::NewCard) PrintCard(out, run);
+        if (run.ReadTick() == ReadOutcome::NewCard) PrintCard(out, card);
         interrupt->Wait(static_cast<int>(cycleMs));
     }
     return kExitSuccess;

@@ -78,8 +78,9 @@ int RunSeries(CommandContext& context) {
     CReader reader;
     if (const int status = reader.Open(line, out)) return status;
     CRunReport report(out);
-    CWriteRun run(report);
-    PrepareWriteRun(run, reader.Handle(), choice, line);
+    RunCard card = MakeRunCard(reader.Handle(), choice);
+    CWriteRun run(report, card);
+    SetWriteOptions(run.options, line);
     run.options.autoIncrement = true;
     run.options.stopAtCount = count > 0;
     run.options.stopCount = static_cast<int>(count);
@@ -115,8 +116,8 @@ int RunSeries(CommandContext& context) {
     out.Print(end, std::string("series ended (") + EndReason(run.Ended()) +
                        "): " + std::to_string(run.count) + " cards written, next number " +
                        std::to_string(next));
-    if (!run.errorLog.isEmpty()) {
-        for (const QString& entry : run.errorLog.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts))
+    if (!card.errorLog.isEmpty()) {
+        for (const QString& entry : card.errorLog.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts))
             out.Note(entry.toStdString());
     }
     return report.LogFailed() ? kExitFailure : kExitSuccess;

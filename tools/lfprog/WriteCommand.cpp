@@ -19,8 +19,9 @@ int RunWrite(CommandContext& context) {
     CReader reader;
     if (const int status = reader.Open(context.line, out)) return status;
     CRunReport report(out);
-    CWriteRun run(report);
-    PrepareWriteRun(run, reader.Handle(), choice, context.line);
+    RunCard card = MakeRunCard(reader.Handle(), choice);
+    CWriteRun run(report, card);
+    SetWriteOptions(run.options, context.line);
 
     if (run.WriteOnce() != WriteOutcome::Written) {
         const Status& status = report.LastStatus();
@@ -30,11 +31,11 @@ int RunWrite(CommandContext& context) {
     object.Add("written", true);
     AddCard(object, choice.format, choice.fields);
     object.Add("chip", ChipCommandName(choice.chipType))
-        .Add("uid", run.uid.toStdString())
+        .Add("uid", card.uid.toStdString())
         .Add("locked", run.options.lock)
         .Add("verified", run.options.verify);
     std::string text = "written: " + DescribeCard(choice.format, choice.fields);
-    if (!run.uid.isEmpty()) text += " uid " + run.uid.toStdString();
+    if (!card.uid.isEmpty()) text += " uid " + card.uid.toStdString();
     if (run.options.lock) text += " locked";
     if (run.options.verify) text += " verified";
     out.Print(object, text);
