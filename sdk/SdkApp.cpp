@@ -61,7 +61,7 @@ int CVel_LF_SDKApp::OpenPort(const std::string& requestedName, int baud, int opt
                              int timeoutMs) {
     std::string name = requestedName;
     if (!IsSerialLineName(name)) baud = kDefaultNonSerialBaud;
-    std::lock_guard<std::mutex> openGuard(m_openLock);
+    std::lock_guard<std::recursive_mutex> openGuard(m_openLock);
     int address = 1;
     SplitDeviceAddress(name, address);
 
@@ -106,12 +106,14 @@ int CVel_LF_SDKApp::ClosePort(int handle) {
 }
 
 void CVel_LF_SDKApp::CloseAllPorts() {
-    std::lock_guard<std::mutex> guard(m_listLock);
-    while (!m_ports.empty()) {
-        std::shared_ptr<CVel_RW_Port> port = m_ports.front();
-        m_ports.pop_front();
-        port->CloseTransport();
+    // The ports leave the list under the lock and close without it: closing pumps the
+    // caller's event loop, and an Lf... call from a pumped event needs the list.
+    std::list<std::shared_ptr<CVel_RW_Port>> ports;
+    {
+        std::lock_guard<std::mutex> guard(m_listLock);
+        ports.swap(m_ports);
     }
+    for (const std::shared_ptr<CVel_RW_Port>& port : ports) port->CloseTransport();
 }
 
 }  // namespace vellf

@@ -39,7 +39,9 @@ private:
 
     std::list<std::shared_ptr<CVel_RW_Port>> m_ports;  // in the order they were opened
     std::mutex m_listLock;  // guards m_ports
-    std::mutex m_openLock;  // makes opens strictly sequential
+    // Makes opens strictly sequential. Recursive: the handshake pumps the caller's event loop,
+    // and an open from a pumped event on the same thread must not deadlock it.
+    std::recursive_mutex m_openLock;
 };
 
 // Splits a trailing ":address" off a port name (default address 1). A name that ends in ':'

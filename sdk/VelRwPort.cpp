@@ -59,7 +59,22 @@ void CVel_RW_Port::OnByteReceived(uint8_t byte) { OnBytesReceived(&byte, 1); }
 
 void CVel_RW_Port::OnBytesReceived(const uint8_t* data, size_t size) {
     std::lock_guard<std::mutex> guard(m_rxLock);
-    m_rxBuffer.insert(m_rxBuffer.end(), data, data + size);
+    if (m_rxWanted != 0) {
+        // A waiter reads from the front: bytes beyond the limit can only be noise behind it.
+        const size_t room = kReceiveLimit - std::min(kReceiveLimit, m_rxBuffer.size());
+        m_rxBuffer.insert(m_rxBuffer.end(), data, data + std::min(size, room));
+    } else {
+        // Nobody waits: only the newest bytes could still matter.
+        if (size >= kReceiveLimit) {
+            m_rxBuffer.assign(data + size - kReceiveLimit, data + size);
+        } else {
+            m_rxBuffer.insert(m_rxBuffer.end(), data, data + size);
+            if (m_rxBuffer.size() > 2 * kReceiveLimit) {
+                m_rxBuffer.erase(m_rxBuffer.begin(),
+                                 m_rxBuffer.end() - static_cast<long>(kReceiveLimit));
+            }
+        }
+    }
     // Wake the waiter only when what it waits for is there: one wake-up per phase.
     if (m_rxWanted != 0 && m_rxBuffer.size() >= m_rxWanted) m_rxArrived.notify_one();
 }
@@ -85,6 +100,14 @@ void CVel_RW_Port::SendFrame(const std::vector<uint8_t>& frame) {
     }
 }
 
+void CVel_RW_Port::EndExchange(bool complete) {
+    if (m_tcp) EndTcpExchange(complete);
+}
+
+bool CVel_RW_Port::TransportGone() const {
+    return !m_tcp && !m_hid && IsLineGone();
+}
+
 bool CVel_RW_Port::Transact() {
     const std::vector<uint8_t> frame =
         BuildFrame(m_txBuffer, static_cast<uint8_t>(m_address & 0xFF), m_crcFraming != 0);
@@ -92,15 +115,21 @@ bool CVel_RW_Port::Transact() {
         std::lock_guard<std::mutex> guard(m_rxLock);
         m_rxBuffer.clear();  // a late reply of an earlier request must not be taken for this one
     }
+    m_txBuffer.clear();
+    if (TransportGone()) {
+        // Nothing can carry the frame: waiting for a reply would only delay the same timeout.
+        m_lastError = err::kTimeout;
+        return false;
+    }
     if (m_hid) DrainHidInput();
     SendFrame(frame);
-    m_txBuffer.clear();
 
     const WaitHooks hooks = CurrentWaitHooks();
     const bool markBusy = m_background == 0;
     if (markBusy) hooks.Busy(true);
     const bool complete = WaitForReply(hooks);
     if (markBusy) hooks.Busy(false);
+    EndExchange(complete);
     if (!complete) {
         m_lastError = err::kTimeout;
         return false;

@@ -38,6 +38,9 @@ class CVel_RW_Port : public CUSBSerialPort {
 public:
     static constexpr unsigned kDefaultTimeoutMs = 500;
     static constexpr size_t kSerialWriteBuffer = 512;
+    // Received bytes kept at most: a chattering line or a flooding peer keeps only its newest
+    // bytes, while a reply (at most 260 bytes) always fits.
+    static constexpr size_t kReceiveLimit = 4096;
 
     CVel_RW_Port();
     ~CVel_RW_Port() override;
@@ -93,6 +96,10 @@ private:
     using Clock = std::chrono::steady_clock;
 
     void SendFrame(const std::vector<uint8_t>& frame);
+    // The exchange whose frame went out last is over (answered or not).
+    void EndExchange(bool complete);
+    // The transport cannot carry a frame any more (a serial line that has gone away).
+    bool TransportGone() const;
     bool TransactAndRead(std::vector<uint8_t>* reply);
 
     // Per transport (VelRwPortTcp.cpp, VelRwPortHid.cpp). Open answers 0 or the LfOpenPort
@@ -101,6 +108,7 @@ private:
     void CloseTcpTransport();
     int TcpHandle() const;
     void SendTcpFrame(const std::vector<uint8_t>& frame);
+    void EndTcpExchange(bool complete);
     int OpenHidTransport(const std::string& name);
     void CloseHidTransport();
     int HidHandle() const;

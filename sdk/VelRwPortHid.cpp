@@ -30,12 +30,13 @@ int CVel_RW_Port::OpenHidTransport(const std::string& name) {
 }
 
 void CVel_RW_Port::CloseHidTransport() {
+    // The link object stays until the port goes: a thread still in an exchange on this port
+    // may be reading from it right now.
     if (!m_hid) return;
     if (m_hid->IsOpen()) {
         m_hid->SendControl(CHidLink::kControlClosing);
         m_hid->CloseLink();
     }
-    m_hid.reset();
 }
 
 int CVel_RW_Port::HidHandle() const {

@@ -22,8 +22,9 @@ int CVel_RW_Port::OpenTcpTransport(const std::string& name) {
 }
 
 void CVel_RW_Port::CloseTcpTransport() {
+    // The worker object stays until the port goes: a thread still in an exchange on this
+    // port may be queueing a frame right now.
     if (m_tcp) m_tcp->StopWorker();
-    m_tcp.reset();
 }
 
 int CVel_RW_Port::TcpHandle() const {
@@ -32,6 +33,10 @@ int CVel_RW_Port::TcpHandle() const {
 
 void CVel_RW_Port::SendTcpFrame(const std::vector<uint8_t>& frame) {
     if (m_tcp) m_tcp->QueueFrame(frame);
+}
+
+void CVel_RW_Port::EndTcpExchange(bool complete) {
+    if (m_tcp) m_tcp->EndExchange(complete);
 }
 
 }  // namespace vellf

@@ -6,14 +6,15 @@ namespace vellf {
 
 namespace {
 
+// Never destroyed: ports closed at process exit, after other statics are gone, still use it.
 std::mutex& HooksLock() {
-    static std::mutex lock;
-    return lock;
+    static auto* lock = new std::mutex();
+    return *lock;
 }
 
 WaitHooks& Hooks() {
-    static WaitHooks hooks;
-    return hooks;
+    static auto* hooks = new WaitHooks();
+    return *hooks;
 }
 
 }  // namespace

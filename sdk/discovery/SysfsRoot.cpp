@@ -16,14 +16,15 @@ namespace {
 // Attribute files are small; anything longer is not one of the files read here.
 constexpr size_t kTextLimit = 4096;
 
+// Never destroyed: ports closed at process exit, after other statics are gone, still use it.
 std::mutex& RootLock() {
-    static std::mutex lock;
-    return lock;
+    static auto* lock = new std::mutex();
+    return *lock;
 }
 
 std::string& Root() {
-    static std::string root;
-    return root;
+    static auto* root = new std::string();
+    return *root;
 }
 
 }  // namespace

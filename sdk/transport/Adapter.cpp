@@ -16,14 +16,15 @@ namespace vellf {
 
 namespace {
 
+// Never destroyed: ports closed at process exit, after other statics are gone, still use it.
 std::mutex& OverrideLock() {
-    static std::mutex lock;
-    return lock;
+    static auto* lock = new std::mutex();
+    return *lock;
 }
 
 std::optional<std::vector<CAdapter>>& Override() {
-    static std::optional<std::vector<CAdapter>> adapters;
-    return adapters;
+    static auto* adapters = new std::optional<std::vector<CAdapter>>();
+    return *adapters;
 }
 
 std::string SockaddrText(const sockaddr* address) {

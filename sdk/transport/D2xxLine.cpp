@@ -25,6 +25,8 @@ constexpr DWORD kReportedLineErrors =
 // A queue count beyond this is not believed; the rest is read on the next poll.
 constexpr DWORD kMaxReadPerPoll = 4096;
 constexpr DWORD kAccessDenied = 5;
+// As long as a write to a terminal line may wait for room.
+constexpr DWORD kWriteTimeoutMs = 1000;
 
 bool SetParity(FTDCB& dcb, char parity) {
     switch (parity) {
@@ -108,29 +110,30 @@ bool CUSBSerialPort::OpenD2xxLine(const std::string& serialNumber, int baud, cha
 
 bool CUSBSerialPort::ConfigureD2xxLine(int baud, char parity, int dataBits, int stopBits,
                                        int handshake) {
-    // Reads return at once with what is queued.
-    FTTIMEOUTS timeouts{0xFFFFFFFFu, 0, 0, 0, 0};
+    // Reads return at once with what is queued; a write gives up after a while, so that a
+    // stalled device cannot hold the monitor (and the close that waits for it) for ever.
+    FTTIMEOUTS timeouts{0xFFFFFFFFu, 0, 0, 0, kWriteTimeoutMs};
     if (!W32SetCommTimeouts(m_d2xxHandle, &timeouts)) {
-        ReportD2xxFailure("SetCommTimeouts()");
+        ReportD2xxFailure("FT_W32_SetCommTimeouts()");
         return false;
     }
     if (!W32SetCommMask(m_d2xxHandle, kEventMask)) {
-        ReportD2xxFailure("SetCommMask()");
+        ReportD2xxFailure("FT_W32_SetCommMask()");
         return false;
     }
     FTDCB dcb{};
     if (!W32GetCommState(m_d2xxHandle, &dcb)) {
-        ReportD2xxFailure("GetCommState()");
+        ReportD2xxFailure("FT_W32_GetCommState()");
         return false;
     }
     dcb.fRtsControl = RTS_CONTROL_ENABLE;
     if (!ApplyLineSettings(dcb, baud, parity, dataBits, stopBits)) {
-        ReportFailure("BuildCommDCB()", EINVAL);
+        ReportFailure("line settings", EINVAL);
         return false;
     }
     ApplyHandshake(dcb, handshake);
     if (!W32SetCommState(m_d2xxHandle, &dcb)) {
-        ReportD2xxFailure("SetCommState()");
+        ReportD2xxFailure("FT_W32_SetCommState()");
         return false;
     }
     return true;
@@ -144,13 +147,12 @@ void CUSBSerialPort::D2xxMonitorLoop() {
     while (m_d2xxHandle != nullptr) {
         pollfd fds[2] = {{m_shutdownEvent, POLLIN, 0}, {m_writeEvent, POLLIN, 0}};
         const int ready = poll(fds, 2, kQueuePollMs);
-        if (ready < 0 && errno != EINTR) ReportFailure("WaitForMultipleObjects()", errno);
+        if (ready < 0 && errno != EINTR) ReportFailure("poll()", errno);
         if (ready > 0 && (fds[0].revents & POLLIN)) break;
         if (ready > 0 && (fds[1].revents & POLLIN)) FlushWrite();
         if (!PollD2xxLine()) {
-            // The device has gone: close it ourselves; later sends time out.
-            OnLineError(kLineGone);
-            CloseD2xxHandle();
+            // The device has gone: close it ourselves.
+            LineGone();
             break;
         }
     }
@@ -179,7 +181,7 @@ void CUSBSerialPort::ReadD2xxAvailable(uint32_t count) {
         if (!W32ReadFile(m_d2xxHandle, &byte, 1, &got)) {
             const DWORD error = W32GetLastError(m_d2xxHandle);
             if (error != 0) {
-                ReportD2xxFailure("ReadFile()");
+                ReportD2xxFailure("FT_W32_ReadFile()");
                 if (!bytes.empty()) OnBytesReceived(bytes.data(), bytes.size());
                 OnLineError(error == kAccessDenied ? kLineGone : 0);
                 return;
@@ -198,7 +200,7 @@ void CUSBSerialPort::FlushD2xxWrite() {
                                  static_cast<DWORD>(m_writeFill), &written) != 0;
     const size_t sent = ok ? std::min<size_t>(written, m_writeFill) : 0;
     if (sent < m_writeFill) {
-        ReportD2xxFailure("WriteFile()");
+        ReportD2xxFailure("FT_W32_WriteFile()");
         // What went out is gone; the rest goes with the next signalled write.
         std::memmove(m_writeBuffer.data(), m_writeBuffer.data() + sent, m_writeFill - sent);
     }
@@ -207,7 +209,7 @@ void CUSBSerialPort::FlushD2xxWrite() {
 
 void CUSBSerialPort::CloseD2xxHandle() {
     if (m_d2xxHandle == nullptr) return;
-    if (!W32CloseHandle(m_d2xxHandle)) ReportD2xxFailure("CloseHandle()");
+    if (!W32CloseHandle(m_d2xxHandle)) ReportD2xxFailure("FT_W32_CloseHandle()");
     m_d2xxHandle = nullptr;
 }
 

@@ -3,9 +3,10 @@
 #include <dlfcn.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <mutex>
+
+#include "Diagnostics.h"
 
 namespace vellf {
 
@@ -14,21 +15,22 @@ using namespace d2xx;
 namespace {
 
 constexpr const char* kDefaultLibrary = "libftd2xx.so";
-// More devices than a bus can carry means the library answered nonsense.
-constexpr DWORD kMaxDevices = 1024;
+// Far more devices than buses can carry means the library answered nonsense.
+constexpr DWORD kMaxDevices = 65536;
 
+// Never destroyed: ports closed at process exit, after other statics are gone, still use it.
 std::mutex& PathLock() {
-    static std::mutex lock;
-    return lock;
+    static auto* lock = new std::mutex();
+    return *lock;
 }
 
 std::string& LibraryPath() {
-    static std::string path;
-    return path;
+    static auto* path = new std::string();
+    return *path;
 }
 
 void DebugText(const std::string& text) {
-    std::fprintf(stderr, "%s\n", text.c_str());
+    Diagnostic("%s\n", text.c_str());
 }
 
 }  // namespace
@@ -200,7 +202,8 @@ FT_STATUS CFTD2xxPort::GetDeviceInfoList(FT_DEVICE_LIST_INFO_NODE* nodes, DWORD&
 void CFTD2xxPort::ListD2xxReaders(std::vector<std::string>& list) {
     DWORD count = 0;
     if (CreateDeviceInfoList(count) != FT_OK || count == 0) return;
-    count = std::min(count, kMaxDevices);
+    // The library fills as many nodes as its count said: the array must hold them all.
+    if (count > kMaxDevices) return;
     std::vector<FT_DEVICE_LIST_INFO_NODE> nodes(count);
     DWORD filled = count;
     if (GetDeviceInfoList(nodes.data(), filled) != FT_OK) return;

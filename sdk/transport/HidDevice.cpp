@@ -8,14 +8,15 @@ namespace vellf {
 
 namespace {
 
+// Never destroyed: ports closed at process exit, after other statics are gone, still use it.
 std::mutex& SourceLock() {
-    static std::mutex lock;
-    return lock;
+    static auto* lock = new std::mutex();
+    return *lock;
 }
 
 std::shared_ptr<CHidDeviceSource>& Source() {
-    static std::shared_ptr<CHidDeviceSource> source;
-    return source;
+    static auto* source = new std::shared_ptr<CHidDeviceSource>();
+    return *source;
 }
 
 }  // namespace

@@ -100,6 +100,7 @@ bool CHidLink::OpenByName(const std::string& name) {
         input = kDefaultReportLength;
         output = kDefaultReportLength;
     }
+    std::lock_guard<std::mutex> guard(m_lock);
     m_inputReportLength = UsableReportLength(input);
     m_outputReportLength = UsableReportLength(output);
     m_device = std::move(device);
@@ -113,13 +114,20 @@ bool CHidLink::WriteReport(std::vector<uint8_t>& report) {
     return m_device->WriteReport(report.data(), report.size(), kWriteTimeoutMs);
 }
 
+bool CHidLink::IsOpen() const {
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_device != nullptr;
+}
+
 bool CHidLink::SendControl(uint8_t code) {
+    std::lock_guard<std::mutex> guard(m_lock);
     if (!m_device) return false;
     std::vector<uint8_t> report = {0x00, kControlMarker[0], kControlMarker[1], code};
     return WriteReport(report);
 }
 
 bool CHidLink::WriteData(const uint8_t* bytes, size_t count) {
+    std::lock_guard<std::mutex> guard(m_lock);
     if (!m_device) return false;
     const size_t chunk = m_outputReportLength - 2;
     std::vector<uint8_t> report;
@@ -133,11 +141,12 @@ bool CHidLink::WriteData(const uint8_t* bytes, size_t count) {
 }
 
 size_t CHidLink::ReadData(uint8_t* buffer, size_t max, int waitMs) {
+    std::lock_guard<std::mutex> guard(m_lock);
     if (!m_device) return 0;
     m_inputReport.assign(m_inputReportLength, 0);
     const int count = m_device->ReadReport(m_inputReport.data(), m_inputReport.size(), waitMs);
     if (count < 0) {
-        CloseLink();  // the port then has no transport and its commands time out
+        CloseLocked();  // the port then has no transport and its commands time out
         return 0;
     }
     const size_t got = std::min(static_cast<size_t>(count), m_inputReport.size());
@@ -149,6 +158,11 @@ size_t CHidLink::ReadData(uint8_t* buffer, size_t max, int waitMs) {
 }
 
 void CHidLink::CloseLink() {
+    std::lock_guard<std::mutex> guard(m_lock);
+    CloseLocked();
+}
+
+void CHidLink::CloseLocked() {
     m_device.reset();
     const int number = m_hidNumber.exchange(0);
     if (number != 0) HidPortNumbers().Release(number);

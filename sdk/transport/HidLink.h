@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -52,7 +53,7 @@ class CHidLink {
     size_t ReadData(uint8_t* buffer, size_t max, int waitMs = 0);
     void CloseLink();
 
-    bool IsOpen() const { return m_device != nullptr; }
+    bool IsOpen() const;
     // The port handle number of the open link (from 10001), 0 when closed.
     int Number() const { return m_hidNumber.load(); }
     const std::string& LinkName() const { return m_linkName; }
@@ -60,8 +61,13 @@ class CHidLink {
     size_t OutputReportLength() const { return m_outputReportLength; }
 
   private:
+    // Both with m_lock held.
     bool WriteReport(std::vector<uint8_t>& report);
+    void CloseLocked();
 
+    // Guards the device and the report buffer: a port may be closed on one thread while
+    // another waits for a reply on it.
+    mutable std::mutex m_lock;
     std::string m_linkName;
     std::atomic<int> m_hidNumber{0};  // read by handle lookups on other threads
     std::unique_ptr<CHidDevice> m_device;

@@ -9,9 +9,10 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
+#include "Diagnostics.h"
+#include "transport/LineSpeed.h"
 #include "transport/PortName.h"
 
 namespace vellf {
@@ -72,13 +73,14 @@ void CUSBSerialPort::ReportFailure(const char* step, int error) const {
 }
 
 void CUSBSerialPort::ReportFailure(const char* step, const std::string& reason) const {
-    std::fprintf(stderr, "WARNING:  %s Failed with the following error: \n%s\nPort: %s\n", step,
-                 reason.c_str(), m_portName.c_str());
+    Diagnostic("WARNING:  %s Failed with the following error: \n%s\nPort: %s\n", step,
+               reason.c_str(), m_portName.c_str());
 }
 
 bool CUSBSerialPort::OpenLine(const std::string& name, int baud, char parity, int dataBits,
                               int stopBits, int handshake, size_t writeBufferSize) {
     CloseLine();
+    m_lineGone = false;
     std::string device = name;
     m_portName = name;
     m_useD2xx = !NormalizeComName(device, m_portNumber);
@@ -91,7 +93,7 @@ bool CUSBSerialPort::OpenLine(const std::string& name, int baud, char parity, in
         m_writeFill = 0;
     }
     if (m_shutdownEvent < 0 || m_writeEvent < 0) {
-        ReportFailure("CreateEvent()", errno);
+        ReportFailure("eventfd()", errno);
         CloseLine();
         return false;
     }
@@ -118,8 +120,13 @@ bool CUSBSerialPort::OpenLine(const std::string& name, int baud, char parity, in
     }
     ioctl(fd, TIOCEXCL);
     m_portHandle = fd;
-    ConfigureLine(baud, parity, dataBits, stopBits, handshake);
-    if (tcflush(fd, TCIOFLUSH) != 0 && errno != ENOTTY) ReportFailure("PurgeComm()", errno);
+    if (!ConfigureLine(baud, parity, dataBits, stopBits, handshake)) {
+        // A line at a rate other than the reader's would garble every frame.
+        guard.unlock();
+        CloseLine();
+        return false;
+    }
+    if (tcflush(fd, TCIOFLUSH) != 0 && errno != ENOTTY) ReportFailure("tcflush()", errno);
     return true;
 }
 
@@ -157,23 +164,26 @@ bool CUSBSerialPort::MakeLineSettings(termios& tio, int baud, char parity, int d
 
 bool CUSBSerialPort::ConfigureLine(int baud, char parity, int dataBits, int stopBits,
                                    int handshake) {
+    // A failing step is reported and the line stays as it is; only a rate the line cannot run
+    // at refuses the open.
     termios tio{};
     if (tcgetattr(m_portHandle, &tio) != 0) {
-        ReportFailure("GetCommState()", errno);
-        return false;
+        ReportFailure("tcgetattr()", errno);
+        return true;
     }
-    if (!MakeLineSettings(tio, baud, parity, dataBits, stopBits, handshake)) {
-        ReportFailure("BuildCommDCB()", EINVAL);
-        return false;
-    }
+    const bool standardRate = MakeLineSettings(tio, baud, parity, dataBits, stopBits, handshake);
     if (tcsetattr(m_portHandle, TCSANOW, &tio) != 0) {
-        ReportFailure("SetCommState()", errno);
+        ReportFailure("tcsetattr()", errno);
+        return true;
+    }
+    if (!standardRate && !SetArbitraryLineSpeed(m_portHandle, baud)) {
+        ReportFailure("ioctl(TCSETS2)", "the line cannot run at " + std::to_string(baud) + " baud");
         return false;
     }
     int lines = TIOCM_DTR | TIOCM_RTS;
     // Pseudo-terminals have no modem lines; only a real line's failure is worth a warning.
     if (ioctl(m_portHandle, TIOCMBIS, &lines) != 0 && errno != ENOTTY && errno != EINVAL) {
-        ReportFailure("EscapeCommFunction()", errno);
+        ReportFailure("ioctl(TIOCMBIS)", errno);
     }
     return true;
 }
@@ -205,7 +215,9 @@ void CUSBSerialPort::MonitorLoop() {
         int ready = poll(fds, 3, -1);
         if (ready < 0) {
             if (errno == EINTR) continue;
-            ReportFailure("WaitForMultipleObjects()", errno);
+            // Nothing watches the line any more: it is as good as gone.
+            ReportFailure("poll()", errno);
+            LineGone();
             break;
         }
         if (fds[0].revents & POLLIN) break;
@@ -214,13 +226,19 @@ void CUSBSerialPort::MonitorLoop() {
             if (!ReadAvailable()) fds[2].revents |= POLLHUP;
         }
         if (fds[2].revents & (POLLHUP | POLLERR | POLLNVAL)) {
-            // The device has gone: close the line ourselves; later sends time out.
-            OnLineError(kLineGone);
-            CloseHandle();
+            // The device has gone: close the line ourselves.
+            LineGone();
             break;
         }
     }
     m_monitorAlive = false;
+}
+
+void CUSBSerialPort::LineGone() {
+    OnLineError(kLineGone);
+    CloseHandle();
+    // Exchanges fail at once from now on instead of waiting for a reply that cannot come.
+    m_lineGone = true;
 }
 
 bool CUSBSerialPort::ReadAvailable() {
@@ -232,7 +250,7 @@ bool CUSBSerialPort::ReadAvailable() {
             continue;
         }
         if (got < 0 && (errno == EAGAIN || errno == EINTR)) return true;
-        if (got < 0 && errno != EIO) ReportFailure("ReadFile()", errno);
+        if (got < 0 && errno != EIO) ReportFailure("read()", errno);
         return false;  // end of file or I/O error: the line is gone
     }
 }
@@ -268,7 +286,7 @@ void CUSBSerialPort::FlushWrite() {
             pollfd out{m_portHandle, POLLOUT, 0};
             if (poll(&out, 1, 1000) > 0 && !(out.revents & (POLLHUP | POLLERR))) continue;
         }
-        ReportFailure("WriteFile()", errno);
+        ReportFailure("write()", errno);
         // What went out is gone; the rest goes with the next signalled write.
         std::memmove(m_writeBuffer.data(), m_writeBuffer.data() + sent, m_writeFill - sent);
         m_writeFill -= sent;
@@ -282,7 +300,7 @@ void CUSBSerialPort::CloseHandle() {
     if (m_portHandle < 0) return;
     ioctl(m_portHandle, TIOCNXCL);  // the exclusive mark outlives us when others hold the tty
     flock(m_portHandle, LOCK_UN);
-    if (close(m_portHandle) != 0) ReportFailure("CloseHandle()", errno);
+    if (close(m_portHandle) != 0) ReportFailure("close()", errno);
     m_portHandle = -1;
 }
 
@@ -292,10 +310,11 @@ void CUSBSerialPort::CloseLine() {
         m_monitorThread.join();
     }
     m_monitorAlive = false;
+    CloseHandle();
+    // Under the write lock: another thread may be queueing a frame on a port being closed.
+    std::lock_guard<std::mutex> guard(m_writeLock);
     CloseFd(m_writeEvent);
     CloseFd(m_shutdownEvent);
-    CloseHandle();
-    std::lock_guard<std::mutex> guard(m_writeLock);
     m_writeBuffer.clear();
     m_writeFill = 0;
 }

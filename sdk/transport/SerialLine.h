@@ -44,13 +44,15 @@ public:
     // Stops the monitor and closes the line. Not from the monitor thread.
     void CloseLine();
 
-    // Raw termios for the line parameters; false when the baud rate is not one the line
-    // supports.
+    // Raw termios for the line parameters, always; false when the baud rate is not in the
+    // standard table (the line then needs the arbitrary-rate interface).
     static bool MakeLineSettings(termios& tio, int baud, char parity, int dataBits,
                                  int stopBits, int handshake);
 
     bool IsLineOpen() const { return m_portHandle >= 0 || m_d2xxHandle != nullptr; }
     bool IsMonitorAlive() const { return m_monitorAlive.load(); }
+    // The monitor ended because the line went away or could not be watched any more.
+    bool IsLineGone() const { return m_lineGone.load(); }
     bool UsesD2xx() const { return m_useD2xx; }
     int PortNumber() const { return m_portNumber; }
     const std::string& PortName() const { return m_portName; }
@@ -64,6 +66,7 @@ protected:
     virtual void OnLineError(uint32_t /*flags*/) {}
 
 private:
+    // False only when the line cannot run at the baud rate at all.
     bool ConfigureLine(int baud, char parity, int dataBits, int stopBits, int handshake);
     void MonitorLoop();
     bool ReadAvailable();
@@ -83,7 +86,11 @@ private:
     void CloseD2xxHandle();
     void ReportD2xxFailure(const char* step);
 
+    // The monitor's end when the line has gone: closes it and marks it gone.
+    void LineGone();
+
     std::atomic<bool> m_monitorAlive{false};
+    std::atomic<bool> m_lineGone{false};
     // Opened and replaced only while no monitor runs; the monitor itself closes it when the
     // line goes away, and CloseLine reads it only after the monitor has ended.
     int m_portHandle = -1;

@@ -10,14 +10,15 @@ namespace vellf {
 
 namespace {
 
+// Never destroyed: ports closed at process exit, after other statics are gone, still use it.
 std::mutex& LogLock() {
-    static std::mutex lock;
-    return lock;
+    static auto* lock = new std::mutex();
+    return *lock;
 }
 
 std::string& LogPath() {
-    static std::string path;
-    return path;
+    static auto* path = new std::string();
+    return *path;
 }
 
 }  // namespace

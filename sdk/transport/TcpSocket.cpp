@@ -99,10 +99,35 @@ int CTCPSocket::Connect(int stopFd, int limitMs) {
     return error;
 }
 
-int CTCPSocket::Send(const std::vector<uint8_t>& bytes) {
-    const ssize_t sent = send(m_fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-    if (sent < 0) return errno;
-    return static_cast<size_t>(sent) == bytes.size() ? 0 : EAGAIN;
+int CTCPSocket::Send(const std::vector<uint8_t>& bytes, int stopFd, int limitMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t sent = send(m_fd, bytes.data() + done, bytes.size() - done,
+                                  MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (sent > 0) {
+            done += static_cast<size_t>(sent);
+            continue;
+        }
+        if (sent < 0 && errno == EINTR) continue;
+        if (sent < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return errno;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return ETIMEDOUT;
+        std::array<pollfd, 2> fds{{{m_fd, POLLOUT, 0}, {stopFd, POLLIN, 0}}};
+        const nfds_t count = stopFd >= 0 ? 2 : 1;
+        if (poll(fds.data(), count, static_cast<int>(left.count())) < 0 && errno != EINTR) {
+            return errno;
+        }
+        if (fds[1].revents != 0) return ECANCELED;
+    }
+    return 0;
+}
+
+void CTCPSocket::Abort() {
+    if (m_fd < 0) return;
+    const linger reset{1, 0};
+    setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
 }
 
 void CTCPSocket::OnReceive(bool rdhup) {
@@ -113,10 +138,17 @@ void CTCPSocket::OnReceive(bool rdhup) {
         return;
     }
     if (received < 0) {
-        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return;
+        const int error = errno;
+        if (error == EAGAIN || error == EWOULDBLOCK || error == EINTR) return;
+        SocketLog(m_host, " Socket Receive Err %d", error);
+        if (error == ECONNRESET || error == ECONNABORTED || error == ENETDOWN) {
+            // The reader ended the connection: a close, so that the next frame reconnects
+            // instead of going down with the dead socket.
+            OnClose(error);
+            return;
+        }
         // The socket goes, the flag stays: the next send fails and clears it, the one after
         // that reconnects.
-        SocketLog(m_host, " Socket Receive Err %d", errno);
         Close();
         return;
     }

@@ -43,8 +43,12 @@ class CTCPSocket {
     // Connects to m_host:m_port. Gives up with ECANCELED when stopFd becomes readable and with
     // ETIMEDOUT after limitMs. 0 or the errno of the failure.
     int Connect(int stopFd, int limitMs);
-    // One send call; 0 or the errno of the failure.
-    int Send(const std::vector<uint8_t>& bytes);
+    // Sends all bytes: when the socket takes only part of them, waits for room (at most
+    // limitMs in all, ECANCELED when stopFd becomes readable) and sends the rest, so a frame
+    // never goes out cut. 0 or the errno of the failure (ETIMEDOUT when no room came).
+    int Send(const std::vector<uint8_t>& bytes, int stopFd, int limitMs);
+    // Makes the next close reset the stream: unsent bytes are dropped and nothing lingers.
+    void Abort();
     // The receive notification: the socket reported poll events (rdhup: the reader shut its
     // side down). Delivers bytes to m_ownerPort, or handles the end of the connection.
     void OnReceive(bool rdhup);

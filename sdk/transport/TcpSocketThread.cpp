@@ -44,8 +44,9 @@ int LeadingNumber(const std::string& text) {
 
 }  // namespace
 
-CTCPSocketThread::CTCPSocketThread(CTCPSocket::ByteSink ownerPort) {
-    m_socket.m_ownerPort = std::move(ownerPort);
+CTCPSocketThread::CTCPSocketThread(CTCPSocket::ByteSink ownerPort)
+    : m_ownerPort(std::move(ownerPort)) {
+    m_socket.m_ownerPort = [this](const uint8_t* data, size_t size) { DeliverBytes(data, size); };
 }
 
 CTCPSocketThread::~CTCPSocketThread() {
@@ -107,12 +108,38 @@ bool CTCPSocketThread::StartConnect(const std::string& name) {
 
 bool CTCPSocketThread::QueueFrame(const std::vector<uint8_t>& frame) {
     std::lock_guard<std::mutex> guard(m_sendLock);
-    m_sendQueue.push_back(frame);
+    // One exchange at a time per port: whatever still waits belongs to one that has ended.
+    m_sendQueue.clear();
+    m_liveExchange = ++m_lastExchange;
+    m_sendQueue.push_back(QueuedFrame{m_liveExchange, frame});
     if (m_sendEvent >= 0) Signal(m_sendEvent);
     return true;
 }
 
+void CTCPSocketThread::EndExchange(bool complete) {
+    std::lock_guard<std::mutex> guard(m_sendLock);
+    if (m_liveExchange == 0) return;
+    // Its reply may still be on the way and would arrive in the middle of the next exchange.
+    if (!complete && m_sentExchange == m_liveExchange) m_resetConnection = true;
+    m_liveExchange = 0;
+    m_sendQueue.clear();
+}
+
+bool CTCPSocketThread::IsLive(uint64_t exchange) {
+    std::lock_guard<std::mutex> guard(m_sendLock);
+    return exchange == m_liveExchange;
+}
+
+void CTCPSocketThread::DeliverBytes(const uint8_t* data, size_t size) {
+    // Bytes before the live exchange's frame went out, or after its exchange ended, answer
+    // nothing that anybody waits for.
+    std::lock_guard<std::mutex> guard(m_sendLock);
+    if (m_liveExchange == 0 || m_sentExchange != m_liveExchange) return;
+    if (m_ownerPort) m_ownerPort(data, size);
+}
+
 void CTCPSocketThread::StopWorker() {
+    if (const int number = m_tcpNumber.exchange(0)) TcpPortNumbers().Release(number);
     if (!m_worker.joinable()) return;
     m_stopRequested = true;
     Signal(m_stopEvent);
@@ -167,16 +194,25 @@ void CTCPSocketThread::WorkerRun() {
 }
 
 void CTCPSocketThread::SendQueued() {
-    std::vector<uint8_t> frame;
+    QueuedFrame frame;
     bool have = false;
+    bool reset = false;
     {
         std::lock_guard<std::mutex> guard(m_sendLock);
         if (!m_sendQueue.empty()) {
             frame = std::move(m_sendQueue.front());
             m_sendQueue.pop_front();
-            have = true;
+            have = frame.exchange == m_liveExchange;
         }
         if (m_sendQueue.empty()) Reset(m_sendEvent);
+        reset = m_resetConnection;
+        m_resetConnection = false;
+    }
+    if (reset && m_socket.m_connected == 1) {
+        // Abort rather than close: no late reply of the unanswered frame can follow, and the
+        // reconnect from the same local port finds no connection lingering in TIME_WAIT.
+        m_socket.Abort();
+        m_socket.OnClose(ECONNABORTED);
     }
     // A frame that cannot be sent is lost; its command times out.
     if (have && !SendFrame(frame)) m_socket.Close();
@@ -228,13 +264,18 @@ bool CTCPSocketThread::ConnectTo(const std::string& name) {
     return true;
 }
 
-bool CTCPSocketThread::SendFrame(const std::vector<uint8_t>& frame) {
+bool CTCPSocketThread::SendFrame(const QueuedFrame& frame) {
     if (!EnsureConnected()) return false;
-    if (const int error = m_socket.Send(frame)) {
+    // The connect may have taken longer than the exchange waited: a frame whose exchange has
+    // ended is never sent. The lock makes the check and the send one step for EndExchange.
+    std::lock_guard<std::mutex> guard(m_sendLock);
+    if (frame.exchange != m_liveExchange) return true;
+    if (const int error = m_socket.Send(frame.bytes, m_stopEvent, kSendLimitMs)) {
         SocketLog(m_socket.m_host, " Socket Send Error %d\n", error);
         m_socket.OnClose(0);
         return false;
     }
+    m_sentExchange = frame.exchange;
     return true;
 }
 

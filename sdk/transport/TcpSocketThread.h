@@ -24,6 +24,8 @@ class CTCPSocketThread {
     static constexpr int kCreateRetryMs = 200;
     static constexpr int kAddressInUseRetries = 5;
     static constexpr int kStopWaitMs = 1000;
+    // A frame that the socket cannot take within this long is given up with its connection.
+    static constexpr int kSendLimitMs = 1000;
     // Name resolution window per adapter for a bracketed device name.
     static constexpr int kResolveWindowMs = 200;
 
@@ -36,9 +38,15 @@ class CTCPSocketThread {
     // [name]a.b.c.d-p) and waits until its first connect is over. True when connected; false
     // also when the worker cannot start at all.
     bool StartConnect(const std::string& name);
-    // Any thread: queues one frame for the worker to send.
+    // Any thread: queues the frame of a new exchange for the worker to send. Frames of
+    // earlier exchanges that are still queued are dropped.
     bool QueueFrame(const std::vector<uint8_t>& frame);
-    // Application thread: ends the worker, which closes the socket.
+    // The exchange of the last queued frame is over. Its frame is never sent after this, and
+    // when it went out without a complete reply (complete = false) the connection is reset
+    // before the next frame, so that a late reply cannot be taken for a later request.
+    void EndExchange(bool complete);
+    // Application thread: ends the worker, which closes the socket, and gives the TCP number
+    // back. Safe while another thread queues frames.
     void StopWorker();
 
     // A name with a bracketed device name becomes the address text the device answers with
@@ -59,16 +67,30 @@ class CTCPSocketThread {
   private:
     void WorkerRun();
     bool ConnectTo(const std::string& name);
-    bool SendFrame(const std::vector<uint8_t>& frame);
     bool EnsureConnected();
     void SendQueued();
+    // Whether the frame of this exchange may still go out (sendLock not held).
+    bool IsLive(uint64_t exchange);
+    // Stream bytes from the socket: handed on only while the live exchange's frame is out.
+    void DeliverBytes(const uint8_t* data, size_t size);
     bool Stopping() const { return m_stopRequested.load(); }
     // Sleeps up to ms unless a stop comes first; false on stop.
     bool SleepUnlessStopped(int ms) const;
     void CloseEvents();
 
-    std::mutex m_sendLock;  // guards m_sendQueue
-    std::deque<std::vector<uint8_t>> m_sendQueue;
+    struct QueuedFrame {
+        uint64_t exchange = 0;
+        std::vector<uint8_t> bytes;
+    };
+    bool SendFrame(const QueuedFrame& frame);
+
+    std::mutex m_sendLock;  // guards m_sendQueue and the exchange numbers below
+    std::deque<QueuedFrame> m_sendQueue;
+    uint64_t m_lastExchange = 0;  // number of the newest exchange
+    uint64_t m_liveExchange = 0;  // the exchange that waits for its reply, 0 = none
+    uint64_t m_sentExchange = 0;  // the newest exchange whose frame went out
+    bool m_resetConnection = false;  // a frame went out unanswered: start afresh
+    CTCPSocket::ByteSink m_ownerPort;
     int m_sendEvent = -1;  // eventfd: readable while m_sendQueue holds frames
     int m_stopEvent = -1;  // eventfd: readable once a stop was requested
     std::atomic<int> m_tcpNumber{0};

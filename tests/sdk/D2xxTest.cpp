@@ -12,6 +12,7 @@
 #include "SimReader.h"
 #include "fakeftd2xx/FakeFtd2xx.h"
 #include "fixtures-usb/SysfsTree.h"
+#include "Diagnostics.h"
 #include "transport/D2xxPort.h"
 #include "vellf.h"
 
@@ -201,9 +202,23 @@ TEST(D2xx, ListsUnopenedDevicesWithASerialNumberBeforeHidReaders) {
     EXPECT_FALSE(library.IsOpen(1));
 }
 
+// The loader's texts appear only when diagnostics are asked for (VELLF_DEBUG).
+class DiagnosticsOn {
+  public:
+    DiagnosticsOn() { vellf::SetDiagnosticsEnabled(true); }
+    ~DiagnosticsOn() { vellf::SetDiagnosticsEnabled(false); }
+};
+
 TEST(D2xx, WithoutTheLibraryNoDeviceIsListedOrOpened) {
     SysfsTree noHid;
     vellf::SetD2xxLibraryPath("/nonexistent/libftd2xx.so");
+    // Quiet by default: a program using the SDK shows only its own messages.
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(LfOpenPort("48260001", 19200, 0, 100), -1);
+    EXPECT_TRUE(UsbReaders().empty());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+
+    DiagnosticsOn diagnostics;
     testing::internal::CaptureStderr();
     EXPECT_EQ(LfOpenPort("48260001", 19200, 0, 100), -1);
     EXPECT_TRUE(UsbReaders().empty());
@@ -234,6 +249,7 @@ TEST(D2xx, ALibraryWithoutSomeFunctionsStillDrivesTheReader) {
     vsim::ReaderEngine engine;
     library.Connect(0, engine);
 
+    DiagnosticsOn diagnostics;
     testing::internal::CaptureStderr();
     const int handle = LfOpenPort("48260001", 19200, 0, 500);
     const std::string version = VersionOf(handle);

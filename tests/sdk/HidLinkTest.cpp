@@ -2,6 +2,7 @@
 // virtual reader's engine.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <deque>
 #include <memory>
@@ -326,4 +327,27 @@ TEST_F(HidLink, WritesACardAndReadsItBack) {
     EXPECT_EQ(facility, 12);
     EXPECT_EQ(number, 3456);
     EXPECT_EQ(LfClosePort(handle), 0);
+}
+
+// One thread waits for a reply while another closes the HID port: no race on the link.
+TEST_F(HidLink, APortClosedWhileAnotherThreadWaitsOnIt) {
+    vsim::ReaderEngine engine;
+    engine.SetVersion("243c");
+    auto reader = source->Add("48260042");
+    reader->engine = &engine;
+    for (int delayMs : {0, 5, 40}) {
+        engine.SetSilent(false);
+        const int handle = LfOpenPort("48260042 HID", 9600, 0x80, 300);
+        ASSERT_EQ(handle, 10001);
+        engine.SetSilent(true);
+        std::atomic<int> result{0};
+        std::thread waiter([&] {
+            unsigned char reply[16];
+            result = LfGetVersion(handle, reply, sizeof reply, nullptr, 0);
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+        EXPECT_EQ(LfClosePort(handle), 0);
+        waiter.join();
+        EXPECT_EQ(result.load(), -1);
+    }
 }
