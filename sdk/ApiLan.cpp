@@ -157,11 +157,17 @@ int SetLanConfig(const std::string& address, const std::string& newAddress, cons
             (!wanted.address.name.empty() && wanted.address.name != lan::RecordDeviceName(record));
         result = 0;
         std::vector<uint8_t> info;
-        if ((addressDiffers || otherDiffers) && lan::QueryModuleInfo(*socket, info, hooks)) {
+        const bool haveInfo =
+            (addressDiffers || otherDiffers) && lan::QueryModuleInfo(*socket, info, hooks);
+        // Without the module's information there is no IP-SETUP: an address change alone is
+        // then not made, and saying otherwise would leave the caller at a wrong address.
+        if (addressDiffers && !otherDiffers && !haveInfo) result = -1;
+        if (haveInfo) {
             const std::vector<uint8_t> mac(info.begin() + lan::kModuleMacAt,
                                            info.begin() + lan::kModuleMacAt + lan::kMacSize);
             const std::string tag(info.begin() + lan::kModuleTagAt,
                                   info.begin() + lan::kModuleTagAt + lan::kModuleTagSize);
+            bool sent = false;
             if (tag == "QOR" && otherDiffers) {
                 const int port =
                     wanted.address.port != 0 ? wanted.address.port : lan::RecordTcpPort(record);
@@ -169,31 +175,39 @@ int SetLanConfig(const std::string& address, const std::string& newAddress, cons
                     wanted.maskGiven ? wanted.hostBits : lan::RecordHostBits(record);
                 const std::string name = wanted.address.name.empty() ? lan::RecordDeviceName(record)
                                                                      : wanted.address.name;
-                lan::SendIpSetup(
+                sent = lan::SendIpSetup(
                     *socket,
                     ExtendedIpSetup(mac, wanted.address.octets, port, lan::MaskOfHostBits(hostBits),
                                     wanted.gateway, name),
                     true);
+                otherDiffers = !sent;
+            } else {
+                sent = lan::SendIpSetup(*socket, ShortIpSetup(mac, wanted.address.octets), false);
+            }
+            if (!sent) {
+                // Nothing went out, so nothing changed.
+                result = -1;
                 otherDiffers = false;
             } else {
-                lan::SendIpSetup(*socket, ShortIpSetup(mac, wanted.address.octets), false);
-            }
-            CloseLanConfigPort(handle, false);
-            handle = 0;
-            socket = nullptr;
-            const auto start = std::chrono::steady_clock::now();
-            while (!Ping(newAddress) && std::chrono::steady_clock::now() - start <
-                                            std::chrono::milliseconds(kPingLimitMs)) {
-                PumpSleep(hooks, kPingIntervalMs);
-            }
-            if (otherDiffers) {
-                for (int attempt = 1; attempt <= kReopenAttempts; ++attempt) {
-                    handle = OpenLanConfigPort(newAddress);
-                    if (handle > 0) break;
-                    if (attempt < kReopenAttempts) PumpSleep(hooks, kReopenIntervalMs);
+                CloseLanConfigPort(handle, false);
+                handle = 0;
+                socket = nullptr;
+                // A module that takes longer to come back still counts as changed: modules
+                // take seconds to restart, and callers wait longer on their own.
+                const auto start = std::chrono::steady_clock::now();
+                while (!Ping(newAddress) && std::chrono::steady_clock::now() - start <
+                                                std::chrono::milliseconds(kPingLimitMs)) {
+                    PumpSleep(hooks, kPingIntervalMs);
                 }
-                if (handle <= 0) return handle;
-                socket = LanConfigSocket(handle);
+                if (otherDiffers) {
+                    for (int attempt = 1; attempt <= kReopenAttempts; ++attempt) {
+                        handle = OpenLanConfigPort(newAddress);
+                        if (handle > 0) break;
+                        if (attempt < kReopenAttempts) PumpSleep(hooks, kReopenIntervalMs);
+                    }
+                    if (handle <= 0) return handle;
+                    socket = LanConfigSocket(handle);
+                }
             }
         }
         if (otherDiffers && socket != nullptr) {

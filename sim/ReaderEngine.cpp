@@ -53,6 +53,8 @@ std::optional<ReaderEngine::Outgoing> ReaderEngine::Answer(const Request& reques
     Reply reply;
     if (fault.kind == CommandFaults::Kind::Fail) {
         reply.status = fault.status;
+    } else if (fault.kind == CommandFaults::Kind::Reply) {
+        reply.data = fault.data;
     } else if (m_misbehaviour.nextStatus) {
         reply.status = *m_misbehaviour.nextStatus;
         m_misbehaviour.nextStatus.reset();
@@ -212,6 +214,11 @@ void ReaderEngine::FailCommand(uint8_t command, unsigned count, uint8_t status) 
 void ReaderEngine::TimeOutCommand(uint8_t command, unsigned count) {
     std::lock_guard lock(m_mutex);
     m_faults.TimeOut(command, count);
+}
+
+void ReaderEngine::ReplyToCommand(uint8_t command, std::vector<uint8_t> data) {
+    std::lock_guard lock(m_mutex);
+    m_faults.Reply(command, std::move(data));
 }
 
 CommandFaults ReaderEngine::GetCommandFaults() const {

@@ -101,6 +101,8 @@ class ReaderEngine {
     // requests answer `status` without being carried out, or go unanswered.
     void FailCommand(uint8_t command, unsigned count, uint8_t status);
     void TimeOutCommand(uint8_t command, unsigned count);
+    // The next request of `command` gets status 0 and exactly these reply data (one-shot).
+    void ReplyToCommand(uint8_t command, std::vector<uint8_t> data);
     CommandFaults GetCommandFaults() const;
     // Switches every misbehaviour off, the per-command faults included.
     void ResetMisbehaviour();

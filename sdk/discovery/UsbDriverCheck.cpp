@@ -8,6 +8,7 @@
 
 #include "discovery/SysfsRoot.h"
 #include "discovery/UsbIds.h"
+#include "transport/D2xxPort.h"
 
 namespace vellf {
 
@@ -51,6 +52,7 @@ int UsbDeviceFlags() {
     std::vector<std::string> names;
     if (!ListSysfsDirectory(devicesDir, names)) return 0;
     int flags = 0;
+    bool ftdiReaderUnbound = false;
     for (const std::string& name : names) {
         const std::string deviceDir = devicesDir + "/" + name;
         UsbId id{};
@@ -58,9 +60,12 @@ int UsbDeviceFlags() {
         if (id == kVirtualComReader && !AnyInterfaceBound(deviceDir, name)) {
             flags |= kUsbFlagVirtualComReader;
         } else if (id == kFtdiReader && !AnyInterfaceBound(deviceDir, name)) {
-            flags |= kUsbFlagFtdiReader;
+            ftdiReaderUnbound = true;
         }
     }
+    // The D2XX library drives such a reader from user space, so no kernel driver is ever
+    // bound to it: it lacks its driver only when the library cannot be loaded.
+    if (ftdiReaderUnbound && !D2xxLibraryLoadable()) flags |= kUsbFlagFtdiReader;
     return flags;
 }
 

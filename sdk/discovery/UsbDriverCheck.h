@@ -4,7 +4,8 @@
 
 namespace vellf {
 
-// Bits of plugged-in devices none of whose interfaces is bound to a driver.
+// Bits of plugged-in devices none of whose interfaces is bound to a driver; for the FTDI
+// reader only when, in addition, the D2XX library that drives it cannot be loaded.
 constexpr int kUsbFlagFtdiReader = 1;        // 0403:C6F1
 constexpr int kUsbFlagVirtualComReader = 2;  // 2B7E:0A3D
 

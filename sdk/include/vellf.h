@@ -16,6 +16,11 @@
  * LfOpenPort results: a handle > 0, or -1 (transport could not be opened), -5 (negative
  * timeout), -15 (no answer to the version request in any framing), -18 (HID link could
  * not be initialised).
+ *
+ * Diagnostics: the SDK writes nothing to standard error by itself. With the environment
+ * variable VELLF_DEBUG set to a value other than "" or "0" when the SDK first reports
+ * something, it writes the texts of failed line operations ("WARNING:  <step> Failed with
+ * the following error: ...") and of the D2XX library loader there.
  */
 #ifndef VELLF_H
 #define VELLF_H

@@ -45,6 +45,13 @@ std::string D2xxLibraryPath() {
     return LibraryPath().empty() ? kDefaultLibrary : LibraryPath();
 }
 
+bool D2xxLibraryLoadable() {
+    void* library = dlopen(D2xxLibraryPath().c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+    if (library == nullptr) return false;
+    dlclose(library);
+    return true;
+}
+
 CFTD2xxPort::~CFTD2xxPort() {
     UnloadD2xx();
 }

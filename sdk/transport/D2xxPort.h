@@ -12,6 +12,8 @@ namespace vellf {
 // Internal: the library that later loads open ("" = libftd2xx.so from the library path).
 void SetD2xxLibraryPath(const std::string& path);
 std::string D2xxLibraryPath();
+// Whether the library can be loaded at all (loads and releases it).
+bool D2xxLibraryLoadable();
 
 class CFTD2xxPort {
   public:

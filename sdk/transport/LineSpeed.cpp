@@ -17,10 +17,14 @@ bool SetArbitraryLineSpeed(int fd, int baud) {
     settings.c_ospeed = static_cast<speed_t>(baud);
     if (ioctl(fd, TCSETS2, &settings) != 0) return false;
     // Drivers round to what their clock can make; a rate far off would garble every frame.
-    termios2 applied{};
-    if (ioctl(fd, TCGETS2, &applied) != 0) return false;
-    const long error = static_cast<long>(applied.c_ospeed) - baud;
+    const long error = static_cast<long>(CurrentLineSpeed(fd)) - baud;
     return error * 50 <= baud && -error * 50 <= baud;  // within 2 %
+}
+
+int CurrentLineSpeed(int fd) {
+    termios2 settings{};
+    if (ioctl(fd, TCGETS2, &settings) != 0) return -1;
+    return static_cast<int>(settings.c_ospeed);
 }
 
 }  // namespace vellf

@@ -6,5 +6,7 @@ namespace vellf {
 // Sets the line's input and output rate to baud on an open terminal; false when the kernel
 // or the device refuses it.
 bool SetArbitraryLineSpeed(int fd, int baud);
+// The line's output rate in baud, -1 when it cannot be read.
+int CurrentLineSpeed(int fd);
 
 }  // namespace vellf

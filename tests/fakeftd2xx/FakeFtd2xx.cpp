@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <deque>
@@ -31,10 +33,14 @@ struct Device {
     FTDCB dcb{};
     int latency = -1;
     DWORD lastError = 0;
+    bool stalled = false;         // writes take nothing until the write timeout
+    DWORD writeTimeoutMs = 0;     // 0 = a write waits for ever
 };
 
 std::mutex g_lock;
+std::condition_variable g_unstalled;
 std::vector<Device> g_devices;
+size_t g_listed = 0;  // devices in the list the last FT_CreateDeviceInfoList made
 FakeFtd2xxWire g_wire = nullptr;
 void* g_wireContext = nullptr;
 std::atomic<int> g_unexpectedCalls{0};
@@ -93,6 +99,14 @@ FAKE_EXPORT void FakeFtd2xxUnplug(int index) {
     if (Device* device = DeviceAt(index)) device->gone = true;
 }
 
+FAKE_EXPORT void FakeFtd2xxStall(int index, int on) {
+    {
+        std::lock_guard<std::mutex> guard(g_lock);
+        if (Device* device = DeviceAt(index)) device->stalled = on != 0;
+    }
+    g_unstalled.notify_all();
+}
+
 FAKE_EXPORT int FakeFtd2xxIsOpen(int index) {
     std::lock_guard<std::mutex> guard(g_lock);
     const Device* device = DeviceAt(index);
@@ -123,14 +137,17 @@ FAKE_EXPORT int FakeFtd2xxUnexpectedCalls(void) {
 
 FAKE_EXPORT FT_STATUS FT_CreateDeviceInfoList(DWORD* count) {
     std::lock_guard<std::mutex> guard(g_lock);
-    *count = static_cast<DWORD>(g_devices.size());
+    g_listed = g_devices.size();
+    *count = static_cast<DWORD>(g_listed);
     return FT_OK;
 }
 
 #ifndef FAKE_FTD2XX_PARTIAL
 FAKE_EXPORT FT_STATUS FT_GetDeviceInfoList(FT_DEVICE_LIST_INFO_NODE* nodes, DWORD* count) {
     std::lock_guard<std::mutex> guard(g_lock);
-    const size_t filled = std::min<size_t>(*count, g_devices.size());
+    // As the vendor's library: the whole list FT_CreateDeviceInfoList made, whatever the
+    // caller's count says.
+    const size_t filled = std::min(g_listed, g_devices.size());
     for (size_t i = 0; i < filled; ++i) {
         FT_DEVICE_LIST_INFO_NODE& node = nodes[i];
         std::memset(&node, 0, sizeof node);
@@ -217,10 +234,27 @@ FAKE_EXPORT BOOL FT_W32_WriteFile(FT_HANDLE handle, void* buffer, DWORD size, DW
     int index = 0;
     unsigned baud = 0;
     {
-        std::lock_guard<std::mutex> guard(g_lock);
+        std::unique_lock<std::mutex> lock(g_lock);
         Device* device = DeviceOf(handle);
         *written = 0;
         if (device == nullptr || overlapped != nullptr || device->gone) return 0;
+        if (device->stalled) {
+            // A device that takes nothing: the write ends with nothing written when its
+            // timeout has passed, never without one.
+            const auto stillStalled = [&] {
+                Device* again = DeviceOf(handle);
+                return again != nullptr && again->stalled;
+            };
+            if (device->writeTimeoutMs == 0) {
+                g_unstalled.wait(lock, [&] { return !stillStalled(); });
+            } else {
+                g_unstalled.wait_for(lock, std::chrono::milliseconds(device->writeTimeoutMs),
+                                     [&] { return !stillStalled(); });
+            }
+            if (stillStalled()) return 1;
+            device = DeviceOf(handle);
+            if (device == nullptr) return 0;
+        }
         wire = g_wire;
         context = g_wireContext;
         index = static_cast<int>(device - g_devices.data());
@@ -284,11 +318,14 @@ FAKE_EXPORT BOOL FT_W32_SetCommState(FT_HANDLE handle, FTDCB* dcb) {
 
 FAKE_EXPORT BOOL FT_W32_SetCommTimeouts(FT_HANDLE handle, FTTIMEOUTS* timeouts) {
     std::lock_guard<std::mutex> guard(g_lock);
+    Device* device = DeviceOf(handle);
     // Anything but "return at once" would make the one-byte reads block.
-    return DeviceOf(handle) != nullptr && timeouts->ReadIntervalTimeout == 0xFFFFFFFFu &&
-                   timeouts->ReadTotalTimeoutConstant == 0
-               ? 1
-               : 0;
+    if (device == nullptr || timeouts->ReadIntervalTimeout != 0xFFFFFFFFu ||
+        timeouts->ReadTotalTimeoutConstant != 0) {
+        return 0;
+    }
+    device->writeTimeoutMs = timeouts->WriteTotalTimeoutConstant;
+    return 1;
 }
 
 FAKE_EXPORT BOOL FT_W32_SetCommMask(FT_HANDLE handle, ULONG) {

@@ -23,6 +23,9 @@ typedef void (*FakeFtd2xxSetWire_t)(FakeFtd2xxWire wire, void* context);
 typedef void (*FakeFtd2xxFeed_t)(int device, const unsigned char* data, unsigned size);
 /* Makes the device vanish: its queue status and modem status fail from now on. */
 typedef void (*FakeFtd2xxUnplug_t)(int device);
+/* on = 1: the device takes no bytes; a write returns with nothing written once its write
+ * timeout has passed, and waits until the stall ends when it has none. */
+typedef void (*FakeFtd2xxStall_t)(int device, int on);
 typedef int (*FakeFtd2xxIsOpen_t)(int device);
 /* The latency timer last set on the device, -1 when none was set since the list was made. */
 typedef int (*FakeFtd2xxLatency_t)(int device);

@@ -107,6 +107,14 @@ TEST_F(LanConfig, RenamesThroughRecordWritesAndCopiesTheNamesTail) {
     EXPECT_NE(std::find(readers.begin(), readers.end(), "[HALLE-2-NORDOST]"), readers.end());
 }
 
+// Without the module's information no IP-SETUP goes out: an address change alone is not
+// made, and the call says so.
+TEST_F(LanConfig, AnAddressChangeWithoutModuleInformationFails) {
+    ExpectOk(kReaderA, "udp-info off");
+    EXPECT_EQ(LfSetLanConfig("10.99.1.2", "10.99.1.20", "255.255.255.0", "10.99.1.254"), -1);
+    EXPECT_NE(Show(kReaderA).find("ip=10.99.1.2 "), std::string::npos) << Show(kReaderA);
+}
+
 TEST_F(LanConfig, AnswersMinusOneForAnUnknownModule) {
     EXPECT_EQ(LfSetLanConfig("10.99.1.99", "10.99.1.98", "", ""), -1);
     EXPECT_EQ(LfSetLanConfig("[NIEMAND]", "10.99.1.98", "", ""), -1);

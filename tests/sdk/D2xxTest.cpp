@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
+#include <future>
 #include <map>
 #include <thread>
 
@@ -31,6 +33,7 @@ class FakeD2xxLibrary {
         Resolve(m_feed, "FakeFtd2xxFeed");
         Resolve(m_unplug, "FakeFtd2xxUnplug");
         Resolve(m_isOpen, "FakeFtd2xxIsOpen");
+        Resolve(m_stall, "FakeFtd2xxStall");
         Resolve(m_latency, "FakeFtd2xxLatency");
         Resolve(m_lineState, "FakeFtd2xxLineState");
         Resolve(m_unexpectedCalls, "FakeFtd2xxUnexpectedCalls");
@@ -54,6 +57,7 @@ class FakeD2xxLibrary {
     // The reader behind a device; the engine must outlive the library object's use.
     void Connect(int device, vsim::ReaderEngine& engine) { m_engines[device] = &engine; }
     void Unplug(int device) { m_unplug(device); }
+    void Stall(int device, bool on) { m_stall(device, on ? 1 : 0); }
     bool IsOpen(int device) { return m_isOpen(device) != 0; }
     int Latency(int device) { return m_latency(device); }
     std::string LineState(int device) {
@@ -87,6 +91,7 @@ class FakeD2xxLibrary {
     FakeFtd2xxFeed_t m_feed = nullptr;
     FakeFtd2xxUnplug_t m_unplug = nullptr;
     FakeFtd2xxIsOpen_t m_isOpen = nullptr;
+    FakeFtd2xxStall_t m_stall = nullptr;
     FakeFtd2xxLatency_t m_latency = nullptr;
     FakeFtd2xxLineState_t m_lineState = nullptr;
     FakeFtd2xxUnexpectedCalls_t m_unexpectedCalls = nullptr;
@@ -289,4 +294,40 @@ TEST(D2xx, AnUnpluggedDeviceEndsTheMonitor) {
     EXPECT_EQ(VersionOf(handle), "");
     EXPECT_EQ(LfGetLastError(handle), 7);
     EXPECT_EQ(LfClosePort(handle), 0);
+}
+
+// A device that takes no bytes holds its write for a second at most, so closing its port
+// does not hang.
+TEST(D2xx, AStalledDeviceCannotHoldTheCloseForEver) {
+    FakeD2xxLibrary library(FAKE_FTD2XX_LIBRARY);
+    library.SetDevices({"48260001"});
+    vsim::ReaderEngine engine;
+    library.Connect(0, engine);
+    const int handle = LfOpenPort("48260001", 19200, 0, 100);
+    ASSERT_GT(handle, 0);
+    library.Stall(0, true);
+    EXPECT_EQ(VersionOf(handle), "");
+    EXPECT_EQ(LfGetLastError(handle), 7);
+    auto close = std::async(std::launch::async, [handle] { return LfClosePort(handle); });
+    const bool closed = close.wait_for(std::chrono::seconds(3)) == std::future_status::ready;
+    library.Stall(0, false);  // lets a hanging close end, so that the test can
+    EXPECT_TRUE(closed) << "the close waited for the stalled write";
+    EXPECT_EQ(close.get(), 0);
+    EXPECT_FALSE(library.IsOpen(0));
+}
+
+// The library fills as many nodes as it counted; the list holds every one of them.
+TEST(D2xx, ListsEveryDeviceTheLibraryCounts) {
+    FakeD2xxLibrary library(FAKE_FTD2XX_LIBRARY);
+    std::vector<std::string> serialNumbers;
+    for (int i = 0; i < 1500; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "4826%04d", i);
+        serialNumbers.push_back(name);
+    }
+    library.SetDevices(serialNumbers);
+    vellf::CFTD2xxPort table;
+    std::vector<std::string> listed;
+    table.ListD2xxReaders(listed);
+    EXPECT_EQ(listed, serialNumbers);
 }

@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -11,6 +12,8 @@
 #include <thread>
 
 #include "SimReader.h"
+#include "VelRwPort.h"
+#include "transport/LineSpeed.h"
 #include "transport/SerialLine.h"
 #include "vellf.h"
 
@@ -29,6 +32,7 @@ public:
     }
     ~PtyPair() { close(m_master); }
     const std::string& SlavePath() const { return m_slavePath; }
+    int MasterFd() const { return m_master; }
     termios Settings() const {
         termios tio{};
         tcgetattr(m_master, &tio);
@@ -94,8 +98,15 @@ TEST(SerialLine, BuildsTheLineSettings) {
         EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
         EXPECT_EQ(tio.c_lflag & (ICANON | ECHO), 0u);  // raw: bytes pass unchanged
     }
+    // A rate outside the table still makes the line raw: no echo, no CR/LF translation.
     termios tio{};
+    tio.c_lflag = ICANON | ECHO;
+    tio.c_iflag = ICRNL;
+    tio.c_oflag = OPOST | ONLCR;
     EXPECT_FALSE(vellf::CUSBSerialPort::MakeLineSettings(tio, 12345, 'N', 8, 1, 0));
+    EXPECT_EQ(tio.c_lflag & (ICANON | ECHO), 0u);
+    EXPECT_EQ(tio.c_iflag & ICRNL, 0u);
+    EXPECT_EQ(tio.c_oflag & OPOST, 0u);
 }
 
 TEST(SerialLine, OpensTheLineWithItsSettings) {
@@ -107,11 +118,19 @@ TEST(SerialLine, OpensTheLineWithItsSettings) {
     EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B57600));
     EXPECT_NE(tio.c_cflag & CSTOPB, 0u);
     EXPECT_EQ(tio.c_lflag & (ICANON | ECHO), 0u);
-    // A baud rate the line does not know is reported; the line stays open.
+    // A rate outside the table goes through the arbitrary-rate interface, the line raw.
     RecordingLine odd;
     PtyPair other;
     EXPECT_TRUE(odd.OpenLine(other.SlavePath(), 12345, 'N', 8, 1, 0, 512));
     EXPECT_TRUE(odd.IsLineOpen());
+    EXPECT_EQ(vellf::CurrentLineSpeed(other.MasterFd()), 12345);
+    EXPECT_EQ(other.Settings().c_lflag & (ICANON | ECHO), 0u);
+    EXPECT_EQ(other.Settings().c_oflag & OPOST, 0u);
+    // A rate no line can run at is refused rather than left to garble the frames.
+    RecordingLine impossible;
+    PtyPair third;
+    EXPECT_FALSE(impossible.OpenLine(third.SlavePath(), 0, 'N', 8, 1, 0, 512));
+    EXPECT_FALSE(impossible.IsLineOpen());
 }
 
 TEST(SerialLine, DropsWritesThatDoNotFitTheBuffer) {
@@ -141,7 +160,37 @@ TEST(SerialLine, ALineThatGoesAwayEndsTheMonitor) {
     EXPECT_FALSE(port->IsMonitorAlive());
     EXPECT_FALSE(port->IsLineOpen());
     unsigned char reply[8];
+    const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(LfGetVersion(handle, reply, sizeof reply, nullptr, 0), -1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
     EXPECT_EQ(LfGetLastError(handle), 7);
     EXPECT_EQ(LfClosePort(handle), 0);
+}
+
+// A monitor whose wait fails can no longer deliver anything: the line counts as gone, and
+// exchanges fail at once instead of waiting out their timeout.
+TEST(SerialLine, AMonitorWhoseWaitFailsMarksTheLineGone) {
+    PtyPair pty;
+    vellf::CVel_RW_Port port;
+    ASSERT_EQ(port.OpenTransport(pty.SlavePath(), 115200, 0), 0);
+    ASSERT_TRUE(port.IsMonitorAlive());
+    // poll() refuses more descriptors than the process may open.
+    rlimit saved{};
+    getrlimit(RLIMIT_NOFILE, &saved);
+    rlimit tight = saved;
+    tight.rlim_cur = 2;
+    setrlimit(RLIMIT_NOFILE, &tight);
+    const uint8_t wake = 0;
+    port.QueueWrite(&wake, 1);
+    for (int i = 0; i < 200 && port.IsMonitorAlive(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    setrlimit(RLIMIT_NOFILE, &saved);
+    ASSERT_FALSE(port.IsMonitorAlive());
+    EXPECT_TRUE(port.IsLineGone());
+    port.m_timeoutMs = 2000;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(port.Exchange(0xF0, {}));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
+    EXPECT_EQ(port.LastError(), 7);
 }

@@ -10,6 +10,7 @@
 #include "TextList.h"
 #include "discovery/ArticleNumbers.h"
 #include "fixtures-usb/SysfsTree.h"
+#include "transport/D2xxPort.h"
 #include "vellf.h"
 
 using testsupport::SysfsTree;
@@ -88,15 +89,19 @@ TEST(UsbEnumeration, FlagsTheMakersDevicesWithoutDriver) {
         const char* cdcDriver;  // on the second interface; "" = none bound
         bool ftdi;
         const char* ftdiDriver;
+        bool d2xxLibrary;  // the D2XX library can be loaded
         int flags;
     };
+    // An FTDI reader never has a kernel driver: it lacks one only without the D2XX library.
     const Case cases[] = {
-        {"CDC reader without driver", true, "", false, "", 2},
-        {"CDC reader with driver", true, "cdc_acm", false, "", 0},
-        {"FTDI reader without driver", false, "", true, "", 1},
-        {"FTDI reader claimed by a program", false, "", true, "usbfs", 0},
-        {"both without driver", true, "", true, "", 3},
-        {"nothing of the maker's", false, "", false, "", 0},
+        {"CDC reader without driver", true, "", false, "", true, 2},
+        {"CDC reader with driver", true, "cdc_acm", false, "", true, 0},
+        {"FTDI reader, D2XX library there", false, "", true, "", true, 0},
+        {"FTDI reader, no D2XX library", false, "", true, "", false, 1},
+        {"FTDI reader claimed by a program", false, "", true, "usbfs", false, 0},
+        {"both without driver", true, "", true, "", false, 3},
+        {"both, D2XX library there", true, "", true, "", true, 2},
+        {"nothing of the maker's", false, "", false, "", false, 0},
     };
     for (const Case& c : cases) {
         SysfsTree tree;
@@ -111,8 +116,10 @@ TEST(UsbEnumeration, FlagsTheMakersDevicesWithoutDriver) {
             const std::string dir = tree.UsbDevice("1-2", "0403", "c6f1", "Reader");
             tree.UsbInterface(dir, "1-2", "1.0", c.ftdiDriver);
         }
+        vellf::SetD2xxLibraryPath(c.d2xxLibrary ? FAKE_FTD2XX_LIBRARY : "/nonexistent/libftd2xx.so");
         EXPECT_EQ(LfGetUsbDeviceFlags(), c.flags) << c.what;
     }
+    vellf::SetD2xxLibraryPath("");
     SysfsTree empty;
     EXPECT_EQ(LfGetUsbDeviceFlags(), 0);
 }
