@@ -23,8 +23,10 @@ CLanguageResources::~CLanguageResources() {
 
 QStringList CLanguageResources::Candidates() {
     if (!FileOverride().isEmpty()) return {FileOverride()};
-    return {QDir(GetProgramDirectory()).filePath(kFileName),
-            QDir(QStringLiteral(ORVEX_SHARE_DIR)).filePath(kFileName)};
+    QStringList candidates;
+    for (const QString& directory : GetDataDirectories())
+        candidates << QDir(directory).filePath(kFileName);
+    return candidates;
 }
 
 void CLanguageResources::SetFileOverride(const QString& path) {

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileInfo>
 #include <QUrl>
 
 #include "MessageBox.h"
@@ -75,12 +76,23 @@ void COrvexFSKApp::LoadLanguage() {
         m_language.Free();
 }
 
-void COrvexFSKApp::OpenManual() {
+QString COrvexFSKApp::FindManual() {
+    const char* name =
+        GetSettingInt("Settings", "Sprache", 0) > 0 ? kManualEnglish : kManualGerman;
+    for (const QString& directory : GetDataDirectories()) {
+        const QString path = QDir(directory).filePath(QString::fromLatin1(name));
+        if (QFileInfo(path).isFile()) return path;
+    }
+    // A manual of another name put beside the program.
     const QString directory = GetProgramDirectory();
     const QStringList manuals =
         QDir(directory).entryList({QStringLiteral("*.pdf")}, QDir::Files, QDir::Name);
-    if (manuals.isEmpty()) return;
-    const QString path = QDir(directory).filePath(manuals.first());
+    return manuals.isEmpty() ? QString() : QDir(directory).filePath(manuals.first());
+}
+
+void COrvexFSKApp::OpenManual() {
+    const QString path = FindManual();
+    if (path.isEmpty()) return;
     const int result = ManualOpenerHook() ? ManualOpenerHook()(path) : OpenWithDesktop(path);
     if (result > 32) return;
     if (result == kOpenOutOfResources)

@@ -26,8 +26,15 @@ class COrvexFSKApp {
     int RunApplication();
     int RunApplication(const WindowRunner& runWindow);
 
-    // Opens the first PDF file of the program directory; without one, nothing happens.
+    // The manuals in the two dialog languages, looked for in the data directories.
+    static constexpr const char* kManualGerman = "Orvex-FSK-Handbuch.pdf";
+    static constexpr const char* kManualEnglish = "Orvex-FSK-Manual.pdf";
+
+    // Opens the manual of the dialog language; without it, the first PDF file of the
+    // program directory; without one, nothing happens.
     static void OpenManual();
+    // The manual OpenManual would open, or an empty text.
+    static QString FindManual();
 
     bool IsLanguageLoaded() const { return m_language.IsLoaded(); }
 

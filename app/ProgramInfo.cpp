@@ -17,3 +17,7 @@ QString GetProgramDate() {
 QString GetProgramDirectory() {
     return QCoreApplication::applicationDirPath();
 }
+
+QStringList GetDataDirectories() {
+    return {GetProgramDirectory(), QStringLiteral(ORVEX_SHARE_DIR)};
+}

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // The product version ("1.0"), or "1.xx" when the build did not set a usable one.
 QString GetProgramVersion();
@@ -12,3 +13,7 @@ QString GetProgramDate();
 
 // The folder of the running program file.
 QString GetProgramDirectory();
+
+// Where the station's data files (language file, manuals) are looked for, in order: the
+// program directory, so that a build tree works as it is, then the installed share folder.
+QStringList GetDataDirectories();

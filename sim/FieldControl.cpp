@@ -3,6 +3,7 @@
 #include <memory>
 #include <utility>
 
+#include "FreshChip.h"
 #include "TransponderFactory.h"
 
 namespace vsim {
@@ -10,8 +11,9 @@ namespace vsim {
 namespace {
 
 constexpr char kPlaceUsage[] =
-    "usage: place CHIP [blank|card WORD-HEX|config HEX] (CHIP: 3 9 11 12 13 17 21 q5 ata5577 "
-    "m2 sic7888 tl008), place ata5577 password [WORD-HEX] or place manchester|biphase HEX";
+    "usage: place CHIP [blank|zero|card WORD-HEX|config HEX] (CHIP: 3 9 11 12 13 17 21 q5 "
+    "ata5577 m2 sic7888 tl008), place ata5577 password [WORD-HEX] or place manchester|biphase "
+    "HEX";
 
 std::string Ok(const std::string& text) {
     return "OK " + text;
@@ -30,9 +32,12 @@ std::unique_ptr<Transponder> Parse(const std::vector<std::string>& args) {
     }
     const std::optional<int> chipType = ChipTypeOfName(args[0]);
     if (!chipType) return nullptr;
+    // "blank" is a chip as it leaves the factory, the same as the panel lays; an all-zero
+    // chip, which no station can program, is asked for by name.
     if (args.size() == 1 || (args.size() == 2 && args[1] == "blank")) {
-        return MakeBlankChip(*chipType);
+        return MakeFreshChip(*chipType);
     }
+    if (args.size() == 2 && args[1] == "zero") return MakeBlankChip(*chipType);
     uint64_t value = 0;
     if (args[1] == "password") {
         if (args.size() == 3 && !ControlProtocol::ParseHexNumber(args[2], 11, value)) return nullptr;
@@ -51,7 +56,7 @@ std::unique_ptr<Transponder> Parse(const std::vector<std::string>& args) {
 }  // namespace
 
 void AddFieldCommands(ControlProtocol& control, ReaderEngine& engine) {
-    control.Add({"place", "CHIP [blank|card WORD|config HEX]", 1,
+    control.Add({"place", "CHIP [blank|zero|card WORD|config HEX]", 1,
                  [&engine](const std::vector<std::string>& args) {
                      std::unique_ptr<Transponder> transponder = Parse(args);
                      if (!transponder) return Err(kPlaceUsage);

@@ -3,24 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
+#include "discovery/UsbIds.h"
 #include "transport/PortNumbers.h"
 
 namespace vellf {
 
 namespace {
-
-struct AcceptedIds {
-    uint16_t vendorId;
-    uint16_t firstProduct;
-    uint16_t lastProduct;  // inclusive
-};
-
-constexpr AcceptedIds kAcceptedReaders[] = {
-    {0x3D51, 0x17A6, 0x17A6},
-    {0x2B7E, 0x0A3C, 0x0A3C},
-    {0x2B7E, 0x0A3E, 0x0A41},
-    {0x4E85, 0x2C19, 0x2C19},
-};
 
 constexpr const char* kUnknownSerialNumber = "4826-????";
 constexpr const char* kNameSuffix = " HID";
@@ -42,12 +30,7 @@ CHidLink::~CHidLink() {
 }
 
 bool CHidLink::IsAcceptedDevice(const HidAttributes& attributes) {
-    return std::any_of(std::begin(kAcceptedReaders), std::end(kAcceptedReaders),
-                       [&](const AcceptedIds& ids) {
-                           return attributes.vendorId == ids.vendorId &&
-                                  attributes.productId >= ids.firstProduct &&
-                                  attributes.productId <= ids.lastProduct;
-                       });
+    return IsHidReader(UsbId{attributes.vendorId, attributes.productId});
 }
 
 std::string CHidLink::ReaderName(CHidDevice& device) {

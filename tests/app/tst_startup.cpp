@@ -173,6 +173,38 @@ class StartupTest : public QObject {
         QVERIFY(watcher.Messages().isEmpty());
     }
 
+    void OpenManualOfDialogLanguage_data() {
+        QTest::addColumn<int>("sprache");
+        QTest::addColumn<QString>("manual");
+        QTest::newRow("German") << 0 << COrvexFSKApp::kManualGerman;
+        QTest::newRow("English") << 1 << COrvexFSKApp::kManualEnglish;
+        QTest::newRow("any library language") << 5 << COrvexFSKApp::kManualEnglish;
+    }
+
+    // The manual of the dialog language wins over a PDF that sorts first.
+    void OpenManualOfDialogLanguage() {
+        QFETCH(int, sprache);
+        QFETCH(QString, manual);
+        const QDir programDir(QCoreApplication::applicationDirPath());
+        const QStringList files = {"aa_startup_test.pdf", COrvexFSKApp::kManualGerman,
+                                   COrvexFSKApp::kManualEnglish};
+        for (const QString& name : files) {
+            QFile file(programDir.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        PutSettingInt("Settings", "Sprache", sprache);
+        QStringList opened;
+        COrvexFSKApp::SetManualOpenerForTests([&](const QString& path) {
+            opened << path;
+            return 42;
+        });
+        COrvexFSKApp::OpenManual();
+        COrvexFSKApp::SetManualOpenerForTests({});
+        for (const QString& name : files) QFile::remove(programDir.filePath(name));
+
+        QCOMPARE(opened, QStringList({programDir.filePath(manual)}));
+    }
+
     void OpenManualReportsFailures_data() {
         QTest::addColumn<int>("result");
         QTest::addColumn<QString>("message");

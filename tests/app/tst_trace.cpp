@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QtEndian>
 
 #include "Trace.h"
@@ -111,9 +112,15 @@ class TraceTest : public QObject {
         TraceOut("Kein Transponder\n");
         TraceOut(QString::fromUtf8("Schreibvorgang erfolgreich abgeschlossen, Prüfung ok\n"));
         QVERIFY(viewer.waitForFinished(5000));
-        QCOMPARE(QString::fromUtf8(viewer.readAllStandardOutput()),
-                 QString::fromUtf8(
-                     "Kein Transponder\nSchreibvorgang erfolgreich abgeschlossen, Prüfung ok\n"));
+        // Each line comes after the time it arrived.
+        const QStringList lines =
+            QString::fromUtf8(viewer.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        const QRegularExpression stamp(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d "));
+        QVERIFY2(lines[0].contains(stamp), qPrintable(lines[0]));
+        QCOMPARE(lines[0].mid(13), QStringLiteral("Kein Transponder"));
+        QCOMPARE(lines[1].mid(13),
+                 QString::fromUtf8("Schreibvorgang erfolgreich abgeschlossen, Prüfung ok"));
         QCOMPARE(viewer.exitCode(), 0);
         QVERIFY(!QFile::exists(RuntimeFile("QorTracer")));
     }

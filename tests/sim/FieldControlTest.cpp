@@ -41,6 +41,13 @@ TEST(FieldControl, CommandsReachTheFieldTheFaultsAndTheTiming) {
              return s->chipType == 9 && s->cardWord == 0x2006020002 &&
                     s->BlockValue(0) == 0x60107070;
          }},
+        // "blank" lays a factory-fresh chip, as the panel does; "zero" an all-zero one.
+        {"place ata5577 blank",
+         [](const ReaderEngine& e) { return e.FieldSnapshot()->BlockValue(0) == 0x000880E8; }},
+        {"place ata5577 zero",
+         [](const ReaderEngine& e) {
+             return e.FieldSnapshot()->chipType == 9 && e.FieldSnapshot()->BlockValue(0) == 0;
+         }},
         {"place manchester 0102",
          [](const ReaderEngine& e) {
              return e.FieldSnapshot()->rawCoding == 0 &&

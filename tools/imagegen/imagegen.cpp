@@ -1,6 +1,7 @@
 // imagegen: draws the station's images (signal lamps, logo, program icon) into a folder.
 // The PNGs in res/images are its output; run it again after changing a drawing.
 #include <QColor>
+#include <QDir>
 #include <QFont>
 #include <QGuiApplication>
 #include <QImage>
@@ -168,12 +169,15 @@ QImage DrawLogo()
     return image;
 }
 
-QImage DrawIcon()
+// The program icon, drawn on a 256-pixel grid and scaled to the size asked for, so that the
+// small sizes are drawn rather than shrunk.
+QImage DrawIcon(int size = 256)
 {
-    QImage image(256, 256, QImage::Format_ARGB32_Premultiplied);
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(size / 256.0, size / 256.0);
 
     QLinearGradient tile(0, 12, 0, 244);
     tile.setColorAt(0.0, QColor(52, 118, 214));
@@ -230,5 +234,12 @@ int main(int argc, char** argv)
                     Save(DrawLamp(off), folder, "lamp_off.png") &&
                     Save(DrawLogo(), folder, "logo.png") &&
                     Save(DrawIcon(), folder, "orvex-fsk-programmer.png");
-    return ok ? 0 : 1;
+    if (!ok) return 1;
+    // The desktop's icon sizes, beside the images in ../icons/SIZE.
+    for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
+        const QString sizeFolder = folder + "/../icons/" + QString::number(size);
+        QDir().mkpath(sizeFolder);
+        if (!Save(DrawIcon(size), sizeFolder, "orvex-fsk-programmer.png")) return 1;
+    }
+    return 0;
 }

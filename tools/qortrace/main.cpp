@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 
 namespace {
@@ -25,8 +26,23 @@ void OnSignal(int) {
 void PrintUsage() {
     std::puts(
         "usage: qortrace [--lines N]\n"
-        "Prints the trace lines of the programming station until interrupted, or until N\n"
-        "lines have been printed. The socket is $XDG_RUNTIME_DIR/QorTracer.");
+        "Prints the trace lines of the programming station, each after the local time it\n"
+        "arrived (HH:MM:SS.mmm), until interrupted or until N lines have been printed.\n"
+        "  --lines N, -n N  stop after N lines\n"
+        "  --help, -h       show this text\n"
+        "The socket is $XDG_RUNTIME_DIR/QorTracer.");
+}
+
+// The local time of day with milliseconds, so that lines can be matched against other logs.
+std::string TimeStamp() {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    tm local{};
+    ::localtime_r(&now.tv_sec, &local);
+    char text[32];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03ld", local.tm_hour, local.tm_min,
+                  local.tm_sec, now.tv_nsec / 1000000);
+    return text;
 }
 
 std::string Latin1ToUtf8(const std::string& text) {
@@ -121,7 +137,7 @@ int main(int argc, char** argv) {
                 line += group[i];
                 continue;
             }
-            std::printf("%s\n", Latin1ToUtf8(line).c_str());
+            std::printf("%s %s\n", TimeStamp().c_str(), Latin1ToUtf8(line).c_str());
             std::fflush(stdout);
             line.clear();
             if (maxLines > 0 && ++printed >= maxLines) break;

@@ -1,0 +1,136 @@
+// manual-shots: takes the manuals' screenshots of the real windows, on the offscreen platform,
+// in German and English: the station connected to an in-process virtual reader before and
+// after a card was written and read, the interface and signal dialogs, the language choice,
+// and the virtual reader's panel.
+// usage: manual-shots OUTPUT_FOLDER ENGLISH_LANGUAGE_FILE
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstdio>
+
+#include "CardFeeder.h"
+#include "FreshChip.h"
+#include "LanguageResources.h"
+#include "OrvexFSKDlg.h"
+#include "Settings.h"
+#include "SimPanel.h"
+#include "VirtualReader.h"
+#include "dialogs/BeepTimeDlg.h"
+#include "dialogs/PortSelectDlg.h"
+#include "dialogs/SprachDlg.h"
+
+namespace {
+
+constexpr int kAta5577 = 9;
+
+// Lets the window lay itself out and paint, and runs what the event loop has queued.
+void Settle(int milliseconds = 150) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < milliseconds) QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+bool Shoot(QWidget& window, const QString& folder, const QString& name) {
+    window.show();
+    Settle();
+    const QString path = QDir(folder).filePath(name + ".png");
+    if (!window.grab().save(path, "PNG")) {
+        std::fprintf(stderr, "manual-shots: cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    window.hide();
+    return true;
+}
+
+void Click(QWidget& window, const char* objectName) {
+    auto* button = window.findChild<QPushButton*>(QString::fromLatin1(objectName));
+    if (button == nullptr) qFatal("manual-shots: no button %s", objectName);
+    button->click();
+    Settle(300);
+}
+
+bool ShootLanguage(const QString& folder, const QString& language, vsim::VirtualReader& reader) {
+    bool ok = true;
+    {
+        COrvexFSKDlg station;
+        station.OnInitDialog();
+        ok &= Shoot(station, folder, "station-" + language);
+        reader.Engine().PlaceTransponder(vsim::MakeFreshChip(kAta5577));
+        station.show();
+        Click(station, "writeOnceButton");
+        Click(station, "readOnceButton");
+        ok &= Shoot(station, folder, "station-written-" + language);
+        reader.Engine().RemoveTransponder();
+    }
+    {
+        CPortSelectDlg dialog;
+        ok &= Shoot(dialog, folder, "interface-" + language);
+    }
+    {
+        CBeepTimeDlg dialog;
+        ok &= Shoot(dialog, folder, "signals-" + language);
+    }
+    {
+        CSprachDlg dialog;
+        ok &= Shoot(dialog, folder, "language-" + language);
+    }
+    return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: manual-shots OUTPUT_FOLDER ENGLISH_LANGUAGE_FILE\n");
+        return 2;
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The station's settings go to a folder of their own, never the user's.
+    QTemporaryDir profile;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(profile.path() + "/config"));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(profile.path() + "/data"));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(profile.path()));
+    QApplication application(argc, argv);
+    QApplication::setOrganizationName("Qor Applikationen");
+    QApplication::setApplicationName("Orvex-FSK");
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, profile.path() + "/config");
+    const QString folder = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(folder);
+
+    vsim::VirtualReader reader;
+    reader.Engine().SetVersion("243c");
+    if (!reader.Start()) {
+        std::fprintf(stderr, "manual-shots: cannot start the virtual reader\n");
+        return 1;
+    }
+    PutSettingString("Port", "Name", QString::fromStdString(reader.Path()));
+    PutSettingInt("Settings", "SoundTyp", 0);
+    PutSettingInt("Version", "Update", 0);
+    PutSettingString("Settings", "CustomerNr", "1001");
+
+    bool ok = true;
+    CLanguageResources language;
+    for (const QString& code : {QStringLiteral("de"), QStringLiteral("en")}) {
+        PutSettingInt("Settings", "Sprache", code == "en" ? 1 : 0);
+        if (code == "en") {
+            CLanguageResources::SetFileOverride(QString::fromLocal8Bit(argv[2]));
+            if (!language.Load()) {
+                std::fprintf(stderr, "manual-shots: cannot load %s\n", argv[2]);
+                return 1;
+            }
+        }
+        ok &= ShootLanguage(folder, code, reader);
+    }
+
+    vsim::CardFeeder feeder(reader.Engine());
+    reader.Engine().PlaceTransponder(vsim::MakeFreshChip(kAta5577));
+    vsim::panel::SimPanel panel(reader.Engine(), feeder, QString::fromStdString(reader.Path()));
+    ok &= Shoot(panel, folder, "reader-panel");
+    feeder.Stop();
+    reader.Stop();
+    return ok ? 0 : 1;
+}
