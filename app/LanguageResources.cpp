@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QLibraryInfo>
 #include <QTranslator>
 
 #include "ProgramInfo.h"
@@ -19,6 +20,7 @@ CLanguageResources::CLanguageResources() = default;
 
 CLanguageResources::~CLanguageResources() {
     Free();
+    FreeQtGerman();
 }
 
 QStringList CLanguageResources::Candidates() {
@@ -54,4 +56,21 @@ void CLanguageResources::Free() {
     if (m_translator == nullptr) return;
     QCoreApplication::removeTranslator(m_translator.get());
     m_translator.reset();
+}
+
+bool CLanguageResources::LoadQtGerman() {
+    if (m_qtGerman != nullptr) return true;
+    auto translator = std::make_unique<QTranslator>();
+    if (!translator->load(QString::fromLatin1(kQtGermanTexts),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return false;
+    QCoreApplication::installTranslator(translator.get());
+    m_qtGerman = std::move(translator);
+    return true;
+}
+
+void CLanguageResources::FreeQtGerman() {
+    if (m_qtGerman == nullptr) return;
+    QCoreApplication::removeTranslator(m_qtGerman.get());
+    m_qtGerman.reset();
 }

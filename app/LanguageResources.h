@@ -12,6 +12,8 @@ class QTranslator;
 class CLanguageResources {
   public:
     static constexpr const char* kFileName = "Orvex-FSKProgrammerEng.qm";
+    // Qt's own texts (standard buttons, context menus, file dialogs) for the built-in German.
+    static constexpr const char* kQtGermanTexts = "qtbase_de";
 
     CLanguageResources();
     ~CLanguageResources();
@@ -23,6 +25,9 @@ class CLanguageResources {
     bool Load();
     // Back to the built-in German texts.
     void Free();
+    // Qt's own German texts, from Qt's translation folder; false when they are not installed.
+    bool LoadQtGerman();
+    void FreeQtGerman();
     bool IsLoaded() const { return m_translator != nullptr; }
 
     // Where the language file is looked for, in order: the program directory, then the
@@ -33,4 +38,5 @@ class CLanguageResources {
 
   private:
     std::unique_ptr<QTranslator> m_translator;
+    std::unique_ptr<QTranslator> m_qtGerman;
 };

@@ -74,6 +74,12 @@ void COrvexFSKApp::LoadLanguage() {
         m_language.Load();
     else
         m_language.Free();
+    // Qt's own dialogs and buttons speak the station's language: German unless the English
+    // file is in use.
+    if (m_language.IsLoaded())
+        m_language.FreeQtGerman();
+    else
+        m_language.LoadQtGerman();
 }
 
 QString COrvexFSKApp::FindManual() {

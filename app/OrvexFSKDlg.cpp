@@ -22,6 +22,7 @@
 #include "SignalOutput.h"
 #include "StringTable.h"
 #include "Trace.h"
+#include "WindowPlacement.h"
 #include "ui_OrvexFSKDlg.h"
 #include "vellf.h"
 
@@ -169,6 +170,7 @@ void COrvexFSKDlg::ConnectControls() {
 
 int COrvexFSKDlg::exec() {
     if (!m_bInitialised) OnInitDialog();
+    RestoreWindowPosition(this);
     return QDialog::exec();
 }
 
@@ -546,6 +548,7 @@ bool COrvexFSKDlg::DeferWhileBusy(const std::function<void()>& action) {
 }
 
 void COrvexFSKDlg::StoreSettings() {
+    StoreWindowPosition(this);
     PutSettingInt(kSettings, "TransponderTyp", m_nChipType);
     PutSettingInt(kSettings, "Autoincrement", m_bAutoIncrement);
     PutSettingInt(kSettings, "Typ", m_nFormat);

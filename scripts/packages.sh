@@ -2,8 +2,11 @@
 BUILD_PACKAGES=(g++ cmake ninja-build make pkg-config
     qt6-base-dev qt6-multimedia-dev qt6-tools-dev qt6-l10n-tools libgl-dev
     scdoc fonts-dejavu-core)
-TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev iproute2 procps openssl)
+TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev iproute2 procps openssl
+    qt6-translations-l10n)
 # Debian packages: CPack's dependency scan and the package check.
 PACKAGE_PACKAGES=(file dpkg-dev lintian)
-# The station needs a display; where there is none it runs on a virtual one.
+# run-station --vnc runs the station on a virtual display.
 RUN_PACKAGES=(xvfb xauth)
+# run-station --vnc: a VNC server for that virtual display, on 127.0.0.1 only.
+VNC_PACKAGES=(x11vnc)

@@ -1,12 +1,17 @@
 #include "PortSelectDlg.h"
 
+#include <unistd.h>
+
 #include <QApplication>
 #include <QDesktopServices>
+#include <QFile>
 #include <QFileInfo>
+#include <QListWidgetItem>
 #include <QMetaObject>
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
 #include <QShowEvent>
+#include <QStyle>
 #include <QTimerEvent>
 #include <QUrl>
 #include <algorithm>
@@ -35,6 +40,7 @@ constexpr int IDS_DRIVER_PAGE = 10170;
 constexpr int IDS_NO_FTDI_DRIVER = 10171;
 constexpr int IDS_NO_VCOM_DRIVER = 10172;
 constexpr int IDS_LOAD_DRIVER = 10173;
+constexpr int IDS_NO_ACCESS = 10174;
 constexpr int IDS_PARSE_INT = 61712;
 constexpr int IDS_PARSE_INT_RANGE = 61714;
 constexpr int IDS_PARSE_UINT = 61713;
@@ -77,7 +83,9 @@ bool CPortSelectDlg::s_bRescanBusy = false;
 
 CPortSelectDlg::DeviceSource CPortSelectDlg::SdkDevices() {
     return {LfListComPorts, LfListUsbReaders, LfFindLanReaders, LfPingLanReader,
-            LfGetUsbDeviceFlags};
+            LfGetUsbDeviceFlags, [](const QString& line) {
+                return ::access(QFile::encodeName(line).constData(), R_OK | W_OK) == 0;
+            }};
 }
 
 CPortSelectDlg::DeviceSource CPortSelectDlg::s_devices = CPortSelectDlg::SdkDevices();
@@ -204,13 +212,26 @@ bool CPortSelectDlg::RefreshDeviceList(DeviceKind kind, QStringList& list) {
 void CPortSelectDlg::FillInterfaceList() {
     const QSignalBlocker quiet(m_ui->listInterfaces);
     m_ui->listInterfaces->clear();
-    for (const QString& port : m_comPorts)
+    for (const QString& port : m_comPorts) {
         m_ui->listInterfaces->addItem(port.startsWith(kWin32Prefix) ? port.mid(kWin32Prefix.size())
                                                                     : port);
+        MarkInaccessibleLine(m_ui->listInterfaces->item(m_ui->listInterfaces->count() - 1));
+    }
     if (!m_strStoredLine.isEmpty() && !m_comPorts.contains(m_strStoredLine))
         m_ui->listInterfaces->addItem(m_strStoredLine);
     for (const QString& reader : m_usbReaders) m_ui->listInterfaces->addItem(kUsbPrefix + reader);
     for (const QString& reader : m_lanReaders) m_ui->listInterfaces->addItem(kLanPrefix + reader);
+}
+
+// A line this user may not open stays in the list (hiding it would leave the operator
+// guessing), marked with a warning and a hint about access rights.
+void CPortSelectDlg::MarkInaccessibleLine(QListWidgetItem* item) {
+    const QString line = item->text().section(QLatin1Char(' '), 0, 0);
+    if (!line.startsWith(QLatin1String("/dev/")) || !s_devices.canOpenLine ||
+        s_devices.canOpenLine(line))
+        return;
+    item->setIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
+    item->setToolTip(LoadString(IDS_NO_ACCESS).arg(line));
 }
 
 int CPortSelectDlg::exec() {

@@ -9,6 +9,8 @@
 #pragma once
 
 #include <QDialog>
+
+class QListWidgetItem;
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -61,6 +63,8 @@ class CPortSelectDlg : public QDialog {
         std::function<int(char* buffer, int size)> findLanReaders;
         std::function<int(const char* address)> pingLanReader;
         std::function<int()> usbDeviceFlags;
+        // Whether this user may open a serial line (/dev/...); empty: always.
+        std::function<bool(const QString& line)> canOpenLine;
     };
     static DeviceSource s_devices;
     static DeviceSource SdkDevices();
@@ -85,6 +89,7 @@ class CPortSelectDlg : public QDialog {
     // Lists the devices of one kind into list; true when the list changed.
     bool RefreshDeviceList(DeviceKind kind, QStringList& list);
     void FillInterfaceList();
+    void MarkInaccessibleLine(QListWidgetItem* item);
     int CheckUsbDrivers();
     void UpdateModeButtons(const QString& name);
     void SwitchToHid();

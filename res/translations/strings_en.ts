@@ -228,6 +228,11 @@ The program may have to be allowed through the firewall manually.</translation>
         <translation>Download and install the driver?</translation>
     </message>
     <message>
+        <source>Kein Zugriff auf %1: Ist das Paket des Programms installiert? Gerät abziehen und wieder einstecken.</source>
+        <comment>10174</comment>
+        <translation>No access to %1: is the program's package installed? Unplug the reader and plug it in again.</translation>
+    </message>
+    <message>
         <source>Orvex FSK Programmer</source>
         <comment>57344</comment>
         <translation>Orvex FSK Programmer</translation>

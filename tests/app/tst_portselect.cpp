@@ -34,6 +34,7 @@ struct FakeDevices {
     int usbScans = 0;
     QList<QUrl> opened;
     CPortSelectDlg* reenter = nullptr;  // a dialog to call again while its handler runs
+    QStringList noAccess;               // lines this user may not open
 };
 FakeDevices g_fake;
 
@@ -98,6 +99,7 @@ class PortSelectTest : public QObject {
             [](char* buffer, int size) { return Pack(g_fake.lan, buffer, size); },
             [](const char*) { return g_fake.pingAnswer; },
             [] { return g_fake.flags; },
+            [](const QString& line) { return !g_fake.noAccess.contains(line); },
         };
         CPortSelectDlg::s_openUrl = [](const QUrl& url) {
             g_fake.opened << url;
@@ -279,6 +281,23 @@ class PortSelectTest : public QObject {
         dialog.RescanDevices(CPortSelectDlg::kDevNodesChanged);
         QCOMPARE(ListTexts(dialog), QStringList{"/dev/ttyS0"});
         QCOMPARE(dialog.m_nRescanCount, 1);
+    }
+
+    // A reader line the user may not open is listed under its own name (so a stored choice
+    // still finds it), marked with a hint naming the line; the others stay unmarked.
+    void LineWithoutAccessIsListedWithAHint() {
+        g_fake.com = {"/dev/ttyACM0 [Qor Virtual COM]", "/dev/ttyS0"};
+        g_fake.noAccess = {"/dev/ttyACM0"};
+        CPortSelectDlg dialog;
+        dialog.OnInitDialog();
+        QCoreApplication::processEvents();
+        QCOMPARE(ListTexts(dialog), (QStringList{"/dev/ttyACM0 [Qor Virtual COM]", "/dev/ttyS0"}));
+        auto* list = ControlById<QListWidget>(&dialog, Dlg::IDC_INTERFACES);
+        QVERIFY2(list->item(0)->toolTip().contains("Kein Zugriff auf /dev/ttyACM0"),
+                 qPrintable(list->item(0)->toolTip()));
+        QVERIFY(!list->item(0)->icon().isNull());
+        QVERIFY(list->item(1)->toolTip().isEmpty());
+        QVERIFY(list->item(1)->icon().isNull());
     }
 
     void EthernetBringsAndTakesNetworkReaders() {

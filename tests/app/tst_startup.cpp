@@ -3,6 +3,7 @@
 // window is replaced by a runner that records what each window would have shown.
 #include <QDir>
 #include <QFile>
+#include <QLibraryInfo>
 #include <QPushButton>
 #include <QSettings>
 
@@ -171,6 +172,27 @@ class StartupTest : public QObject {
 
         QCOMPARE(opened, QStringList({programDir.filePath("zz_startup_test_a.PDF")}));
         QVERIFY(watcher.Messages().isEmpty());
+    }
+
+    // Qt's standard buttons follow the station's language (when Qt's translations are there).
+    void QtTextsFollowTheDialogLanguage() {
+        if (!QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_de.qm"))
+            QSKIP("Qt's German translation (qt6-translations-l10n) is not installed");
+        COrvexFSKApp::SetLanguageFileForTests(ORVEX_QM_FILE);
+        PutSettingInt("Settings", "Sprache", 0);
+        QStringList cancel;
+        int turn = 0;
+        COrvexFSKApp app;
+        app.RunApplication([&] {
+            cancel << QCoreApplication::translate("QPlatformTheme", "Cancel");
+            if (++turn == 1) {
+                PutSettingInt("Settings", "Sprache", 1);
+                return COrvexFSKApp::kEndLanguageChanged;
+            }
+            return COrvexFSKApp::kEndCancel;
+        });
+        COrvexFSKApp::SetLanguageFileForTests({});
+        QCOMPARE(cancel, QStringList({"Abbrechen", "Cancel"}));
     }
 
     void OpenManualOfDialogLanguage_data() {

@@ -3,9 +3,10 @@
 // with the modem manager told to leave the serial readers alone.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -39,41 +40,91 @@ struct Rule {
     }
 };
 
-// Which operators a key takes: matches compare, assignments set. A key outside this list is
-// a typing error that udev would only log.
+// Which operators a key takes: matches compare, assignments set. A key outside these lists
+// is a typing error that udev would only log.
 bool KnownKey(const Assignment& item) {
-    static const std::regex matchKey(R"(ACTION|SUBSYSTEM|KERNEL|DRIVER|(ATTRS?|ENV)\{\w+\})");
-    static const std::regex assignKey(R"(TAG|GOTO|LABEL|MODE|GROUP|ENV\{\w+\})");
     const bool isMatch = item.op == "==" || item.op == "!=";
-    return std::regex_match(item.key, isMatch ? matchKey : assignKey);
+    std::string name = item.key;
+    std::string attribute;
+    if (const size_t brace = name.find('{'); brace != std::string::npos) {
+        if (name.back() != '}' || brace + 2 >= name.size()) return false;
+        attribute = name.substr(brace + 1, name.size() - brace - 2);
+        name.resize(brace);
+        for (const char c : attribute)
+            if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_') return false;
+        const std::set<std::string> withAttribute =
+            isMatch ? std::set<std::string>{"ATTR", "ATTRS", "ENV"} : std::set<std::string>{"ENV"};
+        return withAttribute.count(name) != 0;
+    }
+    const std::set<std::string> plain =
+        isMatch ? std::set<std::string>{"ACTION", "SUBSYSTEM", "KERNEL", "DRIVER"}
+                : std::set<std::string>{"TAG", "GOTO", "LABEL", "MODE", "GROUP"};
+    return plain.count(name) != 0;
+}
+
+// Reads one KEY OP "VALUE" at pos, skipping blanks around it; false when the text there is
+// not one.
+bool ReadItem(const std::string& text, size_t& pos, Assignment& item) {
+    auto skipBlanks = [&] {
+        while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) ++pos;
+    };
+    skipBlanks();
+    const size_t keyStart = pos;
+    while (pos < text.size() && (std::isupper(static_cast<unsigned char>(text[pos])) ||
+                                 text[pos] == '_'))
+        ++pos;
+    if (pos < text.size() && text[pos] == '{') {
+        const size_t close = text.find('}', pos);
+        if (close == std::string::npos) return false;
+        pos = close + 1;
+    }
+    item.key = text.substr(keyStart, pos - keyStart);
+    if (item.key.empty()) return false;
+    skipBlanks();
+    for (const char* op : {"==", "!=", "+=", ":=", "="}) {
+        if (text.compare(pos, std::strlen(op), op) == 0) {
+            item.op = op;
+            pos += std::strlen(op);
+            break;
+        }
+    }
+    if (item.op.empty()) return false;
+    skipBlanks();
+    if (pos >= text.size() || text[pos] != '"') return false;
+    const size_t close = text.find('"', pos + 1);
+    if (close == std::string::npos) return false;
+    item.value = text.substr(pos + 1, close - pos - 1);
+    pos = close + 1;
+    skipBlanks();
+    return true;
 }
 
 // Parses a rules text; a line that is not a comment, blank, or a list of KEY OP "VALUE"
 // separated by commas is reported in errors.
 std::vector<Rule> ParseRules(std::istream& in, std::vector<std::string>& errors) {
-    static const std::regex item(R"(\s*([A-Z_]+(?:\{\w+\})?)\s*(==|!=|\+=|:=|=)\s*\"([^\"]*)\"\s*(,|$))");
     std::vector<Rule> rules;
     std::string text;
     for (int number = 1; std::getline(in, text); ++number) {
-        if (text.find_first_not_of(" \t") == std::string::npos) continue;
-        if (text[text.find_first_not_of(" \t")] == '#') continue;
+        const size_t first = text.find_first_not_of(" \t");
+        if (first == std::string::npos || text[first] == '#') continue;
         Rule rule{number, {}};
-        auto pos = text.cbegin();
-        std::smatch m;
+        size_t pos = 0;
         bool ok = true;
-        while (pos != text.cend()) {
-            if (!std::regex_search(pos, text.cend(), m, item, std::regex_constants::match_continuous)) {
+        for (;;) {
+            Assignment item;
+            if (!ReadItem(text, pos, item) || !KnownKey(item)) {
                 ok = false;
                 break;
             }
-            Assignment assignment{m[1], m[2], m[3]};
-            if (!KnownKey(assignment)) ok = false;
-            rule.items.push_back(assignment);
-            pos = m[0].second;
-            if (m[4].length() == 0) break;  // end of the line
+            rule.items.push_back(item);
+            if (pos == text.size()) break;
+            if (text[pos] != ',') {
+                ok = false;
+                break;
+            }
+            ++pos;
         }
-        if (!ok || pos != text.cend() || rule.items.empty())
-            errors.push_back("line " + std::to_string(number) + ": " + text);
+        if (!ok) errors.push_back("line " + std::to_string(number) + ": " + text);
         rules.push_back(rule);
     }
     return rules;
@@ -155,9 +206,10 @@ TEST_F(UdevRulesTest, JumpsOnlyToLabelsThatExist) {
             if (item.key == "LABEL") labels.insert(item.value);
     for (const Rule& rule : rules_)
         for (const Assignment& item : rule.items)
-            if (item.key == "GOTO")
+            if (item.key == "GOTO") {
                 EXPECT_TRUE(labels.count(item.value)) << "line " << rule.line << " jumps to "
                                                       << item.value;
+            }
 }
 
 TEST_F(UdevRulesTest, SeatUserReachesEveryHidReader) {
@@ -202,7 +254,9 @@ TEST_F(UdevRulesTest, NamesNoDeviceOutsideTheSdkTable) {
         EXPECT_TRUE(listed) << "line " << rule.line << " names " << vendor << ":" << product;
         // A rule that grants access must be narrowed to a device class, or it would open
         // every node of the device.
-        if (rule.Has("TAG", "+=", "uaccess")) EXPECT_FALSE(rule.Match("SUBSYSTEM").empty());
+        if (rule.Has("TAG", "+=", "uaccess")) {
+            EXPECT_FALSE(rule.Match("SUBSYSTEM").empty()) << "line " << rule.line;
+        }
     }
     EXPECT_GE(named, static_cast<int>(known.size()));
 }

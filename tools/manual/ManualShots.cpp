@@ -111,6 +111,10 @@ int main(int argc, char** argv) {
     PutSettingInt("Settings", "SoundTyp", 0);
     PutSettingInt("Version", "Update", 0);
     PutSettingString("Settings", "CustomerNr", "1001");
+    // The log paths an installed station shows, not the build folder's.
+    const QString logDir = QStringLiteral("/home/operator/.local/share/Qor Applikationen/Orvex-FSK/");
+    PutSettingString("Protokoll", "ReadLogFileName", logDir + "Protokoll_L.txt");
+    PutSettingString("Protokoll", "WriteLogFileName", logDir + "Protokoll_S.txt");
 
     bool ok = true;
     CLanguageResources language;
