@@ -4,6 +4,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 #include <QUrl>
 
 #include "MessageBox.h"
@@ -27,10 +28,12 @@ constexpr int kOpenNoAssociation = 31;
 constexpr int kOpenSucceeded = 33;
 
 // The desktop reports only success or failure; a failure to open a local PDF file almost
-// always means that no program is associated with PDF files.
+// always means that no program is associated with PDF files. Platforms without desktop
+// services (offscreen, VNC) still have the desktop's opener to ask.
 int OpenWithDesktop(const QString& path) {
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(path)) ? kOpenSucceeded
-                                                                : kOpenNoAssociation;
+    if (QDesktopServices::openUrl(QUrl::fromLocalFile(path))) return kOpenSucceeded;
+    return QProcess::startDetached(QStringLiteral("xdg-open"), {path}) ? kOpenSucceeded
+                                                                       : kOpenNoAssociation;
 }
 
 COrvexFSKApp::ManualOpener& ManualOpenerHook() {

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QGenericPlugin>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QShortcut>
 #include <QTimer>
@@ -41,6 +42,13 @@ class StationDriver : public QObject {
                 Report("error", "no main window");
                 QApplication::exit(3);
             }
+            return;
+        }
+        // A message box in the way is reported and closed, as an operator would.
+        if (QWidget* modal = QApplication::activeModalWidget(); modal != nullptr && modal != window) {
+            const auto* box = qobject_cast<QMessageBox*>(modal);
+            Report("message", box != nullptr ? box->text() : modal->windowTitle());
+            modal->close();
             return;
         }
         auto* status = window->findChild<QLineEdit*>("statusEdit");
