@@ -107,9 +107,12 @@ QString FieldView::ChipText(const TransponderSnapshot& snapshot) {
     return QStringLiteral("%1 (type %2)").arg(model).arg(snapshot.chipType);
 }
 
+// As the station shows it: the bytes as the chip sends them, read as a little-endian number.
 QString FieldView::IdText(const TransponderSnapshot& snapshot) {
     if (!snapshot.id) return QStringLiteral("none (read-only card)");
-    return HexBytes(snapshot.id->data(), snapshot.id->size());
+    uint64_t value = 0;
+    for (size_t i = snapshot.id->size(); i > 0; --i) value = (value << 8) | (*snapshot.id)[i - 1];
+    return QString::number(value, 16).toUpper();
 }
 
 QString FieldView::CardText(const TransponderSnapshot& snapshot) {

@@ -82,6 +82,9 @@ void TestSimPanel::showsWhatLiesOnTheField() {
     Write(*m_engine, {9, 0x82, static_cast<uint8_t>(block2), static_cast<uint8_t>(block2 >> 8),
                       static_cast<uint8_t>(block2 >> 16), static_cast<uint8_t>(block2 >> 24)});
     QTRY_COMPARE(Text(panel, "fieldChip"), "ATA5577 (type 9)");
+    // The identification reads as in the station's "Hersteller UID" field.
+    QVERIFY(m_engine->SetTransponderId({0x03, 0x00, 0x00, 0x00, 0x09, 0x56, 0x53, 0xE0}));
+    QTRY_COMPARE(Text(panel, "fieldId"), "E053560900000003");
     QVERIFY(Text(panel, "fieldCard").startsWith("26-bit: facility 12, number 3456\n"));
     QCOMPARE(Text(panel, "fieldLock"), "block 2 locked");
     const QStringList memory =
