@@ -18,6 +18,10 @@ class CHidDevice {
   public:
     virtual ~CHidDevice() = default;
 
+    // False for a device that is known (ids, serial number) but that this process may not
+    // open: it is listed, so the user learns it is there, and never opened.
+    virtual bool CanTransfer() const { return true; }
+
     virtual bool GetAttributes(HidAttributes& attributes) = 0;
     // False when the device has no serial number that can be read.
     virtual bool GetSerialNumber(std::string& serialNumber) = 0;

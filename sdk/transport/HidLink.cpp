@@ -72,8 +72,8 @@ bool CHidLink::OpenByName(const std::string& name) {
             continue;
         }
         HidAttributes attributes;
-        if (device->GetAttributes(attributes) && IsAcceptedDevice(attributes) &&
-            ReaderName(*device) == name) {
+        if (device->CanTransfer() && device->GetAttributes(attributes) &&
+            IsAcceptedDevice(attributes) && ReaderName(*device) == name) {
             break;
         }
     }

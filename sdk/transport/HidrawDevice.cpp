@@ -134,6 +134,12 @@ std::unique_ptr<CHidDevice> CHidrawSource::OpenByIndex(int index, int& error) {
     }
     const std::string& name = names[static_cast<size_t>(index)];
     const int fd = open(SysfsPath("/dev/" + name).c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    // A node of another user (no access rules installed) still names its reader, so that
+    // the reader is listed rather than missing without a word; it is never opened.
+    if (fd < 0 && (errno == EACCES || errno == EPERM)) {
+        error = 0;
+        return std::make_unique<CHidrawDevice>(-1, classDir + "/" + name + "/device");
+    }
     if (fd < 0) {
         error = errno != 0 ? errno : EIO;
         return nullptr;

@@ -12,12 +12,14 @@ namespace vellf {
 class CHidrawDevice : public CHidDevice {
   public:
     // Takes the open node (or anything that keeps report boundaries, such as a sequenced-
-    // packet socket) and the sysfs directory of its HID device.
+    // packet socket) and the sysfs directory of its HID device; fd -1 for a node this
+    // process may not open, which then only tells its ids and serial number.
     CHidrawDevice(int fd, std::string sysfsDeviceDir);
     ~CHidrawDevice() override;
     CHidrawDevice(const CHidrawDevice&) = delete;
     CHidrawDevice& operator=(const CHidrawDevice&) = delete;
 
+    bool CanTransfer() const override { return m_fd >= 0; }
     bool GetAttributes(HidAttributes& attributes) override;
     bool GetSerialNumber(std::string& serialNumber) override;
     bool GetReportLengths(size_t& input, size_t& output) override;

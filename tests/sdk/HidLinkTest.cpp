@@ -32,6 +32,7 @@ struct FakeHidReader {
     bool lengthsKnown = true;
     bool writesFail = false;
     bool readsFail = false;
+    bool noAccess = false;  // a node this process may not open
     vsim::ReaderEngine* engine = nullptr;
     std::vector<Report> written;
     std::deque<Report> input;
@@ -70,6 +71,7 @@ class FakeHidDevice : public vellf::CHidDevice {
   public:
     explicit FakeHidDevice(std::shared_ptr<FakeHidReader> reader) : m_reader(std::move(reader)) {}
 
+    bool CanTransfer() const override { return !m_reader->noAccess; }
     bool GetAttributes(vellf::HidAttributes& attributes) override {
         attributes = m_reader->ids;
         return true;
@@ -246,6 +248,26 @@ TEST_F(HidLink, ListsReadersOnceAndOpensTheFirstOfAName) {
 
     EXPECT_FALSE(CHidLink().OpenByName("48260099 HID"));  // the virtual COM reader
     EXPECT_FALSE(CHidLink().OpenByName("48260042 hid"));  // names compare exactly
+}
+
+// A reader whose node the user may not open is listed, so the user learns it is there, but
+// never opened; a reader of the same name that can be opened is.
+TEST_F(HidLink, ListsAReaderWithoutAccessButNeverOpensIt) {
+    auto locked = source->Add("48260042");
+    locked->noAccess = true;
+    std::vector<std::string> names;
+    CHidLink::ListReaders(names);
+    EXPECT_EQ(names, std::vector<std::string>{"48260042 HID"});
+    EXPECT_FALSE(CHidLink().OpenByName("48260042 HID"));
+    EXPECT_EQ(LfOpenPort("48260042 HID", 0, 0, 100), -1);
+    EXPECT_TRUE(locked->written.empty());
+
+    auto open = source->Add("48260042");
+    CHidLink link;
+    ASSERT_TRUE(link.OpenByName("48260042 HID"));
+    ASSERT_TRUE(link.SendControl(0));
+    EXPECT_EQ(open->ControlCodes(), std::vector<int>{0});
+    EXPECT_TRUE(locked->written.empty());
 }
 
 TEST_F(HidLink, OpensAReaderPortAndTalksToTheReader) {
