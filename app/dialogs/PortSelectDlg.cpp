@@ -1,10 +1,7 @@
 #include "PortSelectDlg.h"
 
-#include <unistd.h>
-
 #include <QApplication>
 #include <QDesktopServices>
-#include <QFile>
 #include <QFileInfo>
 #include <QListWidgetItem>
 #include <QMetaObject>
@@ -17,6 +14,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "DeviceAccess.h"
 #include "IPAddrSuche.h"
 #include "LanAddressText.h"
 #include "MessageBox.h"
@@ -83,9 +81,7 @@ bool CPortSelectDlg::s_bRescanBusy = false;
 
 CPortSelectDlg::DeviceSource CPortSelectDlg::SdkDevices() {
     return {LfListComPorts, LfListUsbReaders, LfFindLanReaders, LfPingLanReader,
-            LfGetUsbDeviceFlags, [](const QString& line) {
-                return ::access(QFile::encodeName(line).constData(), R_OK | W_OK) == 0;
-            }};
+            LfGetUsbDeviceFlags, CanOpenDevice};
 }
 
 CPortSelectDlg::DeviceSource CPortSelectDlg::s_devices = CPortSelectDlg::SdkDevices();
@@ -213,25 +209,27 @@ void CPortSelectDlg::FillInterfaceList() {
     const QSignalBlocker quiet(m_ui->listInterfaces);
     m_ui->listInterfaces->clear();
     for (const QString& port : m_comPorts) {
-        m_ui->listInterfaces->addItem(port.startsWith(kWin32Prefix) ? port.mid(kWin32Prefix.size())
-                                                                    : port);
-        MarkInaccessibleLine(m_ui->listInterfaces->item(m_ui->listInterfaces->count() - 1));
+        const QString text = port.startsWith(kWin32Prefix) ? port.mid(kWin32Prefix.size()) : port;
+        m_ui->listInterfaces->addItem(text);
+        MarkInaccessibleDevice(m_ui->listInterfaces->item(m_ui->listInterfaces->count() - 1),
+                               text.section(QLatin1Char(' '), 0, 0));
     }
     if (!m_strStoredLine.isEmpty() && !m_comPorts.contains(m_strStoredLine))
         m_ui->listInterfaces->addItem(m_strStoredLine);
-    for (const QString& reader : m_usbReaders) m_ui->listInterfaces->addItem(kUsbPrefix + reader);
+    for (const QString& reader : m_usbReaders) {
+        m_ui->listInterfaces->addItem(kUsbPrefix + reader);
+        MarkInaccessibleDevice(m_ui->listInterfaces->item(m_ui->listInterfaces->count() - 1),
+                               reader);
+    }
     for (const QString& reader : m_lanReaders) m_ui->listInterfaces->addItem(kLanPrefix + reader);
 }
 
-// A line this user may not open stays in the list (hiding it would leave the operator
+// A reader this user may not open stays in the list (hiding it would leave the operator
 // guessing), marked with a warning and a hint about access rights.
-void CPortSelectDlg::MarkInaccessibleLine(QListWidgetItem* item) {
-    const QString line = item->text().section(QLatin1Char(' '), 0, 0);
-    if (!line.startsWith(QLatin1String("/dev/")) || !s_devices.canOpenLine ||
-        s_devices.canOpenLine(line))
-        return;
+void CPortSelectDlg::MarkInaccessibleDevice(QListWidgetItem* item, const QString& name) {
+    if (!s_devices.canOpenDevice || s_devices.canOpenDevice(name)) return;
     item->setIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
-    item->setToolTip(LoadString(IDS_NO_ACCESS).arg(line));
+    item->setToolTip(LoadString(IDS_NO_ACCESS).arg(name));
 }
 
 int CPortSelectDlg::exec() {

@@ -63,8 +63,9 @@ class CPortSelectDlg : public QDialog {
         std::function<int(char* buffer, int size)> findLanReaders;
         std::function<int(const char* address)> pingLanReader;
         std::function<int()> usbDeviceFlags;
-        // Whether this user may open a serial line (/dev/...); empty: always.
-        std::function<bool(const QString& line)> canOpenLine;
+        // Whether this user may open a serial line (/dev/...) or a USB reader's node, by
+        // its list name; empty: always.
+        std::function<bool(const QString& name)> canOpenDevice;
     };
     static DeviceSource s_devices;
     static DeviceSource SdkDevices();
@@ -89,7 +90,7 @@ class CPortSelectDlg : public QDialog {
     // Lists the devices of one kind into list; true when the list changed.
     bool RefreshDeviceList(DeviceKind kind, QStringList& list);
     void FillInterfaceList();
-    void MarkInaccessibleLine(QListWidgetItem* item);
+    void MarkInaccessibleDevice(QListWidgetItem* item, const QString& name);
     int CheckUsbDrivers();
     void UpdateModeButtons(const QString& name);
     void SwitchToHid();

@@ -34,7 +34,7 @@ struct FakeDevices {
     int usbScans = 0;
     QList<QUrl> opened;
     CPortSelectDlg* reenter = nullptr;  // a dialog to call again while its handler runs
-    QStringList noAccess;               // lines this user may not open
+    QStringList noAccess;               // lines and USB readers this user may not open
 };
 FakeDevices g_fake;
 
@@ -99,7 +99,7 @@ class PortSelectTest : public QObject {
             [](char* buffer, int size) { return Pack(g_fake.lan, buffer, size); },
             [](const char*) { return g_fake.pingAnswer; },
             [] { return g_fake.flags; },
-            [](const QString& line) { return !g_fake.noAccess.contains(line); },
+            [](const QString& name) { return !g_fake.noAccess.contains(name); },
         };
         CPortSelectDlg::s_openUrl = [](const QUrl& url) {
             g_fake.opened << url;
@@ -283,21 +283,32 @@ class PortSelectTest : public QObject {
         QCOMPARE(dialog.m_nRescanCount, 1);
     }
 
-    // A reader line the user may not open is listed under its own name (so a stored choice
-    // still finds it), marked with a hint naming the line; the others stay unmarked.
-    void LineWithoutAccessIsListedWithAHint() {
+    // A reader the user may not open is listed under its own name (so a stored choice still
+    // finds it), marked with a hint naming its line or reader; the others stay unmarked.
+    void ReaderWithoutAccessIsListedWithAHint() {
         g_fake.com = {"/dev/ttyACM0 [Qor Virtual COM]", "/dev/ttyS0"};
-        g_fake.noAccess = {"/dev/ttyACM0"};
+        g_fake.usb = {"48260042 HID", "48260043 HID"};
+        g_fake.noAccess = {"/dev/ttyACM0", "48260043 HID"};
         CPortSelectDlg dialog;
         dialog.OnInitDialog();
         QCoreApplication::processEvents();
-        QCOMPARE(ListTexts(dialog), (QStringList{"/dev/ttyACM0 [Qor Virtual COM]", "/dev/ttyS0"}));
+        QCOMPARE(ListTexts(dialog), (QStringList{"/dev/ttyACM0 [Qor Virtual COM]", "/dev/ttyS0",
+                                                 "USB: 48260042 HID", "USB: 48260043 HID"}));
         auto* list = ControlById<QListWidget>(&dialog, Dlg::IDC_INTERFACES);
-        QVERIFY2(list->item(0)->toolTip().contains("Kein Zugriff auf /dev/ttyACM0"),
-                 qPrintable(list->item(0)->toolTip()));
-        QVERIFY(!list->item(0)->icon().isNull());
-        QVERIFY(list->item(1)->toolTip().isEmpty());
-        QVERIFY(list->item(1)->icon().isNull());
+        const struct {
+            int row;
+            QString hint;  // empty: no mark
+        } rows[] = {{0, "Kein Zugriff auf /dev/ttyACM0"}, {1, {}}, {2, {}},
+                    {3, "Kein Zugriff auf 48260043 HID"}};
+        for (const auto& row : rows) {
+            QListWidgetItem* item = list->item(row.row);
+            if (row.hint.isEmpty()) {
+                QVERIFY2(item->toolTip().isEmpty() && item->icon().isNull(), qPrintable(item->text()));
+            } else {
+                QVERIFY2(item->toolTip().startsWith(row.hint), qPrintable(item->toolTip()));
+                QVERIFY(!item->icon().isNull());
+            }
+        }
     }
 
     void EthernetBringsAndTakesNetworkReaders() {
