@@ -19,6 +19,7 @@
 #include "OrvexFSKApp.h"
 #include "SdkWaitHooks.h"
 #include "Settings.h"
+#include "SettingsWriter.h"
 #include "SignalOutput.h"
 #include "StringTable.h"
 #include "Trace.h"
@@ -56,6 +57,7 @@ bool ParseInt(const QString& text, int& value) {
 COrvexFSKDlg::COrvexFSKDlg(QWidget* parent) : QDialog(parent), m_ui(new Ui::COrvexFSKDlg) {
     InstallSdkWaitHooks();
     m_signals = &DefaultSignalOutput();
+    m_settingsWriter = std::make_unique<CSettingsWriter>();
 
     ReadStoredSettings();
     m_bReadLog = GetSettingInt(kProtokoll, "ReadLogEnable", 0);
@@ -548,6 +550,8 @@ bool COrvexFSKDlg::DeferWhileBusy(const std::function<void()>& action) {
 }
 
 void COrvexFSKDlg::StoreSettings() {
+    // The numbers stored during a series come first; these values are the last word.
+    m_settingsWriter->WaitUntilWritten();
     StoreWindowPosition(this);
     PutSettingInt(kSettings, "TransponderTyp", m_nChipType);
     PutSettingInt(kSettings, "Autoincrement", m_bAutoIncrement);

@@ -16,6 +16,7 @@ class QMenu;
 class QToolButton;
 class QTabBar;
 class CSignalOutput;
+class CSettingsWriter;
 class CLampStrip;
 
 namespace Ui {
@@ -216,6 +217,7 @@ class COrvexFSKDlg : public QDialog {
     CLampStrip* m_lampStrip = nullptr;
     CSignalOutput* m_signals = nullptr;
     bool m_bInitialised = false;
+    std::unique_ptr<CSettingsWriter> m_settingsWriter;
     int m_nBusy = 0;
     std::vector<std::function<void()>> m_deferred;
     bool m_bReaderSilent = false;

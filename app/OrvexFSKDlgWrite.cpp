@@ -11,6 +11,7 @@
 #include "MessageBox.h"
 #include "OrvexFSKDlg.h"
 #include "Settings.h"
+#include "SettingsWriter.h"
 #include "SignalOutput.h"
 #include "StringTable.h"
 #include "ui_OrvexFSKDlg.h"
@@ -232,7 +233,7 @@ QString COrvexFSKDlg::CardText(int facility, const QString& customer) const {
 }
 
 void COrvexFSKDlg::StoreNextNumber(const QString& number) {
-    PutSettingString("Settings", "CustomerNr", number);
+    m_settingsWriter->PutString("Settings", "CustomerNr", number);
 }
 
 bool COrvexFSKDlg::WriteCurrentCard(bool inSeries) {
@@ -240,9 +241,14 @@ bool COrvexFSKDlg::WriteCurrentCard(bool inSeries) {
     const std::int64_t number = ParseNumber64(written);
     // The next number is stored before the chip is written: a station killed during the
     // write starts again after this number, never with one that a chip may already hold.
-    const bool raise = m_bAutoIncrement != 0 && number < kCardFormats[kCardFormatCount - 1].maxCustomer;
+    // The file is written meanwhile on a worker thread; the chip holds the new card only
+    // once its configuration, the last block, is written, and the write is counted only
+    // after the number is in the file.
+    const bool raise =
+        m_bAutoIncrement != 0 && number < kCardFormats[kCardFormatCount - 1].maxCustomer;
     StoreNextNumber(raise ? QString::number(static_cast<long long>(number + 1)) : written);
     bool ok = WriteTransponder(m_nFacilityCode, written, m_nFixedField, m_bLock != 0);
+    m_settingsWriter->WaitUntilWritten();
     const bool verified = ok && m_bVerify != 0;
     if (verified) ok = VerifyWritten(m_nFacilityCode, written, m_nFixedField);
     if (!ok) {
@@ -258,7 +264,7 @@ bool COrvexFSKDlg::WriteCurrentCard(bool inSeries) {
     if (inSeries && m_nChipType == kChipAta5575M2) ReadFieldsForCheck(m_nLastId);
     if (m_bWriteLog != 0) WriteLogLine(m_strWriteLogFile, LockText(m_bLock));
     SignalSuccess();
-    PutSettingInt("Settings", "Anzahl", m_nCount);
+    m_settingsWriter->PutInt("Settings", "Anzahl", m_nCount);
     return true;
 }
 

@@ -2,6 +2,8 @@
 // reader with its realistic timing while a card feeder lays fresh ATA5577 chips one after
 // the other: series time, cards per minute and the ratio to the bound that the cycle time
 // and the feeder's pause allow, plus an event-loop stall probe running during the series.
+// Each run writes one series with the read-back check after every write switched off and
+// one with it on, so that the cost of the check is measured against its own reference.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
@@ -54,6 +56,7 @@ constexpr int kIdCount = 1041;
 struct Options {
     int cards = 100;
     int pauseMs = 500;
+    int holdMs = static_cast<int>(vsim::CardFeeder::kDefaultHold.count());
     int runs = 3;
 };
 
@@ -62,6 +65,7 @@ struct SdkTimes {
     double detectMs = 0;       // chip identification with a chip on the field
     double detectEmptyMs = 0;  // the same on an empty field (a waiting tick)
     double writeMs = 0;        // a complete 26-bit write to a fresh chip
+    double verifyMs = 0;       // reading the card just written back
     double leaveEarlyMs = 0;   // the last field write reaches the chip this long before the end
     double requestWireMs = 0;  // the identification request on the line before the reader acts
 };
@@ -75,20 +79,24 @@ struct SdkTimes {
 // first tick, one cycle after it; the series stops when the last write returns. Qt's default
 // timers may move a tick by up to 5 % of the cycle, so a short run can end a little early.
 struct Bound {
-    double coverMs = 0;  // D + (W - L) + P - r
-    double plainMs = 0;  // D + W + P, without the two overlaps
+    double coverMs = 0;  // D + (W - L) + H + P - r
+    double plainMs = 0;  // D + W + H + P, without the two overlaps
     int ticks = 0;
     double periodMs = 0;
     double totalMs = 0;
 };
 
-Bound ComputeBound(const SdkTimes& sdk, double cycleMs, double pauseMs, int cards) {
+// The feeder holds each written card H before taking it away (an operator waiting for the
+// lamp); the read-back check V runs within that hold, so it lengthens only the last card.
+Bound ComputeBound(const SdkTimes& sdk, double cycleMs, double pauseMs, double holdMs, int cards,
+                   bool verify) {
     Bound bound;
-    bound.plainMs = sdk.detectMs + sdk.writeMs + pauseMs;
+    bound.plainMs = sdk.detectMs + sdk.writeMs + holdMs + pauseMs;
     bound.coverMs = bound.plainMs - sdk.leaveEarlyMs - sdk.requestWireMs;
     bound.ticks = static_cast<int>(std::ceil(bound.coverMs / cycleMs));
     bound.periodMs = bound.ticks * cycleMs;
-    bound.totalMs = cycleMs + (cards - 1) * bound.periodMs + sdk.detectMs + sdk.writeMs;
+    bound.totalMs = cycleMs + (cards - 1) * bound.periodMs + sdk.detectMs + sdk.writeMs +
+                    (verify ? sdk.verifyMs : 0);
     return bound;
 }
 
@@ -101,6 +109,7 @@ struct Stall {
 
 struct RunResult {
     bool ok = false;
+    bool verify = false;
     SdkTimes sdk;
     int cycleMs = 0;
     int written = 0;
@@ -154,12 +163,14 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             target = &options.cards;
         else if (std::strcmp(arg, "--pause") == 0)
             target = &options.pauseMs;
+        else if (std::strcmp(arg, "--hold") == 0)
+            target = &options.holdMs;
         else if (std::strcmp(arg, "--runs") == 0)
             target = &options.runs;
         if (target == nullptr || i + 1 >= argc) return false;
         *target = std::atoi(argv[++i]);
     }
-    return options.cards > 0 && options.pauseMs >= 0 && options.runs > 0;
+    return options.cards > 0 && options.pauseMs >= 0 && options.holdMs >= 0 && options.runs > 0;
 }
 
 // A private settings file and runtime folder, so that the user's own settings stay untouched.
@@ -176,10 +187,11 @@ void PrepareEnvironment(const QString& root) {
 
 // Fresh settings for a run: the virtual reader as the interface, no acoustic signals, the
 // write log in the scratch folder; the cycle time keeps its default.
-void PrepareSettings(const QString& root, const std::string& readerPath) {
+void PrepareSettings(const QString& root, const std::string& readerPath, bool verify) {
     QSettings(QSettings::IniFormat, QSettings::UserScope, "Qor Applikationen", "Orvex-FSK").clear();
     PutSettingString("Port", "Name", QString::fromStdString(readerPath));
     PutSettingInt("Settings", "SoundTyp", 0);
+    PutSettingInt("Settings", "Verify", verify ? 1 : 0);
     PutSettingInt("Protokoll", "WriteLogEnable", 1);
     PutSettingString("Protokoll", "WriteLogFileName", root + "/Protokoll_S.txt");
     PutSettingString("Protokoll", "ReadLogFileName", root + "/Protokoll_L.txt");
@@ -192,7 +204,7 @@ SdkTimes MeasureSdkTimes(int handle, vsim::ReaderEngine& engine) {
     std::atomic<Clock::rep> lastFieldEvent{0};
     const int observer = engine.AddFieldObserver(
         [&lastFieldEvent] { lastFieldEvent = Clock::now().time_since_epoch().count(); });
-    std::vector<double> detect, write, early;
+    std::vector<double> detect, write, early, verify;
     unsigned char id[8];
     for (int i = 0; i <= kWriteSamples; ++i) {
         engine.PlaceTransponder(vsim::MakeFreshChip(kChipType));
@@ -202,8 +214,15 @@ SdkTimes MeasureSdkTimes(int handle, vsim::ReaderEngine& engine) {
         start = Clock::now();
         const bool written = LfWriteWiegand26(handle, kChipType, 255, 900000 + i, 0) == 0;
         const Clock::time_point end = Clock::now();
-        if (!found || !written)
-            std::fprintf(stderr, "sample %d: detection %d, write %d\n", i, found, written);
+        int facility = 0;
+        int number = 0;
+        const Clock::time_point readStart = Clock::now();
+        const bool readBack = LfReadWiegand26(handle, &facility, &number) == 0 &&
+                              number == static_cast<int>((900000 + i) & 0xFFFF);
+        verify.push_back(Ms(Clock::now() - readStart));
+        if (!found || !written || !readBack)
+            std::fprintf(stderr, "sample %d: detection %d, write %d, read back %d\n", i, found,
+                         written, readBack);
         if (i == 0) continue;  // the first write starts from the reader's initial receive mode
         detect.push_back(detectMs);
         write.push_back(Ms(end - start));
@@ -216,6 +235,7 @@ SdkTimes MeasureSdkTimes(int handle, vsim::ReaderEngine& engine) {
     times.detectMs = Median(detect);
     times.writeMs = Median(write);
     times.leaveEarlyMs = Median(early);
+    times.verifyMs = Median(verify);
     std::vector<double> empty;
     for (int i = 0; i < 5; ++i) {
         engine.ClearRequests();
@@ -287,8 +307,9 @@ int CountLines(const QString& path) {
     return static_cast<int>(file.readAll().count("\r\n"));
 }
 
-RunResult RunSeries(const Options& options, const QString& root) {
+RunResult RunSeries(const Options& options, const QString& root, bool verify) {
     RunResult result;
+    result.verify = verify;
     vsim::VirtualReader reader;
     reader.Engine().SetVersion("243c");
     if (!reader.Start()) {
@@ -296,7 +317,7 @@ RunResult RunSeries(const Options& options, const QString& root) {
         return result;
     }
     reader.Engine().SetRealisticTiming(true);
-    PrepareSettings(root, reader.Path());
+    PrepareSettings(root, reader.Path(), verify);
     vsim::CardFeeder feeder(reader.Engine());
     ModalGuard guard;
 
@@ -322,7 +343,8 @@ RunResult RunSeries(const Options& options, const QString& root) {
     stopCount->setText(QString::number(options.cards));
 
     const auto cards = static_cast<unsigned>(options.cards);
-    if (!feeder.Start({kChipType, cards, std::chrono::milliseconds(options.pauseMs)})) {
+    if (!feeder.Start({kChipType, cards, std::chrono::milliseconds(options.pauseMs),
+                       std::chrono::milliseconds(options.holdMs)})) {
         std::fprintf(stderr, "the card feeder did not start\n");
         return result;
     }
@@ -401,7 +423,8 @@ RunResult RunSeries(const Options& options, const QString& root) {
         result.longestTickMs = *std::max_element(tickIntervals.begin(), tickIntervals.end());
     if (!cardDone.empty()) result.firstCardMs = Ms(cardDone.front() - seriesStart);
 
-    result.bound = ComputeBound(result.sdk, result.cycleMs, options.pauseMs, options.cards);
+    result.bound = ComputeBound(result.sdk, result.cycleMs, options.pauseMs, options.holdMs,
+                                options.cards, verify);
     result.ratio = result.totalMs / result.bound.totalMs;
     for (size_t i = 0; i < periods.size(); ++i) {
         if (periods[i] > result.bound.periodMs + result.cycleMs / 2.0)
@@ -424,15 +447,15 @@ RunResult RunSeries(const Options& options, const QString& root) {
 
 void PrintRun(int index, const RunResult& r) {
     std::printf(
-        "run %d: %d cards in %.0f ms, %.1f cards/min, period %.0f ms (bound %.0f), "
+        "run %d, check %s: %d cards in %.0f ms, %.1f cards/min, period %.0f ms (bound %.0f), "
         "ratio %.3f, longest gap %.1f ms, p99 %.1f ms, gaps > %.0f ms: %d, "
         "log lines %d\n",
-        index, r.written, r.totalMs, r.cardsPerMinute, r.periodMs, r.bound.periodMs, r.ratio,
+        index, r.verify ? "on" : "off", r.written, r.totalMs, r.cardsPerMinute, r.periodMs, r.bound.periodMs, r.ratio,
         r.longestGapMs, r.p99GapMs, kStallMs, r.gapsOverStall, r.logLines);
     std::printf(
         "       detection %.1f ms (empty field %.1f ms), write %.1f ms "
-        "(chip taken away %.1f ms before its end)\n",
-        r.sdk.detectMs, r.sdk.detectEmptyMs, r.sdk.writeMs, r.sdk.leaveEarlyMs);
+        "(card complete %.1f ms before its end), read back %.1f ms\n",
+        r.sdk.detectMs, r.sdk.detectEmptyMs, r.sdk.writeMs, r.sdk.leaveEarlyMs, r.sdk.verifyMs);
     std::printf(
         "       first card %.0f ms after the start (bound %.0f), periods over bound + T/2: "
         "%d\n",
@@ -467,38 +490,45 @@ void PrintSummary(const Options& options, const std::vector<RunResult>& runs) {
     sdk.writeMs = MedianOf(runs, [](const RunResult& r) { return r.sdk.writeMs; });
     sdk.leaveEarlyMs = MedianOf(runs, [](const RunResult& r) { return r.sdk.leaveEarlyMs; });
     sdk.requestWireMs = MedianOf(runs, [](const RunResult& r) { return r.sdk.requestWireMs; });
+    sdk.verifyMs = MedianOf(runs, [](const RunResult& r) { return r.sdk.verifyMs; });
+    const bool verify = runs.front().verify;
     const double cycle = runs.front().cycleMs;
     const double pause = options.pauseMs;
-    const Bound bound = ComputeBound(sdk, cycle, pause, options.cards);
+    const double hold = options.holdMs;
+    const double last = sdk.detectMs + sdk.writeMs + (verify ? sdk.verifyMs : 0);
+    const Bound bound = ComputeBound(sdk, cycle, pause, hold, options.cards, verify);
     const int plainTicks = static_cast<int>(std::ceil(bound.plainMs / cycle));
 
-    std::printf("\nbound (from the medians of the runs' own measurements):\n");
+    std::printf("\n==== read-back check %s ====\n", verify ? "on" : "off");
+    std::printf("bound (from the medians of the runs' own measurements):\n");
     std::printf(
         "  T = %.0f ms cycle time; D = %.1f ms chip identification; W = %.1f ms complete\n"
         "  write to a fresh chip (median of %d per run, on the window's handle before the\n"
         "  series); L = %.1f ms from the last block write reaching the chip to the write's\n"
-        "  return; r = %.1f ms identification request on the line; P = %.0f ms pause.\n",
+        "  return; r = %.1f ms identification request on the line; H = %.0f ms hold;\n"
+        "  P = %.0f ms pause; V = %.1f ms reading the card back (%s).\n",
         cycle, sdk.detectMs, sdk.writeMs, kWriteSamples, sdk.leaveEarlyMs, sdk.requestWireMs,
-        pause);
+        hold, pause, sdk.verifyMs, verify ? "done after each write" : "not done");
     std::printf(
         "  A chip is found only on a tick; that tick identifies it (D) and writes it (W).\n"
-        "  The feeder takes it away once the last block write has reached it (L before\n"
-        "  the write returns) and lays the next one P later; the next tick finds it if\n"
-        "  it lies there when that tick's request reaches the reader (r after the tick).\n");
+        "  The feeder takes it away H after the last block write has reached it (L before\n"
+        "  the write returns; the read-back V runs within H) and lays the next one P\n"
+        "  later; the next tick finds it if it lies there when that tick's request\n"
+        "  reaches the reader (r after the tick).\n");
     std::printf(
-        "  Per card: smallest whole number of ticks covering D + W - L + P - r\n"
-        "  = %.1f + %.1f - %.1f + %.0f - %.1f = %.1f ms: k = %d ticks = %.0f ms per card\n"
-        "  = %.1f cards/min.\n",
-        sdk.detectMs, sdk.writeMs, sdk.leaveEarlyMs, pause, sdk.requestWireMs, bound.coverMs,
+        "  Per card: smallest whole number of ticks covering D + W - L + H + P - r\n"
+        "  = %.1f + %.1f - %.1f + %.0f + %.0f - %.1f = %.1f ms: k = %d ticks = %.0f ms per\n"
+        "  card = %.1f cards/min.\n",
+        sdk.detectMs, sdk.writeMs, sdk.leaveEarlyMs, hold, pause, sdk.requestWireMs, bound.coverMs,
         bound.ticks, bound.periodMs, 60000.0 / bound.periodMs);
-    std::printf("  (Plain D + W + P = %.1f ms would give %d ticks%s.)\n", bound.plainMs, plainTicks,
+    std::printf("  (Plain D + W + H + P = %.1f ms would give %d ticks%s.)\n", bound.plainMs, plainTicks,
                 plainTicks == bound.ticks ? ", the same"
                                           : "; the measured period shows the overlaps count");
     std::printf(
         "  Series: the first chip lies there at the start and is found by the first tick,\n"
-        "  T after it; the series stops when the last write returns, D + W after its tick:\n"
-        "  T + (N - 1) k T + D + W = %.0f + %d x %.0f + %.1f = %.0f ms = %.1f cards/min.\n",
-        cycle, options.cards - 1, bound.periodMs, sdk.detectMs + sdk.writeMs, bound.totalMs,
+        "  T after it; the series stops when the last write (and read-back) returns:\n"
+        "  T + (N - 1) k T + D + W%s = %.0f + %d x %.0f + %.1f = %.0f ms = %.1f cards/min.\n",
+        verify ? " + V" : "", cycle, options.cards - 1, bound.periodMs, last, bound.totalMs,
         options.cards * 60000.0 / bound.totalMs);
     std::printf(
         "  (The margin k T - %.1f ms = %.1f ms is what a late tick or a slower write may\n"
@@ -528,6 +558,29 @@ void PrintSummary(const Options& options, const std::vector<RunResult>& runs) {
                 MedianOf(runs, [](const RunResult& r) { return r.gapsOverStall; }));
 }
 
+// What the read-back check costs: cards per minute with it and without, their ratio, the
+// extra time per card in ticks, and the longest event-loop gap of either.
+void PrintComparison(const std::vector<RunResult>& off, const std::vector<RunResult>& on) {
+    auto cpm = [](const RunResult& r) { return r.cardsPerMinute; };
+    auto period = [](const RunResult& r) { return r.periodMs; };
+    auto gap = [](const RunResult& r) { return r.longestGapMs; };
+    const double cycle = off.front().cycleMs;
+    std::vector<double> ratios;
+    for (size_t i = 0; i < off.size() && i < on.size(); ++i)
+        ratios.push_back(on[i].cardsPerMinute / off[i].cardsPerMinute);
+    double longest = 0;
+    for (const auto* runs : {&off, &on})
+        for (const RunResult& r : *runs) longest = std::max(longest, r.longestGapMs);
+    std::printf("\n==== read-back check: on against off (medians) ====\n");
+    std::printf("  cards per minute   off %.1f   on %.1f   ratio on/off %.3f\n",
+                MedianOf(off, cpm), MedianOf(on, cpm), Median(ratios));
+    std::printf("  period per card    off %.0f ms   on %.0f ms   extra %.2f ticks of %.0f ms\n",
+                MedianOf(off, period), MedianOf(on, period),
+                (MedianOf(on, period) - MedianOf(off, period)) / cycle, cycle);
+    std::printf("  longest gap        off %.1f ms   on %.1f ms   (longest of all runs %.1f ms)\n",
+                MedianOf(off, gap), MedianOf(on, gap), longest);
+}
+
 }  // namespace
 
 // The offscreen platform says on every resize that it cannot pass size hints on.
@@ -539,7 +592,8 @@ void QuietMessages(QtMsgType type, const QMessageLogContext& context, const QStr
 int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
-        std::fprintf(stderr, "usage: %s [--cards N] [--pause MS] [--runs R]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [--cards N] [--pause MS] [--hold MS] [--runs R]\n",
+                     argv[0]);
         return 2;
     }
     QTemporaryDir scratch;
@@ -551,8 +605,10 @@ int main(int argc, char** argv) {
     qInstallMessageHandler(QuietMessages);
     QApplication app(argc, argv);
 
-    std::printf("write series: %d fresh ATA5577 chips, feeder pause %d ms, %d runs\n",
-                options.cards, options.pauseMs, options.runs);
+    std::printf(
+        "write series: %d fresh ATA5577 chips, feeder hold %d ms and pause %d ms, %d runs "
+        "each with the read-back check off and on\n",
+        options.cards, options.holdMs, options.pauseMs, options.runs);
     std::printf(
         "virtual reader 243c in-process, realistic timing; signal kind 0 (no sound: "
         "tones play synchronously and would add their length to every card); "
@@ -562,14 +618,20 @@ int main(int argc, char** argv) {
         "load average before: %s\n",
         LoadAverage().c_str());
 
-    std::vector<RunResult> runs;
+    // Off and on alternate, so that a change in the machine's load touches both alike.
+    std::vector<RunResult> off, on;
     for (int i = 0; i < options.runs; ++i) {
-        runs.push_back(RunSeries(options, scratch.path()));
-        if (!runs.back().ok) return 1;
-        PrintRun(i + 1, runs.back());
+        for (bool verify : {false, true}) {
+            std::vector<RunResult>& runs = verify ? on : off;
+            runs.push_back(RunSeries(options, scratch.path(), verify));
+            if (!runs.back().ok) return 1;
+            PrintRun(i + 1, runs.back());
+        }
     }
 
-    PrintSummary(options, runs);
+    PrintSummary(options, off);
+    PrintSummary(options, on);
+    PrintComparison(off, on);
     std::printf("load average after: %s\n", LoadAverage().c_str());
     return 0;
 }

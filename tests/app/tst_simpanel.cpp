@@ -147,6 +147,17 @@ void TestSimPanel::placesAndRemovesChips() {
     QVERIFY(!fixed->isEnabled());
     QCOMPARE(Child<QSpinBox>(panel, "placeFieldA")->maximum(), 255);
 
+    // A password-protected ATA5577 sends the chosen card; a weak chip keeps its data.
+    Child<QPushButton>(panel, "placePassword")->click();
+    QCOMPARE(m_engine->FieldSnapshot()->chipType, 9);
+    QCOMPARE(m_engine->FieldSnapshot()->BlockValue(0), 0x60107070u);
+    QCOMPARE(m_engine->FieldSnapshot()->cardWord,
+             vellf::EncodeCardWord(vellf::kCardFormat26, 200, 65535, 0));
+    m_engine->PlaceTransponder(vsim::MakeCardChip(9, 0));
+    Child<QPushButton>(panel, "placeWeak")->click();
+    Write(*m_engine, {9, 1, 1, 2, 3, 4});
+    QCOMPARE(m_engine->FieldSnapshot()->BlockValue(1), vsim::MakeCardChip(9, 0)->Snapshot().BlockValue(1));
+
     Child<QPushButton>(panel, "placeRemove")->click();
     QVERIFY(!m_engine->FieldSnapshot().has_value());
 }
