@@ -14,8 +14,7 @@ QString Path(const QString& section, const QString& key) {
 
 }  // namespace
 
-int GetSettingInt(const QString& section, const QString& key, int defaultValue) {
-    const QVariant value = Store().value(Path(section, key));
+int SettingIntValue(const QVariant& value, int defaultValue) {
     if (!value.isValid()) return defaultValue;
     // A hand-edited value that is no integer reads as missing rather than as 0.
     bool ok = false;
@@ -23,12 +22,19 @@ int GetSettingInt(const QString& section, const QString& key, int defaultValue) 
     return ok ? number : defaultValue;
 }
 
-QString GetSettingString(const QString& section, const QString& key, const QString& defaultValue) {
-    const QVariant value = Store().value(Path(section, key));
+QString SettingStringValue(const QVariant& value, const QString& defaultValue) {
     if (!value.isValid()) return defaultValue;
     // The INI reader turns an unquoted text with commas into a list; give the text back.
     if (value.typeId() == QMetaType::QStringList) return value.toStringList().join(',');
     return value.toString();
+}
+
+int GetSettingInt(const QString& section, const QString& key, int defaultValue) {
+    return SettingIntValue(Store().value(Path(section, key)), defaultValue);
+}
+
+QString GetSettingString(const QString& section, const QString& key, const QString& defaultValue) {
+    return SettingStringValue(Store().value(Path(section, key)), defaultValue);
 }
 
 void PutSettingInt(const QString& section, const QString& key, int value) {

@@ -4,8 +4,15 @@
 #pragma once
 
 #include <QString>
+#include <QVariant>
 
 int GetSettingInt(const QString& section, const QString& key, int defaultValue);
 QString GetSettingString(const QString& section, const QString& key, const QString& defaultValue);
 void PutSettingInt(const QString& section, const QString& key, int value);
 void PutSettingString(const QString& section, const QString& key, const QString& value);
+
+// How a stored value reads: an integer is the trimmed text as a decimal number (a text that is
+// no number, or no value, gives the default); a string is the text, a list the INI reader made
+// of a text with commas joined again.
+int SettingIntValue(const QVariant& value, int defaultValue);
+QString SettingStringValue(const QVariant& value, const QString& defaultValue);

@@ -3,7 +3,7 @@ BUILD_PACKAGES=(g++ cmake ninja-build make pkg-config
     qt6-base-dev qt6-multimedia-dev qt6-tools-dev qt6-l10n-tools libgl-dev
     scdoc fonts-dejavu-core)
 TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev iproute2 procps openssl
-    qt6-translations-l10n)
+    qt6-translations-l10n clang libclang-rt-14-dev llvm)
 # Debian packages: CPack's dependency scan and the package check.
 PACKAGE_PACKAGES=(file dpkg-dev lintian)
 # run-station --vnc runs the station on a virtual display.

@@ -71,16 +71,10 @@ int LockExclusive(int fd) {
     }
 }
 
-struct LineCount {
-    int lines = 0;
-    bool endsOpen = false;  // the last line has no line end
-};
-
 // Counts the lines of the file from the start; a last line without line end counts too.
 // 0 or errno.
-int CountLines(int fd, LineCount& count) {
+int CountLines(int fd, LogLineCount& count) {
     char buffer[8192];
-    char last = '\n';
     for (;;) {
         const ssize_t got = ::read(fd, buffer, sizeof buffer);
         if (got < 0) {
@@ -88,13 +82,8 @@ int CountLines(int fd, LineCount& count) {
             return errno;
         }
         if (got == 0) break;
-        for (ssize_t i = 0; i < got; ++i) {
-            if (buffer[i] == '\n') ++count.lines;
-        }
-        last = buffer[got - 1];
+        count.Add(buffer, static_cast<size_t>(got));
     }
-    count.endsOpen = last != '\n';
-    if (count.endsOpen) ++count.lines;
     return 0;
 }
 
@@ -113,16 +102,23 @@ int WriteAll(int fd, const QByteArray& data) {
     return 0;
 }
 
-// The bytes of a numbered entry in the log's text form: every line end is CR LF.
-QByteArray EntryBytes(const LineCount& count, const QString& line) {
+}  // namespace
+
+void LogLineCount::Add(const char* data, size_t size) {
+    for (size_t i = 0; i < size; ++i) {
+        // A line counts from its first byte; its end closes it.
+        if (!endsOpen) ++lines;
+        endsOpen = data[i] != '\n';
+    }
+}
+
+QByteArray LogEntryBytes(const LogLineCount& count, const QString& line) {
     QString text;
     if (count.endsOpen) text = QStringLiteral("\n");  // the new entry starts on its own line
     text += QString::asprintf("%6d\t", count.lines + 1) + line;
     text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
     return text.toUtf8();
 }
-
-}  // namespace
 
 QString BuildLogLine(int format, int facility, const QString& customer, const QString& text,
                      int chipType, const QString& uid, const QDateTime& when) {
@@ -164,10 +160,10 @@ bool AppendLogLine(const QString& path, const QString& line, QString& errorLog,
             AddErrorLog(errorLog, kOpenError, attempt, line, errorText(error, path));
             continue;
         }
-        LineCount count;
+        LogLineCount count;
         int error = CountLines(file.Fd(), count);
         if (error == 0 && ::lseek(file.Fd(), 0, SEEK_END) < 0) error = errno;
-        if (error == 0) error = WriteAll(file.Fd(), EntryBytes(count, line));
+        if (error == 0) error = WriteAll(file.Fd(), LogEntryBytes(count, line));
         const int closeError = file.Close();
         if (error == 0) error = closeError;
         if (error == 0) return true;

@@ -3,8 +3,10 @@
 // the station shows later.
 #pragma once
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QString>
+#include <cstddef>
 #include <functional>
 
 namespace station {
@@ -28,6 +30,18 @@ using FileErrorText = std::function<QString(int error, const QString& path)>;
 
 // The system's own text for a file failure, followed by the file's name.
 QString SystemFileErrorText(int error, const QString& path);
+
+// The lines of a log file, counted over its bytes in the order they are read; a last line
+// without its line end counts too.
+struct LogLineCount {
+    int lines = 0;
+    bool endsOpen = false;  // the last line has no line end
+    void Add(const char* data, size_t size);
+};
+
+// The bytes appended for line after a file of that count: a line end first when the last
+// line is open, the number (lines + 1) and a tab, the line, every line end as CR LF.
+QByteArray LogEntryBytes(const LogLineCount& count, const QString& line);
 
 // Appends line to the log at path as line number (lines in the file + 1), with CR LF line
 // ends. An empty path writes nothing and succeeds. Each failed attempt adds an entry to

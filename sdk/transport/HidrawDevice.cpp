@@ -7,12 +7,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstdio>
-#include <sstream>
 #include <vector>
 
 #include "discovery/SysfsRoot.h"
 #include "transport/HidReportDescriptor.h"
+#include "transport/Uevent.h"
 
 namespace vellf {
 
@@ -43,31 +42,12 @@ CHidrawDevice::~CHidrawDevice() {
 bool CHidrawDevice::ReadUevent(const char* key, std::string& value) const {
     std::string uevent;
     if (!ReadSysfsText(m_deviceDir + "/uevent", uevent)) return false;
-    std::istringstream lines(uevent);
-    const std::string prefix = std::string(key) + "=";
-    for (std::string line; std::getline(lines, line);) {
-        if (line.rfind(prefix, 0) == 0) {
-            value = line.substr(prefix.size());
-            return true;
-        }
-    }
-    return false;
+    return UeventValue(uevent, key, value);
 }
 
 bool CHidrawDevice::GetAttributes(HidAttributes& attributes) {
-    // HID_ID=<bus>:<vendor>:<product>, all hexadecimal.
     std::string id;
-    unsigned bus = 0;
-    unsigned vendor = 0;
-    unsigned product = 0;
-    if (!ReadUevent("HID_ID", id) ||
-        std::sscanf(id.c_str(), "%x:%x:%x", &bus, &vendor, &product) != 3 || vendor > 0xFFFF ||
-        product > 0xFFFF) {
-        return false;
-    }
-    attributes.vendorId = static_cast<uint16_t>(vendor);
-    attributes.productId = static_cast<uint16_t>(product);
-    return true;
+    return ReadUevent("HID_ID", id) && ParseHidId(id, attributes);
 }
 
 bool CHidrawDevice::GetSerialNumber(std::string& serialNumber) {

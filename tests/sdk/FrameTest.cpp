@@ -42,6 +42,10 @@ TEST(Frame, ChecksReplies) {
     crcReply.push_back(crc >> 8);
     std::vector<uint8_t> badBcc = good;
     badBcc.back() ^= 1;
+    std::vector<uint8_t> badCrcLow = crcReply;
+    badCrcLow[badCrcLow.size() - 2] ^= 0x80;
+    std::vector<uint8_t> badCrcHigh = crcReply;
+    badCrcHigh.back() ^= 0x01;
     std::vector<uint8_t> trailing = good;
     trailing.push_back(0x99);
     const Case cases[] = {
@@ -53,6 +57,9 @@ TEST(Frame, ChecksReplies) {
         {"shorter than LEN promises", Bytes({0x02, 0x01, 0x00, 0x04, 0x30, 0x31}), false,
          ReplyCheck::Short, 0},
         {"wrong BCC", badBcc, false, ReplyCheck::Checksum, 0},
+        {"wrong CRC low byte", badCrcLow, true, ReplyCheck::Checksum, 0},
+        {"wrong CRC high byte", badCrcHigh, true, ReplyCheck::Checksum, 0},
+        {"a good CRC frame read as STX framing", crcReply, false, ReplyCheck::Short, 0},
         {"noise before a CRC frame", Bytes({0x55, 0x07, 0x00, 0x01, 0x5A, 0x00}), true,
          ReplyCheck::Checksum, 0},
         {"status 0x15", Bytes({0x02, 0x01, 0x15, 0x00, 0x01 ^ 0x15}), false, ReplyCheck::Status,

@@ -51,6 +51,15 @@ TEST(TcpDatagram, BuildsSearchEntriesFromTheNetworkRecord) {
     EXPECT_EQ(lan::SearchEntry(dhcp, "10.99.1.3"), "[HALLE-1]10.99.1.3-4001");
     const auto longName = NetworkRecord({0, 0, 0, 0}, 10001, "ABCDEFGH", "IJKLMNOP");
     EXPECT_EQ(lan::RecordDeviceName(longName), "ABCDEFGHIJKLMNOP");
+    // Bytes right behind the name fields are not part of the name, nor bytes behind a zero.
+    auto followed = NetworkRecord({0, 0, 0, 0}, 10001, "ABCDEFGH", "IJKLMNOP", 126);
+    followed[lan::kNameHeadAt + lan::kNamePartSize] = 'X';
+    followed[lan::kNameTailAt + lan::kNamePartSize] = 'Y';
+    EXPECT_EQ(lan::RecordDeviceName(followed), "ABCDEFGHIJKLMNOP");
+    EXPECT_EQ(lan::SearchEntry(followed, "10.99.1.3"), "[ABCDEFGHIJKLMNOP]10.99.1.3-10001");
+    auto shortHead = NetworkRecord({0, 0, 0, 0}, 10001, std::string("HALLE\0ZZ", 8), "", 126);
+    shortHead[lan::kNameHeadAt + lan::kNamePartSize] = 'X';
+    EXPECT_EQ(lan::RecordDeviceName(shortHead), "HALLE");
     // Records too short for a field read as zero rather than past their end.
     EXPECT_EQ(lan::RecordTcpPort(std::vector<uint8_t>(21, 0xFF)), 0);
     EXPECT_EQ(lan::RecordDeviceName(std::vector<uint8_t>(90, 'A')), "AAAAAA");
