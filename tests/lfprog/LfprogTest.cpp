@@ -218,9 +218,10 @@ TEST_F(Lfprog, EveryCommandHasItsHelp) {
 
 TEST_F(Lfprog, ASeriesOfFiveFedChipsWritesFiveNumbersLogsAndPrintsJson) {
     vsim::CardFeeder feeder(Engine());
-    ASSERT_TRUE(feeder.Start({9, 5, 20ms}));
+    // No hold: the feeder takes a card away as soon as it is written, before a read-back
+    // could see it.
+    ASSERT_TRUE(feeder.Start({9, 5, 20ms, 0ms}));
     const std::string log = m_dir.filePath("series.txt").toStdString();
-    // The feeder takes a card away as soon as it is written, before a read-back could see it.
     const Result result = Run({"series", "--from", "100", "--facility", "7", "--count", "5",
                                "--log", log, "--cycle", "20", "--no-verify"});
     ASSERT_EQ(result.exit, 0) << result.out << result.err;
