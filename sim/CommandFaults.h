@@ -34,6 +34,7 @@ class CommandFaults {
 
     unsigned FailsLeft(uint8_t command) const { return m_planned[command].fails; }
     unsigned TimeOutsLeft(uint8_t command) const { return m_planned[command].timeOuts; }
+    bool ReplyPlanned(uint8_t command) const { return m_planned[command].reply.has_value(); }
 
   private:
     struct Planned {

@@ -263,6 +263,18 @@ void ControlProtocol::AddFaultCommands() {
              m_engine.TimeOutCommand(static_cast<uint8_t>(command), static_cast<unsigned>(count));
              return Ok("timeout " + HexByte(command) + " " + std::to_string(count));
          }});
+    Add({"reply", "CMD-HEX HEX|-", 2, [this](const std::vector<std::string>& args) {
+             uint64_t command = 0;
+             std::vector<uint8_t> data;
+             if (!ParseHexNumber(args[0], 2, command) ||
+                 (args[1] != "-" && !ParseHex(args[1], data))) {
+                 return Err("usage: reply CMD-HEX HEX|- (the next request's reply data, e.g. "
+                            "reply c7 0102030405)");
+             }
+             m_engine.ReplyToCommand(static_cast<uint8_t>(command), data);
+             return Ok("reply " + HexByte(command) + " " + std::to_string(data.size()) +
+                       " bytes");
+         }});
 }
 
 void ControlProtocol::AddSessionCommands() {

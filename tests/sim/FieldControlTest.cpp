@@ -59,6 +59,10 @@ TEST(FieldControl, CommandsReachTheFieldTheFaultsAndTheTiming) {
          [](const ReaderEngine& e) { return e.GetCommandFaults().FailsLeft(0xC3) == 2; }},
         {"timeout 0xC0 1",
          [](const ReaderEngine& e) { return e.GetCommandFaults().TimeOutsLeft(0xC0) == 1; }},
+        {"reply c7 0102030405",
+         [](const ReaderEngine& e) { return e.GetCommandFaults().ReplyPlanned(0xC7); }},
+        {"reply c1 -",
+         [](const ReaderEngine& e) { return e.GetCommandFaults().ReplyPlanned(0xC1); }},
         {"timing realistic", [](const ReaderEngine& e) { return e.RealisticTiming(); }},
     };
     for (const Case& c : cases) {
@@ -118,6 +122,9 @@ TEST(FieldControl, MalformedLinesAnswerErrAndChangeNothing) {
                              "fail c3 2 256",
                              "timeout c3",
                              "timeout zz 1",
+                             "reply c7",
+                             "reply c7 012",
+                             "reply zz 01",
                              "timing fast",
                              "id 0102"}) {
         EXPECT_EQ(control.Execute(line).rfind("ERR ", 0), 0u) << line;
