@@ -9,9 +9,11 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
 #include <thread>
 
 #include "SimReader.h"
+#include "ReaderEngine.h"
 #include "VelRwPort.h"
 #include "transport/LineSpeed.h"
 #include "transport/SerialLine.h"
@@ -193,4 +195,39 @@ TEST(SerialLine, AMonitorWhoseWaitFailsMarksTheLineGone) {
     EXPECT_FALSE(port.Exchange(0xF0, {}));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
     EXPECT_EQ(port.LastError(), 7);
+}
+
+// A device that chatters while nobody waits cannot grow the port's memory: the port keeps
+// only the newest bytes, and the next exchange still gets its reply.
+TEST(SerialLine, AChatteringDeviceDoesNotGrowMemory) {
+    const auto resident = [] {
+        std::ifstream statm("/proc/self/statm");
+        long size = 0, pages = 0;
+        statm >> size >> pages;
+        return pages * sysconf(_SC_PAGESIZE);
+    };
+    PtyPair pty;
+    vellf::CVel_RW_Port port;
+    ASSERT_EQ(port.OpenTransport(pty.SlavePath(), 115200, 0), 0);
+    const long before = resident();
+    const std::vector<uint8_t> noise(1 << 16, 0x00);
+    for (size_t sent = 0; sent < (size_t{32} << 20);) {
+        const ssize_t n = write(pty.MasterFd(), noise.data(), noise.size());
+        ASSERT_GT(n, 0);
+        sent += static_cast<size_t>(n);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the last chunk is read
+    EXPECT_LT(resident() - before, 16L << 20);
+
+    vsim::ReaderEngine engine;
+    engine.SetVersion("243c");
+    std::thread device([&] {
+        const std::vector<uint8_t> request = pty.Read(2000);
+        const std::vector<uint8_t> reply = engine.OnBytes(request.data(), request.size(), 0);
+        if (!reply.empty() && write(pty.MasterFd(), reply.data(), reply.size()) < 0) return;
+    });
+    std::vector<uint8_t> version;
+    EXPECT_TRUE(port.Exchange(0xF0, {}, &version));
+    device.join();
+    EXPECT_EQ(version, (std::vector<uint8_t>{'2', '4', '3', 'c'}));
 }
