@@ -222,8 +222,7 @@ void COrvexFSKDlg::BuildSystemMenu() {
 }
 
 void COrvexFSKDlg::UpdateLanMenuItem() {
-    if (m_lanConfigAction != nullptr)
-        m_lanConfigAction->setEnabled(m_bLanReader);
+    if (m_lanConfigAction != nullptr) m_lanConfigAction->setEnabled(m_bLanReader);
 }
 
 void COrvexFSKDlg::contextMenuEvent(QContextMenuEvent* event) {

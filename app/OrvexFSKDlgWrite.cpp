@@ -218,8 +218,7 @@ bool COrvexFSKDlg::ChipStillAnswers() {
         return LfReadBlocks(m_hPort, kChipAta5575M2, 16, &config, 1) == 1;
     }
     std::array<unsigned char, 8> buffer{};
-    return LfReadChipId(m_hPort, m_nChipType, buffer.data(), static_cast<int>(buffer.size())) >=
-           4;
+    return LfReadChipId(m_hPort, m_nChipType, buffer.data(), static_cast<int>(buffer.size())) >= 4;
 }
 
 void COrvexFSKDlg::ShowNoTransponder() {

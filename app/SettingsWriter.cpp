@@ -16,8 +16,7 @@ void CSettingsWriter::PutInt(const QString& section, const QString& key, int val
     m_worker.start([section, key, value] { PutSettingInt(section, key, value); });
 }
 
-void CSettingsWriter::PutString(const QString& section, const QString& key,
-                                const QString& value) {
+void CSettingsWriter::PutString(const QString& section, const QString& key, const QString& value) {
     m_worker.start([section, key, value] { PutSettingString(section, key, value); });
 }
 

@@ -450,8 +450,9 @@ void PrintRun(int index, const RunResult& r) {
         "run %d, check %s: %d cards in %.0f ms, %.1f cards/min, period %.0f ms (bound %.0f), "
         "ratio %.3f, longest gap %.1f ms, p99 %.1f ms, gaps > %.0f ms: %d, "
         "log lines %d\n",
-        index, r.verify ? "on" : "off", r.written, r.totalMs, r.cardsPerMinute, r.periodMs, r.bound.periodMs, r.ratio,
-        r.longestGapMs, r.p99GapMs, kStallMs, r.gapsOverStall, r.logLines);
+        index, r.verify ? "on" : "off", r.written, r.totalMs, r.cardsPerMinute, r.periodMs,
+        r.bound.periodMs, r.ratio, r.longestGapMs, r.p99GapMs, kStallMs, r.gapsOverStall,
+        r.logLines);
     std::printf(
         "       detection %.1f ms (empty field %.1f ms), write %.1f ms "
         "(card complete %.1f ms before its end), read back %.1f ms\n",
@@ -507,8 +508,8 @@ void PrintSummary(const Options& options, const std::vector<RunResult>& runs) {
         "  series); L = %.1f ms from the last block write reaching the chip to the write's\n"
         "  return; r = %.1f ms identification request on the line; H = %.0f ms hold;\n"
         "  P = %.0f ms pause; V = %.1f ms reading the card back (%s).\n",
-        cycle, sdk.detectMs, sdk.writeMs, kWriteSamples, sdk.leaveEarlyMs, sdk.requestWireMs,
-        hold, pause, sdk.verifyMs, verify ? "done after each write" : "not done");
+        cycle, sdk.detectMs, sdk.writeMs, kWriteSamples, sdk.leaveEarlyMs, sdk.requestWireMs, hold,
+        pause, sdk.verifyMs, verify ? "done after each write" : "not done");
     std::printf(
         "  A chip is found only on a tick; that tick identifies it (D) and writes it (W).\n"
         "  The feeder takes it away H after the last block write has reached it (L before\n"
@@ -521,7 +522,8 @@ void PrintSummary(const Options& options, const std::vector<RunResult>& runs) {
         "  card = %.1f cards/min.\n",
         sdk.detectMs, sdk.writeMs, sdk.leaveEarlyMs, hold, pause, sdk.requestWireMs, bound.coverMs,
         bound.ticks, bound.periodMs, 60000.0 / bound.periodMs);
-    std::printf("  (Plain D + W + H + P = %.1f ms would give %d ticks%s.)\n", bound.plainMs, plainTicks,
+    std::printf("  (Plain D + W + H + P = %.1f ms would give %d ticks%s.)\n", bound.plainMs,
+                plainTicks,
                 plainTicks == bound.ticks ? ", the same"
                                           : "; the measured period shows the overlaps count");
     std::printf(
@@ -572,8 +574,8 @@ void PrintComparison(const std::vector<RunResult>& off, const std::vector<RunRes
     for (const auto* runs : {&off, &on})
         for (const RunResult& r : *runs) longest = std::max(longest, r.longestGapMs);
     std::printf("\n==== read-back check: on against off (medians) ====\n");
-    std::printf("  cards per minute   off %.1f   on %.1f   ratio on/off %.3f\n",
-                MedianOf(off, cpm), MedianOf(on, cpm), Median(ratios));
+    std::printf("  cards per minute   off %.1f   on %.1f   ratio on/off %.3f\n", MedianOf(off, cpm),
+                MedianOf(on, cpm), Median(ratios));
     std::printf("  period per card    off %.0f ms   on %.0f ms   extra %.2f ticks of %.0f ms\n",
                 MedianOf(off, period), MedianOf(on, period),
                 (MedianOf(on, period) - MedianOf(off, period)) / cycle, cycle);

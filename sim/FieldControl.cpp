@@ -40,7 +40,8 @@ std::unique_ptr<Transponder> Parse(const std::vector<std::string>& args) {
     if (args.size() == 2 && args[1] == "zero") return MakeBlankChip(*chipType);
     uint64_t value = 0;
     if (args[1] == "password") {
-        if (args.size() == 3 && !ControlProtocol::ParseHexNumber(args[2], 11, value)) return nullptr;
+        if (args.size() == 3 && !ControlProtocol::ParseHexNumber(args[2], 11, value))
+            return nullptr;
         return MakePasswordChip(*chipType, value);
     }
     if (args.size() != 3) return nullptr;
@@ -66,7 +67,8 @@ void AddFieldCommands(ControlProtocol& control, ReaderEngine& engine) {
                  3});
     control.Add({"weak", "on|off", 1, [&engine](const std::vector<std::string>& args) {
                      bool on = false;
-                     if (!ControlProtocol::ParseOnOff(args[0], on)) return Err("usage: weak on|off");
+                     if (!ControlProtocol::ParseOnOff(args[0], on))
+                         return Err("usage: weak on|off");
                      if (!engine.SetTransponderWeak(on)) return Err("the field is empty");
                      return Ok(std::string("weak ") + (on ? "on" : "off"));
                  }});

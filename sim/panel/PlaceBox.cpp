@@ -58,7 +58,8 @@ PlaceBox::PlaceBox(ReaderEngine& engine, QWidget* parent)
     weak->setObjectName("placeWeak");
     password->setToolTip(
         QStringLiteral("An ATA5577 with this card and a password: no block reads, no writes"));
-    weak->setToolTip(QStringLiteral("The chip on the field acknowledges writes but keeps its data"));
+    weak->setToolTip(
+        QStringLiteral("The chip on the field acknowledges writes but keeps its data"));
     fresh->setObjectName("placeBlank");
     card->setObjectName("placeCard");
     remove->setObjectName("placeRemove");

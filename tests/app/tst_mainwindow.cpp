@@ -244,7 +244,8 @@ class MainWindowTest : public QObject {
         QTest::mouseClick(Find<QPushButton>(*dlg, 1006), Qt::LeftButton);
         QVERIFY2(dlg->m_strStatus.startsWith("Schreibvorgang erfolgreich abgeschlossen"),
                  qPrintable(dlg->m_strStatus));
-        QCOMPARE(m_reader->Engine().FieldSnapshot()->cardWord, vellf::EncodeCardWord(26, 255, 0, 0));
+        QCOMPARE(m_reader->Engine().FieldSnapshot()->cardWord,
+                 vellf::EncodeCardWord(26, 255, 0, 0));
     }
 
     void cancelInTheInterfaceDialogKeepsTheReader() {

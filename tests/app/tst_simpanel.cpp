@@ -156,7 +156,8 @@ void TestSimPanel::placesAndRemovesChips() {
     m_engine->PlaceTransponder(vsim::MakeCardChip(9, 0));
     Child<QPushButton>(panel, "placeWeak")->click();
     Write(*m_engine, {9, 1, 1, 2, 3, 4});
-    QCOMPARE(m_engine->FieldSnapshot()->BlockValue(1), vsim::MakeCardChip(9, 0)->Snapshot().BlockValue(1));
+    QCOMPARE(m_engine->FieldSnapshot()->BlockValue(1),
+             vsim::MakeCardChip(9, 0)->Snapshot().BlockValue(1));
 
     Child<QPushButton>(panel, "placeRemove")->click();
     QVERIFY(!m_engine->FieldSnapshot().has_value());

@@ -15,8 +15,8 @@
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QTimer>
-#include <functional>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <set>
 
@@ -141,8 +141,7 @@ class WriteRunsTest : public QObject {
         Find<QLineEdit>(*m_dlg, 1004)->setText("12");
         Click(1006);
         // The number field shows the next number; the status names the card written.
-        QCOMPARE(m_dlg->m_strStatus,
-                 kWriteDone + ": 26 Bit, Einrichtung 12, Nummer 4711, geprüft");
+        QCOMPARE(m_dlg->m_strStatus, kWriteDone + ": 26 Bit, Einrichtung 12, Nummer 4711, geprüft");
         QCOMPARE(CardOnField(), vellf::EncodeCardWord(26, 12, 4711, 0));
         QCOMPARE(Find<QLineEdit>(*m_dlg, 1005)->text(), QString("4712"));
         QCOMPARE(Find<QLineEdit>(*m_dlg, 1041)->text(), QString("1"));
@@ -233,7 +232,8 @@ class WriteRunsTest : public QObject {
         QTest::qWait(300);
         Engine().RemoveFieldObserver(observer);
         QCOMPARE(watcher.Messages(), QStringList{"Es sind nur Werte bis 65535 erlaubt!"});
-        QCOMPARE(LoggedNumbers(ReadAll(m_dir.filePath("write.txt"))), (QList<qint64>{65534, 65535}));
+        QCOMPARE(LoggedNumbers(ReadAll(m_dir.filePath("write.txt"))),
+                 (QList<qint64>{65534, 65535}));
         QCOMPARE(onChips, (std::set<uint64_t>{vellf::EncodeCardWord(26, 255, 65534, 0),
                                               vellf::EncodeCardWord(26, 255, 65535, 0)}));
         QCOMPARE(m_dlg->m_strStatus, QString("Serie beendet: 2 Transponder geschrieben"));
@@ -274,9 +274,9 @@ class WriteRunsTest : public QObject {
                               Qt::NoModifier);
             QApplication::sendEvent(button, &event);
         };
-        for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
-                                  QEvent::MouseButtonPress, QEvent::MouseButtonDblClick,
-                                  QEvent::MouseButtonRelease})
+        for (QEvent::Type type :
+             {QEvent::MouseButtonPress, QEvent::MouseButtonRelease, QEvent::MouseButtonPress,
+              QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease})
             send(type);
         QTest::qWait(200);
         QCOMPARE(LoggedNumbers(ReadAll(m_dir.filePath("write.txt"))), QList<qint64>{4711});
@@ -446,7 +446,8 @@ class WriteRunsTest : public QObject {
         Open();
         SetCustomer("2024");
         Click(1006);
-        QCOMPARE(m_dlg->m_strStatus, kWriteDone + ": 26 Bit, Einrichtung 255, Nummer 2024, geprüft");
+        QCOMPARE(m_dlg->m_strStatus,
+                 kWriteDone + ": 26 Bit, Einrichtung 255, Nummer 2024, geprüft");
         QCOMPARE(CardOnField(), vellf::EncodeCardWord(26, 255, 2024, 0));
     }
 
@@ -523,7 +524,8 @@ class WriteRunsTest : public QObject {
         QCOMPARE(Find<QLineEdit>(*m_dlg, 1005)->text(), next);
         QVERIFY(Find<QPushButton>(*m_dlg, 1006)->isEnabled());
         QCOMPARE(m_dlg->m_nWriteTimer, 0);
-        QCOMPARE(m_dlg->m_strStatus, QString("Serie beendet: %1 Transponder geschrieben").arg(written));
+        QCOMPARE(m_dlg->m_strStatus,
+                 QString("Serie beendet: %1 Transponder geschrieben").arg(written));
         const QString log = ReadAll(m_dir.filePath("write.txt"));
         QCOMPARE(log.count("\r\n"), written);
         QVERIFY(log.contains(",100,not Locked"));
@@ -606,8 +608,9 @@ class WriteRunsTest : public QObject {
         QTest::newRow("write-protected") << 0x05 << "Der Transponder ist schreibgeschützt";
         QTest::newRow("locked") << 0x0B << "Der Transponder ist gesperrt";
         QTest::newRow("chip there but no write answered")
-            << 0x04 << "Transponder erkannt, aber nicht beschreibbar (Passwort oder fremde "
-                       "Konfiguration)";
+            << 0x04
+            << "Transponder erkannt, aber nicht beschreibbar (Passwort oder fremde "
+               "Konfiguration)";
         QTest::newRow("other") << 0x30 << "Fehler beim Schreiben (48)";
         QTest::newRow("reader silent") << -1 << "Das Lesegerät antwortet nicht";
     }
@@ -691,8 +694,7 @@ class WriteRunsTest : public QObject {
             if (auto* view = qobject_cast<QPlainTextEdit*>(ControlById(dialog, 1023))) {
                 shownLog = view->toPlainText();
                 readOnly = view->isReadOnly();
-            }
-            else if (auto* edit = qobject_cast<QTextEdit*>(ControlById(dialog, 1023)))
+            } else if (auto* edit = qobject_cast<QTextEdit*>(ControlById(dialog, 1023)))
                 shownLog = edit->toPlainText();
             dialog->accept();
             return true;
@@ -711,9 +713,10 @@ class WriteRunsTest : public QObject {
                      qPrintable(shownLog));
         QCOMPARE(shownLog.count("Open Error:"), 6);
         // The card itself, for the operator to record by hand.
-        QVERIFY2(shownLog.contains("Nicht protokolliert: 26 Bit, Einrichtung 255, Nummer 0, ATA5577 " +
-                                   m_dlg->m_strUid + ", "),
-                 qPrintable(shownLog));
+        QVERIFY2(
+            shownLog.contains("Nicht protokolliert: 26 Bit, Einrichtung 255, Nummer 0, ATA5577 " +
+                              m_dlg->m_strUid + ", "),
+            qPrintable(shownLog));
         QVERIFY(readOnly);
         QVERIFY(m_dlg->m_strErrorLog.isEmpty());
     }
