@@ -111,8 +111,9 @@ bool CWriteRun::WriteCurrentCard(bool inSeries) {
     CardRecord card = Record();
     Status failure;
     bool ok = WriteTransponder(m_card.target, fields, options.lock);
+    const int code = ok ? 0 : LfGetLastError(m_card.target.handle);
+    m_view.WaitUntilNumberStored();
     if (!ok) {
-        const int code = LfGetLastError(m_card.target.handle);
         failure = Status{DescribeWriteError(m_card.target, code), code};
     } else if (options.verify) {
         ok = card.verified = Verify(card, failure);

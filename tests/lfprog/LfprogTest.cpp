@@ -48,6 +48,13 @@ std::string ReadFile(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
+// The feeder takes the last card away on its own thread, after holding it for a moment.
+unsigned FedAndWritten(const vsim::CardFeeder& feeder, unsigned expected) {
+    for (int i = 0; i < 100 && feeder.GetProgress().written < expected; ++i)
+        std::this_thread::sleep_for(20ms);
+    return feeder.GetProgress().written;
+}
+
 class Lfprog : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -218,25 +225,26 @@ TEST_F(Lfprog, EveryCommandHasItsHelp) {
 
 TEST_F(Lfprog, ASeriesOfFiveFedChipsWritesFiveNumbersLogsAndPrintsJson) {
     vsim::CardFeeder feeder(Engine());
-    // No hold: the feeder takes a card away as soon as it is written, before a read-back
-    // could see it.
-    ASSERT_TRUE(feeder.Start({9, 5, 20ms, 0ms}));
+    ASSERT_TRUE(feeder.Start({9, 5, 20ms}));
     const std::string log = m_dir.filePath("series.txt").toStdString();
     const Result result = Run({"series", "--from", "100", "--facility", "7", "--count", "5",
-                               "--log", log, "--cycle", "20", "--no-verify"});
+                               "--log", log, "--cycle", "20"});
     ASSERT_EQ(result.exit, 0) << result.out << result.err;
 
     std::vector<long long> numbers;
     QJsonObject end;
     for (const std::string& line : Lines(result.out)) {
         const QJsonObject event = Json(line);
-        if (event["event"] == "card") numbers.push_back(event["number"].toInteger());
+        if (event["event"] == "card") {
+            numbers.push_back(event["number"].toInteger());
+            EXPECT_TRUE(event["verified"].toBool()) << line;
+        }
         if (event["event"] == "end") end = event;
     }
     EXPECT_EQ(numbers, (std::vector<long long>{100, 101, 102, 103, 104}));
     EXPECT_EQ(end["reason"].toString(), "count");
     EXPECT_EQ(end["next"].toInteger(), 105);
-    EXPECT_EQ(feeder.GetProgress().written, 5u);
+    EXPECT_EQ(FedAndWritten(feeder, 5), 5u);
 
     // The station's write-log layout: number, time stamp, format, fields, lock text, chip, id.
     const QRegularExpression layout(
@@ -257,7 +265,7 @@ TEST_F(Lfprog, CtrlCEndsASeriesAfterTheCurrentCardAndTellsTheNextNumber) {
     ASSERT_TRUE(feeder.Start({9, 50, 150ms}));
     const std::string log = m_dir.filePath("series.txt").toStdString();
     LfprogProcess series({"series", "--port", m_port, "--json", "--from", "500", "--count", "50",
-                          "--log", log, "--cycle", "20", "--no-verify"});
+                          "--log", log, "--cycle", "20"});
     int cards = 0;
     while (cards < 2) {
         const auto line = series.ReadLine(20s);
@@ -279,10 +287,8 @@ TEST_F(Lfprog, CtrlCEndsASeriesAfterTheCurrentCardAndTellsTheNextNumber) {
     const std::string text = ReadFile(log);
     EXPECT_EQ(Lines(text).size(), static_cast<size_t>(written));
     EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
-    // The feeder takes the last card away on its own thread.
-    for (int i = 0; i < 100 && static_cast<long long>(feeder.GetProgress().written) < written; ++i)
-        std::this_thread::sleep_for(20ms);
-    EXPECT_EQ(feeder.GetProgress().written, static_cast<unsigned>(written));
+    EXPECT_EQ(FedAndWritten(feeder, static_cast<unsigned>(written)),
+              static_cast<unsigned>(written));
 }
 
 TEST_F(Lfprog, WatchPrintsEachNewCardOnce) {

@@ -3,6 +3,7 @@
 // end value and the format's largest number), with a clock the test moves.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "FreshChip.h"
@@ -23,6 +24,7 @@ class RecordingView : public CRunView {
     void SignalFailure() override { ++failures; }
     void ShowFields() override {}
     void StoreNextNumber(const QString& number) override { stored = number; }
+    void WaitUntilNumberStored() override {}
     void CardWritten(const CardRecord& card) override { written.push_back(card.fields.number); }
     void ReportLogFailure() override { ++logFailures; }
     QString FailedCardEntry(const Status&, const CardRecord&) override { return "failed"; }
@@ -39,7 +41,7 @@ class RecordingView : public CRunView {
 
 // One step of a situation: what lies on the field for the tick, and how long after the
 // previous tick it comes.
-enum class Field { Keep, Empty, Fresh, First };
+enum class Field { Keep, Empty, Fresh, First, Weak, Password };
 struct Step {
     Field field;
     std::uint32_t afterMs;
@@ -53,6 +55,8 @@ struct Situation {
     WriteOptions options;
     std::int64_t from = 100;
     int format = 0;
+    int failures = 0;                             // failed writes, each with the failure signal
+    StatusMessage failure = StatusMessage::None;  // what the failed write showed
 };
 
 WriteOptions Count(int count) {
@@ -77,6 +81,12 @@ WriteOptions Endless() {
     return options;
 }
 
+WriteOptions Verified() {
+    WriteOptions options = Endless();
+    options.verify = true;
+    return options;
+}
+
 class WriteSeries : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -95,6 +105,14 @@ class WriteSeries : public ::testing::Test {
                 break;
             case Field::Fresh:
                 m_reader.Engine().PlaceTransponder(vsim::MakeFreshChip(9));
+                break;
+            case Field::Weak:
+                // A card written before, which acknowledges the write and keeps its old data.
+                m_reader.Engine().PlaceTransponder(vsim::MakeCardChip(9, 0x2006020002));
+                m_reader.Engine().SetTransponderWeak(true);
+                break;
+            case Field::Password:
+                m_reader.Engine().PlaceTransponder(vsim::MakePasswordChip(9, 0x2006020002));
                 break;
             case Field::First:
                 // The chip of the first step again: a series knows a chip by its identification.
@@ -161,6 +179,24 @@ TEST_F(WriteSeries, Situations) {
          SeriesEnd::Limit,
          Count(5),
          65534},
+        {"a chip that keeps its old data fails its verification and the next gets its number",
+         {{Field::Weak, 0}, kHold, {Field::Fresh, 250}},
+         {100},
+         SeriesEnd::Running,
+         Verified(),
+         100,
+         0,
+         1,
+         StatusMessage::VerifyMismatch},
+        {"a chip that answers but takes no write is not taken for an empty field",
+         {{Field::Password, 0}, {Field::Fresh, 250}},
+         {100},
+         SeriesEnd::Running,
+         Verified(),
+         100,
+         0,
+         1,
+         StatusMessage::NotWritable},
         {"a huge format counts past 32 bits",
          {{Field::Fresh, 0}, {Field::Fresh, 250}},
          {4294967295LL, 4294967296LL},
@@ -195,7 +231,14 @@ TEST_F(WriteSeries, Situations) {
         EXPECT_EQ(view.written, situation.written);
         EXPECT_EQ(run.count, static_cast<int>(situation.written.size()));
         EXPECT_EQ(run.Ended(), situation.end);
-        EXPECT_EQ(view.failures, 0);
+        EXPECT_EQ(view.failures, situation.failures);
+        if (situation.failures > 0) {
+            EXPECT_NE(std::find(view.statuses.begin(), view.statuses.end(), situation.failure),
+                      view.statuses.end());
+        }
+        // A card that failed its verification is listed for the operator.
+        EXPECT_EQ(card.errorLog.contains("failed"),
+                  situation.failure == StatusMessage::VerifyMismatch);
         if (!situation.written.empty()) {
             EXPECT_EQ(run.Number(), situation.written.back() + 1);
             // What a station ended now would start with.

@@ -29,6 +29,7 @@ class CRunReport : public station::CRunView {
     void SignalFailure() override;
     void ShowFields() override {}
     void StoreNextNumber(const QString&) override {}
+    void WaitUntilNumberStored() override {}
     void CardWritten(const station::CardRecord& card) override;
     void ReportLogFailure() override;
     QString FailedCardEntry(const station::Status& status,
