@@ -1,5 +1,5 @@
 # The Debian packages each command needs; sourced by the scripts beside it.
-BUILD_PACKAGES=(g++ cmake ninja-build make pkg-config
+BUILD_PACKAGES=(g++ cmake ninja-build make pkg-config ccache
     qt6-base-dev qt6-multimedia-dev qt6-tools-dev qt6-l10n-tools libgl-dev
     scdoc fonts-dejavu-core)
 TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev iproute2 procps openssl
