@@ -1,61 +1,14 @@
-// The eight card formats the station offers, in the order of the format box, with the
-// largest value each field may take (0: the format has no such field).
+// The station's card formats as the window uses them; the table and the rules for numbers
+// belong to the run library.
 #pragma once
 
-#include <QString>
-#include <cstdint>
+#include "station/CardFormatTable.h"
 
-struct CardFormatInfo {
-    const char* listText;  // as shown in the format box, trailing blanks included
-    const char* logName;   // as written to the log files
-    std::int64_t maxCustomer;
-    int maxFacility;
-    int maxFixed;
-};
-
-inline constexpr int kCardFormatCount = 8;
-
-inline constexpr CardFormatInfo kCardFormats[kCardFormatCount] = {
-    {"26 Bit Standard (H10301)", "26 Bit", 65535, 255, 0},
-    {"26 Bit Huge ", "26 Bit Huge", 16777215, 0, 0},
-    {"34 Bit Standard ", "34 Bit", 65535, 65535, 0},
-    {"34 Bit NC ", "34 Bit NC", 65535, 65535, 0},
-    {"35 Bit Standard ", "35 Bit", 1048575, 4095, 0},
-    {"36 Bit Standard ", "36 Bit", 65535, 255, 1023},
-    {"37 Bit Standard (H10304)", "37 Bit", 524287, 65535, 0},
-    {"37 Bit Huge (H10302)", "37 Bit Huge", 34359738367LL, 0, 0},
-};
-
-inline bool IsCardFormat(int index) {
-    return index >= 0 && index < kCardFormatCount;
-}
-
-inline bool FormatHasFacility(int index) {
-    return IsCardFormat(index) && kCardFormats[index].maxFacility > 0;
-}
-
-inline bool FormatHasFixedField(int index) {
-    return IsCardFormat(index) && kCardFormats[index].maxFixed > 0;
-}
-
-// A decimal text as a signed 64-bit number: leading blanks and sign, then the leading
-// digits; a text without digits is 0, a value beyond the range saturates.
-std::int64_t ParseNumber64(const QString& text);
-
-// A customer number as the station stores it: decimal digits only, at most the largest
-// number of any format.
-bool IsStoredNumber(const QString& text);
-
-// What the SDK's write and read functions of a format carry: the first and second value
-// and the extra field (36-bit only). The huge formats spread the number over the first two.
-struct CardValues {
-    int first = 0;
-    int second = 0;
-    int extra = 0;
-    friend bool operator==(const CardValues&, const CardValues&) = default;
-};
-CardValues SplitCardValues(int format, int facility, std::int64_t number, int fixed);
-
-// Whether the fields fit the format: the number within 0..largest, the facility code and
-// the fixed field within their ranges where the format has them.
-bool CardValuesFit(int format, int facility, std::int64_t number, int fixed);
+using station::CardFormatInfo;
+using station::FormatHasFacility;
+using station::FormatHasFixedField;
+using station::IsCardFormat;
+using station::IsStoredNumber;
+using station::kCardFormatCount;
+using station::kCardFormats;
+using station::ParseNumber64;

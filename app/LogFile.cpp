@@ -1,19 +1,8 @@
 #include "LogFile.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
-#include <QByteArray>
-#include <QFile>
-#include <QThread>
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <iterator>
 
-#include "CardFormats.h"
-#include "ChipTypes.h"
 #include "StringTable.h"
 
 namespace {
@@ -33,21 +22,6 @@ enum FileErrorId {
 };
 
 constexpr int kMaxErrorTextLength = 1000;
-
-// How long one attempt waits for another station that is writing the same file.
-constexpr int kLockWaitMs = 200;
-constexpr int kLockPollMs = 5;
-
-const QString kOpenError = QStringLiteral("Open Error:");
-const QString kReadWriteError = QStringLiteral("Read/Write Error:");
-
-// Chip types whose identification goes into the log.
-constexpr int kChipTypesWithId[] = {2, 3, 4, 7, 8, 9, 10, 17};
-
-bool LogsChipId(int chipType) {
-    return std::find(std::begin(kChipTypesWithId), std::end(kChipTypesWithId), chipType) !=
-           std::end(kChipTypesWithId);
-}
 
 int FileErrorIdOf(int error) {
     switch (error) {
@@ -83,8 +57,9 @@ int FileErrorIdOf(int error) {
     }
 }
 
-// The operator's message for a failure on path, as the string table phrases it.
-QString FileErrorText(int error, const QString& path) {
+}  // namespace
+
+QString StationFileErrorText(int error, const QString& path) {
     QString text = LoadString(FileErrorIdOf(error));
     if (text.isEmpty())
         text = QString::fromLocal8Bit(std::strerror(error)) + QStringLiteral(": %1");
@@ -92,136 +67,6 @@ QString FileErrorText(int error, const QString& path) {
     return text.left(kMaxErrorTextLength);
 }
 
-// An open log file, closed when it goes out of scope.
-class CLogFileHandle {
-  public:
-    explicit CLogFileHandle(const QByteArray& path)
-        : m_fd(::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666)) {}
-    ~CLogFileHandle() {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    CLogFileHandle(const CLogFileHandle&) = delete;
-    CLogFileHandle& operator=(const CLogFileHandle&) = delete;
-
-    int Fd() const { return m_fd; }
-
-    // Closes now, so that a late write failure is reported; 0 or errno.
-    int Close() {
-        const int result = ::close(m_fd);
-        m_fd = -1;
-        return result == 0 ? 0 : errno;
-    }
-
-  private:
-    int m_fd;
-};
-
-// Exclusive access, so that two stations sharing one log do not interleave their lines.
-// 0 or errno.
-int LockExclusive(int fd) {
-    for (int waited = 0;; waited += kLockPollMs) {
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return 0;
-        if (errno != EWOULDBLOCK && errno != EINTR) return errno;
-        if (waited >= kLockWaitMs) return EWOULDBLOCK;
-        QThread::msleep(kLockPollMs);
-    }
-}
-
-struct LineCount {
-    int lines = 0;
-    bool endsOpen = false;  // the last line has no line end
-};
-
-// Counts the lines of the file from the start; a last line without line end counts too.
-// 0 or errno.
-int CountLines(int fd, LineCount& count) {
-    char buffer[8192];
-    char last = '\n';
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        if (got == 0) break;
-        for (ssize_t i = 0; i < got; ++i) {
-            if (buffer[i] == '\n') ++count.lines;
-        }
-        last = buffer[got - 1];
-    }
-    count.endsOpen = last != '\n';
-    if (count.endsOpen) ++count.lines;
-    return 0;
-}
-
-int WriteAll(int fd, const QByteArray& data) {
-    const char* next = data.constData();
-    qsizetype left = data.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, next, static_cast<size_t>(left));
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        next += written;
-        left -= written;
-    }
-    return 0;
-}
-
-// The bytes of a numbered entry in the log's text form: every line end is CR LF.
-QByteArray EntryBytes(const LineCount& count, const QString& line) {
-    QString text;
-    if (count.endsOpen) text = QStringLiteral("\n");  // the new entry starts on its own line
-    text += QString::asprintf("%6d\t", count.lines + 1) + line;
-    text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
-    return text.toUtf8();
-}
-
-}  // namespace
-
-QString BuildLogLine(int format, int facility, const QString& customer, const QString& text,
-                     int chipType, const QString& uid, const QDateTime& when) {
-    const QString formatName =
-        IsCardFormat(format) ? QString::fromLatin1(kCardFormats[format].logName) : QString();
-    QString line = when.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")) + QLatin1Char('\t');
-    line += formatName + QLatin1Char(',') + QString::number(facility) + QLatin1Char(',') +
-            customer + QLatin1Char(',') + text + QLatin1Char(' ');
-    line += ChipName(chipType);
-    if (LogsChipId(chipType)) line += QLatin1Char('\t') + uid;
-    line += QLatin1Char('\n');
-    return line;
-}
-
-void AddErrorLog(QString& errorLog, const QString& kind, int attempt, const QString& line,
-                 const QString& errorText) {
-    errorLog += kind + QString::asprintf(" Retry:%d ", attempt) + errorText + line;
-    while (errorLog.endsWith(QLatin1Char('\n'))) errorLog.chop(1);
-    errorLog += QStringLiteral("\r\n");
-}
-
 bool AppendLogLine(const QString& path, const QString& line, QString& errorLog) {
-    if (path.isEmpty()) return true;
-    const QByteArray nativePath = QFile::encodeName(path);
-    for (int attempt = 0; attempt < kLogAttempts; ++attempt) {
-        CLogFileHandle file(nativePath);
-        if (file.Fd() < 0) {
-            AddErrorLog(errorLog, kOpenError, attempt, line, FileErrorText(errno, path));
-            continue;
-        }
-        // Another station holding the file is what a refused shared open is elsewhere.
-        if (const int error = LockExclusive(file.Fd())) {
-            AddErrorLog(errorLog, kOpenError, attempt, line, FileErrorText(error, path));
-            continue;
-        }
-        LineCount count;
-        int error = CountLines(file.Fd(), count);
-        if (error == 0 && ::lseek(file.Fd(), 0, SEEK_END) < 0) error = errno;
-        if (error == 0) error = WriteAll(file.Fd(), EntryBytes(count, line));
-        const int closeError = file.Close();
-        if (error == 0) error = closeError;
-        if (error == 0) return true;
-        AddErrorLog(errorLog, kReadWriteError, attempt, line, FileErrorText(error, path));
-    }
-    return false;
+    return station::AppendLogLine(path, line, errorLog, StationFileErrorText);
 }

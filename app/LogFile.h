@@ -1,26 +1,18 @@
-// The read and write logs: plain-text files with one numbered line per transponder. A line
-// that cannot be written is retried and its failures are collected in an error list that
-// the main window shows later.
+// The read and write logs as the window writes them: the log files belong to the run
+// library; the window words their failures with its string table.
 #pragma once
 
-#include <QDateTime>
 #include <QString>
 
-// Attempts per log line before the caller reports the failure.
-inline constexpr int kLogAttempts = 6;
+#include "station/LogFile.h"
 
-// The log line without its number: time stamp, format, facility code, customer number,
-// text and chip name, then a tab and the chip identification for chip types that have one,
-// ending with "\n". A format index outside the format list gives an empty format name.
-QString BuildLogLine(int format, int facility, const QString& customer, const QString& text,
-                     int chipType, const QString& uid, const QDateTime& when);
+using station::AddErrorLog;
+using station::BuildLogLine;
+using station::kLogAttempts;
 
-// Appends one entry to errorLog: kind, " Retry:<attempt> ", error text, then the line
-// without the line feeds at its end, and CR LF.
-void AddErrorLog(QString& errorLog, const QString& kind, int attempt, const QString& line,
-                 const QString& errorText);
+// The string table's message for a file failure (an errno value) on path.
+QString StationFileErrorText(int error, const QString& path);
 
-// Appends line to the log at path as line number (lines in the file + 1), with CR LF line
-// ends. An empty path writes nothing and succeeds. Each failed attempt adds an entry to
-// errorLog; false after kLogAttempts failures.
+// Appends line to the log at path as the run library does, with the failures worded by the
+// string table.
 bool AppendLogLine(const QString& path, const QString& line, QString& errorLog);

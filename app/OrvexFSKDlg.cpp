@@ -15,6 +15,7 @@
 #include "CardFormats.h"
 #include "ChipTypes.h"
 #include "ControlId.h"
+#include "LogFile.h"
 #include "MessageBox.h"
 #include "OrvexFSKApp.h"
 #include "SdkWaitHooks.h"
@@ -55,6 +56,7 @@ bool ParseInt(const QString& text, int& value) {
 }  // namespace
 
 COrvexFSKDlg::COrvexFSKDlg(QWidget* parent) : QDialog(parent), m_ui(new Ui::COrvexFSKDlg) {
+    m_card.fileErrorText = StationFileErrorText;
     InstallSdkWaitHooks();
     m_signals = &DefaultSignalOutput();
     m_settingsWriter = std::make_unique<CSettingsWriter>();

@@ -1,6 +1,7 @@
-// The station's main window: the card fields, the chip tabs, the read and write runs, the
-// lamps and the log files. It owns the one reader handle and the two cyclic-run timers, and
-// is run modally by the start-up loop, which reads its end code.
+// The station's main window: the card fields, the chip tabs, the lamps and the log files. It
+// is the view of the station's read and write runs (station/), which it drives from its
+// buttons and its two cyclic-run timers; it owns the one reader handle and is run modally
+// by the start-up loop, which reads its end code.
 #pragma once
 
 #include <QDialog>
@@ -9,6 +10,11 @@
 #include <functional>
 #include <memory>
 #include <vector>
+
+#include "station/ReadRun.h"
+#include "station/RunCard.h"
+#include "station/RunView.h"
+#include "station/WriteRun.h"
 
 class QAction;
 class QLineEdit;
@@ -23,7 +29,7 @@ namespace Ui {
 class COrvexFSKDlg;
 }
 
-class COrvexFSKDlg : public QDialog {
+class COrvexFSKDlg : public QDialog, public station::CRunView {
     Q_OBJECT
   public:
     // End codes of the window besides Accepted (1) and Rejected (2).
@@ -60,27 +66,29 @@ class COrvexFSKDlg : public QDialog {
     void UpdateTitle();
 
     // Read runs.
-    bool ReadTransponder(int& facility, QString& customer, int& fixed, QString& uid);
     void OnReadOnce();
     void OnReadCyclic();
 
     // Write runs.
-    int DetectTransponder();
-    bool ReadFieldsForCheck(std::int64_t& identity);
-    bool WriteTransponder(int facility, const QString& customer, int fixed, bool lock);
-    // Reads the card just written back in the same format and compares its fields with what
-    // WriteTransponder sent; a failure has been shown in the status line.
-    bool VerifyWritten(int facility, const QString& customer, int fixed);
     void OnWriteOnce();
     void OnWriteCyclic();
-    void SignalSuccess();
-    void SignalFailure();
-    void IncrementCustomerNr();
     void ShowLamps(int state);
     void SetLampView(bool wide);
 
+    // What the runs show, store and ask (station::CRunView).
+    void ShowStatus(const station::Status& status) override;
+    void ShowLamps(station::LampState state) override;
+    void SignalSuccess() override;
+    void SignalFailure() override;
+    void ShowFields() override;
+    void StoreNextNumber(const QString& number) override;
+    void CardWritten(const station::CardRecord& card) override;
+    void ReportLogFailure() override;
+    QString FailedCardEntry(const station::Status& status,
+                            const station::CardRecord& card) override;
+    QString NotLoggedEntry(const station::CardRecord& card, const QDateTime& when) override;
+
     // Log files.
-    void WriteLogLine(const QString& path, const QString& text);
     void OnChooseReadLog();
     void OnChooseWriteLog();
 
@@ -96,17 +104,19 @@ class COrvexFSKDlg : public QDialog {
     // Where signals go; tests put a recorder here.
     void SetSignalOutput(CSignalOutput* output) { m_signals = output; }
 
+    // The card the runs work on; the field members below are names of its parts.
+    station::RunCard m_card;
+
     // Card data and options.
-    int m_nFormat = 0;
-    int m_nFacilityCode = 0;
-    int m_nFixedField = 0;
-    QString m_strCustomerNr;
-    QString m_strUid;
-    int m_nChipType = 0;
+    int& m_nFormat = m_card.target.format;
+    int& m_nFacilityCode = m_card.facility;
+    int& m_nFixedField = m_card.fixed;
+    QString& m_strCustomerNr = m_card.customer;
+    QString& m_strUid = m_card.uid;
+    int& m_nChipType = m_card.target.chipType;
     int m_bAutoIncrement = 0;
     int m_bLock = 0;
     int m_bVerify = 1;
-    int m_nCount = 0;
     int m_bStopAtCount = 0;
     int m_nStopCount = 0;
     int m_bStopAtEnd = 0;
@@ -123,19 +133,22 @@ class COrvexFSKDlg : public QDialog {
     QString m_strSoundFailure;
 
     // Reader.
-    int m_hPort = 0;
+    int& m_hPort = m_card.target.handle;
     QString m_strVersion;
     QString m_strDeviceText;
     bool m_bLanReader = false;
 
     // Runs.
+    station::CReadRun m_readRun{*this, m_card};
+    station::CWriteRun m_writeRun{*this, m_card};
     int m_nReadTimer = 0;
     int m_nWriteTimer = 0;
     bool m_bInTimer = false;
-    std::int64_t m_nLastId = 0;
-    std::uint32_t m_dwAbsentSince = 0;
+    int& m_nCount = m_writeRun.count;
+    std::int64_t& m_nLastId = m_writeRun.lastId;
+    std::uint32_t& m_dwAbsentSince = m_writeRun.absentSince;
     bool m_bValidate = true;
-    QString m_strErrorLog;
+    QString& m_strErrorLog = m_card.errorLog;
 
     // OK and Cancel ("Schließen", Escape, the close box): both store the fields.
     void accept() override;
@@ -166,13 +179,11 @@ class COrvexFSKDlg : public QDialog {
 
     void ReadStoredSettings();
     bool RequireReader();
-    bool CheckCardValues(int facility, const QString& customer, int fixed);
-    QString CardText(int facility, const QString& customer) const;
-    void ShowWriteError(int code);
-    bool ChipStillAnswers();
-    void ShowNoTransponder();
-    bool WriteCurrentCard(bool inSeries);
-    void StoreNextNumber(const QString& number);
+    QString CardText(int format, int facility, const QString& customer) const;
+    // The status line's text of a run's status, as the string table words it.
+    QString StatusText(const station::Status& status) const;
+    // The options of the write runs from the window's fields.
+    void SetRunOptions();
     void StopWriteSeries(bool showSummary);
     void StopReadRun();
     static QString DefaultLogPath(const QString& fileName);
@@ -185,10 +196,6 @@ class COrvexFSKDlg : public QDialog {
     bool CheckNumber64(QLineEdit* edit, const QString& text);
     bool QueryReaderVersion();
     bool OpenReader(const QString& openName, bool isLan);
-    int ReadFormatFields(int& first, int& second, int& extra);
-    void ShowReadError(int code);
-    static std::uint64_t ChipIdValue(const unsigned char* bytes);
-    static std::uint32_t TickCount();
     void OnLanConfig();
     bool RunSignalSettingsDialog();
     // The network settings of the reader at port; true with its new address text after OK.
@@ -220,7 +227,6 @@ class COrvexFSKDlg : public QDialog {
     std::unique_ptr<CSettingsWriter> m_settingsWriter;
     int m_nBusy = 0;
     std::vector<std::function<void()>> m_deferred;
-    bool m_bReaderSilent = false;
     // The connected reader's port string and stored interface name.
     QString m_strOpenName;
     QString m_strStoredName;

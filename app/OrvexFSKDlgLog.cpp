@@ -5,9 +5,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-#include "CardFormats.h"
 #include "ChipTypes.h"
-#include "LogFile.h"
 #include "MessageBox.h"
 #include "OrvexFSKDlg.h"
 #include "ProgramInfo.h"
@@ -46,19 +44,17 @@ QString COrvexFSKDlg::DefaultLogPath(const QString& fileName) {
     return QDir(dataDir).filePath(fileName);
 }
 
-void COrvexFSKDlg::WriteLogLine(const QString& path, const QString& text) {
-    // A format without a facility field logs 0: the hidden field never reached the card.
-    const int facility = FormatHasFacility(m_nFormat) ? m_nFacilityCode : 0;
-    const QDateTime now = QDateTime::currentDateTime();
-    const QString line =
-        BuildLogLine(m_nFormat, facility, m_strCustomerNr, text, m_nChipType, m_strUid, now);
-    if (AppendLogLine(path, line, m_strErrorLog)) return;
-    // The card itself, readable, so that the operator can record it by hand.
-    QString card = CardText(facility, m_strCustomerNr) + ", " + ChipName(m_nChipType).trimmed();
-    if (!m_strUid.isEmpty()) card += ' ' + m_strUid;
-    card += ", " + now.toString("dd.MM.yyyy HH:mm:ss");
-    m_strErrorLog += LoadString(kStrNotLogged).arg(card) + "\r\n";
+void COrvexFSKDlg::ReportLogFailure() {
     ShowMessage(LoadString(kStrLogFailed), MessageIcon::Error);
+}
+
+QString COrvexFSKDlg::NotLoggedEntry(const station::CardRecord& card, const QDateTime& when) {
+    // The card itself, readable, so that the operator can record it by hand.
+    QString text = CardText(card.format, card.fields.facility, card.customer) + ", " +
+                   ChipName(card.chipType).trimmed();
+    if (!card.uid.isEmpty()) text += ' ' + card.uid;
+    text += ", " + when.toString("dd.MM.yyyy HH:mm:ss");
+    return LoadString(kStrNotLogged).arg(text);
 }
 
 void COrvexFSKDlg::ShowErrorLog() {

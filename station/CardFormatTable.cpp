@@ -49,4 +49,13 @@ std::int64_t ParseNumber64(const QString& text) {
     return value == kMin ? std::numeric_limits<std::int64_t>::max() : -value;
 }
 
+bool IsStoredNumber(const QString& text) {
+    const QString digits = text.trimmed();
+    if (digits.isEmpty() || digits.size() > 18) return false;
+    for (const QChar c : digits) {
+        if (c < '0' || c > '9') return false;
+    }
+    return ParseNumber64(digits) <= kCardFormats[kCardFormatCount - 1].maxCustomer;
+}
+
 }  // namespace station

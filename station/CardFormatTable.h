@@ -50,4 +50,8 @@ int FormatOfCommandName(std::string_view name);
 // digits; a text without digits is 0, a value beyond the range saturates.
 std::int64_t ParseNumber64(const QString& text);
 
+// A customer number as the station stores it: decimal digits only, at most the largest
+// number of any format.
+bool IsStoredNumber(const QString& text);
+
 }  // namespace station
