@@ -116,6 +116,8 @@ void COrvexFSKDlg::StoreNextNumber(const QString& number) {
     m_settingsWriter->PutString("Settings", "CustomerNr", number);
 }
 
+void COrvexFSKDlg::WaitUntilNumberStored() {}
+
 void COrvexFSKDlg::CardWritten(const station::CardRecord& card) {
     // The number field already shows the next number, so the status names the card written.
     QString status = LoadString(kStrWriteDone) + ": " +
