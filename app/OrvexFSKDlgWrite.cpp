@@ -116,7 +116,10 @@ void COrvexFSKDlg::StoreNextNumber(const QString& number) {
     m_settingsWriter->PutString("Settings", "CustomerNr", number);
 }
 
-void COrvexFSKDlg::WaitUntilNumberStored() {}
+void COrvexFSKDlg::WaitUntilNumberStored() {
+    // The settings file is written on a worker thread while the chip is written.
+    m_settingsWriter->WaitUntilWritten();
+}
 
 void COrvexFSKDlg::CardWritten(const station::CardRecord& card) {
     // The number field already shows the next number, so the status names the card written.
