@@ -8,6 +8,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <thread>
@@ -172,15 +173,25 @@ TEST(SerialLine, ALineThatGoesAwayEndsTheMonitor) {
 // A monitor whose wait fails can no longer deliver anything: the line counts as gone, and
 // exchanges fail at once instead of waiting out their timeout.
 TEST(SerialLine, AMonitorWhoseWaitFailsMarksTheLineGone) {
+    // Holds the monitor in its error report until the descriptor limit is back: a thread
+    // that ends under the limit trips the sanitizers' own checks, which need descriptors.
+    class HeldPort : public vellf::CVel_RW_Port {
+    public:
+        std::atomic<bool> reported{false};
+        std::atomic<bool> released{false};
+
+    protected:
+        void OnLineError(uint32_t) override {
+            reported = true;
+            for (int i = 0; i < 5000 && !released; ++i) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        }
+    };
     PtyPair pty;
-    vellf::CVel_RW_Port port;
+    HeldPort port;
     ASSERT_EQ(port.OpenTransport(pty.SlavePath(), 115200, 0), 0);
     ASSERT_TRUE(port.IsMonitorAlive());
-    // The monitor must run before the limit tightens: a thread that starts under it trips the
-    // sanitizers' own checks, which need descriptors of their own.
-    const uint8_t first = 0;
-    port.QueueWrite(&first, 1);
-    ASSERT_EQ(pty.Read(500).size(), 1u);
     // poll() refuses more descriptors than the process may open.
     rlimit saved{};
     getrlimit(RLIMIT_NOFILE, &saved);
@@ -189,10 +200,15 @@ TEST(SerialLine, AMonitorWhoseWaitFailsMarksTheLineGone) {
     setrlimit(RLIMIT_NOFILE, &tight);
     const uint8_t wake = 0;
     port.QueueWrite(&wake, 1);
+    for (int i = 0; i < 1000 && !port.reported; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    setrlimit(RLIMIT_NOFILE, &saved);
+    port.released = true;
+    ASSERT_TRUE(port.reported);
     for (int i = 0; i < 200 && port.IsMonitorAlive(); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    setrlimit(RLIMIT_NOFILE, &saved);
     ASSERT_FALSE(port.IsMonitorAlive());
     EXPECT_TRUE(port.IsLineGone());
     port.m_timeoutMs = 2000;
