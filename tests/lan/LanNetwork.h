@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace lantest {
@@ -62,6 +63,18 @@ inline std::string Control(const Module& module, const std::string& line) {
 inline void ExpectOk(const Module& module, const std::string& line) {
     const std::string response = Control(module, line);
     EXPECT_EQ(response.rfind("OK", 0), 0u) << line << " -> " << response;
+}
+
+// The module's request list once it holds `part`, or as it stands after a second: the last
+// datagram of a call (the apply command) may still be on its way when the call returns.
+inline std::string RequestsOnceSeen(const Module& module, const std::string& part) {
+    std::string requests;
+    for (int i = 0; i < 100; ++i) {
+        requests = Control(module, "udp-requests");
+        if (requests.find(part) != std::string::npos) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return requests;
 }
 
 // Every module back to its baseline, behaving.
