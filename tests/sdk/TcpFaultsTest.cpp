@@ -16,6 +16,7 @@
 #include <sstream>
 #include <thread>
 
+#include "LoopbackReaderTest.h"
 #include "SimReader.h"
 #include "TcpFront.h"
 #include "TransponderFactory.h"
@@ -94,40 +95,13 @@ long ResidentBytes() {
     return resident * sysconf(_SC_PAGESIZE);
 }
 
-class TcpFaults : public ::testing::Test {
+class TcpFaults : public LoopbackReaderTest {
   protected:
-    void SetUp() override {
-        vellf::SetAdapterOverride(std::vector<vellf::CAdapter>{
-            {"127.0.0.1", "255.0.0.0", static_cast<int>(if_nametoindex("lo"))}});
-        m_logPath = m_dir.Path() + "/socket.log";
-        vellf::SetSocketLogPath(m_logPath);
-        m_engine.SetVersion("243c");
-    }
-    void TearDown() override {
-        m_front.Stop();
-        vellf::SetSocketLogPath("");
-        vellf::SetAdapterOverride(std::nullopt);
-    }
-    bool WaitForLog(const std::string& text) const {
-        for (int i = 0; i < 300; ++i) {
-            std::ifstream file(m_logPath);
-            std::stringstream log;
-            log << file.rdbuf();
-            if (log.str().find(text) != std::string::npos) return true;
-            std::this_thread::sleep_for(10ms);
-        }
-        return false;
-    }
     static std::string Version(int handle) {
         unsigned char reply[16];
         const int count = LfGetVersion(handle, reply, sizeof reply, nullptr, 0);
         return count > 0 ? std::string(reply, reply + count) : "";
     }
-
-    TempDir m_dir;
-    std::string m_logPath;
-    vsim::ReaderEngine m_engine;
-    vsim::TcpFront m_front{m_engine};
 };
 
 // Frames of commands that timed out while the reader was unreachable never reach it later,

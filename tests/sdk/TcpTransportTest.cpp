@@ -10,6 +10,7 @@
 #include <sstream>
 #include <thread>
 
+#include "LoopbackReaderTest.h"
 #include "SimReader.h"
 #include "TcpFront.h"
 #include "TransponderFactory.h"
@@ -44,46 +45,12 @@ std::string Normalized(const std::string& log) {
 }
 
 // Each test serves its reader on an address of its own, so tests can run side by side.
-class TcpReader : public ::testing::Test {
+class TcpReader : public LoopbackReaderTest {
   protected:
-    void SetUp() override {
-        // The loopback interface stands in for the station's adapter: connections bind to
-        // 127.0.0.1 and readers listen on other loopback addresses.
-        vellf::SetAdapterOverride(std::vector<vellf::CAdapter>{
-            {"127.0.0.1", "255.0.0.0", static_cast<int>(if_nametoindex("lo"))}});
-        m_logPath = m_dir.Path() + "/socket.log";
-        vellf::SetSocketLogPath(m_logPath);
-        m_engine.SetVersion("243c");
-    }
-    void TearDown() override {
-        m_front.Stop();
-        vellf::SetSocketLogPath("");
-        vellf::SetAdapterOverride(std::nullopt);
-    }
-
-    std::string Log() const {
-        std::ifstream file(m_logPath);
-        std::stringstream text;
-        text << file.rdbuf();
-        return text.str();
-    }
-    // Waits (bounded) until the log holds text: the worker handles a drop on its own thread.
-    bool WaitForLog(const std::string& text) const {
-        for (int i = 0; i < 200; ++i) {
-            if (Log().find(text) != std::string::npos) return true;
-            std::this_thread::sleep_for(10ms);
-        }
-        return false;
-    }
     static bool VersionAnswered(int handle) {
         unsigned char reply[8];
         return LfGetVersion(handle, reply, sizeof reply, nullptr, 0) == 4;
     }
-
-    TempDir m_dir;
-    std::string m_logPath;
-    vsim::ReaderEngine m_engine;
-    vsim::TcpFront m_front{m_engine};
 };
 
 TEST_F(TcpReader, OpensTheDefaultPortAndTheDashForm) {
