@@ -11,6 +11,8 @@
 
 namespace station {
 
+struct RegisterEntry;
+
 // The three signal lamps of a write series.
 enum class LampState { Failed = 1, Writing = 2, Written = 3 };
 
@@ -49,6 +51,13 @@ class CRunView {
     // verification (status says how), and a card whose log line was lost.
     virtual QString FailedCardEntry(const Status& status, const CardRecord& card) = 0;
     virtual QString NotLoggedEntry(const CardRecord& card, const QDateTime& when) = 0;
+    // A single write's number was issued before (earlier names that card's chip, chip type
+    // and time): true when the operator deliberately issues it again, as a replacement.
+    virtual bool ConfirmReissue(const CardRecord& card, const RegisterEntry& earlier) {
+        (void)card;
+        (void)earlier;
+        return false;
+    }
 };
 
 }  // namespace station

@@ -2,6 +2,8 @@
 // the command line in words of its own.
 #pragma once
 
+#include <QDateTime>
+#include <QString>
 #include <cstdint>
 
 namespace station {
@@ -27,6 +29,10 @@ enum class StatusMessage {
     ValueTooLarge,  // with the format's largest number
     VerifyMismatch,
     VerifyUnreadable,
+    // The card register.
+    Duplicate,       // the number was issued before: detail names the chip, when the time
+    RegisterFailed,  // the register cannot record the card: detail says why
+    NoFreeNumber,    // the register has no free number up to the series' end
 };
 
 struct Status {
@@ -35,6 +41,9 @@ struct Status {
     std::int64_t value = 0;
     // A series write failed: the chip is tried again only after it was taken away.
     bool layAgain = false;
+    // The register's messages: the earlier card's chip or the reason, and its time.
+    QString detail = QString();
+    QDateTime when = QDateTime();
 };
 
 }  // namespace station

@@ -15,6 +15,8 @@
 
 namespace station {
 
+class CCardRegister;
+
 struct WriteOptions {
     bool lock = false;
     bool autoIncrement = false;
@@ -45,10 +47,11 @@ enum class TickOutcome {
     Protected,  // a write-protected chip
     Written,
     Failed,
+    Stopped,  // the register refused the card; Ended() says why, nothing was written
 };
 
 // Why a series ended by itself.
-enum class SeriesEnd { Running, Count, EndValue, Limit };
+enum class SeriesEnd { Running, Count, EndValue, Limit, Duplicate, RegisterFailed, NoFreeNumber };
 
 class CWriteRun {
   public:
@@ -56,6 +59,9 @@ class CWriteRun {
     using TickClock = std::function<std::uint32_t()>;
 
     CWriteRun(CRunView& view, RunCard& card, TickClock clock = {});
+
+    // The card register every write goes through; nullptr: the register is switched off.
+    void SetRegister(CCardRegister* cardRegister) { m_register = cardRegister; }
 
     WriteOptions options;
 
@@ -94,6 +100,7 @@ class CWriteRun {
     TickClock m_clock;
     SeriesEnd m_end = SeriesEnd::Running;
     bool m_readerSilent = false;
+    CCardRegister* m_register = nullptr;
 };
 
 }  // namespace station

@@ -44,6 +44,12 @@ std::string MessageText(StatusMessage message) {
             return "verification failed: the card does not hold the data written";
         case StatusMessage::VerifyUnreadable:
             return "verification failed: the card cannot be read back";
+        case StatusMessage::Duplicate:
+            return "the number was issued before";
+        case StatusMessage::RegisterFailed:
+            return "the card register cannot record the card";
+        case StatusMessage::NoFreeNumber:
+            return "the card register has no free number up to the end value";
     }
     return "";
 }

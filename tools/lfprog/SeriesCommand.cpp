@@ -27,6 +27,12 @@ const char* EndReason(SeriesEnd end) {
             return "end value";
         case SeriesEnd::Limit:
             return "format limit";
+        case SeriesEnd::Duplicate:
+            return "duplicate";
+        case SeriesEnd::RegisterFailed:
+            return "register failed";
+        case SeriesEnd::NoFreeNumber:
+            return "no free number";
         case SeriesEnd::Running:
             break;
     }

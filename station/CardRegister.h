@@ -1,0 +1,129 @@
+// The card register: one row per written card in a database that every write goes through,
+// so that a badge office can tell which chip carries a number and since when, and so that a
+// number is never issued twice by mistake, also by several stations sharing one register.
+// An SQLite file in the user's data location by default, PostgreSQL for several stations,
+// both through Qt SQL with the same schema. A card's number is reserved (a row in state
+// "reserved", committed) before the chip is written and confirmed after the write and its
+// verification; a failed card's reservation is released. A unique index on format, facility
+// code and number among the rows that are not deliberate re-issues lets the database itself
+// refuse a second card with the same number.
+#pragma once
+
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+#include <QTextStream>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "station/RunView.h"
+
+namespace station {
+
+// Where the register lives; the station keeps it in its settings, never a password (the
+// PostgreSQL client takes that from PGPASSWORD or the user's .pgpass).
+struct RegisterSettings {
+    enum class Kind { SQLite, PostgreSQL };
+
+    bool enabled = true;
+    Kind kind = Kind::SQLite;
+    QString file;  // SQLite: the database file; empty: DefaultRegisterFile()
+    QString host = QStringLiteral("localhost");
+    int port = 5432;
+    QString database = QStringLiteral("orvex");
+    QString user;  // empty: the login name
+    // A series takes each number from the register: the smallest free number from the
+    // series' start value, so that stations sharing one register interleave without gaps.
+    bool nextFree = false;
+};
+
+// "register.sqlite" in the user's data location.
+QString DefaultRegisterFile();
+
+// A card the register holds.
+struct RegisterEntry {
+    enum class State { Reserved, Written };
+
+    std::int64_t id = 0;
+    int format = 0;    // index into kCardFormats (stored as the format's command name)
+    int chipType = 0;  // SDK chip type code (stored as the chip's command name)
+    CardFields fields;
+    QString uid;  // the chip identification, empty where the chip has none
+    bool locked = false;
+    bool verified = false;
+    bool reissue = false;  // a deliberate re-issue (a replacement card)
+    State state = State::Reserved;
+    QDateTime time;  // UTC: when it was reserved, then when it was written
+    QString station;         // host name
+    QString operatorName;    // login name
+    QString programVersion;
+};
+
+// What the register window and "lfprog register list" show; empty members do not filter.
+struct RegisterFilter {
+    std::optional<std::int64_t> number;
+    QString uid;  // part of the chip identification, any case
+    QDate from;   // UTC dates, both inclusive
+    QDate to;
+};
+
+enum class ReserveResult {
+    Reserved,
+    Duplicate,  // the number was issued before (earlier names the card)
+    Exhausted,  // next free number: none up to the limit
+    Failed,     // the register cannot record (LastError says why)
+};
+
+class CCardRegister {
+  public:
+    CCardRegister(RegisterSettings settings, QString programVersion);
+    ~CCardRegister();
+    CCardRegister(const CCardRegister&) = delete;
+    CCardRegister& operator=(const CCardRegister&) = delete;
+
+    const RegisterSettings& Settings() const { return m_settings; }
+
+    // Connects, creates or migrates the schema; false with LastError() when it cannot. Every
+    // other call opens the register first when it is not open, so a server that came back
+    // is used again.
+    bool Open();
+    bool IsOpen() const;
+    // Why the last call failed, in the database's own words.
+    QString LastError() const;
+
+    // The card issued earlier with these fields that is not a re-issue, if any.
+    std::optional<RegisterEntry> FindIssued(int format, const CardFields& fields);
+
+    // Reserves card's number before its chip is written: a row in state Reserved with the
+    // card, lock and time. A number issued before gives Duplicate and earlier, unless reissue
+    // asks for a deliberate replacement. rowId receives the row to confirm or release.
+    ReserveResult Reserve(const CardRecord& card, bool locked, bool reissue, std::int64_t& rowId,
+                          std::optional<RegisterEntry>& earlier);
+    // Reserves the smallest free number from start up to limit for the card's format and
+    // facility code and sets card.fields.number (and card.customer) to it.
+    ReserveResult ReserveNextFree(CardRecord& card, bool locked, std::int64_t start,
+                                  std::int64_t limit, std::int64_t& rowId);
+    // The chip was written (and verified when asked): the row becomes Written, with the
+    // write's time and the chip identification.
+    bool Confirm(std::int64_t rowId, bool verified, const QString& uid);
+    // The chip's write or verification failed: the reservation goes.
+    bool Release(std::int64_t rowId);
+
+    // The rows that pass the filter, newest first.
+    std::optional<std::vector<RegisterEntry>> List(const RegisterFilter& filter);
+
+  private:
+    class Connection;
+
+    RegisterSettings m_settings;
+    QString m_programVersion;
+    std::unique_ptr<Connection> m_connection;
+    QString m_lastError;
+};
+
+// The rows as CSV (RFC 4180, a header line, UTC times in ISO 8601).
+void WriteRegisterCsv(QTextStream& out, const std::vector<RegisterEntry>& entries);
+
+}  // namespace station
