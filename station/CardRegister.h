@@ -14,6 +14,7 @@
 #include <QString>
 #include <QTextStream>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -39,8 +40,15 @@ struct RegisterSettings {
     bool nextFree = false;
 };
 
-// "register.sqlite" in the user's data location.
+// "register.sqlite" in the station's data location ("Qor Applikationen/Orvex-FSK" in the
+// user's data folder), the same for the station and the command line.
 QString DefaultRegisterFile();
+
+// The settings' section "Register" with the keys "Enabled" (1/0), "Database" ("SQLite" or
+// "PostgreSQL"), "File", "Host", "Port", "Name", "User" and "NextFree" (1/0). value gives a
+// key's text or the default; a value that does not read keeps the default.
+using SettingText = std::function<QString(const QString& key, const QString& defaultValue)>;
+RegisterSettings RegisterSettingsFrom(const SettingText& value);
 
 // A card the register holds.
 struct RegisterEntry {
