@@ -125,8 +125,17 @@ class CCardRegister {
   private:
     class Connection;
 
+    // Opens the register when it is not open; false with LastError when it cannot.
+    bool Ready();
+    // Records why an operation failed and drops the connection, so that the next call
+    // connects again.
+    bool Fail(const QString& operation, const QString& reason);
+    ReserveResult Failed(const QString& operation, const QString& reason);
+
     RegisterSettings m_settings;
     QString m_programVersion;
+    QString m_station;   // host name
+    QString m_operator;  // login name
     std::unique_ptr<Connection> m_connection;
     QString m_lastError;
 };

@@ -1,0 +1,144 @@
+#include "station/RegisterConnection.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlQuery>
+#include <QThread>
+#include <atomic>
+
+namespace station {
+
+namespace {
+
+QString NewConnectionName() {
+    static std::atomic<unsigned> counter{0};
+    return QStringLiteral("orvex-card-register-%1").arg(++counter);
+}
+
+}  // namespace
+
+QString LoginName() {
+    if (const passwd* entry = getpwuid(geteuid()); entry != nullptr && entry->pw_name != nullptr) {
+        return QString::fromLocal8Bit(entry->pw_name);
+    }
+    return qEnvironmentVariable("USER");
+}
+
+bool IsUniqueViolation(const QSqlError& error) {
+    const QString code = error.nativeErrorCode();
+    // PostgreSQL's SQLSTATE; SQLite's extended and primary constraint codes.
+    return code == QLatin1String("23505") || code == QLatin1String("2067") ||
+           code == QLatin1String("1555") ||
+           error.databaseText().contains(QLatin1String("UNIQUE constraint failed"));
+}
+
+CCardRegister::Connection::Connection(const RegisterSettings& settings)
+    : m_settings(settings),
+      m_dialect(settings.kind == RegisterSettings::Kind::PostgreSQL ? RegisterDialect::PostgreSQL
+                                                                    : RegisterDialect::SQLite) {}
+
+CCardRegister::Connection::~Connection() {
+    Remove();
+}
+
+QSqlDatabase CCardRegister::Connection::Database() const {
+    return QSqlDatabase::database(m_name, false);
+}
+
+QString CCardRegister::Connection::Place() const {
+    if (m_dialect == RegisterDialect::SQLite) {
+        return m_settings.file.isEmpty() ? DefaultRegisterFile() : m_settings.file;
+    }
+    return QStringLiteral("%1:%2/%3")
+        .arg(m_settings.host)
+        .arg(m_settings.port)
+        .arg(m_settings.database);
+}
+
+void CCardRegister::Connection::Close() {
+    m_ready = false;
+    if (m_name.isEmpty()) return;
+    QSqlDatabase db = QSqlDatabase::database(m_name, false);
+    if (db.isOpen()) db.close();
+}
+
+void CCardRegister::Connection::Remove() {
+    Close();
+    if (m_name.isEmpty()) return;
+    QSqlDatabase::removeDatabase(m_name);
+    m_name.clear();
+}
+
+bool CCardRegister::Connection::Open(QString& error) {
+    // A connection made on another thread cannot be used here; make one of this thread's.
+    if (m_ready && m_thread == QThread::currentThreadId()) {
+        if (Database().isOpen()) return true;
+    }
+    Remove();
+    if (!Connect(error)) {
+        Close();
+        return false;
+    }
+    m_ready = true;
+    return true;
+}
+
+bool CCardRegister::Connection::Connect(QString& error) {
+    const bool sqlite = m_dialect == RegisterDialect::SQLite;
+    const QString file = Place();
+    if (sqlite) {
+        const QString folder = QFileInfo(file).absolutePath();
+        if (!QDir().mkpath(folder)) {
+            error = QStringLiteral("the folder %1 cannot be created").arg(folder);
+            return false;
+        }
+    }
+    m_name = NewConnectionName();
+    m_thread = QThread::currentThreadId();
+    QSqlDatabase db = QSqlDatabase::addDatabase(
+        sqlite ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL"), m_name);
+    if (!db.isValid()) {
+        error = sqlite ? QStringLiteral("the Qt SQLite driver is missing (libqt6sql6-sqlite)")
+                       : QStringLiteral("the Qt PostgreSQL driver is missing (libqt6sql6-psql)");
+        return false;
+    }
+    if (sqlite) {
+        db.setDatabaseName(file);
+        // Another station process on the same file waits for the write lock, not fails.
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+    } else {
+        db.setHostName(m_settings.host);
+        db.setPort(m_settings.port);
+        db.setDatabaseName(m_settings.database);
+        db.setUserName(m_settings.user.isEmpty() ? LoginName() : m_settings.user);
+        // No password: the client library takes it from PGPASSWORD or the .pgpass file. A
+        // server that is gone must not hold the station for long.
+        db.setConnectOptions(QStringLiteral("connect_timeout=3;application_name=orvex-fsk"));
+    }
+    if (!db.open()) {
+        error = DatabaseWords(db.lastError());
+        return false;
+    }
+    if (!PrepareRegisterSchema(db, m_dialect, error)) return false;
+    if (sqlite) {
+        // A file opened read-only would fail only at the first card; say so now.
+        QSqlQuery probe(db);
+        if (!probe.exec(QStringLiteral("BEGIN IMMEDIATE")) ||
+            !probe.exec(QStringLiteral(
+                "UPDATE register_info SET value = value WHERE key = 'schema_version'"))) {
+            error = DatabaseWords(probe.lastError());
+            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+            return false;
+        }
+        if (!probe.exec(QStringLiteral("ROLLBACK"))) {
+            error = DatabaseWords(probe.lastError());
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace station

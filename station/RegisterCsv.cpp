@@ -1,0 +1,61 @@
+// The register's rows as CSV for spreadsheets and other programs.
+#include <QStringList>
+
+#include "station/CardFormatTable.h"
+#include "station/CardRegister.h"
+#include "station/ChipTypeTable.h"
+
+namespace station {
+
+namespace {
+
+// A field in quotes where it holds a separator, a quote or a line break (quotes doubled).
+QString CsvField(const QString& text) {
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
+        !text.contains(QLatin1Char('\r')) && !text.contains(QLatin1Char('\n'))) {
+        return text;
+    }
+    QString quoted = text;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+QString Flag(bool value) {
+    return value ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+}  // namespace
+
+void WriteRegisterCsv(QTextStream& out, const std::vector<RegisterEntry>& entries) {
+    const QLatin1String lineEnd("\r\n");
+    out << "id,format,facility,number,extra,chip,chip_id,locked,verified,reissue,state,time,"
+           "station,operator,program_version"
+        << lineEnd;
+    for (const RegisterEntry& entry : entries) {
+        const QString chip = QString::fromLatin1(ChipCommandName(entry.chipType));
+        const QStringList fields = {
+            QString::number(static_cast<long long>(entry.id)),
+            IsCardFormat(entry.format) ? QString::fromLatin1(kCardFormats[entry.format].commandName)
+                                       : QString::number(entry.format),
+            QString::number(entry.fields.facility),
+            QString::number(static_cast<long long>(entry.fields.number)),
+            QString::number(entry.fields.fixed),
+            chip.isEmpty() ? QString::number(entry.chipType) : chip,
+            entry.uid,
+            Flag(entry.locked),
+            Flag(entry.verified),
+            Flag(entry.reissue),
+            entry.state == RegisterEntry::State::Written ? QStringLiteral("written")
+                                                         : QStringLiteral("reserved"),
+            entry.time.toUTC().toString(Qt::ISODate),
+            entry.station,
+            entry.operatorName,
+            entry.programVersion,
+        };
+        QStringList quoted;
+        for (const QString& field : fields) quoted << CsvField(field);
+        out << quoted.join(QLatin1Char(',')) << lineEnd;
+    }
+}
+
+}  // namespace station

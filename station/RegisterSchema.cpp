@@ -1,0 +1,180 @@
+#include "station/RegisterSchema.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+
+namespace station {
+
+QString DatabaseWords(const QSqlError& error) {
+    const QString text = error.databaseText().trimmed();
+    return text.isEmpty() ? error.driverText().trimmed() : text;
+}
+
+namespace {
+
+bool Run(QSqlDatabase& db, const QString& statement, QString& error) {
+    QSqlQuery query(db);
+    if (query.exec(statement)) return true;
+    error = DatabaseWords(query.lastError());
+    return false;
+}
+
+// The tables of the current schema; the statements differ only in the row id's type.
+QStringList CreateStatements(RegisterDialect dialect) {
+    const QString id = dialect == RegisterDialect::SQLite
+                           ? QStringLiteral("id INTEGER PRIMARY KEY AUTOINCREMENT")
+                           : QStringLiteral("id BIGSERIAL PRIMARY KEY");
+    return {
+        QStringLiteral("CREATE TABLE register_info (key TEXT PRIMARY KEY, value TEXT NOT NULL)"),
+        QStringLiteral("CREATE TABLE cards (%1, format TEXT NOT NULL, facility INTEGER NOT NULL, "
+                       "number BIGINT NOT NULL, extra INTEGER NOT NULL DEFAULT 0, "
+                       "chip TEXT NOT NULL, chip_id TEXT NOT NULL DEFAULT '', "
+                       "locked INTEGER NOT NULL DEFAULT 0, verified INTEGER NOT NULL DEFAULT 0, "
+                       "reissue INTEGER NOT NULL DEFAULT 0, state TEXT NOT NULL, "
+                       "time TEXT NOT NULL, station TEXT NOT NULL DEFAULT '', "
+                       "operator TEXT NOT NULL DEFAULT '', "
+                       "program_version TEXT NOT NULL DEFAULT '')")
+            .arg(id),
+        // The database itself refuses a second card with one number, also from a station
+        // that raced past the duplicate lookup.
+        QStringLiteral("CREATE UNIQUE INDEX cards_issued ON cards (format, facility, number) "
+                       "WHERE reissue = 0"),
+        QStringLiteral("CREATE INDEX cards_time ON cards (time)"),
+        QStringLiteral("INSERT INTO register_info (key, value) VALUES ('schema_version', '%1')")
+            .arg(kRegisterSchemaVersion),
+    };
+}
+
+// Changes from each older schema version to the next; none yet, version 1 is the first.
+bool Migrate(QSqlDatabase&, int fromVersion, QString& error) {
+    error = QStringLiteral("the register's schema version %1 is unknown").arg(fromVersion);
+    return false;
+}
+
+struct Found {
+    bool registerInfo = false;
+    bool cards = false;
+    bool otherTables = false;
+};
+
+bool FindTables(QSqlDatabase& db, RegisterDialect dialect, Found& found, QString& error) {
+    QSqlQuery query(db);
+    const QString statement = dialect == RegisterDialect::SQLite
+                                  ? QStringLiteral(
+                                        "SELECT name FROM sqlite_master WHERE type = 'table' "
+                                        "AND name NOT LIKE 'sqlite_%'")
+                                  : QStringLiteral(
+                                        "SELECT table_name FROM information_schema.tables "
+                                        "WHERE table_schema = current_schema()");
+    if (!query.exec(statement)) {
+        error = DatabaseWords(query.lastError());
+        return false;
+    }
+    while (query.next()) {
+        const QString name = query.value(0).toString();
+        if (name == QLatin1String("register_info")) {
+            found.registerInfo = true;
+        } else if (name == QLatin1String("cards")) {
+            found.cards = true;
+        } else {
+            found.otherTables = true;
+        }
+    }
+    return true;
+}
+
+// The stored schema version, or 0 when register_info has none.
+bool ReadVersion(QSqlDatabase& db, int& version, QString& error) {
+    QSqlQuery query(db);
+    if (!query.exec(
+            QStringLiteral("SELECT value FROM register_info WHERE key = 'schema_version'"))) {
+        error = DatabaseWords(query.lastError());
+        return false;
+    }
+    version = 0;
+    if (query.next()) {
+        bool ok = false;
+        version = query.value(0).toString().toInt(&ok);
+        if (!ok) version = 0;
+    }
+    return true;
+}
+
+// Whether the database is a register, one to create, or something else; nothing is written.
+bool CheckExisting(QSqlDatabase& db, RegisterDialect dialect, const Found& found, int& version,
+                   QString& error) {
+    version = 0;
+    // A PostgreSQL database may hold other applications' tables beside the register; an
+    // SQLite file with tables of its own is another program's file.
+    const bool foreign =
+        (found.cards && !found.registerInfo) ||
+        (dialect == RegisterDialect::SQLite && found.otherTables && !found.registerInfo);
+    if (foreign) {
+        error = QStringLiteral("the database is no card register (it holds other tables)");
+        return false;
+    }
+    if (!found.registerInfo) return true;
+    if (!ReadVersion(db, version, error)) return false;
+    if (version <= 0) {
+        error = QStringLiteral("the database is no card register (no schema version)");
+        return false;
+    }
+    if (version > kRegisterSchemaVersion) {
+        error = QStringLiteral(
+                    "the register has schema version %1, written by a newer program; "
+                    "this program knows version %2 and leaves it untouched")
+                    .arg(version)
+                    .arg(kRegisterSchemaVersion);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool PrepareRegisterSchema(QSqlDatabase& db, RegisterDialect dialect, QString& error) {
+    Found found;
+    int version = 0;
+    if (!FindTables(db, dialect, found, error)) return false;
+    if (!CheckExisting(db, dialect, found, version, error)) return false;
+
+    if (dialect == RegisterDialect::SQLite) {
+        QSqlQuery wal(db);
+        if (!wal.exec(QStringLiteral("PRAGMA journal_mode=WAL"))) {
+            error = DatabaseWords(wal.lastError());
+            return false;
+        }
+        if (!Run(db, QStringLiteral("PRAGMA synchronous=FULL"), error)) return false;
+    }
+    if (version == kRegisterSchemaVersion) return true;
+
+    // Created or migrated in one transaction; two stations starting on a new register at once
+    // wait for each other (SQLite's write lock, PostgreSQL's advisory lock) and the second
+    // finds the tables made.
+    const bool sqlite = dialect == RegisterDialect::SQLite;
+    if (!Run(db, sqlite ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"), error)) {
+        return false;
+    }
+    bool ok = sqlite || Run(db, QStringLiteral("SELECT pg_advisory_xact_lock(4711170001)"), error);
+    Found now;
+    if (ok)
+        ok = FindTables(db, dialect, now, error) && CheckExisting(db, dialect, now, version, error);
+    if (ok && version == 0) {
+        for (const QString& statement : CreateStatements(dialect)) {
+            if (!(ok = Run(db, statement, error))) break;
+        }
+    } else if (ok && version < kRegisterSchemaVersion) {
+        for (int from = version; ok && from < kRegisterSchemaVersion; ++from) {
+            ok = Migrate(db, from, error);
+        }
+    }
+    if (ok) ok = Run(db, QStringLiteral("COMMIT"), error);
+    if (!ok) {
+        QString ignored;
+        Run(db, QStringLiteral("ROLLBACK"), ignored);
+    }
+    return ok;
+}
+
+}  // namespace station

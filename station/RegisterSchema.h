@@ -1,0 +1,26 @@
+// The card register's tables, the same on SQLite and PostgreSQL: "cards" with one row per
+// reserved or written card and "register_info" with the schema version, so that a newer
+// program's register is refused instead of being written in a layout this one does not know.
+#pragma once
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QString>
+
+namespace station {
+
+inline constexpr int kRegisterSchemaVersion = 1;
+
+enum class RegisterDialect { SQLite, PostgreSQL };
+
+// Refuses a database that belongs to something else or to a newer program, leaving it as it
+// is; otherwise creates the tables on first use or brings an older schema up to date. False
+// with error (in the database's words where it has them) when the register cannot be used.
+// SQLite: a database that passed is switched to write-ahead logging before its tables are
+// made, never a foreign one.
+bool PrepareRegisterSchema(QSqlDatabase& db, RegisterDialect dialect, QString& error);
+
+// The database's own words for an error, the driver's where the database said nothing.
+QString DatabaseWords(const QSqlError& error);
+
+}  // namespace station
