@@ -127,10 +127,19 @@ pid_t PgServer::Spawn(std::vector<std::string> argv, bool asServerUser,
     std::vector<char*> args;
     for (std::string& arg : argv) args.push_back(arg.data());
     args.push_back(nullptr);
-    std::vector<std::string> envText;
-    for (char** entry = environ; *entry != nullptr; ++entry) envText.emplace_back(*entry);
-    envText.insert(envText.end(), environment.begin(), environment.end());
+    // The caller's environment, but for the variables given here (a test may have set
+    // PGPASSWORD for another server).
+    std::vector<std::string> envText = environment;
     envText.emplace_back("LC_ALL=C");
+    auto overridden = [&](const std::string& entry) {
+        return std::any_of(envText.begin(), envText.end(), [&](const std::string& own) {
+            const auto name = own.substr(0, own.find('=') + 1);
+            return entry.compare(0, name.size(), name) == 0;
+        });
+    };
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        if (!overridden(*entry)) envText.emplace_back(*entry);
+    }
     std::vector<char*> env;
     for (std::string& entry : envText) env.push_back(entry.data());
     env.push_back(nullptr);

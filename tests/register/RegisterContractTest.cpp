@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "RegisterDatabases.h"
+#include "station/RegisterConnection.h"
 
 using namespace station;
 using registertest::Card;
@@ -151,6 +152,8 @@ void RacingStations(RegisterDatabases& databases, const RegisterSettings& settin
             "INSERT INTO cards (format, facility, number, chip, state, time, reissue) "
             "VALUES ('26', 12, 1, 'ata5577', 'written', '2026-01-01T00:00:00.000Z', %1)");
         EXPECT_FALSE(raw.exec(insert.arg(0)));
+        // Recognised as the index's refusal, which a racing station reports as a duplicate.
+        EXPECT_TRUE(IsUniqueViolation(raw.lastError())) << raw.lastError().text().toStdString();
         EXPECT_TRUE(raw.exec(insert.arg(1))) << raw.lastError().text().toStdString();
     }
     constexpr int kNumbers = 25;

@@ -1,0 +1,99 @@
+// The register's settings as the INI holds them, its default file, and its CSV export.
+#include <gtest/gtest.h>
+
+#include <QMap>
+#include <QTemporaryDir>
+
+#include "station/CardRegister.h"
+
+using namespace station;
+
+namespace {
+
+RegisterSettings From(const QMap<QString, QString>& keys) {
+    return RegisterSettingsFrom([&](const QString& key, const QString& defaultValue) {
+        return keys.value(key, defaultValue);
+    });
+}
+
+TEST(RegisterSettings, KeysReadWithTheirDefaults) {
+    const RegisterSettings defaults = From({});
+    EXPECT_TRUE(defaults.enabled);
+    EXPECT_EQ(defaults.kind, RegisterSettings::Kind::SQLite);
+    EXPECT_TRUE(defaults.file.isEmpty());
+    EXPECT_EQ(defaults.host, QStringLiteral("localhost"));
+    EXPECT_EQ(defaults.port, 5432);
+    EXPECT_EQ(defaults.database, QStringLiteral("orvex"));
+    EXPECT_TRUE(defaults.user.isEmpty());
+    EXPECT_FALSE(defaults.nextFree);
+
+    const RegisterSettings set = From({{"Enabled", "0"},
+                                       {"Database", "PostgreSQL"},
+                                       {"File", "/srv/r.sqlite"},
+                                       {"Host", "db.example"},
+                                       {"Port", "6543"},
+                                       {"Name", "badges"},
+                                       {"User", "office"},
+                                       {"NextFree", "1"}});
+    EXPECT_FALSE(set.enabled);
+    EXPECT_EQ(set.kind, RegisterSettings::Kind::PostgreSQL);
+    EXPECT_EQ(set.file, QStringLiteral("/srv/r.sqlite"));
+    EXPECT_EQ(set.host, QStringLiteral("db.example"));
+    EXPECT_EQ(set.port, 6543);
+    EXPECT_EQ(set.database, QStringLiteral("badges"));
+    EXPECT_EQ(set.user, QStringLiteral("office"));
+    EXPECT_TRUE(set.nextFree);
+
+    // Values that do not read keep the defaults.
+    const RegisterSettings bad =
+        From({{"Enabled", "yes"}, {"Database", "Oracle"}, {"Port", "70000"}, {"NextFree", "x"}});
+    EXPECT_TRUE(bad.enabled);
+    EXPECT_EQ(bad.kind, RegisterSettings::Kind::SQLite);
+    EXPECT_EQ(bad.port, 5432);
+    EXPECT_FALSE(bad.nextFree);
+}
+
+TEST(RegisterSettings, DefaultFileInTheUsersDataFolder) {
+    QTemporaryDir home;
+    qputenv("XDG_DATA_HOME", home.path().toUtf8());
+    EXPECT_EQ(DefaultRegisterFile(),
+              home.path() + QStringLiteral("/Qor Applikationen/Orvex-FSK/register.sqlite"));
+}
+
+TEST(RegisterCsv, QuotedFieldsAndUtcTimes) {
+    RegisterEntry written;
+    written.id = 3;
+    written.format = 7;
+    written.chipType = 9;
+    written.fields = {0, 34359738367LL, 0};
+    written.uid = QStringLiteral("E004ABCD");
+    written.locked = true;
+    written.verified = true;
+    written.state = RegisterEntry::State::Written;
+    written.time = QDateTime(QDate(2026, 5, 4), QTime(3, 2, 1), Qt::UTC);
+    written.station = QStringLiteral("desk, left");
+    written.operatorName = QStringLiteral("o\"brien");
+    written.programVersion = QStringLiteral("2.0");
+    RegisterEntry reserved;
+    reserved.id = 4;
+    reserved.format = 5;
+    reserved.chipType = 3;
+    reserved.fields = {255, 65535, 1023};
+    reserved.reissue = true;
+    // Local time in the register comes out in UTC.
+    reserved.time = QDateTime(QDate(2026, 5, 4), QTime(5, 0, 0), Qt::OffsetFromUTC, 7200);
+    reserved.station = QStringLiteral("two\nlines");
+
+    QString text;
+    QTextStream out(&text);
+    WriteRegisterCsv(out, {written, reserved});
+    out.flush();
+    EXPECT_EQ(text.toStdString(),
+              "id,format,facility,number,extra,chip,chip_id,locked,verified,reissue,state,time,"
+              "station,operator,program_version\r\n"
+              "3,37-huge,0,34359738367,0,ata5577,E004ABCD,1,1,0,written,2026-05-04T03:02:01Z,"
+              "\"desk, left\",\"o\"\"brien\",2.0\r\n"
+              "4,36,255,65535,1023,q5,,0,0,1,reserved,2026-05-04T03:00:00Z,\"two\nlines\",,\r\n");
+}
+
+}  // namespace
