@@ -1,11 +1,14 @@
 #include "station/WriteRun.h"
 
 #include <QDateTime>
+#include <algorithm>
 #include <chrono>
 #include <limits>
+#include <optional>
 
 #include "station/CardFormatTable.h"
 #include "station/CardLog.h"
+#include "station/CardRegister.h"
 #include "station/ChipTypeTable.h"
 #include "vellf.h"
 
@@ -92,23 +95,94 @@ bool CWriteRun::Verify(const CardRecord& card, Status& status) {
     return false;
 }
 
-bool CWriteRun::WriteCurrentCard(bool inSeries) {
-    const QString written = m_card.customer;
-    const std::int64_t number = Number();
-    const CardFields fields = Fields();
+bool CWriteRun::RegisterActive() const {
+    return m_register != nullptr && m_register->Settings().enabled;
+}
+
+bool CWriteRun::TakesNextFree(bool inSeries) const {
+    return inSeries && RegisterActive() && m_register->Settings().nextFree;
+}
+
+std::int64_t CWriteRun::NextFreeLimit() const {
+    const std::int64_t largest = kCardFormats[m_card.target.format].maxCustomer;
+    // The same end value at which StopTest ends the series.
+    if (options.stopAtCount || !options.stopAtEnd) return largest;
+    return std::min(ParseNumber64(options.endValue), largest);
+}
+
+bool CWriteRun::ReserveCard(CardRecord& card, bool inSeries, std::int64_t& rowId) {
+    std::optional<RegisterEntry> earlier;
+    ReserveResult result = ReserveResult::Failed;
+    if (TakesNextFree(inSeries)) {
+        result = m_register->ReserveNextFree(card, options.lock, m_seriesStart, NextFreeLimit(),
+                                             rowId);
+    } else {
+        result = m_register->Reserve(card, options.lock, false, rowId, earlier);
+        // A single card may replace a lost one deliberately; a series never asks.
+        if (result == ReserveResult::Duplicate && !inSeries && earlier &&
+            m_view.ConfirmReissue(card, *earlier))
+            result = m_register->Reserve(card, options.lock, true, rowId, earlier);
+    }
+    Status status;
+    SeriesEnd end = SeriesEnd::Running;
+    switch (result) {
+        case ReserveResult::Reserved:
+            return true;
+        case ReserveResult::Duplicate:
+            status.message = StatusMessage::Duplicate;
+            if (earlier) {
+                status.detail = earlier->uid.isEmpty() ? ChipName(earlier->chipType) : earlier->uid;
+                status.when = earlier->time;
+            }
+            end = SeriesEnd::Duplicate;
+            break;
+        case ReserveResult::Exhausted:
+            status.message = StatusMessage::NoFreeNumber;
+            end = SeriesEnd::NoFreeNumber;
+            break;
+        case ReserveResult::Failed:
+            status.message = StatusMessage::RegisterFailed;
+            status.detail = m_register->LastError();
+            end = SeriesEnd::RegisterFailed;
+            break;
+    }
+    m_view.ShowStatus(status);
+    if (inSeries) m_end = end;
+    return false;
+}
+
+CWriteRun::CardResult CWriteRun::WriteCurrentCard(bool inSeries) {
+    const bool nextFree = TakesNextFree(inSeries);
+    CardFields fields = Fields();
+    // A next-free series takes its number from the register, at most its limit.
+    if (nextFree) fields.number = m_seriesStart;
     // The SDK cuts every value to its field, so a number past the format's largest would
     // reach the chip as another number than the one shown and logged.
     if (!IsCardFormat(m_card.target.format) || CheckCardFields(m_card.target.format, fields)) {
         const std::int64_t largest =
             IsCardFormat(m_card.target.format) ? kCardFormats[m_card.target.format].maxCustomer : 0;
         ShowFailure(Status{StatusMessage::ValueTooLarge, largest}, inSeries);
-        return false;
+        return CardResult::Failed;
     }
+    CardRecord card = Record();
+    if (nextFree) card.fields.number = m_seriesStart;
+    // The register holds the number before the chip carries it: a station that ends between
+    // the write and the confirmation leaves the number taken, never free for a second chip.
+    std::int64_t rowId = 0;
+    const bool registered = RegisterActive();
+    if (registered) {
+        if (!ReserveCard(card, inSeries, rowId)) return CardResult::Refused;
+        if (nextFree) {
+            fields.number = card.fields.number;
+            m_card.customer = card.customer = QString::number(static_cast<long long>(fields.number));
+        }
+    }
+    const QString written = m_card.customer;
+    const std::int64_t number = fields.number;
     // The next number is stored before the chip is written: a station ended during the
     // write starts again after this number, never with one that a chip may already hold.
     const bool raise = options.autoIncrement && number < std::numeric_limits<std::int64_t>::max();
     m_view.StoreNextNumber(raise ? QString::number(static_cast<long long>(number + 1)) : written);
-    CardRecord card = Record();
     Status failure;
     bool ok = WriteTransponder(m_card.target, fields, options.lock);
     const int code = ok ? 0 : LfGetLastError(m_card.target.handle);
@@ -119,19 +193,29 @@ bool CWriteRun::WriteCurrentCard(bool inSeries) {
         ok = card.verified = Verify(card, failure);
     }
     if (!ok) {
+        // A release that fails leaves the number held, which issues nothing twice.
+        if (registered) m_register->Release(rowId);
         ShowFailure(failure, inSeries);
         m_view.StoreNextNumber(written);
-        return false;
+        return CardResult::Failed;
     }
     if (inSeries && m_card.target.chipType == kChipAta5575M2)
         ReadFieldsForCheck(m_card.target, lastId);
     ++count;
     m_view.CardWritten(card);
+    // The log line comes before the confirmation, so that after a power cut every confirmed
+    // card is in the log.
     if (!options.logPath.isEmpty())
         LogCard(m_view, options.logPath, card, LockText(options.lock), m_card.errorLog,
                 m_card.fileErrorText);
+    if (registered && !m_register->Confirm(rowId, card.verified, card.uid)) {
+        // The chip is written and the number stays reserved; the next card must not be
+        // written while the register cannot record.
+        m_view.ShowStatus(Status{StatusMessage::RegisterFailed, 0, false, m_register->LastError()});
+        if (inSeries) m_end = SeriesEnd::RegisterFailed;
+    }
     m_view.SignalSuccess();
-    return true;
+    return CardResult::Written;
 }
 
 WriteOutcome CWriteRun::WriteOnce() {
@@ -148,7 +232,7 @@ WriteOutcome CWriteRun::WriteOnce() {
             LfResetField(m_card.target.handle, 0);
             return WriteOutcome::Protected;
         default:
-            if (!WriteCurrentCard(false)) break;
+            if (WriteCurrentCard(false) != CardResult::Written) break;
             if (options.autoIncrement) IncrementCustomerNr();
             outcome = WriteOutcome::Written;
             break;
@@ -169,6 +253,7 @@ void CWriteRun::StartSeries() {
     lastId = 0;
     absentSince = 0;
     count = 0;
+    m_seriesStart = Number();
     m_end = SeriesEnd::Running;
     m_readerSilent = false;
     m_view.ShowFields();
@@ -220,14 +305,16 @@ TickOutcome CWriteRun::SeriesTick() {
     if (detected == Detection::Same) return TickOutcome::Held;
 
     m_view.ShowLamps(LampState::Writing);
-    if (!WriteCurrentCard(true)) {
+    const CardResult result = WriteCurrentCard(true);
+    if (result != CardResult::Written) {
         m_view.ShowLamps(LampState::Failed);
         m_view.SignalFailure();
         m_view.ShowFields();
-        return TickOutcome::Failed;
+        return result == CardResult::Refused ? TickOutcome::Stopped : TickOutcome::Failed;
     }
     m_view.ShowLamps(LampState::Written);
-    m_end = StopTest();
+    // A register that failed to confirm the card ends the series before the next one.
+    if (m_end == SeriesEnd::Running) m_end = StopTest();
     if (options.autoIncrement) IncrementCustomerNr();
     m_view.ShowFields();
     return TickOutcome::Written;

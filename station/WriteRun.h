@@ -84,9 +84,22 @@ class CWriteRun {
     CardFields Fields() const;
 
   private:
-    // Stores the next number, writes, verifies when asked, logs and counts; false after a
-    // failure, which it has shown.
-    bool WriteCurrentCard(bool inSeries);
+    enum class CardResult {
+        Written,
+        Failed,   // the write or its verification failed
+        Refused,  // the register holds no row for the card; nothing was written
+    };
+
+    // Reserves the card's number in the register, writes, verifies when asked, logs, counts
+    // and confirms the register's row; shows what failed.
+    CardResult WriteCurrentCard(bool inSeries);
+    bool RegisterActive() const;
+    // Reserves card's number (in a next-free series: takes it from the register); false
+    // after a refusal, which it has shown, and which in a series ends it.
+    bool ReserveCard(CardRecord& card, bool inSeries, std::int64_t& rowId);
+    bool TakesNextFree(bool inSeries) const;
+    // The highest number a next-free series may take.
+    std::int64_t NextFreeLimit() const;
     // Reads the card back; on a mismatch or a failed read-back sets status and lists the card.
     bool Verify(const CardRecord& card, Status& status);
     void ShowFailure(const Status& status, bool inSeries);
@@ -101,6 +114,9 @@ class CWriteRun {
     SeriesEnd m_end = SeriesEnd::Running;
     bool m_readerSilent = false;
     CCardRegister* m_register = nullptr;
+    // A next-free series searches from here, so that a number released by a failed card is
+    // filled again.
+    std::int64_t m_seriesStart = 0;
 };
 
 }  // namespace station
