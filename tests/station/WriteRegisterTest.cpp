@@ -408,7 +408,9 @@ TEST_F(WriteRegister, PostgreSqlServerGoneDuringASeriesStopsItAndEveryWrittenChi
     Station second;
     Prepare(second, &cardRegister, 102, Series(10));
     second.view.onCardWritten = [&] {
-        if (second.view.written.size() == 2) EXPECT_TRUE(server.Stop());
+        if (second.view.written.size() == 2) {
+            EXPECT_TRUE(server.Stop());
+        }
     };
     EXPECT_EQ(FeedSeries(second, 5), 2);
     EXPECT_EQ(second.run.Ended(), SeriesEnd::RegisterFailed);
