@@ -60,7 +60,8 @@ QString CCardRegister::Connection::Place() const {
 
 void CCardRegister::Connection::Close() {
     m_ready = false;
-    if (m_name.isEmpty()) return;
+    // Another thread's connection cannot be touched here; removing it drops it.
+    if (m_name.isEmpty() || m_thread != QThread::currentThreadId()) return;
     QSqlDatabase db = QSqlDatabase::database(m_name, false);
     if (db.isOpen()) db.close();
 }
@@ -116,7 +117,10 @@ bool CCardRegister::Connection::Connect(QString& error) {
         db.setUserName(m_settings.user.isEmpty() ? LoginName() : m_settings.user);
         // No password: the client library takes it from PGPASSWORD or the .pgpass file. A
         // server that is gone must not hold the station for long.
-        db.setConnectOptions(QStringLiteral("connect_timeout=3;application_name=orvex-fsk"));
+        // A connection whose server went silent (a network lost) fails within seconds too.
+        db.setConnectOptions(QStringLiteral(
+            "connect_timeout=3;application_name=orvex-fsk;keepalives=1;keepalives_idle=5;"
+            "keepalives_interval=2;keepalives_count=3;tcp_user_timeout=10000"));
     }
     if (!db.open()) {
         error = DatabaseWords(db.lastError());

@@ -118,12 +118,16 @@ bool PgServer::GiveToServerUser(const std::string& path) {
 
 pid_t PgServer::Spawn(std::vector<std::string> argv, bool asServerUser,
                       const std::vector<std::string>& environment) {
+    const std::string program = argv[0];
+    // A test process that dies (a crash, a timeout) takes its server with it: the server
+    // shuts down fast when its parent ends, instead of staying on the shared machine.
+    std::vector<std::string> prefix = {"setpriv", "--pdeathsig", "INT"};
     if (asServerUser && m_root) {
-        std::vector<std::string> prefix = {"setpriv", "--reuid=" + std::to_string(m_serverUid),
-                                           "--regid=" + std::to_string(m_serverGid),
-                                           "--clear-groups", "--"};
-        argv.insert(argv.begin(), prefix.begin(), prefix.end());
+        prefix.insert(prefix.end(), {"--reuid=" + std::to_string(m_serverUid),
+                                     "--regid=" + std::to_string(m_serverGid), "--clear-groups"});
     }
+    prefix.emplace_back("--");
+    argv.insert(argv.begin(), prefix.begin(), prefix.end());
     std::vector<char*> args;
     for (std::string& arg : argv) args.push_back(arg.data());
     args.push_back(nullptr);
@@ -156,7 +160,7 @@ pid_t PgServer::Spawn(std::vector<std::string> argv, bool asServerUser,
     const int failed = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), env.data());
     posix_spawn_file_actions_destroy(&actions);
     if (failed != 0) {
-        m_error = "cannot start " + argv[0];
+        m_error = "cannot start " + program;
         return -1;
     }
     return pid;

@@ -2,7 +2,8 @@
 // password-protected role, the server on a free loopback port with its socket folder inside
 // that folder, started, stopped and started again on the same port, and everything removed
 // at the end. Run as root (CI), the cluster belongs to "nobody" and the server runs as nobody,
-// since PostgreSQL refuses to run as root.
+// since PostgreSQL refuses to run as root. The server ends with the thread that started it
+// (also when the test process is killed), so start it on a thread that outlives its use.
 #pragma once
 
 #include <sys/types.h>
