@@ -209,7 +209,7 @@ bool InsertReserved(QSqlQuery& query, const NewRow& row, std::int64_t& rowId,
     return true;
 }
 
-bool ConfirmRow(QSqlDatabase db, std::int64_t rowId, bool verified, const QString& uid,
+bool ConfirmRow(QSqlDatabase& db, std::int64_t rowId, bool verified, const QString& uid,
                 QString& error) {
     QSqlQuery query(db);
     const bool withUid = !uid.isEmpty();
@@ -231,7 +231,7 @@ bool ConfirmRow(QSqlDatabase db, std::int64_t rowId, bool verified, const QStrin
     return true;
 }
 
-bool DeleteReservation(QSqlDatabase db, std::int64_t rowId, QString& error) {
+bool DeleteReservation(QSqlDatabase& db, std::int64_t rowId, QString& error) {
     QSqlQuery query(db);
     // Only a reservation goes; a written card stays whatever a caller asks.
     query.prepare(QStringLiteral("DELETE FROM cards WHERE id = ? AND state = 'reserved'"));
@@ -241,7 +241,7 @@ bool DeleteReservation(QSqlDatabase db, std::int64_t rowId, QString& error) {
     return false;
 }
 
-bool SelectEntries(QSqlDatabase db, const RegisterFilter& filter,
+bool SelectEntries(QSqlDatabase& db, const RegisterFilter& filter,
                    std::vector<RegisterEntry>& entries, QString& error) {
     QStringList conditions;
     QVariantList values;
@@ -360,15 +360,30 @@ ReserveResult CCardRegister::Failed(const QString& operation, const QString& rea
     return ReserveResult::Failed;
 }
 
-std::optional<RegisterEntry> CCardRegister::FindIssued(int format, const CardFields& fields) {
-    if (!Ready()) return std::nullopt;
-    QSqlDatabase db = m_connection->Database();
-    std::optional<RegisterEntry> found;
+bool CCardRegister::Perform(const QString& operation,
+                            const std::function<bool(QSqlDatabase&, QString&)>& statements) {
+    const bool wasOpen = m_connection->IsOpen();
+    if (!Ready()) return false;
     QString error;
-    if (!LookUp(db, format, fields, found, error)) {
-        Fail(QStringLiteral("look the number up"), error);
-        return std::nullopt;
+    QSqlDatabase db = m_connection->Database();
+    if (statements(db, error)) return true;
+    if (wasOpen) {
+        // The server may have gone and come back since the last call (a restart between two
+        // cards): its first statement failed without effect, so once more on a new connection.
+        m_connection->Close();
+        if (!Ready()) return false;
+        db = m_connection->Database();
+        error.clear();
+        if (statements(db, error)) return true;
     }
+    return Fail(operation, error);
+}
+
+std::optional<RegisterEntry> CCardRegister::FindIssued(int format, const CardFields& fields) {
+    std::optional<RegisterEntry> found;
+    Perform(QStringLiteral("look the number up"), [&](QSqlDatabase& db, QString& error) {
+        return LookUp(db, format, fields, found, error);
+    });
     return found;
 }
 
@@ -377,13 +392,14 @@ ReserveResult CCardRegister::Reserve(const CardRecord& card, bool locked, bool r
     const QString operation = QStringLiteral("reserve the number");
     rowId = 0;
     earlier.reset();
-    if (!Ready()) return ReserveResult::Failed;
-    QSqlDatabase db = m_connection->Database();
     const RegisterDialect dialect = m_connection->Dialect();
+    auto begin = [&](QSqlDatabase& db, QString& error) { return Begin(db, dialect, error); };
+    if (!Perform(operation, begin)) return ReserveResult::Failed;
+    QSqlDatabase db = m_connection->Database();
     const NewRow row{card, locked, reissue, m_station, m_operator, m_programVersion};
     for (int attempt = 0; attempt < kRaceAttempts; ++attempt) {
         QString error;
-        if (!Begin(db, dialect, error)) return Failed(operation, error);
+        if (attempt > 0 && !Begin(db, dialect, error)) return Failed(operation, error);
         if (!reissue) {
             if (!LookUp(db, card.format, card.fields, earlier, error)) {
                 Rollback(db);
@@ -420,14 +436,15 @@ ReserveResult CCardRegister::ReserveNextFree(CardRecord& card, bool locked, std:
                                              std::int64_t limit, std::int64_t& rowId) {
     const QString operation = QStringLiteral("reserve the next free number");
     rowId = 0;
-    if (!Ready()) return ReserveResult::Failed;
-    if (limit < start) return ReserveResult::Exhausted;
-    QSqlDatabase db = m_connection->Database();
+    if (limit < start) return Ready() ? ReserveResult::Exhausted : ReserveResult::Failed;
     const RegisterDialect dialect = m_connection->Dialect();
+    auto begin = [&](QSqlDatabase& db, QString& error) { return Begin(db, dialect, error); };
+    if (!Perform(operation, begin)) return ReserveResult::Failed;
+    QSqlDatabase db = m_connection->Database();
     const int facility = IndexedFacility(card.format, card.fields);
     for (int attempt = 0; attempt < kRaceAttempts; ++attempt) {
         QString error;
-        if (!Begin(db, dialect, error)) return Failed(operation, error);
+        if (attempt > 0 && !Begin(db, dialect, error)) return Failed(operation, error);
         std::optional<std::int64_t> free;
         if (!FindFreeNumber(db, card.format, facility, start, limit, free, error)) {
             Rollback(db);
@@ -459,32 +476,28 @@ ReserveResult CCardRegister::ReserveNextFree(CardRecord& card, bool locked, std:
     return Failed(operation, QStringLiteral("other stations kept taking the free numbers"));
 }
 
+// Confirm and Release may run twice (see Perform): setting a row written twice, or deleting a
+// reservation that is gone, changes nothing.
 bool CCardRegister::Confirm(std::int64_t rowId, bool verified, const QString& uid) {
-    if (!Ready()) return false;
-    QString error;
-    if (!ConfirmRow(m_connection->Database(), rowId, verified, uid, error)) {
-        return Fail(QStringLiteral("confirm the card"), error);
-    }
-    return true;
+    return Perform(QStringLiteral("confirm the card"), [&](QSqlDatabase& db, QString& error) {
+        return ConfirmRow(db, rowId, verified, uid, error);
+    });
 }
 
 bool CCardRegister::Release(std::int64_t rowId) {
-    if (!Ready()) return false;
-    QString error;
-    if (!DeleteReservation(m_connection->Database(), rowId, error)) {
-        return Fail(QStringLiteral("release the reservation"), error);
-    }
-    return true;
+    return Perform(
+        QStringLiteral("release the reservation"),
+        [&](QSqlDatabase& db, QString& error) { return DeleteReservation(db, rowId, error); });
 }
 
 std::optional<std::vector<RegisterEntry>> CCardRegister::List(const RegisterFilter& filter) {
-    if (!Ready()) return std::nullopt;
     std::vector<RegisterEntry> entries;
-    QString error;
-    if (!SelectEntries(m_connection->Database(), filter, entries, error)) {
-        Fail(QStringLiteral("read the cards"), error);
-        return std::nullopt;
-    }
+    const bool read =
+        Perform(QStringLiteral("read the cards"), [&](QSqlDatabase& db, QString& error) {
+            entries.clear();
+            return SelectEntries(db, filter, entries, error);
+        });
+    if (!read) return std::nullopt;
     return entries;
 }
 

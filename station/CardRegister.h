@@ -21,6 +21,8 @@
 
 #include "station/RunView.h"
 
+class QSqlDatabase;
+
 namespace station {
 
 // Where the register lives; the station keeps it in its settings, never a password (the
@@ -63,9 +65,9 @@ struct RegisterEntry {
     bool verified = false;
     bool reissue = false;  // a deliberate re-issue (a replacement card)
     State state = State::Reserved;
-    QDateTime time;  // UTC: when it was reserved, then when it was written
-    QString station;         // host name
-    QString operatorName;    // login name
+    QDateTime time;        // UTC: when it was reserved, then when it was written
+    QString station;       // host name
+    QString operatorName;  // login name
     QString programVersion;
 };
 
@@ -131,6 +133,10 @@ class CCardRegister {
     // connects again.
     bool Fail(const QString& operation, const QString& reason);
     ReserveResult Failed(const QString& operation, const QString& reason);
+    // Runs statements on the open register, once more on a new connection when a connection
+    // opened before fails (its server may have restarted); false with LastError.
+    bool Perform(const QString& operation,
+                 const std::function<bool(QSqlDatabase&, QString&)>& statements);
 
     RegisterSettings m_settings;
     QString m_programVersion;
