@@ -283,6 +283,28 @@ bool SelectEntries(QSqlDatabase& db, const RegisterFilter& filter,
     return true;
 }
 
+enum class Insertion { Committed, Taken, Failed };
+
+// Inserts the reserved row and commits the transaction; Taken when the unique index refused
+// the number (another station holds it), the transaction then rolled back.
+Insertion InsertAndCommit(QSqlDatabase& db, const NewRow& row, std::int64_t& rowId,
+                          QString& error) {
+    {
+        QSqlQuery insert(db);
+        QSqlError insertError;
+        if (!InsertReserved(insert, row, rowId, insertError)) {
+            Rollback(db);
+            if (IsUniqueViolation(insertError)) return Insertion::Taken;
+            error = DatabaseWords(insertError);
+            return Insertion::Failed;
+        }
+    }
+    if (Run(db, QStringLiteral("COMMIT"), error)) return Insertion::Committed;
+    Rollback(db);
+    rowId = 0;
+    return Insertion::Failed;
+}
+
 }  // namespace
 
 QString DefaultRegisterFile() {
@@ -410,18 +432,9 @@ ReserveResult CCardRegister::Reserve(const CardRecord& card, bool locked, bool r
                 return ReserveResult::Duplicate;
             }
         }
-        QSqlQuery insert(db);
-        QSqlError insertError;
-        if (InsertReserved(insert, row, rowId, insertError)) {
-            if (!Run(db, QStringLiteral("COMMIT"), error)) {
-                Rollback(db);
-                rowId = 0;
-                return Failed(operation, error);
-            }
-            return ReserveResult::Reserved;
-        }
-        Rollback(db);
-        if (!IsUniqueViolation(insertError)) return Failed(operation, DatabaseWords(insertError));
+        const Insertion insertion = InsertAndCommit(db, row, rowId, error);
+        if (insertion == Insertion::Committed) return ReserveResult::Reserved;
+        if (insertion == Insertion::Failed) return Failed(operation, error);
         // Another station took the number after the lookup: it won, this one reports it.
         if (!LookUp(db, card.format, card.fields, earlier, error)) {
             return Failed(operation, error);
@@ -458,20 +471,13 @@ ReserveResult CCardRegister::ReserveNextFree(CardRecord& card, bool locked, std:
         candidate.fields.number = *free;
         candidate.customer = QString::number(static_cast<long long>(*free));
         const NewRow row{candidate, locked, false, m_station, m_operator, m_programVersion};
-        QSqlQuery insert(db);
-        QSqlError insertError;
-        if (InsertReserved(insert, row, rowId, insertError)) {
-            if (!Run(db, QStringLiteral("COMMIT"), error)) {
-                Rollback(db);
-                rowId = 0;
-                return Failed(operation, error);
-            }
+        const Insertion insertion = InsertAndCommit(db, row, rowId, error);
+        if (insertion == Insertion::Committed) {
             card = candidate;
             return ReserveResult::Reserved;
         }
-        Rollback(db);
+        if (insertion == Insertion::Failed) return Failed(operation, error);
         // Another station took the same free number at the same moment: look again.
-        if (!IsUniqueViolation(insertError)) return Failed(operation, DatabaseWords(insertError));
     }
     return Failed(operation, QStringLiteral("other stations kept taking the free numbers"));
 }

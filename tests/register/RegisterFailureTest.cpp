@@ -39,6 +39,18 @@ RegisterSettings SqliteAt(const QString& file) {
     return settings;
 }
 
+// The register cannot be opened, says why, and refuses a card for the same reason.
+void ExpectRefused(CCardRegister& cardRegister, const char* reason) {
+    EXPECT_FALSE(cardRegister.Open());
+    EXPECT_TRUE(cardRegister.LastError().contains(QString::fromLatin1(reason)))
+        << cardRegister.LastError().toStdString();
+    std::int64_t rowId = 0;
+    std::optional<RegisterEntry> earlier;
+    EXPECT_EQ(cardRegister.Reserve(Card(1), false, false, rowId, earlier), ReserveResult::Failed);
+    EXPECT_TRUE(cardRegister.LastError().contains(QString::fromLatin1(reason)))
+        << cardRegister.LastError().toStdString();
+}
+
 // Runs work on a thread that file permissions bind even when the test runs as root (CI):
 // without the capabilities that override them. Capabilities belong to the thread.
 void WithoutPermissionOverride(const std::function<void()>& work) {
@@ -63,13 +75,7 @@ TEST(RegisterFailure, SqliteFolderThatCannotBeMade) {
     WriteFile(blocker, "not a folder");
     CCardRegister cardRegister(SqliteAt(blocker + QStringLiteral("/sub/register.sqlite")),
                                kVersion);
-    EXPECT_FALSE(cardRegister.Open());
-    EXPECT_TRUE(cardRegister.LastError().contains(QStringLiteral("cannot be created")))
-        << cardRegister.LastError().toStdString();
-    std::int64_t rowId = 0;
-    std::optional<RegisterEntry> earlier;
-    EXPECT_EQ(cardRegister.Reserve(Card(1), false, false, rowId, earlier), ReserveResult::Failed);
-    EXPECT_FALSE(cardRegister.LastError().isEmpty());
+    ExpectRefused(cardRegister, "cannot be created");
     EXPECT_EQ(Contents(blocker), QByteArray("not a folder"));
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size(), 1);
 }
@@ -86,13 +92,7 @@ TEST(RegisterFailure, SqliteFileThatMayNotBeWritten) {
         QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
     WithoutPermissionOverride([&] {
         CCardRegister cardRegister(SqliteAt(file), kVersion);
-        EXPECT_FALSE(cardRegister.Open());
-        EXPECT_TRUE(cardRegister.LastError().contains(QStringLiteral("readonly")))
-            << cardRegister.LastError().toStdString();
-        std::int64_t rowId = 0;
-        std::optional<RegisterEntry> earlier;
-        EXPECT_EQ(cardRegister.Reserve(Card(1), false, false, rowId, earlier),
-                  ReserveResult::Failed);
+        ExpectRefused(cardRegister, "readonly");
     });
     EXPECT_EQ(Contents(file), before);
 }
@@ -137,13 +137,7 @@ TEST(RegisterFailure, ForeignOrNewerFileIsRefusedAndLeftAlone) {
         const QByteArray before = Contents(file);
         {
             CCardRegister cardRegister(SqliteAt(file), kVersion);
-            EXPECT_FALSE(cardRegister.Open());
-            EXPECT_TRUE(cardRegister.LastError().contains(QString::fromLatin1(row.reason)))
-                << cardRegister.LastError().toStdString();
-            std::int64_t rowId = 0;
-            std::optional<RegisterEntry> earlier;
-            EXPECT_EQ(cardRegister.Reserve(Card(1), false, false, rowId, earlier),
-                      ReserveResult::Failed);
+            ExpectRefused(cardRegister, row.reason);
         }
         EXPECT_EQ(Contents(file), before);
     }
