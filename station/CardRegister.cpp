@@ -1,13 +1,11 @@
 #include "station/CardRegister.h"
 
-#include <QSqlQuery>
+#include <QSqlDatabase>
 #include <QStandardPaths>
 #include <QSysInfo>
-#include <QVariant>
 
-#include "station/CardFormatTable.h"
-#include "station/ChipTypeTable.h"
 #include "station/RegisterConnection.h"
+#include "station/RegisterRows.h"
 
 namespace station {
 
@@ -16,294 +14,6 @@ namespace {
 // Stations racing for numbers retry after losing one; bounded, so that a register that keeps
 // refusing ends the series instead of holding it.
 constexpr int kRaceAttempts = 50;
-
-const QString kColumns = QStringLiteral(
-    "id, format, facility, number, extra, chip, chip_id, locked, verified, reissue, state, time, "
-    "station, operator, program_version");
-
-QString TimeText(const QDateTime& time) {
-    return time.toUTC().toString(Qt::ISODateWithMs);
-}
-
-QString FormatText(int format) {
-    return IsCardFormat(format) ? QString::fromLatin1(kCardFormats[format].commandName)
-                                : QString::number(format);
-}
-
-QString ChipText(int chipType) {
-    const QString name = QString::fromLatin1(ChipCommandName(chipType));
-    return name.isEmpty() ? QString::number(chipType) : name;
-}
-
-int ChipFromText(const QString& text) {
-    const int code = ChipOfCommandName(text.toStdString());
-    return code >= 0 ? code : text.toInt();
-}
-
-// The facility code the unique index holds: 0 for formats without one.
-int IndexedFacility(int format, const CardFields& fields) {
-    return FormatHasFacility(format) ? fields.facility : 0;
-}
-
-RegisterEntry EntryFrom(const QSqlQuery& query) {
-    RegisterEntry entry;
-    entry.id = query.value(0).toLongLong();
-    entry.format = FormatOfCommandName(query.value(1).toString().toStdString());
-    entry.fields.facility = query.value(2).toInt();
-    entry.fields.number = query.value(3).toLongLong();
-    entry.fields.fixed = query.value(4).toInt();
-    entry.chipType = ChipFromText(query.value(5).toString());
-    entry.uid = query.value(6).toString();
-    entry.locked = query.value(7).toInt() != 0;
-    entry.verified = query.value(8).toInt() != 0;
-    entry.reissue = query.value(9).toInt() != 0;
-    entry.state = query.value(10).toString() == QLatin1String("written")
-                      ? RegisterEntry::State::Written
-                      : RegisterEntry::State::Reserved;
-    entry.time = QDateTime::fromString(query.value(11).toString(), Qt::ISODateWithMs).toUTC();
-    entry.station = query.value(12).toString();
-    entry.operatorName = query.value(13).toString();
-    entry.programVersion = query.value(14).toString();
-    return entry;
-}
-
-// Qt binds a null text as NULL; the register keeps "no chip identification" as empty text.
-QVariant Text(const QString& text) {
-    return text.isNull() ? QVariant(QString(QLatin1String(""))) : QVariant(text);
-}
-
-bool Run(QSqlDatabase& db, const QString& statement, QString& error) {
-    QSqlQuery query(db);
-    if (query.exec(statement)) return true;
-    error = DatabaseWords(query.lastError());
-    return false;
-}
-
-// SQLite takes its write lock at once, so that two processes never both read and then both
-// wait to write.
-bool Begin(QSqlDatabase& db, RegisterDialect dialect, QString& error) {
-    return Run(db,
-               dialect == RegisterDialect::SQLite ? QStringLiteral("BEGIN IMMEDIATE")
-                                                  : QStringLiteral("BEGIN"),
-               error);
-}
-
-void Rollback(QSqlDatabase& db) {
-    QString ignored;
-    Run(db, QStringLiteral("ROLLBACK"), ignored);
-}
-
-// The issued (not re-issued) card with the number, if any.
-bool LookUp(QSqlDatabase& db, int format, const CardFields& fields,
-            std::optional<RegisterEntry>& found, QString& error) {
-    found.reset();
-    QSqlQuery query(db);
-    query.prepare(QStringLiteral("SELECT %1 FROM cards WHERE format = ? AND facility = ? AND "
-                                 "number = ? AND reissue = 0")
-                      .arg(kColumns));
-    query.addBindValue(FormatText(format));
-    query.addBindValue(IndexedFacility(format, fields));
-    query.addBindValue(static_cast<qlonglong>(fields.number));
-    if (!query.exec()) {
-        error = DatabaseWords(query.lastError());
-        return false;
-    }
-    if (query.next()) found = EntryFrom(query);
-    return true;
-}
-
-// The smallest number from start to limit without an issued card, if any.
-bool FindFreeNumber(QSqlDatabase& db, int format, int facility, std::int64_t start,
-                    std::int64_t limit, std::optional<std::int64_t>& free, QString& error) {
-    free.reset();
-    // The issued numbers of the range; table names the table where a query has two.
-    auto where = [](const QString& table) {
-        return QStringLiteral(
-                   "%1format = ? AND %1facility = ? AND %1reissue = 0 AND "
-                   "%1number >= ? AND %1number <= ?")
-            .arg(table);
-    };
-    auto bind = [&](QSqlQuery& query) {
-        query.addBindValue(FormatText(format));
-        query.addBindValue(facility);
-        query.addBindValue(static_cast<qlonglong>(start));
-        query.addBindValue(static_cast<qlonglong>(limit));
-    };
-    // The common case, numbers issued without gaps from start on, costs one index scan.
-    QSqlQuery span(db);
-    span.prepare(QStringLiteral("SELECT COUNT(*), MAX(number), MIN(number) FROM cards WHERE %1")
-                     .arg(where(QString())));
-    bind(span);
-    if (!span.exec() || !span.next()) {
-        error = DatabaseWords(span.lastError());
-        return false;
-    }
-    const std::int64_t count = span.value(0).toLongLong();
-    const std::int64_t highest = span.value(1).toLongLong();
-    const std::int64_t lowest = span.value(2).toLongLong();
-    if (count == 0 || lowest > start) {
-        free = start;
-        return true;
-    }
-    if (highest - start + 1 == count) {
-        if (highest < limit) free = highest + 1;
-        return true;
-    }
-    // A gap lies between start and the highest number: the first number after an issued one
-    // that is itself free.
-    QSqlQuery gap(db);
-    gap.prepare(QStringLiteral("SELECT c.number + 1 FROM cards c WHERE %1 AND NOT EXISTS "
-                               "(SELECT 1 FROM cards d WHERE d.format = c.format AND "
-                               "d.facility = c.facility AND d.reissue = 0 AND "
-                               "d.number = c.number + 1) ORDER BY c.number LIMIT 1")
-                    .arg(where(QStringLiteral("c."))));
-    bind(gap);
-    if (!gap.exec()) {
-        error = DatabaseWords(gap.lastError());
-        return false;
-    }
-    if (gap.next()) {
-        const std::int64_t number = gap.value(0).toLongLong();
-        if (number <= limit) free = number;
-    }
-    return true;
-}
-
-struct NewRow {
-    const CardRecord& card;
-    bool locked;
-    bool reissue;
-    const QString& station;
-    const QString& operatorName;
-    const QString& programVersion;
-};
-
-// Inserts a reserved row with query; a refusal of the unique index comes back in
-// insertError. A failed query must outlive the rollback: PostgreSQL cannot free its prepared
-// statement inside the aborted transaction.
-bool InsertReserved(QSqlQuery& query, const NewRow& row, std::int64_t& rowId,
-                    QSqlError& insertError) {
-    query.prepare(QStringLiteral(
-        "INSERT INTO cards (format, facility, number, extra, chip, chip_id, locked, verified, "
-        "reissue, state, time, station, operator, program_version) "
-        "VALUES (?, ?, ?, ?, ?, ?, ?, 0, ?, 'reserved', ?, ?, ?, ?) RETURNING id"));
-    query.addBindValue(FormatText(row.card.format));
-    query.addBindValue(IndexedFacility(row.card.format, row.card.fields));
-    query.addBindValue(static_cast<qlonglong>(row.card.fields.number));
-    query.addBindValue(row.card.fields.fixed);
-    query.addBindValue(ChipText(row.card.chipType));
-    query.addBindValue(Text(row.card.uid));
-    query.addBindValue(row.locked ? 1 : 0);
-    query.addBindValue(row.reissue ? 1 : 0);
-    query.addBindValue(TimeText(QDateTime::currentDateTimeUtc()));
-    query.addBindValue(Text(row.station));
-    query.addBindValue(Text(row.operatorName));
-    query.addBindValue(Text(row.programVersion));
-    if (!query.exec() || !query.next()) {
-        insertError = query.lastError();
-        return false;
-    }
-    rowId = query.value(0).toLongLong();
-    // SQLite commits only when no statement is left running.
-    query.finish();
-    return true;
-}
-
-bool ConfirmRow(QSqlDatabase& db, std::int64_t rowId, bool verified, const QString& uid,
-                QString& error) {
-    QSqlQuery query(db);
-    const bool withUid = !uid.isEmpty();
-    query.prepare(QStringLiteral("UPDATE cards SET state = 'written', time = ?, verified = ?%1 "
-                                 "WHERE id = ?")
-                      .arg(withUid ? QStringLiteral(", chip_id = ?") : QString()));
-    query.addBindValue(TimeText(QDateTime::currentDateTimeUtc()));
-    query.addBindValue(verified ? 1 : 0);
-    if (withUid) query.addBindValue(uid);
-    query.addBindValue(static_cast<qlonglong>(rowId));
-    if (!query.exec()) {
-        error = DatabaseWords(query.lastError());
-        return false;
-    }
-    if (query.numRowsAffected() != 1) {
-        error = QStringLiteral("its reservation %1 is no longer there").arg(rowId);
-        return false;
-    }
-    return true;
-}
-
-bool DeleteReservation(QSqlDatabase& db, std::int64_t rowId, QString& error) {
-    QSqlQuery query(db);
-    // Only a reservation goes; a written card stays whatever a caller asks.
-    query.prepare(QStringLiteral("DELETE FROM cards WHERE id = ? AND state = 'reserved'"));
-    query.addBindValue(static_cast<qlonglong>(rowId));
-    if (query.exec()) return true;
-    error = DatabaseWords(query.lastError());
-    return false;
-}
-
-bool SelectEntries(QSqlDatabase& db, const RegisterFilter& filter,
-                   std::vector<RegisterEntry>& entries, QString& error) {
-    QStringList conditions;
-    QVariantList values;
-    if (filter.number) {
-        conditions << QStringLiteral("number = ?");
-        values << static_cast<qlonglong>(*filter.number);
-    }
-    if (!filter.uid.isEmpty()) {
-        QString pattern = filter.uid.toLower();
-        pattern.replace(QLatin1Char('\\'), QLatin1String("\\\\"))
-            .replace(QLatin1Char('%'), QLatin1String("\\%"))
-            .replace(QLatin1Char('_'), QLatin1String("\\_"));
-        conditions << QStringLiteral("LOWER(chip_id) LIKE ? ESCAPE '\\'");
-        values << QStringLiteral("%") + pattern + QStringLiteral("%");
-    }
-    // Times are ISO text in UTC, so a day's rows lie between its date and the next one's.
-    if (filter.from.isValid()) {
-        conditions << QStringLiteral("time >= ?");
-        values << filter.from.toString(Qt::ISODate);
-    }
-    if (filter.to.isValid()) {
-        conditions << QStringLiteral("time < ?");
-        values << filter.to.addDays(1).toString(Qt::ISODate);
-    }
-    QString statement = QStringLiteral("SELECT %1 FROM cards").arg(kColumns);
-    if (!conditions.isEmpty()) {
-        statement += QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
-    }
-    statement += QStringLiteral(" ORDER BY time DESC, id DESC");
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    query.prepare(statement);
-    for (const QVariant& value : values) query.addBindValue(value);
-    if (!query.exec()) {
-        error = DatabaseWords(query.lastError());
-        return false;
-    }
-    while (query.next()) entries.push_back(EntryFrom(query));
-    return true;
-}
-
-enum class Insertion { Committed, Taken, Failed };
-
-// Inserts the reserved row and commits the transaction; Taken when the unique index refused
-// the number (another station holds it), the transaction then rolled back.
-Insertion InsertAndCommit(QSqlDatabase& db, const NewRow& row, std::int64_t& rowId,
-                          QString& error) {
-    {
-        QSqlQuery insert(db);
-        QSqlError insertError;
-        if (!InsertReserved(insert, row, rowId, insertError)) {
-            Rollback(db);
-            if (IsUniqueViolation(insertError)) return Insertion::Taken;
-            error = DatabaseWords(insertError);
-            return Insertion::Failed;
-        }
-    }
-    if (Run(db, QStringLiteral("COMMIT"), error)) return Insertion::Committed;
-    Rollback(db);
-    rowId = 0;
-    return Insertion::Failed;
-}
 
 }  // namespace
 
@@ -404,7 +114,7 @@ bool CCardRegister::Perform(const QString& operation,
 std::optional<RegisterEntry> CCardRegister::FindIssued(int format, const CardFields& fields) {
     std::optional<RegisterEntry> found;
     Perform(QStringLiteral("look the number up"), [&](QSqlDatabase& db, QString& error) {
-        return LookUp(db, format, fields, found, error);
+        return LookUpIssued(db, format, fields, found, error);
     });
     return found;
 }
@@ -415,20 +125,22 @@ ReserveResult CCardRegister::Reserve(const CardRecord& card, bool locked, bool r
     rowId = 0;
     earlier.reset();
     const RegisterDialect dialect = m_connection->Dialect();
-    auto begin = [&](QSqlDatabase& db, QString& error) { return Begin(db, dialect, error); };
+    auto begin = [&](QSqlDatabase& db, QString& error) {
+        return BeginTransaction(db, dialect, error);
+    };
     if (!Perform(operation, begin)) return ReserveResult::Failed;
     QSqlDatabase db = m_connection->Database();
     const NewRow row{card, locked, reissue, m_station, m_operator, m_programVersion};
     for (int attempt = 0; attempt < kRaceAttempts; ++attempt) {
         QString error;
-        if (attempt > 0 && !Begin(db, dialect, error)) return Failed(operation, error);
+        if (attempt > 0 && !BeginTransaction(db, dialect, error)) return Failed(operation, error);
         if (!reissue) {
-            if (!LookUp(db, card.format, card.fields, earlier, error)) {
-                Rollback(db);
+            if (!LookUpIssued(db, card.format, card.fields, earlier, error)) {
+                RollbackTransaction(db);
                 return Failed(operation, error);
             }
             if (earlier) {
-                Rollback(db);
+                RollbackTransaction(db);
                 return ReserveResult::Duplicate;
             }
         }
@@ -436,7 +148,7 @@ ReserveResult CCardRegister::Reserve(const CardRecord& card, bool locked, bool r
         if (insertion == Insertion::Committed) return ReserveResult::Reserved;
         if (insertion == Insertion::Failed) return Failed(operation, error);
         // Another station took the number after the lookup: it won, this one reports it.
-        if (!LookUp(db, card.format, card.fields, earlier, error)) {
+        if (!LookUpIssued(db, card.format, card.fields, earlier, error)) {
             return Failed(operation, error);
         }
         if (earlier) return ReserveResult::Duplicate;
@@ -451,20 +163,22 @@ ReserveResult CCardRegister::ReserveNextFree(CardRecord& card, bool locked, std:
     rowId = 0;
     if (limit < start) return Ready() ? ReserveResult::Exhausted : ReserveResult::Failed;
     const RegisterDialect dialect = m_connection->Dialect();
-    auto begin = [&](QSqlDatabase& db, QString& error) { return Begin(db, dialect, error); };
+    auto begin = [&](QSqlDatabase& db, QString& error) {
+        return BeginTransaction(db, dialect, error);
+    };
     if (!Perform(operation, begin)) return ReserveResult::Failed;
     QSqlDatabase db = m_connection->Database();
     const int facility = IndexedFacility(card.format, card.fields);
     for (int attempt = 0; attempt < kRaceAttempts; ++attempt) {
         QString error;
-        if (attempt > 0 && !Begin(db, dialect, error)) return Failed(operation, error);
+        if (attempt > 0 && !BeginTransaction(db, dialect, error)) return Failed(operation, error);
         std::optional<std::int64_t> free;
         if (!FindFreeNumber(db, card.format, facility, start, limit, free, error)) {
-            Rollback(db);
+            RollbackTransaction(db);
             return Failed(operation, error);
         }
         if (!free) {
-            Rollback(db);
+            RollbackTransaction(db);
             return ReserveResult::Exhausted;
         }
         CardRecord candidate = card;

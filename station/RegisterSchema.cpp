@@ -11,14 +11,14 @@ QString DatabaseWords(const QSqlError& error) {
     return text.isEmpty() ? error.driverText().trimmed() : text;
 }
 
-namespace {
-
-bool Run(QSqlDatabase& db, const QString& statement, QString& error) {
+bool RunStatement(QSqlDatabase& db, const QString& statement, QString& error) {
     QSqlQuery query(db);
     if (query.exec(statement)) return true;
     error = DatabaseWords(query.lastError());
     return false;
 }
+
+namespace {
 
 // The tables of the current schema; the statements differ only in the row id's type.
 QStringList CreateStatements(RegisterDialect dialect) {
@@ -145,7 +145,7 @@ bool PrepareRegisterSchema(QSqlDatabase& db, RegisterDialect dialect, QString& e
             error = DatabaseWords(wal.lastError());
             return false;
         }
-        if (!Run(db, QStringLiteral("PRAGMA synchronous=FULL"), error)) return false;
+        if (!RunStatement(db, QStringLiteral("PRAGMA synchronous=FULL"), error)) return false;
     }
     if (version == kRegisterSchemaVersion) return true;
 
@@ -153,26 +153,28 @@ bool PrepareRegisterSchema(QSqlDatabase& db, RegisterDialect dialect, QString& e
     // wait for each other (SQLite's write lock, PostgreSQL's advisory lock) and the second
     // finds the tables made.
     const bool sqlite = dialect == RegisterDialect::SQLite;
-    if (!Run(db, sqlite ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"), error)) {
+    if (!RunStatement(db, sqlite ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"),
+                      error)) {
         return false;
     }
-    bool ok = sqlite || Run(db, QStringLiteral("SELECT pg_advisory_xact_lock(4711170001)"), error);
+    bool ok = sqlite ||
+              RunStatement(db, QStringLiteral("SELECT pg_advisory_xact_lock(4711170001)"), error);
     Found now;
     if (ok)
         ok = FindTables(db, dialect, now, error) && CheckExisting(db, dialect, now, version, error);
     if (ok && version == 0) {
         for (const QString& statement : CreateStatements(dialect)) {
-            if (!(ok = Run(db, statement, error))) break;
+            if (!(ok = RunStatement(db, statement, error))) break;
         }
     } else if (ok && version < kRegisterSchemaVersion) {
         for (int from = version; ok && from < kRegisterSchemaVersion; ++from) {
             ok = Migrate(db, from, error);
         }
     }
-    if (ok) ok = Run(db, QStringLiteral("COMMIT"), error);
+    if (ok) ok = RunStatement(db, QStringLiteral("COMMIT"), error);
     if (!ok) {
         QString ignored;
-        Run(db, QStringLiteral("ROLLBACK"), ignored);
+        RunStatement(db, QStringLiteral("ROLLBACK"), ignored);
     }
     return ok;
 }

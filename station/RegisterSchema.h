@@ -23,4 +23,7 @@ bool PrepareRegisterSchema(QSqlDatabase& db, RegisterDialect dialect, QString& e
 // The database's own words for an error, the driver's where the database said nothing.
 QString DatabaseWords(const QSqlError& error);
 
+// Runs one statement without values; false with error in the database's words.
+bool RunStatement(QSqlDatabase& db, const QString& statement, QString& error);
+
 }  // namespace station
