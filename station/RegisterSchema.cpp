@@ -7,8 +7,9 @@
 namespace station {
 
 QString DatabaseWords(const QSqlError& error) {
-    const QString text = error.databaseText().trimmed();
-    return text.isEmpty() ? error.driverText().trimmed() : text;
+    // One line: the client library's messages run over several, for a status line.
+    const QString text = error.databaseText().simplified();
+    return text.isEmpty() ? error.driverText().simplified() : text;
 }
 
 bool RunStatement(QSqlDatabase& db, const QString& statement, QString& error) {

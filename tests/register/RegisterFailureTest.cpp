@@ -167,6 +167,7 @@ TEST(RegisterFailure, ServerStoppedAndStartedAgain) {
         EXPECT_TRUE(cardRegister.LastError().startsWith(QStringLiteral("Cannot ")))
             << cardRegister.LastError().toStdString();
         EXPECT_GT(cardRegister.LastError().indexOf(QStringLiteral(": ")), 0);
+        EXPECT_FALSE(cardRegister.LastError().contains(QLatin1Char('\n')));
     }
     EXPECT_FALSE(cardRegister.IsOpen());
 
