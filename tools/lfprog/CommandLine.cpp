@@ -17,7 +17,8 @@ constexpr OptionSpec kOptions[] = {
     {"watch", false}, {"cycle", true},   {"log", true},     {"facility", true},
     {"number", true}, {"extra", true},   {"lock", false},   {"no-verify", false},
     {"from", true},   {"count", true},   {"to", true},      {"address", true},
-    {"mask", true},   {"gateway", true}, {"name", true},
+    {"mask", true},   {"gateway", true}, {"name", true},    {"register", true},
+    {"uid", true},    {"reissue", false}, {"next-free", false},
 };
 
 const OptionSpec* FindOption(const std::string& name) {

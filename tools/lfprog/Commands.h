@@ -20,6 +20,9 @@ int RunWrite(CommandContext& context);
 int RunSeries(CommandContext& context);
 int RunLanConfig(CommandContext& context);
 int RunLanPing(CommandContext& context);
+int RunRegisterList(CommandContext& context);
+int RunRegisterFind(CommandContext& context);
+int RunRegisterExport(CommandContext& context);
 
 struct CommandInfo {
     const char* words;                 // "read", "lan config"
@@ -27,6 +30,7 @@ struct CommandInfo {
     const char* help;                  // the command's --help text
     std::vector<const char*> options;  // the options it takes besides the common ones
     int (*run)(CommandContext&);
+    bool takesOperands = false;  // a device, a card number, a file
 };
 
 const std::vector<CommandInfo>& Commands();

@@ -3,8 +3,10 @@
 
 enum ExitCode : int {
     kExitSuccess = 0,
-    kExitFailure = 1,   // the reader or the card refused or failed
-    kExitUsage = 2,     // bad command line, or a value out of its range
-    kExitNoReader = 3,  // no reader could be opened, or it does not answer
-    kExitNoCard = 4,    // no transponder on the reader
+    kExitFailure = 1,    // the reader or the card refused or failed
+    kExitUsage = 2,      // bad command line, or a value out of its range
+    kExitNoReader = 3,   // no reader could be opened, or it does not answer
+    kExitNoCard = 4,     // no transponder on the reader
+    kExitDuplicate = 5,  // the card register holds the number already
+    kExitRegister = 6,   // the card register cannot be opened or cannot record
 };

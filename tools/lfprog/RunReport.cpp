@@ -2,6 +2,7 @@
 
 #include "CardOptions.h"
 #include "Reader.h"
+#include "station/CardRegister.h"
 #include "station/ChipTypeTable.h"
 
 using station::StatusMessage;
@@ -45,7 +46,7 @@ std::string MessageText(StatusMessage message) {
         case StatusMessage::VerifyUnreadable:
             return "verification failed: the card cannot be read back";
         case StatusMessage::Duplicate:
-            return "the number was issued before";
+            return "the card register holds this number already";
         case StatusMessage::RegisterFailed:
             return "the card register cannot record the card";
         case StatusMessage::NoFreeNumber:
@@ -73,6 +74,14 @@ std::string StatusText(const station::Status& status) {
         text += " (largest " + std::to_string(status.value) + ")";
     if (status.message == StatusMessage::ReadError || status.message == StatusMessage::WriteError)
         text += ": " + SdkErrorText(static_cast<int>(status.value));
+    if (status.message == StatusMessage::Duplicate) {
+        // The earlier card: its chip and when it was written.
+        if (!status.detail.isEmpty()) text += ", on chip " + status.detail.toStdString();
+        if (status.when.isValid())
+            text += " since " + status.when.toUTC().toString(Qt::ISODate).toStdString();
+    }
+    if (status.message == StatusMessage::RegisterFailed && !status.detail.isEmpty())
+        text += ": " + status.detail.toStdString();
     return text;
 }
 
@@ -85,6 +94,11 @@ ExitCode StatusExitCode(const station::Status& status) {
             return kExitNoReader;
         case StatusMessage::ReadError:
             return ExitCodeOfSdkError(StatusSdkError(status));
+        case StatusMessage::Duplicate:
+        case StatusMessage::NoFreeNumber:
+            return kExitDuplicate;
+        case StatusMessage::RegisterFailed:
+            return kExitRegister;
         default:
             return kExitFailure;
     }
@@ -96,6 +110,11 @@ void CRunReport::ShowStatus(const station::Status& status) {
 
 void CRunReport::SignalFailure() {
     if (!m_series) return;
+    // The register's refusals end the series; its end line names them.
+    if (m_status.message == StatusMessage::Duplicate ||
+        m_status.message == StatusMessage::RegisterFailed ||
+        m_status.message == StatusMessage::NoFreeNumber)
+        return;
     const std::string text = StatusText(m_status);
     CJson object;
     object.Add("event", "failed").Add("error", text);
@@ -117,6 +136,17 @@ QString CRunReport::FailedCardEntry(const station::Status& status,
 QString CRunReport::NotLoggedEntry(const station::CardRecord& card, const QDateTime& when) {
     return QString::fromStdString("not logged: " + CardText(card) + ", ") +
            when.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
+}
+
+bool CRunReport::ConfirmReissue(const station::CardRecord& card,
+                                const station::RegisterEntry& earlier) {
+    if (!m_reissue) return false;
+    std::string text = "re-issue of " + DescribeCard(card.format, card.fields) + ": the earlier card";
+    if (!earlier.uid.isEmpty()) text += " on chip " + earlier.uid.toStdString();
+    text += " since " + earlier.time.toUTC().toString(Qt::ISODate).toStdString();
+    m_out.Note(text);
+    m_reissued = true;
+    return true;
 }
 
 void CRunReport::CardWritten(const station::CardRecord& card) {

@@ -11,6 +11,12 @@ class CRunReport : public station::CRunView {
   public:
     explicit CRunReport(const COutput& out) : m_out(out) {}
 
+    // A single write's number that the register holds already is written again as a
+    // replacement card (--reissue); otherwise the write is refused.
+    void SetReissue(bool reissue) { m_reissue = reissue; }
+    // Whether the card was written as a re-issue.
+    bool Reissued() const { return m_reissued; }
+
     // Series mode: every card and failure is printed as it happens.
     void SetSeries(int total) {
         m_total = total;
@@ -35,18 +41,23 @@ class CRunReport : public station::CRunView {
     QString FailedCardEntry(const station::Status& status,
                             const station::CardRecord& card) override;
     QString NotLoggedEntry(const station::CardRecord& card, const QDateTime& when) override;
+    bool ConfirmReissue(const station::CardRecord& card,
+                        const station::RegisterEntry& earlier) override;
 
   private:
     const COutput& m_out;
     station::Status m_status;
     bool m_logFailed = false;
     bool m_series = false;
+    bool m_reissue = false;
+    bool m_reissued = false;
     int m_total = 0;  // cards the series writes
     int m_written = 0;
     long long m_next = 0;
 };
 
-// The words lfprog prints for a run's status, with the SDK's error code where it has one.
+// The words lfprog prints for a run's status, with the SDK's error code where it has one and
+// the register's reason or earlier card.
 std::string StatusText(const station::Status& status);
 
 // The SDK's error code a status carries, 0 for none.

@@ -2,12 +2,18 @@
 // writes it with the next number, verifies it, prints a line per card and a progress line,
 // logs in the station's write-log layout, and ends at the count, at the end value, at the
 // format's largest number, or after the current card on Ctrl-C, telling the next number.
+// Every card goes through the card register: the series stops at a number the register
+// holds already, and before any chip is written when the register cannot record. With the
+// next free number the register hands out the numbers, so several stations can share a
+// series.
+#include <cstdio>
 #include <limits>
 
 #include "CardOptions.h"
 #include "Commands.h"
 #include "Interrupt.h"
 #include "Reader.h"
+#include "RegisterChoice.h"
 #include "RunReport.h"
 #include "station/CardFormatTable.h"
 #include "station/WriteRun.h"
@@ -37,6 +43,18 @@ const char* EndReason(SeriesEnd end) {
             break;
     }
     return "interrupted";
+}
+
+// The exit code of a series that ended by itself; a register's refusal is not a success.
+ExitCode EndExitCode(SeriesEnd end) {
+    switch (end) {
+        case SeriesEnd::Duplicate:
+            return kExitDuplicate;
+        case SeriesEnd::RegisterFailed:
+            return kExitRegister;
+        default:
+            return kExitSuccess;
+    }
 }
 
 void PrintProgress(const COutput& out, int written, int total, long long next) {
@@ -80,12 +98,19 @@ int RunSeries(CommandContext& context) {
     if (const auto text = line.Value("cycle"); text && !ParseInteger(*text, 1, 60000, cycleMs))
         return out.Fail(kExitUsage, "--cycle takes milliseconds from 1 to 60000");
 
+    RegisterSettings registerSettings;
+    if (const int status = ChooseRegister(line, out, registerSettings)) return status;
+
     CInterrupt interrupt;
+    // A register that cannot record is reported before the reader is even opened.
+    std::unique_ptr<CCardRegister> cardRegister;
+    if (const int status = OpenRegister(registerSettings, out, cardRegister)) return status;
     CReader reader;
     if (const int status = reader.Open(line, out)) return status;
     CRunReport report(out);
     RunCard card = MakeRunCard(reader.Handle(), choice);
     CWriteRun run(report, card);
+    run.SetRegister(cardRegister.get());
     SetWriteOptions(run.options, line);
     run.options.autoIncrement = true;
     run.options.stopAtCount = count > 0;
@@ -101,8 +126,12 @@ int RunSeries(CommandContext& context) {
     report.SetSeries(total);
     LfSetBackgroundMode(reader.Handle(), 1);
     run.StartSeries();
-    const std::string waiting = "waiting for chips, first number " +
-                                std::to_string(choice.fields.number) + " (Ctrl-C ends the series)";
+    const std::string waiting =
+        "waiting for chips, " +
+        std::string(registerSettings.enabled && registerSettings.nextFree
+                        ? "the register's next free number from "
+                        : "first number ") +
+        std::to_string(choice.fields.number) + " (Ctrl-C ends the series)";
     out.Note(waiting);
     while (!interrupt.Requested()) {
         report.SetNextNumber(run.Number());
@@ -114,17 +143,23 @@ int RunSeries(CommandContext& context) {
     LfSetBackgroundMode(reader.Handle(), 0);
 
     const long long next = run.Number();
+    const ExitCode endCode = EndExitCode(run.Ended());
     CJson end;
     end.Add("event", "end")
         .Add("reason", EndReason(run.Ended()))
         .Add("written", run.count)
         .Add("next", next);
+    // The register's refusal names the earlier card or the reason.
+    const std::string refusal = endCode != kExitSuccess ? StatusText(report.LastStatus()) : "";
+    if (!refusal.empty()) end.Add("error", refusal).Add("exit", static_cast<int>(endCode));
     out.Print(end, std::string("series ended (") + EndReason(run.Ended()) +
                        "): " + std::to_string(run.count) + " cards written, next number " +
                        std::to_string(next));
+    if (!refusal.empty() && !out.Json()) std::fprintf(stderr, "lfprog: %s\n", refusal.c_str());
     if (!card.errorLog.isEmpty()) {
         for (const QString& entry : card.errorLog.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts))
             out.Note(entry.toStdString());
     }
+    if (endCode != kExitSuccess) return endCode;
     return report.LogFailed() ? kExitFailure : kExitSuccess;
 }

@@ -1,8 +1,10 @@
 // lfprog write: writes one card onto the transponder on the reader, reads it back to verify,
-// and locks the chip when asked.
+// and locks the chip when asked. The card goes through the card register: a number it holds
+// already is written again only as a deliberate re-issue (--reissue).
 #include "CardOptions.h"
 #include "Commands.h"
 #include "Reader.h"
+#include "RegisterChoice.h"
 #include "RunReport.h"
 #include "station/ChipTypeTable.h"
 #include "station/WriteRun.h"
@@ -15,12 +17,19 @@ int RunWrite(CommandContext& context) {
     if (const int status = ParseFormatAndChip(context.line, out, choice)) return status;
     // Every value is checked before the reader is even opened.
     if (const int status = ParseCardFields(context.line, out, "number", choice)) return status;
+    RegisterSettings registerSettings;
+    if (const int status = ChooseRegister(context.line, out, registerSettings)) return status;
+    // A register that cannot record is reported before the reader is even opened.
+    std::unique_ptr<CCardRegister> cardRegister;
+    if (const int status = OpenRegister(registerSettings, out, cardRegister)) return status;
 
     CReader reader;
     if (const int status = reader.Open(context.line, out)) return status;
     CRunReport report(out);
+    report.SetReissue(context.line.Has("reissue"));
     RunCard card = MakeRunCard(reader.Handle(), choice);
     CWriteRun run(report, card);
+    run.SetRegister(cardRegister.get());
     SetWriteOptions(run.options, context.line);
 
     if (run.WriteOnce() != WriteOutcome::Written) {
@@ -33,11 +42,13 @@ int RunWrite(CommandContext& context) {
     object.Add("chip", ChipCommandName(choice.chipType))
         .Add("uid", card.uid.toStdString())
         .Add("locked", run.options.lock)
-        .Add("verified", run.options.verify);
+        .Add("verified", run.options.verify)
+        .Add("reissue", report.Reissued());
     std::string text = "written: " + DescribeCard(choice.format, choice.fields);
     if (!card.uid.isEmpty()) text += " uid " + card.uid.toStdString();
     if (run.options.lock) text += " locked";
     if (run.options.verify) text += " verified";
+    if (report.Reissued()) text += " (re-issue)";
     out.Print(object, text);
     if (report.LogFailed())
         return out.Fail(kExitFailure, "the write log line could not be written");

@@ -1,5 +1,6 @@
 // lfprog: the station on the command line, for installers and for scripts. It reaches the
 // reader through the SDK's C interface and runs cards with the station's own run logic.
+#include <QCoreApplication>
 #include <cstdio>
 #include <string>
 
@@ -36,6 +37,8 @@ bool TakesOption(const CommandInfo& command, const std::string& option) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The card register's database drivers are plugins, which Qt loads for an application.
+    QCoreApplication application(argc, argv);
     CCommandLine line;
     std::string error;
     const bool parsed = line.Parse(argc, argv, error);
@@ -79,8 +82,7 @@ int main(int argc, char** argv) {
                                             " --help' lists its options)");
     }
     CommandContext context{line, out, {words.begin() + static_cast<long>(used), words.end()}};
-    // Only the network commands take an operand, the device.
-    if (std::string(command->words).rfind("lan ", 0) != 0 && !context.operands.empty())
+    if (!command->takesOperands && !context.operands.empty())
         return out.Fail(kExitUsage,
                         "unexpected '" + context.operands[0] + "' after " + command->words);
     return command->run(context);

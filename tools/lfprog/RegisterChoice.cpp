@@ -1,0 +1,99 @@
+#include "RegisterChoice.h"
+
+#include <QFileInfo>
+#include <QSettings>
+#include <QUrl>
+
+using station::RegisterSettings;
+
+namespace {
+
+// The station's own settings file, read as the station reads it.
+RegisterSettings StationSettings() {
+    const QSettings settings(QSettings::IniFormat, QSettings::UserScope,
+                             QStringLiteral("Qor Applikationen"), QStringLiteral("Orvex-FSK"));
+    return station::RegisterSettingsFrom([&settings](const QString& key, const QString& fallback) {
+        const QString path = key.contains(u'/') ? key : QStringLiteral("Register/") + key;
+        return settings.value(path, fallback).toString();
+    });
+}
+
+// postgresql://[user@]host[:port]/name; false with the reason for anything else.
+bool ParsePostgresUrl(const std::string& text, RegisterSettings& settings, std::string& error) {
+    const QUrl url(QString::fromStdString(text), QUrl::StrictMode);
+    const QString database = url.path().mid(1);
+    if (!url.isValid() || url.host().isEmpty() || !url.path().startsWith(u'/') ||
+        database.isEmpty() || database.contains(u'/') || url.hasQuery() || url.hasFragment()) {
+        error = "--register '" + text + "' is not postgresql://[user@]host[:port]/name";
+        return false;
+    }
+    // A password on the command line shows in every process list; libpq reads it from
+    // PGPASSWORD or ~/.pgpass instead.
+    if (!url.password().isEmpty()) {
+        error = "--register takes no password: put it in ~/.pgpass (or PGPASSWORD)";
+        return false;
+    }
+    settings.kind = RegisterSettings::Kind::PostgreSQL;
+    settings.host = url.host();
+    settings.port = url.port(5432);
+    settings.database = database;
+    settings.user = url.userName();
+    return true;
+}
+
+}  // namespace
+
+int ChooseRegister(const CCommandLine& line, const COutput& out, RegisterSettings& settings) {
+    const auto choice = line.Value("register");
+    if (!choice) {
+        settings = StationSettings();
+    } else {
+        // An explicit register stands alone: only --next-free asks for the next free number.
+        settings = RegisterSettings();
+        settings.nextFree = false;
+        if (*choice == "off") {
+            settings.enabled = false;
+        } else if (choice->rfind("postgresql://", 0) == 0 || choice->rfind("postgres://", 0) == 0) {
+            std::string error;
+            if (!ParsePostgresUrl(*choice, settings, error)) return out.Fail(kExitUsage, error);
+        } else if (choice->empty()) {
+            return out.Fail(kExitUsage, "--register takes off, a file or postgresql://...");
+        } else {
+            settings.kind = RegisterSettings::Kind::SQLite;
+            settings.file = QFileInfo(QString::fromStdString(*choice)).absoluteFilePath();
+        }
+    }
+    if (line.Has("next-free")) {
+        if (!settings.enabled)
+            return out.Fail(kExitUsage, "--next-free takes its numbers from the card register, "
+                                        "which is switched off");
+        settings.nextFree = true;
+    }
+    return kExitSuccess;
+}
+
+int OpenRegister(const RegisterSettings& settings, const COutput& out,
+                 std::unique_ptr<station::CCardRegister>& cardRegister) {
+    cardRegister.reset();
+    if (!settings.enabled) return kExitSuccess;
+    auto opened = std::make_unique<station::CCardRegister>(
+        settings, QStringLiteral("lfprog " LFPROG_VERSION));
+    if (!opened->Open())
+        return out.Fail(kExitRegister, "the card register (" + DescribeRegister(settings) +
+                                           ") cannot be opened: " +
+                                           opened->LastError().toStdString());
+    cardRegister = std::move(opened);
+    return kExitSuccess;
+}
+
+std::string DescribeRegister(const RegisterSettings& settings) {
+    if (!settings.enabled) return "switched off";
+    if (settings.kind == RegisterSettings::Kind::SQLite) {
+        const QString file = settings.file.isEmpty() ? station::DefaultRegisterFile() : settings.file;
+        return "SQLite file " + file.toStdString();
+    }
+    std::string text = "PostgreSQL ";
+    if (!settings.user.isEmpty()) text += settings.user.toStdString() + "@";
+    return text + settings.host.toStdString() + ":" + std::to_string(settings.port) + "/" +
+           settings.database.toStdString();
+}

@@ -1,0 +1,195 @@
+// lfprog register list|find|export: the card register on the command line, as the station's
+// register window shows it: the cards with a filter by number, chip identification and date,
+// the card(s) carrying one number and since when, and the rows as CSV.
+#include <QDate>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QTextStream>
+#include <cstdio>
+#include <limits>
+
+#include "CardOptions.h"
+#include "Commands.h"
+#include "RegisterChoice.h"
+#include "station/CardFormatTable.h"
+#include "station/ChipTypeTable.h"
+
+using namespace station;
+
+namespace {
+
+std::string TimeText(const QDateTime& time) {
+    return time.toUTC().toString(Qt::ISODate).toStdString();
+}
+
+void PrintEntry(const COutput& out, const RegisterEntry& entry) {
+    const bool written = entry.state == RegisterEntry::State::Written;
+    CJson object;
+    object.Add("id", static_cast<long long>(entry.id));
+    AddCard(object, entry.format, entry.fields);
+    object.Add("chip", ChipCommandName(entry.chipType))
+        .Add("uid", entry.uid.toStdString())
+        .Add("locked", entry.locked)
+        .Add("verified", entry.verified)
+        .Add("reissue", entry.reissue)
+        .Add("state", written ? "written" : "reserved")
+        .Add("time", TimeText(entry.time))
+        .Add("station", entry.station.toStdString())
+        .Add("operator", entry.operatorName.toStdString())
+        .Add("program_version", entry.programVersion.toStdString());
+
+    std::string text = TimeText(entry.time) + "  " + DescribeCard(entry.format, entry.fields) +
+                       "  " + ChipCommandName(entry.chipType);
+    if (!entry.uid.isEmpty()) text += " uid " + entry.uid.toStdString();
+    // A reserved row is a card whose write was never confirmed: the station ended or lost the
+    // register between reserving the number and the chip's confirmation.
+    text += written ? "  written" : "  reserved, not confirmed";
+    if (entry.verified) text += ", verified";
+    if (entry.locked) text += ", locked";
+    if (entry.reissue) text += ", re-issue";
+    text += "  at " + entry.station.toStdString() + " by " + entry.operatorName.toStdString();
+    out.Print(object, text);
+}
+
+// The register for reading: an SQLite file that does not exist yet is an empty register, and
+// is not made by looking at it. rows receives the rows passing the filter.
+int ReadRegister(const CCommandLine& line, const COutput& out, const RegisterFilter& filter,
+                 std::vector<RegisterEntry>& rows) {
+    RegisterSettings settings;
+    if (const int status = ChooseRegister(line, out, settings)) return status;
+    if (!settings.enabled)
+        return out.Fail(kExitRegister,
+                        "the card register is switched off (in the station's settings, or by "
+                        "--register off)");
+    if (settings.kind == RegisterSettings::Kind::SQLite) {
+        const QString file = settings.file.isEmpty() ? DefaultRegisterFile() : settings.file;
+        if (!QFileInfo::exists(file)) return kExitSuccess;
+    }
+    std::unique_ptr<CCardRegister> cardRegister;
+    if (const int status = OpenRegister(settings, out, cardRegister)) return status;
+    auto listed = cardRegister->List(filter);
+    if (!listed)
+        return out.Fail(kExitRegister, "the card register (" + DescribeRegister(settings) +
+                                           ") cannot be read: " +
+                                           cardRegister->LastError().toStdString());
+    rows = std::move(*listed);
+    return kExitSuccess;
+}
+
+int ParseDate(const CCommandLine& line, const COutput& out, const char* option, QDate& date) {
+    const auto text = line.Value(option);
+    if (!text) return kExitSuccess;
+    date = QDate::fromString(QString::fromStdString(*text), Qt::ISODate);
+    if (!date.isValid())
+        return out.Fail(kExitUsage, std::string("--") + option + " takes a date YYYY-MM-DD, not '" +
+                                        *text + "'");
+    return kExitSuccess;
+}
+
+int ParseNumber(const COutput& out, const std::string& text, std::int64_t& number) {
+    long long value = 0;
+    if (!ParseInteger(text, 0, std::numeric_limits<long long>::max(), value))
+        return out.Fail(kExitUsage, "card number '" + text + "' is not a number from 0");
+    number = value;
+    return kExitSuccess;
+}
+
+// --number, --uid, --from and --to of list and export.
+int ParseFilter(const CCommandLine& line, const COutput& out, RegisterFilter& filter) {
+    if (const auto number = line.Value("number")) {
+        std::int64_t value = 0;
+        if (const int status = ParseNumber(out, *number, value)) return status;
+        filter.number = value;
+    }
+    filter.uid = QString::fromStdString(line.Value("uid").value_or(""));
+    if (const int status = ParseDate(line, out, "from", filter.from)) return status;
+    if (const int status = ParseDate(line, out, "to", filter.to)) return status;
+    if (filter.from.isValid() && filter.to.isValid() && filter.to < filter.from)
+        return out.Fail(kExitUsage, "--to is before --from");
+    return kExitSuccess;
+}
+
+}  // namespace
+
+int RunRegisterList(CommandContext& context) {
+    RegisterFilter filter;
+    if (const int status = ParseFilter(context.line, context.out, filter)) return status;
+    std::vector<RegisterEntry> rows;
+    if (const int status = ReadRegister(context.line, context.out, filter, rows)) return status;
+    for (const RegisterEntry& entry : rows) PrintEntry(context.out, entry);
+    return kExitSuccess;
+}
+
+int RunRegisterFind(CommandContext& context) {
+    const CCommandLine& line = context.line;
+    const COutput& out = context.out;
+    if (context.operands.size() != 1)
+        return out.Fail(kExitUsage, "register find takes one card number");
+    RegisterFilter filter;
+    std::int64_t number = 0;
+    if (const int status = ParseNumber(out, context.operands[0], number)) return status;
+    filter.number = number;
+    // Without --format or --facility every format and facility code carrying the number.
+    int format = -1;
+    if (const auto name = line.Value("format")) {
+        format = FormatOfCommandName(*name);
+        if (format < 0) return out.Fail(kExitUsage, "unknown format '" + *name + "'");
+    }
+    long long facility = -1;
+    if (const auto text = line.Value("facility");
+        text && !ParseInteger(*text, 0, std::numeric_limits<int>::max(), facility))
+        return out.Fail(kExitUsage, "facility code '" + *text + "' is not a number from 0");
+
+    std::vector<RegisterEntry> rows;
+    if (const int status = ReadRegister(line, out, filter, rows)) return status;
+    int found = 0;
+    for (const RegisterEntry& entry : rows) {
+        if (format >= 0 && entry.format != format) continue;
+        if (facility >= 0 && entry.fields.facility != facility) continue;
+        PrintEntry(out, entry);
+        ++found;
+    }
+    if (found == 0)
+        return out.Fail(kExitFailure,
+                        "no card with number " + std::to_string(number) + " in the register");
+    return kExitSuccess;
+}
+
+int RunRegisterExport(CommandContext& context) {
+    const COutput& out = context.out;
+    if (context.operands.size() > 1)
+        return out.Fail(kExitUsage, "register export takes one file (or - for standard output)");
+    RegisterFilter filter;
+    if (const int status = ParseFilter(context.line, out, filter)) return status;
+    std::vector<RegisterEntry> rows;
+    if (const int status = ReadRegister(context.line, out, filter, rows)) return status;
+
+    const std::string target = context.operands.empty() ? "-" : context.operands[0];
+    if (target == "-") {
+        QFile standardOutput;
+        if (!standardOutput.open(stdout, QIODevice::WriteOnly))
+            return out.Fail(kExitFailure, "standard output cannot be written");
+        QTextStream stream(&standardOutput);
+        WriteRegisterCsv(stream, rows);
+        stream.flush();
+        return stream.status() == QTextStream::Ok
+                   ? kExitSuccess
+                   : out.Fail(kExitFailure, "standard output cannot be written");
+    }
+    // Written beside the target and renamed into place, so an earlier export is never left cut
+    // off half way.
+    const QString path = QFileInfo(QString::fromStdString(target)).absoluteFilePath();
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return out.Fail(kExitFailure, target + " cannot be written: " + file.errorString().toStdString());
+    QTextStream stream(&file);
+    WriteRegisterCsv(stream, rows);
+    stream.flush();
+    if (stream.status() != QTextStream::Ok || !file.commit())
+        return out.Fail(kExitFailure, target + " cannot be written: " + file.errorString().toStdString());
+    CJson object;
+    object.Add("exported", static_cast<long long>(rows.size())).Add("file", path.toStdString());
+    out.Print(object, std::to_string(rows.size()) + " cards exported to " + path.toStdString());
+    return kExitSuccess;
+}
