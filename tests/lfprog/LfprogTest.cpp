@@ -4,82 +4,13 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QRegularExpression>
-#include <QTemporaryDir>
-#include <fstream>
-#include <sstream>
-#include <thread>
 
-#include "CardFeeder.h"
-#include "FreshChip.h"
-#include "LfprogProcess.h"
-#include "VirtualReader.h"
+#include "LfprogFixture.h"
 #include "cards/CardFormat.h"
 
 using namespace lfprogtest;
 using namespace std::chrono_literals;
-
-namespace {
-
-constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
-constexpr int kExitNoReader = 3;
-constexpr int kExitNoCard = 4;
-
-QJsonObject Json(const std::string& line) {
-    QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(line), &error);
-    EXPECT_EQ(error.error, QJsonParseError::NoError) << line;
-    EXPECT_TRUE(document.isObject()) << line;
-    return document.object();
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line);) lines.push_back(line);
-    return lines;
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-// The feeder takes the last card away on its own thread, after holding it for a moment.
-unsigned FedAndWritten(const vsim::CardFeeder& feeder, unsigned expected) {
-    for (int i = 0; i < 100 && feeder.GetProgress().written < expected; ++i)
-        std::this_thread::sleep_for(20ms);
-    return feeder.GetProgress().written;
-}
-
-class Lfprog : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        ASSERT_TRUE(m_reader.Start());
-        m_port = m_reader.Path();
-    }
-
-    vsim::ReaderEngine& Engine() { return m_reader.Engine(); }
-    void PlaceFresh(int chipType = 9) { Engine().PlaceTransponder(vsim::MakeFreshChip(chipType)); }
-    std::optional<uint64_t> CardOnField() {
-        const auto field = Engine().FieldSnapshot();
-        return field ? field->cardWord : std::nullopt;
-    }
-    // lfprog with the reader's port and --json before the given arguments.
-    Result Run(std::vector<std::string> args) {
-        args.insert(args.end(), {"--port", m_port, "--json"});
-        return RunLfprog(args);
-    }
-
-    vsim::VirtualReader m_reader;
-    std::string m_port;
-    QTemporaryDir m_dir;
-};
-
-}  // namespace
 
 TEST_F(Lfprog, WritesAndReadsBackEveryFormatAtItsLargestValues) {
     struct Case {
@@ -208,8 +139,9 @@ TEST_F(Lfprog, ExitCodesForNoReaderNoCardAndBadUsage) {
 }
 
 TEST_F(Lfprog, EveryCommandHasItsHelp) {
-    for (const char* command :
-         {"list", "info", "read", "write", "series", "lan config", "lan ping"}) {
+    for (const char* command : {"list", "info", "read", "write", "series", "lan config",
+                                "lan ping", "register list", "register find",
+                                "register export"}) {
         std::vector<std::string> args;
         std::istringstream words(command);
         for (std::string word; words >> word;) args.push_back(word);
