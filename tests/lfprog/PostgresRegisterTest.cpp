@@ -37,9 +37,8 @@ class LfprogPostgres : public Lfprog {
     }
 
     std::vector<std::string> Series(const std::string& port, const char* count) const {
-        return {"series", "--port",     port,  "--json",     "--from", "100",
-                "--facility", "5",      "--count", count, "--cycle", "10",
-                "--register", m_url,    "--next-free"};
+        return {"series",  "--port", port,      "--json", "--from",     "100", "--facility", "5",
+                "--count", count,    "--cycle", "10",     "--register", m_url, "--next-free"};
     }
 
     pgtest::PgServer m_server;

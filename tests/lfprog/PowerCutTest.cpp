@@ -44,9 +44,11 @@ TEST_F(Lfprog, KilledSeriesLeaveTheRegisterAndTheLogAgreeingAndNoNumberTwice) {
     ASSERT_TRUE(feeder.Start({9, 1000, 10ms, 60ms}));
     const std::string log = ScratchPath("series.txt");
     auto series = [&](bool nextFree, const char* count) {
-        std::vector<std::string> args = {"series", "--port", m_port, "--json", "--from", "1000",
-                                         "--facility", std::to_string(kFacility), "--count",
-                                         count, "--log", log, "--cycle", "10"};
+        std::vector<std::string> args = {
+            "series",  "--port", m_port,       "--json",
+            "--from",  "1000",   "--facility", std::to_string(kFacility),
+            "--count", count,    "--log",      log,
+            "--cycle", "10"};
         if (nextFree) args.push_back("--next-free");
         return args;
     };

@@ -5,8 +5,8 @@
 #include <QDate>
 #include <QDir>
 #include <QFileInfo>
-#include <algorithm>
 #include <QStringList>
+#include <algorithm>
 
 #include "ChipRecorder.h"
 #include "LfprogFixture.h"
@@ -79,7 +79,8 @@ TEST_F(Lfprog, ASeriesFillsTheRegisterThatListFindAndExportShowAndASecondOneStop
     }
 
     const std::string today = QDate::currentDate().toString(Qt::ISODate).toStdString();
-    const std::string yesterday = QDate::currentDate().addDays(-1).toString(Qt::ISODate).toStdString();
+    const std::string yesterday =
+        QDate::currentDate().addDays(-1).toString(Qt::ISODate).toStdString();
     const struct {
         std::vector<std::string> filter;
         std::vector<long long> numbers;
@@ -90,7 +91,8 @@ TEST_F(Lfprog, ASeriesFillsTheRegisterThatListFindAndExportShowAndASecondOneStop
         {{"--to", yesterday}, {}},
         {{"--number", "105"}, {}},
     };
-    for (const auto& c : filters) EXPECT_EQ(Numbers(RegisterRows(c.filter)), c.numbers) << c.filter[1];
+    for (const auto& c : filters)
+        EXPECT_EQ(Numbers(RegisterRows(c.filter)), c.numbers) << c.filter[1];
 
     const Result found = RunLfprog({"register", "find", "103", "--json"});
     ASSERT_EQ(found.exit, 0) << found.err;
@@ -114,9 +116,9 @@ TEST_F(Lfprog, ASeriesFillsTheRegisterThatListFindAndExportShowAndASecondOneStop
     const std::vector<std::string> csvLines = Lines(ReadFile(csv));
     ASSERT_EQ(csvLines.size(), 6u);
     for (const auto& [number, uid] : uidOf) {
-        const auto line = std::find_if(csvLines.begin() + 1, csvLines.end(), [&](const std::string& l) {
-            return l.find(uid.toStdString()) != std::string::npos;
-        });
+        const auto line = std::find_if(
+            csvLines.begin() + 1, csvLines.end(),
+            [&](const std::string& l) { return l.find(uid.toStdString()) != std::string::npos; });
         EXPECT_NE(line, csvLines.end()) << number;
     }
     EXPECT_EQ(RunLfprog({"register", "export", "-"}).out, ReadFile(csv));
@@ -241,13 +243,12 @@ TEST_F(Lfprog, ARegisterThatCannotRecordStopsTheCommandBeforeTheReaderIsOpened) 
     Engine().ClearRequests();
     for (const Case& c : cases) {
         // The register's own commands take no reader.
-        const Result result = c.args[0] == "register"
-                                  ? RunLfprog([&] {
-                                        std::vector<std::string> args = c.args;
-                                        args.push_back("--json");
-                                        return args;
-                                    }())
-                                  : Run(c.args);
+        const Result result = c.args[0] == "register" ? RunLfprog([&] {
+            std::vector<std::string> args = c.args;
+            args.push_back("--json");
+            return args;
+        }())
+                                                      : Run(c.args);
         EXPECT_EQ(result.exit, c.exit) << c.args[0] << " " << c.args.back() << "\n" << result.out;
         ASSERT_FALSE(result.out.empty());
         EXPECT_TRUE(Json(Lines(result.out).back()).contains("error")) << result.out;

@@ -12,12 +12,12 @@ struct OptionSpec {
 
 // Every option of every command; each command checks which of them it takes.
 constexpr OptionSpec kOptions[] = {
-    {"port", true},   {"baud", true},    {"timeout", true}, {"json", false},
-    {"help", false},  {"lan", false},    {"format", true},  {"chip", true},
-    {"watch", false}, {"cycle", true},   {"log", true},     {"facility", true},
-    {"number", true}, {"extra", true},   {"lock", false},   {"no-verify", false},
-    {"from", true},   {"count", true},   {"to", true},      {"address", true},
-    {"mask", true},   {"gateway", true}, {"name", true},    {"register", true},
+    {"port", true},   {"baud", true},     {"timeout", true},    {"json", false},
+    {"help", false},  {"lan", false},     {"format", true},     {"chip", true},
+    {"watch", false}, {"cycle", true},    {"log", true},        {"facility", true},
+    {"number", true}, {"extra", true},    {"lock", false},      {"no-verify", false},
+    {"from", true},   {"count", true},    {"to", true},         {"address", true},
+    {"mask", true},   {"gateway", true},  {"name", true},       {"register", true},
     {"uid", true},    {"reissue", false}, {"next-free", false},
 };
 

@@ -65,8 +65,9 @@ int ChooseRegister(const CCommandLine& line, const COutput& out, RegisterSetting
     }
     if (line.Has("next-free")) {
         if (!settings.enabled)
-            return out.Fail(kExitUsage, "--next-free takes its numbers from the card register, "
-                                        "which is switched off");
+            return out.Fail(kExitUsage,
+                            "--next-free takes its numbers from the card register, "
+                            "which is switched off");
         settings.nextFree = true;
     }
     return kExitSuccess;
@@ -79,9 +80,9 @@ int OpenRegister(const RegisterSettings& settings, const COutput& out,
     auto opened = std::make_unique<station::CCardRegister>(
         settings, QStringLiteral("lfprog " LFPROG_VERSION));
     if (!opened->Open())
-        return out.Fail(kExitRegister, "the card register (" + DescribeRegister(settings) +
-                                           ") cannot be opened: " +
-                                           opened->LastError().toStdString());
+        return out.Fail(kExitRegister,
+                        "the card register (" + DescribeRegister(settings) +
+                            ") cannot be opened: " + opened->LastError().toStdString());
     cardRegister = std::move(opened);
     return kExitSuccess;
 }
@@ -89,7 +90,8 @@ int OpenRegister(const RegisterSettings& settings, const COutput& out,
 std::string DescribeRegister(const RegisterSettings& settings) {
     if (!settings.enabled) return "switched off";
     if (settings.kind == RegisterSettings::Kind::SQLite) {
-        const QString file = settings.file.isEmpty() ? station::DefaultRegisterFile() : settings.file;
+        const QString file =
+            settings.file.isEmpty() ? station::DefaultRegisterFile() : settings.file;
         return "SQLite file " + file.toStdString();
     }
     std::string text = "PostgreSQL ";

@@ -70,9 +70,9 @@ int ReadRegister(const CCommandLine& line, const COutput& out, const RegisterFil
     if (const int status = OpenRegister(settings, out, cardRegister)) return status;
     auto listed = cardRegister->List(filter);
     if (!listed)
-        return out.Fail(kExitRegister, "the card register (" + DescribeRegister(settings) +
-                                           ") cannot be read: " +
-                                           cardRegister->LastError().toStdString());
+        return out.Fail(kExitRegister,
+                        "the card register (" + DescribeRegister(settings) +
+                            ") cannot be read: " + cardRegister->LastError().toStdString());
     rows = std::move(*listed);
     return kExitSuccess;
 }
@@ -182,12 +182,14 @@ int RunRegisterExport(CommandContext& context) {
     const QString path = QFileInfo(QString::fromStdString(target)).absoluteFilePath();
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        return out.Fail(kExitFailure, target + " cannot be written: " + file.errorString().toStdString());
+        return out.Fail(kExitFailure,
+                        target + " cannot be written: " + file.errorString().toStdString());
     QTextStream stream(&file);
     WriteRegisterCsv(stream, rows);
     stream.flush();
     if (stream.status() != QTextStream::Ok || !file.commit())
-        return out.Fail(kExitFailure, target + " cannot be written: " + file.errorString().toStdString());
+        return out.Fail(kExitFailure,
+                        target + " cannot be written: " + file.errorString().toStdString());
     CJson object;
     object.Add("exported", static_cast<long long>(rows.size())).Add("file", path.toStdString());
     out.Print(object, std::to_string(rows.size()) + " cards exported to " + path.toStdString());

@@ -141,7 +141,8 @@ QString CRunReport::NotLoggedEntry(const station::CardRecord& card, const QDateT
 bool CRunReport::ConfirmReissue(const station::CardRecord& card,
                                 const station::RegisterEntry& earlier) {
     if (!m_reissue) return false;
-    std::string text = "re-issue of " + DescribeCard(card.format, card.fields) + ": the earlier card";
+    std::string text =
+        "re-issue of " + DescribeCard(card.format, card.fields) + ": the earlier card";
     if (!earlier.uid.isEmpty()) text += " on chip " + earlier.uid.toStdString();
     text += " since " + earlier.time.toUTC().toString(Qt::ISODate).toStdString();
     m_out.Note(text);

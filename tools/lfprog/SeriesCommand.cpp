@@ -126,12 +126,11 @@ int RunSeries(CommandContext& context) {
     report.SetSeries(total);
     LfSetBackgroundMode(reader.Handle(), 1);
     run.StartSeries();
-    const std::string waiting =
-        "waiting for chips, " +
-        std::string(registerSettings.enabled && registerSettings.nextFree
-                        ? "the register's next free number from "
-                        : "first number ") +
-        std::to_string(choice.fields.number) + " (Ctrl-C ends the series)";
+    const std::string waiting = "waiting for chips, " +
+                                std::string(registerSettings.enabled && registerSettings.nextFree
+                                                ? "the register's next free number from "
+                                                : "first number ") +
+                                std::to_string(choice.fields.number) + " (Ctrl-C ends the series)";
     out.Note(waiting);
     while (!interrupt.Requested()) {
         report.SetNextNumber(run.Number());
