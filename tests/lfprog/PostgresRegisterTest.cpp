@@ -9,7 +9,7 @@
 #include "ChipRecorder.h"
 #include "LfprogFixture.h"
 #include "cards/CardFormat.h"
-#include "helpers/PgServer.h"
+#include "PgServer.h"
 
 using namespace lfprogtest;
 using namespace std::chrono_literals;
