@@ -8,8 +8,8 @@
 
 #include "ChipRecorder.h"
 #include "LfprogFixture.h"
-#include "cards/CardFormat.h"
 #include "PgServer.h"
+#include "cards/CardFormat.h"
 
 using namespace lfprogtest;
 using namespace std::chrono_literals;

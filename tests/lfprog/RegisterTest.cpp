@@ -233,7 +233,9 @@ TEST_F(Lfprog, ARegisterThatCannotRecordStopsTheCommandBeforeTheReaderIsOpened) 
          kExitUsage},
         {{"series", "--from", "1", "--count", "2", "--register", "off", "--next-free"}, kExitUsage},
         {{"write", "--number", "1", "--next-free"}, kExitUsage},
-        {{"register", "list", "--register", unusable}, kExitRegister},
+        // A file that is not a register is refused, and stays as it is.
+        {{"write", "--number", "1", "--register", file}, kExitRegister},
+        {{"register", "list", "--register", file}, kExitRegister},
         {{"register", "list", "--from", "2026-13-01"}, kExitUsage},
         {{"register", "find"}, kExitUsage},
         {{"register", "find", "x1"}, kExitUsage},
@@ -256,4 +258,5 @@ TEST_F(Lfprog, ARegisterThatCannotRecordStopsTheCommandBeforeTheReaderIsOpened) 
     EXPECT_EQ(Engine().RequestCount(), 0u);
     EXPECT_FALSE(CardOnField());
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(DefaultRegisterFile(m_dir))));
+    EXPECT_EQ(ReadFile(file), "not a folder\n");
 }

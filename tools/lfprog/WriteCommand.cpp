@@ -34,7 +34,10 @@ int RunWrite(CommandContext& context) {
 
     if (run.WriteOnce() != WriteOutcome::Written) {
         const Status& status = report.LastStatus();
-        return out.Fail(StatusExitCode(status), StatusText(status), StatusSdkError(status));
+        std::string text = StatusText(status);
+        if (status.message == StatusMessage::Duplicate)
+            text += " (--reissue writes it again as a replacement card)";
+        return out.Fail(StatusExitCode(status), text, StatusSdkError(status));
     }
     CJson object;
     object.Add("written", true);
