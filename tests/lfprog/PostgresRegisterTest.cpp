@@ -56,8 +56,8 @@ TEST_F(LfprogPostgres, TwoStationsShareOneSeriesWithoutGapsOrDuplicates) {
     vsim::CardFeeder feederA(Engine());
     vsim::CardFeeder feederB(second.Engine());
     constexpr unsigned kEach = 12;
-    ASSERT_TRUE(feederA.Start({9, kEach, 5ms, 40ms}));
-    ASSERT_TRUE(feederB.Start({9, kEach, 5ms, 40ms}));
+    ASSERT_TRUE(feederA.Start({9, kEach, 5ms}));
+    ASSERT_TRUE(feederB.Start({9, kEach, 5ms}));
 
     LfprogProcess stationA(Series(m_port, "12"), m_env);
     LfprogProcess stationB(Series(second.Path(), "12"), m_env);
@@ -104,7 +104,7 @@ TEST_F(LfprogPostgres, TwoStationsShareOneSeriesWithoutGapsOrDuplicates) {
 TEST_F(LfprogPostgres, AServerGoneInTheMiddleOfASeriesStopsItBeforeTheNextWrite) {
     ChipRecorder chips(Engine());
     vsim::CardFeeder feeder(Engine());
-    ASSERT_TRUE(feeder.Start({9, 50, 5ms, 40ms}));
+    ASSERT_TRUE(feeder.Start({9, 50, 5ms}));
     LfprogProcess station(Series(m_port, "50"), m_env);
     for (int cards = 0; cards < 2;) {
         const auto line = station.ReadLine(30s);
