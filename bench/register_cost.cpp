@@ -1,9 +1,10 @@
 // The card register's cost per card: the station's write series (the run library's CWriteRun,
 // as the window and lfprog drive it) on the in-process virtual reader with its realistic
-// timing, once without a register and once through each register, in the same run and
-// alternating, so that the machine's load touches all alike; the extra time per card is the
-// difference of the median card times. Then the register's own Reserve + Confirm per card,
-// timed directly. SQLite is a file in a temporary folder (WAL, full sync, as the station
+// timing, without a register and through each register side by side, one card of each in
+// turn, so that the machine's load touches all alike; the extra time per card is a card's
+// time less that of the card without a register just before it, in all and beside the
+// chip's write and read-back. Then the register's own Reserve + Confirm per card, timed
+// directly. SQLite is a file in a temporary folder (WAL, full sync, as the station
 // keeps it); PostgreSQL a server on loopback that the program starts in a temporary folder.
 #include <QCoreApplication>
 #include <QFile>
@@ -91,10 +92,11 @@ bool ParseOptions(int argc, char** argv, Options& options) {
     }
     // Every series takes its own numbers of the 26-bit format.
     return options.cards > 0 && options.runs > 0 && options.direct >= 0 &&
-           options.cards * options.runs < 60000;
+           options.cards * options.runs * 3 < 60000;
 }
 
-// The series shows nothing; a failed card is reported.
+// The series shows nothing; a failed card is reported. It notes when the chip's write
+// starts (the number is stored just before) and when the card is written and read back.
 class QuietView : public station::CRunView {
   public:
     void ShowStatus(const station::Status& status) override {
@@ -106,56 +108,61 @@ class QuietView : public station::CRunView {
     void SignalSuccess() override {}
     void SignalFailure() override {}
     void ShowFields() override {}
-    void StoreNextNumber(const QString&) override {}
+    void StoreNextNumber(const QString&) override { writeStart = Clock::now(); }
     void WaitUntilNumberStored() override {}
-    void CardWritten(const station::CardRecord&) override {}
+    void CardWritten(const station::CardRecord&) override { writeEnd = Clock::now(); }
     void ReportLogFailure() override {}
     QString FailedCardEntry(const station::Status&, const station::CardRecord&) override {
         return {};
     }
     QString NotLoggedEntry(const station::CardRecord&, const QDateTime&) override { return {}; }
+
+    Clock::time_point writeStart, writeEnd;
 };
 
-// One register the series go through, or none.
+// One register the series go through, or none, with the times of its cards.
 struct Subject {
     const char* name;
     std::unique_ptr<CCardRegister> cardRegister;  // nullptr: the series without a register
-    std::vector<double> seriesMedians;            // per run, ms per card
-    std::vector<double> extras;                   // per run, against the run without
-    std::vector<double> cardTimes;                // every card of every run
+    std::vector<double> cardMs;                   // each card's tick
+    std::vector<double> besideMs;  // the tick apart from the chip's write and read-back
+    std::vector<double> extraMs;   // cardMs less the card without a register laid just before
+    std::vector<double> besideExtraMs;
+    std::vector<double> runExtraMs;  // per run: median card time less that without a register
 };
 
-// A series of fresh chips laid one after the other, each written (and read back) by one
-// tick; the time of each tick. Empty when a card was not written.
-std::vector<double> RunSeries(vsim::VirtualReader& reader, int handle, CCardRegister* cardRegister,
-                              std::int64_t from, int cards, const QString& logPath) {
+// A write series of one subject: fresh chips, each written (and read back) by one tick.
+struct Series {
     QuietView view;
     station::RunCard card;
-    card.target = station::CardTarget{handle, kFormat, kChipType};
-    card.facility = kSeriesFacility;
-    card.customer = QString::number(static_cast<long long>(from));
-    station::CWriteRun run(view, card);
-    run.options.autoIncrement = true;
-    run.options.stopAtCount = true;
-    run.options.stopCount = cards;
-    run.options.verify = true;
-    run.options.logPath = logPath;
-    run.SetRegister(cardRegister);
-    run.StartSeries();
-    std::vector<double> times;
-    for (int i = 0; i < cards; ++i) {
+    station::CWriteRun run{view, card};
+
+    Series(int handle, CCardRegister* cardRegister, std::int64_t from, int cards,
+           const QString& logPath) {
+        card.target = station::CardTarget{handle, kFormat, kChipType};
+        card.facility = kSeriesFacility;
+        card.customer = QString::number(static_cast<long long>(from));
+        run.options.autoIncrement = true;
+        run.options.stopAtCount = true;
+        run.options.stopCount = cards;
+        run.options.verify = true;
+        run.options.logPath = logPath;
+        run.SetRegister(cardRegister);
+        run.StartSeries();
+    }
+
+    // Lays a fresh chip and writes it; its tick's time and the part beside the chip's write.
+    bool Card(vsim::VirtualReader& reader, double& cardMs, double& besideMs) {
         reader.Engine().PlaceTransponder(vsim::MakeFreshChip(kChipType));
         const Clock::time_point start = Clock::now();
         const station::TickOutcome outcome = run.SeriesTick();
-        times.push_back(Ms(Clock::now() - start));
-        if (outcome != station::TickOutcome::Written) {
-            std::fprintf(stderr, "card %d of the series from %lld was not written\n", i,
-                         static_cast<long long>(from));
-            return {};
-        }
+        cardMs = Ms(Clock::now() - start);
+        besideMs = cardMs - Ms(view.writeEnd - view.writeStart);
+        if (outcome == station::TickOutcome::Written) return true;
+        std::fprintf(stderr, "card %s was not written\n", qPrintable(card.customer));
+        return false;
     }
-    return times;
-}
+};
 
 struct DirectTimes {
     std::vector<double> reserve, confirm, both;
@@ -217,12 +224,13 @@ int main(int argc, char** argv) {
     std::printf("load average at the start: %s\n", LoadAverage().c_str());
 
     std::vector<Subject> subjects;
-    subjects.push_back({"none", nullptr, {}, {}, {}});
+    subjects.push_back({"none", nullptr, {}, {}, {}, {}, {}});
     if (options.sqlite) {
         RegisterSettings settings;
         settings.kind = RegisterSettings::Kind::SQLite;
         settings.file = scratch.filePath("register.sqlite");
-        subjects.push_back({"SQLite", std::make_unique<CCardRegister>(settings, "bench"), {}, {}, {}});
+        subjects.push_back(
+            {"SQLite", std::make_unique<CCardRegister>(settings, "bench"), {}, {}, {}, {}, {}});
     }
     std::unique_ptr<pgtest::PgServer> server;
     if (options.postgresql) {
@@ -240,7 +248,8 @@ int main(int argc, char** argv) {
         settings.port = server->Port();
         settings.database = server->Database();
         settings.user = server->User();
-        subjects.push_back({"PostgreSQL", std::make_unique<CCardRegister>(settings, "bench"), {}, {}, {}});
+        subjects.push_back(
+            {"PostgreSQL", std::make_unique<CCardRegister>(settings, "bench"), {}, {}, {}, {}, {}});
     }
     for (Subject& subject : subjects) {
         if (subject.cardRegister && !subject.cardRegister->Open()) {
@@ -258,48 +267,79 @@ int main(int argc, char** argv) {
     reader.Engine().SetRealisticTiming(true);
     const QString logPath = scratch.filePath("Protokoll_S.txt");
 
+    // The first write after the port opens changes the chip's receive mode; not counted.
+    {
+        Series warmUp(handle, nullptr, 60000, 1, logPath);
+        double cardMs = 0, besideMs = 0;
+        if (!warmUp.Card(reader, cardMs, besideMs)) return 1;
+    }
     std::int64_t next = 1;
     for (int run = 1; run <= options.runs; ++run) {
-        std::printf("run %d:", run);
-        double reference = 0;
+        // The subjects' series run side by side, one card of each in turn, so that the
+        // machine's load touches all alike; each card is compared with the card without a
+        // register laid just before it.
+        std::vector<std::unique_ptr<Series>> series;
         for (Subject& subject : subjects) {
-            const std::vector<double> times =
-                RunSeries(reader, handle, subject.cardRegister.get(), next, options.cards, logPath);
-            if (times.empty()) return 1;
+            series.push_back(std::make_unique<Series>(handle, subject.cardRegister.get(), next,
+                                                      options.cards, logPath));
             next += options.cards;
-            const double median = Median(times);
-            subject.seriesMedians.push_back(median);
-            subject.cardTimes.insert(subject.cardTimes.end(), times.begin(), times.end());
-            if (!subject.cardRegister) {
-                reference = median;
-                std::printf("  %s %.2f ms/card", subject.name, median);
-            } else {
-                subject.extras.push_back(median - reference);
-                std::printf("  %s %.2f (%+.2f)", subject.name, median, median - reference);
+        }
+        std::vector<std::vector<double>> runTimes(subjects.size());
+        for (int i = 0; i < options.cards; ++i) {
+            double plainMs = 0, plainBesideMs = 0;
+            for (size_t s = 0; s < subjects.size(); ++s) {
+                double cardMs = 0, besideMs = 0;
+                if (!series[s]->Card(reader, cardMs, besideMs)) return 1;
+                Subject& subject = subjects[s];
+                subject.cardMs.push_back(cardMs);
+                subject.besideMs.push_back(besideMs);
+                runTimes[s].push_back(cardMs);
+                if (s == 0) {
+                    plainMs = cardMs;
+                    plainBesideMs = besideMs;
+                } else {
+                    subject.extraMs.push_back(cardMs - plainMs);
+                    subject.besideExtraMs.push_back(besideMs - plainBesideMs);
+                }
             }
-            std::fflush(stdout);
+        }
+        std::printf("run %d:", run);
+        const double reference = Median(runTimes[0]);
+        for (size_t s = 0; s < subjects.size(); ++s) {
+            const double median = Median(runTimes[s]);
+            if (s == 0) {
+                std::printf("  %s %.2f ms/card", subjects[s].name, median);
+            } else {
+                subjects[s].runExtraMs.push_back(median - reference);
+                std::printf("  %s %.2f (%+.2f)", subjects[s].name, median, median - reference);
+            }
         }
         std::printf("\n");
+        std::fflush(stdout);
     }
     LfClosePort(handle);
 
-    std::printf("series of %d cards (26 bit, ATA5577, read-back check and write log on), "
-                "median of %d runs:\n",
-                options.cards, options.runs);
-    const double reference = Median(subjects.front().seriesMedians);
+    std::printf(
+        "%d runs of %d cards per series (26 bit, ATA5577, read-back check and write log "
+        "on):\n",
+        options.runs, options.cards);
     for (const Subject& subject : subjects) {
-        if (!subject.cardRegister) {
-            std::printf("  %-10s %8.2f ms per card, p90 %.2f, p99 %.2f\n", subject.name, reference,
-                        Percentile(subject.cardTimes, 0.9), Percentile(subject.cardTimes, 0.99));
-            continue;
-        }
-        const double median = Median(subject.seriesMedians);
-        std::printf("  %-10s %8.2f ms per card, p90 %.2f, p99 %.2f; extra %+.2f ms per card "
-                    "(runs: %+.2f to %+.2f), ratio %.4f\n",
-                    subject.name, median, Percentile(subject.cardTimes, 0.9),
-                    Percentile(subject.cardTimes, 0.99), Median(subject.extras),
-                    Percentile(subject.extras, 0.0), Percentile(subject.extras, 1.0),
-                    median / reference);
+        std::printf(
+            "  %-10s card median %.2f ms (p90 %.2f, p99 %.2f), beside the chip's write "
+            "%.2f ms\n",
+            subject.name, Median(subject.cardMs), Percentile(subject.cardMs, 0.9),
+            Percentile(subject.cardMs, 0.99), Median(subject.besideMs));
+    }
+    const double reference = Median(subjects.front().cardMs);
+    for (const Subject& subject : subjects) {
+        if (!subject.cardRegister) continue;
+        std::printf(
+            "  %-10s extra per card: median %+.2f ms (p90 %+.2f), runs %+.2f to %+.2f, "
+            "ratio %.4f; beside the chip's write %+.2f ms (p90 %+.2f, p99 %+.2f)\n",
+            subject.name, Median(subject.extraMs), Percentile(subject.extraMs, 0.9),
+            Percentile(subject.runExtraMs, 0.0), Percentile(subject.runExtraMs, 1.0),
+            Median(subject.cardMs) / reference, Median(subject.besideExtraMs),
+            Percentile(subject.besideExtraMs, 0.9), Percentile(subject.besideExtraMs, 0.99));
     }
 
     if (options.direct > 0) {

@@ -114,8 +114,8 @@ bool CWriteRun::ReserveCard(CardRecord& card, bool inSeries, std::int64_t& rowId
     std::optional<RegisterEntry> earlier;
     ReserveResult result = ReserveResult::Failed;
     if (TakesNextFree(inSeries)) {
-        result = m_register->ReserveNextFree(card, options.lock, m_seriesStart, NextFreeLimit(),
-                                             rowId);
+        result =
+            m_register->ReserveNextFree(card, options.lock, m_seriesStart, NextFreeLimit(), rowId);
     } else {
         result = m_register->Reserve(card, options.lock, false, rowId, earlier);
         // A single card may replace a lost one deliberately; a series never asks.
@@ -174,7 +174,8 @@ CWriteRun::CardResult CWriteRun::WriteCurrentCard(bool inSeries) {
         if (!ReserveCard(card, inSeries, rowId)) return CardResult::Refused;
         if (nextFree) {
             fields.number = card.fields.number;
-            m_card.customer = card.customer = QString::number(static_cast<long long>(fields.number));
+            m_card.customer = card.customer =
+                QString::number(static_cast<long long>(fields.number));
         }
     }
     const QString written = m_card.customer;

@@ -220,8 +220,9 @@ TEST_F(WriteRegister, SeriesFillsTheRegisterAndASecondSeriesStopsAtTheFirstDupli
     EXPECT_FALSE(written);
     EXPECT_EQ(second.run.Ended(), SeriesEnd::Duplicate);
     EXPECT_EQ(second.run.count, 1);
-    const auto earlier = std::find_if(rows.begin(), rows.end(),
-                                      [](const RegisterEntry& row) { return row.fields.number == 100; });
+    const auto earlier = std::find_if(rows.begin(), rows.end(), [](const RegisterEntry& row) {
+        return row.fields.number == 100;
+    });
     ASSERT_NE(earlier, rows.end());
     const Status status = second.view.LastStatus();
     EXPECT_EQ(status.message, StatusMessage::Duplicate);
