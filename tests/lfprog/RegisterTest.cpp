@@ -240,6 +240,7 @@ TEST_F(Lfprog, ARegisterThatCannotRecordStopsTheCommandBeforeTheReaderIsOpened) 
         {{"register", "find"}, kExitUsage},
         {{"register", "find", "x1"}, kExitUsage},
         {{"register", "export", "a", "b"}, kExitUsage},
+        {{"register", "export", unusable}, kExitFailure},
     };
     PlaceFresh();
     Engine().ClearRequests();
