@@ -13,8 +13,7 @@ RegisterSettings StationSettings() {
     const QSettings settings(QSettings::IniFormat, QSettings::UserScope,
                              QStringLiteral("Qor Applikationen"), QStringLiteral("Orvex-FSK"));
     return station::RegisterSettingsFrom([&settings](const QString& key, const QString& fallback) {
-        const QString path = key.contains(u'/') ? key : QStringLiteral("Register/") + key;
-        return settings.value(path, fallback).toString();
+        return settings.value(QStringLiteral("Register/") + key, fallback).toString();
     });
 }
 
@@ -50,7 +49,6 @@ int ChooseRegister(const CCommandLine& line, const COutput& out, RegisterSetting
     } else {
         // An explicit register stands alone: only --next-free asks for the next free number.
         settings = RegisterSettings();
-        settings.nextFree = false;
         if (*choice == "off") {
             settings.enabled = false;
         } else if (choice->rfind("postgresql://", 0) == 0 || choice->rfind("postgres://", 0) == 0) {
