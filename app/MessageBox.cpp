@@ -11,8 +11,10 @@ constexpr int kAppTitleId = 57344;
 
 QMessageBox::StandardButton Run(QMessageBox::Icon icon, const QString& text,
                                 QMessageBox::StandardButtons buttons,
-                                const QString& caption = LoadString(kAppTitleId)) {
+                                const QString& caption = LoadString(kAppTitleId),
+                                QMessageBox::StandardButton defaultButton = QMessageBox::NoButton) {
     QMessageBox box(icon, caption, text, buttons, QApplication::activeWindow());
+    if (defaultButton != QMessageBox::NoButton) box.setDefaultButton(defaultButton);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
@@ -25,8 +27,10 @@ void ShowMessage(const QString& text, MessageIcon icon) {
     Run(shown, text, QMessageBox::Ok);
 }
 
-bool AskYesNo(const QString& text) {
-    return Run(QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+bool AskYesNo(const QString& text, bool defaultYes) {
+    return Run(QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No,
+               LoadString(kAppTitleId),
+               defaultYes ? QMessageBox::Yes : QMessageBox::No) == QMessageBox::Yes;
 }
 
 bool AskRetryCancel(const QString& text, const QString& caption) {

@@ -25,6 +25,7 @@
 #include "StringTable.h"
 #include "Trace.h"
 #include "WindowPlacement.h"
+#include "station/CardRegister.h"
 #include "ui_OrvexFSKDlg.h"
 #include "vellf.h"
 
@@ -36,6 +37,8 @@ constexpr int kStrSettings = 103;
 constexpr int kStrGerman = 150;
 constexpr int kStrEnglish = 151;
 constexpr int kStrLanConfig = 10091;
+constexpr int kStrRegister = 11120;
+constexpr int kStrRegisterSettings = 11121;
 constexpr int kStrNotAnInteger = 61712;
 constexpr int kStrRange = 61714;
 constexpr int kStrValueTooLarge = 136;
@@ -191,6 +194,7 @@ void COrvexFSKDlg::OnInitDialog() {
     EnableControls(true);
     LfResetField(m_hPort, 0);
     UpdateLanMenuItem();
+    OpenRegister();
     StartUpdateCheck();
 }
 
@@ -208,6 +212,9 @@ void COrvexFSKDlg::BuildSystemMenu() {
     add(IDM_INTERFACE, kStrInterface);
     m_lanConfigAction = add(IDM_LANCONFIG, kStrLanConfig);
     add(IDM_SETTINGS, kStrSettings);
+    m_systemMenu->addSeparator();
+    add(IDM_REGISTER, kStrRegister);
+    add(IDM_REGISTER_SETTINGS, kStrRegisterSettings);
     m_systemMenu->addSeparator();
     const int language = GetSettingInt(kSettings, "Sprache", 0);
     if (language == 0) {
@@ -258,6 +265,14 @@ void COrvexFSKDlg::OnSystemCommand(int id) {
         case IDM_SETTINGS >> 4:
             StopRuns();
             if (RunSignalSettingsDialog()) ReadSignalSettings();
+            break;
+        case IDM_REGISTER >> 4:
+            StopRuns();
+            RunRegisterDialog();
+            break;
+        case IDM_REGISTER_SETTINGS >> 4:
+            StopRuns();
+            if (RunRegisterSettingsDialog()) OpenRegister();
             break;
         case IDM_GERMAN >> 4:
             ChangeLanguage(0);

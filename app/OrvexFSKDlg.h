@@ -29,6 +29,10 @@ namespace Ui {
 class COrvexFSKDlg;
 }
 
+namespace station {
+class CCardRegister;
+}
+
 class COrvexFSKDlg : public QDialog, public station::CRunView {
     Q_OBJECT
   public:
@@ -42,6 +46,8 @@ class COrvexFSKDlg : public QDialog, public station::CRunView {
     static constexpr int IDM_SETTINGS = 0x670;
     static constexpr int IDM_GERMAN = 0x960;
     static constexpr int IDM_ENGLISH = 0x970;
+    static constexpr int IDM_REGISTER = 0x980;
+    static constexpr int IDM_REGISTER_SETTINGS = 0x990;
 
     explicit COrvexFSKDlg(QWidget* parent = nullptr);
     ~COrvexFSKDlg() override;
@@ -88,6 +94,14 @@ class COrvexFSKDlg : public QDialog, public station::CRunView {
     QString FailedCardEntry(const station::Status& status,
                             const station::CardRecord& card) override;
     QString NotLoggedEntry(const station::CardRecord& card, const QDateTime& when) override;
+    bool ConfirmReissue(const station::CardRecord& card,
+                        const station::RegisterEntry& earlier) override;
+
+    // The card register every write goes through, as the settings choose it; nullptr while
+    // it is switched off. Opened at start and again after its settings dialog; a register
+    // that cannot open stays set, so the run refuses every write with the reason.
+    void OpenRegister();
+    station::CCardRegister* Register() const { return m_register.get(); }
 
     // Log files.
     void OnChooseReadLog();
@@ -213,6 +227,8 @@ class COrvexFSKDlg : public QDialog, public station::CRunView {
     void ShowCount();
     bool RefuseValue(QWidget* control, const QString& message);
     void RunAboutDialog();
+    void RunRegisterDialog();
+    bool RunRegisterSettingsDialog();
     void StartUpdateCheck();
     void ChangeLanguage(int language);
     void CloseWindow(bool ok);
@@ -226,6 +242,7 @@ class COrvexFSKDlg : public QDialog, public station::CRunView {
     CSignalOutput* m_signals = nullptr;
     bool m_bInitialised = false;
     std::unique_ptr<CSettingsWriter> m_settingsWriter;
+    std::unique_ptr<station::CCardRegister> m_register;
     int m_nBusy = 0;
     std::vector<std::function<void()>> m_deferred;
     // The connected reader's port string and stored interface name.

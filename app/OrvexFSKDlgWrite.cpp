@@ -6,6 +6,7 @@
 #include "ChipTypes.h"
 #include "MessageBox.h"
 #include "OrvexFSKDlg.h"
+#include "RegisterText.h"
 #include "Settings.h"
 #include "SettingsWriter.h"
 #include "SignalOutput.h"
@@ -41,6 +42,9 @@ constexpr int kStrCardNoFacility = 11111;
 constexpr int kStrVerified = 11112;
 constexpr int kStrSeriesDone = 11113;
 constexpr int kStrLayAgain = 11114;
+constexpr int kStrDuplicate = 11122;
+constexpr int kStrRegisterFailed = 11123;
+constexpr int kStrNoFreeNumber = 11124;
 
 // The string table's text of each status a run shows without a value of its own.
 int StatusStringId(StatusMessage message) {
@@ -71,6 +75,8 @@ int StatusStringId(StatusMessage message) {
             return kStrVerifyMismatch;
         case StatusMessage::VerifyUnreadable:
             return kStrVerifyUnreadable;
+        case StatusMessage::NoFreeNumber:
+            return kStrNoFreeNumber;
         default:
             return 0;
     }
@@ -89,6 +95,10 @@ QString COrvexFSKDlg::StatusText(const station::Status& status) const {
         case StatusMessage::ValueTooLarge:
             return FormatMessage(LoadString(kStrValueTooLarge),
                                  static_cast<long long>(status.value));
+        case StatusMessage::Duplicate:
+            return LoadString(kStrDuplicate).arg(status.detail, RegisterTimeText(status.when));
+        case StatusMessage::RegisterFailed:
+            return LoadString(kStrRegisterFailed).arg(status.detail);
         default:
             return LoadString(StatusStringId(status.message));
     }
@@ -236,7 +246,18 @@ void COrvexFSKDlg::OnWriteCyclic() {
 }
 
 void COrvexFSKDlg::OnWriteTick() {
-    if (m_writeRun.SeriesTick() != station::TickOutcome::Written) return;
+    const station::TickOutcome outcome = m_writeRun.SeriesTick();
+    if (outcome == station::TickOutcome::Stopped) {
+        // The register refused the card (a duplicate, no free number, or it cannot record):
+        // the status line keeps the reason, the message repeats it with the count.
+        const QString reason = m_strStatus;
+        StopWriteSeries(false);
+        m_ui->writeCyclicButton->setChecked(false);
+        ShowMessage(reason + "\n\n" + LoadString(kStrSeriesDone).arg(m_nCount));
+        ShowErrorLog();
+        return;
+    }
+    if (outcome != station::TickOutcome::Written) return;
     const station::SeriesEnd end = m_writeRun.Ended();
     if (end == station::SeriesEnd::Running) return;
     StopWriteSeries(true);

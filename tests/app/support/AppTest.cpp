@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <cstdlib>
 
+#include "station/CardRegister.h"
+
 namespace apptest {
 
 namespace {
@@ -24,10 +26,12 @@ void PrepareEnvironment() {
     const QString root = ScratchDir().path();
     QDir().mkpath(root + "/config");
     QDir().mkpath(root + "/runtime");
+    QDir().mkpath(root + "/data");
     QFile::setPermissions(root + "/runtime",
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(root + "/runtime"));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(root + "/config"));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(root + "/data"));
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, root + "/config");
 }
 
@@ -40,6 +44,12 @@ void ClearSettings() {
                        "Orvex-FSK");
     settings.clear();
     settings.sync();
+    ClearRegister();
+}
+
+void ClearRegister() {
+    const QString file = station::DefaultRegisterFile();
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) QFile::remove(file + suffix);
 }
 
 ModalWatcher::ModalWatcher(QMessageBox::StandardButton answer) : m_answer(answer) {

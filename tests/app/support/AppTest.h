@@ -13,11 +13,14 @@
 namespace apptest {
 
 // Prepares the process: offscreen platform unless one is set, a temporary folder for the
-// settings file and for $XDG_RUNTIME_DIR. Call before the QApplication exists.
+// settings file, the data folder (so the card register is never the user's) and
+// $XDG_RUNTIME_DIR. Call before the QApplication exists.
 void PrepareEnvironment();
 
-// Removes every stored setting.
+// Removes every stored setting and the card register, so each test starts with no card
+// issued.
 void ClearSettings();
+void ClearRegister();
 
 // The settings file the station writes during the tests.
 QString SettingsFile();

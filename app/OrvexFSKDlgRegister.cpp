@@ -1,0 +1,65 @@
+// The main window's card register: opened from the settings, handed to the write run, its
+// window and settings dialog, and the question before a number is issued a second time.
+#include "ChipTypes.h"
+#include "MessageBox.h"
+#include "OrvexFSKDlg.h"
+#include "ProgramInfo.h"
+#include "RegisterSettingsStore.h"
+#include "RegisterText.h"
+#include "StringTable.h"
+#include "dialogs/RegisterDlg.h"
+#include "dialogs/RegisterSettingsDlg.h"
+#include "station/CardRegister.h"
+
+namespace {
+
+constexpr int kStrReissue = 11125;
+constexpr int kStrCannotOpen = 11126;
+
+}  // namespace
+
+void COrvexFSKDlg::OpenRegister() {
+    m_writeRun.SetRegister(nullptr);
+    m_register.reset();
+    const station::RegisterSettings settings = ReadRegisterSettings();
+    if (!settings.enabled) return;
+    m_register = std::make_unique<station::CCardRegister>(settings, GetProgramVersion());
+    // Set even when it cannot open: the run then refuses every write with the reason
+    // instead of writing chips the register does not hold.
+    m_writeRun.SetRegister(m_register.get());
+    if (m_register->Open()) return;
+    const QString reason = m_register->LastError();
+    station::Status status;
+    status.message = station::StatusMessage::RegisterFailed;
+    status.detail = reason;
+    ShowStatus(status);
+    ShowMessage(LoadString(kStrCannotOpen).arg(reason), MessageIcon::Error);
+}
+
+bool COrvexFSKDlg::ConfirmReissue(const station::CardRecord& card,
+                                  const station::RegisterEntry& earlier) {
+    const QString question =
+        LoadString(kStrReissue)
+            .arg(CardText(card.format, card.fields.facility, card.customer),
+                 earlier.uid.isEmpty() ? QStringLiteral("-") : earlier.uid,
+                 ChipName(earlier.chipType).trimmed(), RegisterTimeText(earlier.time));
+    // A replacement card is a deliberate act: Enter must not issue a number twice.
+    return AskYesNo(question, false);
+}
+
+void COrvexFSKDlg::RunRegisterDialog() {
+    if (m_register) {
+        CRegisterDlg dialog(*m_register, this);
+        dialog.exec();
+        return;
+    }
+    // Switched off for writing, the register kept so far can still be looked at.
+    station::CCardRegister stored(ReadRegisterSettings(), GetProgramVersion());
+    CRegisterDlg dialog(stored, this);
+    dialog.exec();
+}
+
+bool COrvexFSKDlg::RunRegisterSettingsDialog() {
+    CRegisterSettingsDlg dialog(this);
+    return dialog.exec() == QDialog::Accepted;
+}

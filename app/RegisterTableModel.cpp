@@ -1,0 +1,84 @@
+#include "RegisterTableModel.h"
+
+#include "CardFormats.h"
+#include "ChipTypes.h"
+#include "RegisterText.h"
+#include "StringTable.h"
+
+namespace {
+
+// The column headers, in column order.
+constexpr int kHeaderIds[CRegisterTableModel::kColumnCount] = {
+    11130, 11131, 11132, 11133, 11134, 11135, 11136, 11137, 11138, 11139, 11140, 11141, 11142};
+
+}  // namespace
+
+void CRegisterTableModel::SetEntries(std::vector<station::RegisterEntry> entries) {
+    beginResetModel();
+    m_entries = std::move(entries);
+    endResetModel();
+}
+
+int CRegisterTableModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(m_entries.size());
+}
+
+int CRegisterTableModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kColumnCount;
+}
+
+QVariant CRegisterTableModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rowCount()) return {};
+    const station::RegisterEntry& entry = m_entries[static_cast<std::size_t>(index.row())];
+    if (role == Qt::DisplayRole) return Text(entry, index.column());
+    if (role == Qt::TextAlignmentRole) {
+        const bool numeric =
+            index.column() == kNumber || index.column() == kFacility || index.column() == kExtra;
+        return QVariant::fromValue(Qt::AlignVCenter | (numeric ? Qt::AlignRight : Qt::AlignLeft));
+    }
+    return {};
+}
+
+QString CRegisterTableModel::Text(const station::RegisterEntry& entry, int column) const {
+    switch (column) {
+        case kNumber:
+            return QString::number(entry.fields.number);
+        case kFormat:
+            return IsCardFormat(entry.format)
+                       ? QString::fromLatin1(kCardFormats[entry.format].logName)
+                       : QString();
+        case kFacility:
+            return FormatHasFacility(entry.format) ? QString::number(entry.fields.facility)
+                                                   : QString();
+        case kExtra:
+            return FormatHasFixedField(entry.format) ? QString::number(entry.fields.fixed)
+                                                     : QString();
+        case kChip:
+            return ChipName(entry.chipType).trimmed();
+        case kChipId:
+            return entry.uid;
+        case kLocked:
+            return YesNoText(entry.locked);
+        case kVerified:
+            return YesNoText(entry.verified);
+        case kReissue:
+            return YesNoText(entry.reissue);
+        case kState:
+            return RegisterStateText(entry.state);
+        case kTime:
+            return RegisterTimeText(entry.time);
+        case kStation:
+            return entry.station;
+        case kOperator:
+            return entry.operatorName;
+        default:
+            return {};
+    }
+}
+
+QVariant CRegisterTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role != Qt::DisplayRole) return {};
+    if (orientation == Qt::Vertical) return section + 1;
+    if (section < 0 || section >= kColumnCount) return {};
+    return LoadString(kHeaderIds[section]);
+}

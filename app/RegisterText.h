@@ -1,0 +1,17 @@
+// How the station words the card register's values: times in local time, the yes/no and
+// state columns, the earlier card of a duplicate.
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+#include "station/CardRegister.h"
+
+// A register time (UTC) as the operator reads it: local time, "2026-12-10 17:04:31".
+QString RegisterTimeText(const QDateTime& time);
+
+QString YesNoText(bool value);
+QString RegisterStateText(station::RegisterEntry::State state);
+
+// The chip an earlier card went onto: its identification, or its chip type where it has none.
+QString EarlierChipText(const station::RegisterEntry& earlier);

@@ -1,0 +1,274 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="de">
+<context>
+    <name>StringTable</name>
+    <message>
+        <source>Kartenregister</source>
+        <comment>11120</comment>
+        <translation>Card register</translation>
+    </message>
+    <message>
+        <source>Kartenregister-Einstellungen...</source>
+        <comment>11121</comment>
+        <translation>Card register settings...</translation>
+    </message>
+    <message>
+        <source>Nummer bereits ausgegeben: Chip %1 am %2</source>
+        <comment>11122</comment>
+        <translation>Number issued before: chip %1 on %2</translation>
+    </message>
+    <message>
+        <source>Kartenregister kann nicht schreiben: %1</source>
+        <comment>11123</comment>
+        <translation>The card register cannot record: %1</translation>
+    </message>
+    <message>
+        <source>Keine freie Nummer im Kartenregister bis zum Endwert</source>
+        <comment>11124</comment>
+        <translation>No free number in the card register up to the end value</translation>
+    </message>
+    <message>
+        <source>%1 wurde bereits ausgegeben:
+Chip %2 (%3) am %4.
+
+Diesen Transponder als Ersatzkarte mit derselben Nummer beschreiben?</source>
+        <comment>11125</comment>
+        <translation>%1 was issued before:
+chip %2 (%3) on %4.
+
+Write this transponder as a replacement card with the same number?</translation>
+    </message>
+    <message>
+        <source>Das Kartenregister kann nicht geöffnet werden:
+%1
+
+Es wird kein Transponder beschrieben, bis das Register erreichbar ist oder in den Kartenregister-Einstellungen ausgeschaltet wird.</source>
+        <comment>11126</comment>
+        <translation>The card register cannot be opened:
+%1
+
+No transponder is written until the register can be reached or is switched off in the card register settings.</translation>
+    </message>
+    <message>
+        <source>Die Datei %1 konnte nicht geschrieben werden: %2</source>
+        <comment>11127</comment>
+        <translation>The file %1 could not be written: %2</translation>
+    </message>
+    <message>
+        <source>Das Kartenregister kann nicht gelesen werden: %1</source>
+        <comment>11128</comment>
+        <translation>The card register cannot be read: %1</translation>
+    </message>
+    <message>
+        <source>Kartenregister exportieren</source>
+        <comment>11129</comment>
+        <translation>Export the card register</translation>
+    </message>
+    <message>
+        <source>Nummer</source>
+        <comment>11130</comment>
+        <translation>Number</translation>
+    </message>
+    <message>
+        <source>Format</source>
+        <comment>11131</comment>
+        <translation>Format</translation>
+    </message>
+    <message>
+        <source>Einrichtung</source>
+        <comment>11132</comment>
+        <translation>Facility</translation>
+    </message>
+    <message>
+        <source>Festes Feld</source>
+        <comment>11133</comment>
+        <translation>Extra</translation>
+    </message>
+    <message>
+        <source>Chip</source>
+        <comment>11134</comment>
+        <translation>Chip</translation>
+    </message>
+    <message>
+        <source>Chip-UID</source>
+        <comment>11135</comment>
+        <translation>Chip ID</translation>
+    </message>
+    <message>
+        <source>Gesperrt</source>
+        <comment>11136</comment>
+        <translation>Locked</translation>
+    </message>
+    <message>
+        <source>Geprüft</source>
+        <comment>11137</comment>
+        <translation>Verified</translation>
+    </message>
+    <message>
+        <source>Ersatzkarte</source>
+        <comment>11138</comment>
+        <translation>Re-issue</translation>
+    </message>
+    <message>
+        <source>Stand</source>
+        <comment>11139</comment>
+        <translation>State</translation>
+    </message>
+    <message>
+        <source>Zeit</source>
+        <comment>11140</comment>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>Station</source>
+        <comment>11141</comment>
+        <translation>Station</translation>
+    </message>
+    <message>
+        <source>Bediener</source>
+        <comment>11142</comment>
+        <translation>Operator</translation>
+    </message>
+    <message>
+        <source>ja</source>
+        <comment>11143</comment>
+        <translation>yes</translation>
+    </message>
+    <message>
+        <source>nein</source>
+        <comment>11144</comment>
+        <translation>no</translation>
+    </message>
+    <message>
+        <source>reserviert</source>
+        <comment>11145</comment>
+        <translation>reserved</translation>
+    </message>
+    <message>
+        <source>geschrieben</source>
+        <comment>11146</comment>
+        <translation>written</translation>
+    </message>
+    <message>
+        <source>%1 Einträge</source>
+        <comment>11147</comment>
+        <translation>%1 entries</translation>
+    </message>
+    <message>
+        <source>CSV-Dateien (*.csv);;Alle Dateien (*)</source>
+        <comment>11148</comment>
+        <translation>CSV files (*.csv);;All files (*)</translation>
+    </message>
+</context>
+<context>
+    <name>CRegisterDlg</name>
+    <message>
+        <source>Kartenregister</source>
+        <translation>Card register</translation>
+    </message>
+    <message>
+        <source>Filter</source>
+        <translation>Filter</translation>
+    </message>
+    <message>
+        <source>Nummer:</source>
+        <translation>Number:</translation>
+    </message>
+    <message>
+        <source>Chip-UID:</source>
+        <translation>Chip ID:</translation>
+    </message>
+    <message>
+        <source>Von:</source>
+        <translation>From:</translation>
+    </message>
+    <message>
+        <source>Bis:</source>
+        <translation>To:</translation>
+    </message>
+    <message>
+        <source>Anzeigen</source>
+        <translation>Show</translation>
+    </message>
+    <message>
+        <source>Exportieren...</source>
+        <translation>Export...</translation>
+    </message>
+    <message>
+        <source>Schließen</source>
+        <translation>Close</translation>
+    </message>
+</context>
+<context>
+    <name>CRegisterSettingsDlg</name>
+    <message>
+        <source>Kartenregister-Einstellungen</source>
+        <translation>Card register settings</translation>
+    </message>
+    <message>
+        <source>Jeden geschriebenen Transponder im Kartenregister festhalten</source>
+        <translation>Record every written transponder in the card register</translation>
+    </message>
+    <message>
+        <source>Datenbank</source>
+        <translation>Database</translation>
+    </message>
+    <message>
+        <source>SQLite-Datei (eine Station)</source>
+        <translation>SQLite file (one station)</translation>
+    </message>
+    <message>
+        <source>Datei:</source>
+        <translation>File:</translation>
+    </message>
+    <message>
+        <source>...</source>
+        <translation>...</translation>
+    </message>
+    <message>
+        <source>Leer lassen für die Vorgabe:</source>
+        <translation>Leave empty for the default:</translation>
+    </message>
+    <message>
+        <source>PostgreSQL-Server (mehrere Stationen)</source>
+        <translation>PostgreSQL server (several stations)</translation>
+    </message>
+    <message>
+        <source>Server:</source>
+        <translation>Server:</translation>
+    </message>
+    <message>
+        <source>Port:</source>
+        <translation>Port:</translation>
+    </message>
+    <message>
+        <source>Datenbank:</source>
+        <translation>Database:</translation>
+    </message>
+    <message>
+        <source>Benutzer:</source>
+        <translation>User:</translation>
+    </message>
+    <message>
+        <source>Anmeldename</source>
+        <translation>Login name</translation>
+    </message>
+    <message>
+        <source>Das Passwort wird nie gespeichert: der Server-Zugang nimmt es aus der Umgebungsvariablen PGPASSWORD oder aus der Datei ~/.pgpass.</source>
+        <translation>The password is never stored: the server connection takes it from the environment variable PGPASSWORD or from the file ~/.pgpass.</translation>
+    </message>
+    <message>
+        <source>Seriennummern aus dem Register nehmen (nächste freie Nummer)</source>
+        <translation>Take series numbers from the register (next free number)</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Abbrechen</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+</TS>
