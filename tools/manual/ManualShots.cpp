@@ -1,11 +1,13 @@
 // manual-shots: takes the manuals' screenshots of the real windows, on the offscreen platform,
 // in German and English: the station connected to an in-process virtual reader before and
-// after a card was written and read, the interface and signal dialogs, the language choice,
-// and the virtual reader's panel.
+// after a card was written and read, the card register's window and settings, the interface
+// and signal dialogs, the language choice, and the virtual reader's panel.
 // usage: manual-shots OUTPUT_FOLDER ENGLISH_LANGUAGE_FILE
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -13,6 +15,7 @@
 #include <cstdio>
 
 #include "CardFeeder.h"
+#include "ControlId.h"
 #include "FreshChip.h"
 #include "LanguageResources.h"
 #include "OrvexFSKDlg.h"
@@ -21,6 +24,8 @@
 #include "VirtualReader.h"
 #include "dialogs/BeepTimeDlg.h"
 #include "dialogs/PortSelectDlg.h"
+#include "dialogs/RegisterDlg.h"
+#include "dialogs/RegisterSettingsDlg.h"
 #include "dialogs/SprachDlg.h"
 
 namespace {
@@ -65,6 +70,22 @@ bool ShootLanguage(const QString& folder, const QString& language, vsim::Virtual
         Click(station, "readOnceButton");
         ok &= Shoot(station, folder, "station-written-" + language);
         reader.Engine().RemoveTransponder();
+        if (station.Register() == nullptr) {
+            std::fprintf(stderr, "manual-shots: the station has no card register\n");
+            return false;
+        }
+        CRegisterDlg registerWindow(*station.Register());
+        ok &= Shoot(registerWindow, folder, "register-" + language);
+    }
+    {
+        CRegisterSettingsDlg dialog;
+        dialog.show();
+        // The default file an installed station shows, not the build's scratch folder.
+        const QString file = QStringLiteral(
+            "/home/operator/.local/share/Qor Applikationen/Orvex-FSK/register.sqlite");
+        ControlById<QLabel>(&dialog, CRegisterSettingsDlg::IDC_DEFAULT_FILE)->setText(file);
+        ControlById<QLineEdit>(&dialog, CRegisterSettingsDlg::IDC_FILE)->setPlaceholderText(file);
+        ok &= Shoot(dialog, folder, "register-settings-" + language);
     }
     {
         CPortSelectDlg dialog;
@@ -112,7 +133,8 @@ int main(int argc, char** argv) {
     PutSettingInt("Version", "Update", 0);
     PutSettingString("Settings", "CustomerNr", "1001");
     // The log paths an installed station shows, not the build folder's.
-    const QString logDir = QStringLiteral("/home/operator/.local/share/Qor Applikationen/Orvex-FSK/");
+    const QString logDir =
+        QStringLiteral("/home/operator/.local/share/Qor Applikationen/Orvex-FSK/");
     PutSettingString("Protokoll", "ReadLogFileName", logDir + "Protokoll_L.txt");
     PutSettingString("Protokoll", "WriteLogFileName", logDir + "Protokoll_S.txt");
 

@@ -1,0 +1,488 @@
+// The card register in the station: series and single writes through it against the virtual
+// reader, a duplicate stopping a series, a deliberate re-issue, a register that cannot record,
+// the register switched off in its settings dialog, and the register window's filter and
+// CSV export.
+#include <QAction>
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QHostInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <chrono>
+#include <memory>
+
+#include "CardFeeder.h"
+#include "Settings.h"
+#include "cards/CardFormat.h"
+#include "dialogs/RegisterDlg.h"
+#include "dialogs/RegisterSettingsDlg.h"
+#include "station/CardRegister.h"
+#include "support/AppTest.h"
+#include "support/RecordingSignalOutput.h"
+#include "support/StationReader.h"
+#include "support/StationWindow.h"
+
+using apptest::Find;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int kSeriesTimeoutMs = 30000;
+constexpr int kAta5577 = 9;
+const QString kWriteDone = QStringLiteral("Schreibvorgang erfolgreich abgeschlossen");
+const QString kRegisterFailed = QStringLiteral("Kartenregister kann nicht schreiben: ");
+
+QString ReadAll(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return QString::fromUtf8(file.readAll());
+}
+
+// The register at its default place, as the station's settings keep it by default.
+std::vector<station::RegisterEntry> DefaultRegisterRows() {
+    station::CCardRegister cardRegister(station::RegisterSettings{}, "test");
+    auto rows = cardRegister.List({});
+    if (!rows) qFatal("register: %s", qPrintable(cardRegister.LastError()));
+    return std::move(*rows);
+}
+
+QList<qint64> Numbers(const std::vector<station::RegisterEntry>& rows) {
+    QList<qint64> numbers;
+    for (const station::RegisterEntry& row : rows) numbers << row.fields.number;
+    return numbers;
+}
+
+QList<qint64> ShownNumbers(const CRegisterDlg& dialog) {
+    return Numbers(dialog.Rows().Entries());
+}
+
+template <typename T = QWidget>
+T* Control(QWidget* dialog, int id) {
+    T* control = ControlById<T>(dialog, id);
+    if (control == nullptr) qFatal("control %d missing", id);
+    return control;
+}
+
+}  // namespace
+
+class CardRegisterTest : public QObject {
+    Q_OBJECT
+
+  private:
+    std::unique_ptr<apptest::StationReader> m_reader;
+    std::unique_ptr<COrvexFSKDlg> m_dlg;
+    apptest::RecordingSignalOutput m_signals;
+    QTemporaryDir m_dir;
+
+    COrvexFSKDlg& Open() {
+        m_dlg = apptest::OpenStationWindow();
+        m_dlg->SetSignalOutput(&m_signals);
+        return *m_dlg;
+    }
+    void SetCustomer(const QString& number) { Find<QLineEdit>(*m_dlg, 1005)->setText(number); }
+    void Click(int id) { QTest::mouseClick(Find<QAbstractButton>(*m_dlg, id), Qt::LeftButton); }
+    bool SeriesRunning() { return Find<QPushButton>(*m_dlg, 1007)->isChecked(); }
+    vsim::ReaderEngine& Engine() { return m_reader->Engine(); }
+    std::optional<uint64_t> CardOnField() {
+        const auto snapshot = Engine().FieldSnapshot();
+        return snapshot ? snapshot->cardWord : std::nullopt;
+    }
+    void TriggerMenu(int command) {
+        for (QAction* action : m_dlg->SystemMenu()->actions()) {
+            if (action->data().toInt() == command) return action->trigger();
+        }
+        QFAIL("menu command missing");
+    }
+    // A series from start over count fed fresh chips, stopping at that count.
+    void RunSeries(vsim::CardFeeder& feeder, const QString& start, int count) {
+        QVERIFY(feeder.Start({kAta5577, static_cast<unsigned>(count), 0ms}));
+        SetCustomer(start);
+        if (!Find<QCheckBox>(*m_dlg, 1019)->isChecked()) Click(1019);
+        Find<QLineEdit>(*m_dlg, 1040)->setText(QString::number(count));
+        Click(1007);
+        QVERIFY(SeriesRunning());
+        QTRY_VERIFY_WITH_TIMEOUT(!SeriesRunning(), kSeriesTimeoutMs);
+    }
+    // Replaces the chip on the reader with a fresh one.
+    void FreshChip() {
+        m_reader->Remove();
+        m_reader->Place(kAta5577);
+    }
+
+  private Q_SLOTS:
+    void init() {
+        apptest::ClearSettings();
+        PutSettingInt("Settings", "ZyklusZeit", 40);
+        PutSettingString("Protokoll", "WriteLogFileName", m_dir.filePath("write.txt"));
+        PutSettingInt("Protokoll", "WriteLogEnable", 1);
+        QFile::remove(m_dir.filePath("write.txt"));
+        m_reader = std::make_unique<apptest::StationReader>("243c");
+        m_signals.calls.clear();
+    }
+    void cleanup() {
+        m_dlg.reset();
+        m_reader.reset();
+    }
+
+    void seriesFillsTheRegisterAndTheWindowShowsIt() {
+        vsim::CardFeeder feeder(Engine());
+        Open();
+        RunSeries(feeder, "100", 3);
+        QCOMPARE(m_dlg->m_nCount, 3);
+        const auto rows = DefaultRegisterRows();
+        QCOMPARE(Numbers(rows), (QList<qint64>{102, 101, 100}));
+        const QString log = ReadAll(m_dir.filePath("write.txt"));
+        for (const station::RegisterEntry& row : rows) {
+            QCOMPARE(row.state, station::RegisterEntry::State::Written);
+            QVERIFY(row.verified);
+            QVERIFY(!row.reissue);
+            QCOMPARE(row.chipType, kAta5577);
+            QCOMPARE(row.station, QHostInfo::localHostName());
+            // The row names the chip the log line names.
+            QVERIFY2(!row.uid.isEmpty() && log.contains(QString(",%1,not Locked ATA5577\t%2\r\n")
+                                                            .arg(row.fields.number)
+                                                            .arg(row.uid)),
+                     qPrintable(log));
+        }
+
+        // The window from the menu: the same rows, newest first, in the operator's words.
+        QList<QStringList> shown;
+        apptest::ModalWatcher watcher;
+        watcher.SetDialogHandler([&shown](QDialog* dialog) {
+            auto* window = qobject_cast<CRegisterDlg*>(dialog);
+            if (window == nullptr) return false;
+            const CRegisterTableModel& model = window->Rows();
+            for (int row = 0; row < model.rowCount(); ++row) {
+                QStringList cells;
+                for (int column = 0; column < model.columnCount(); ++column)
+                    cells << model.index(row, column).data().toString();
+                shown << cells;
+            }
+            dialog->reject();
+            return true;
+        });
+        TriggerMenu(COrvexFSKDlg::IDM_REGISTER);
+        QCOMPARE(watcher.Dialogs(), QStringList{"Kartenregister"});
+        QCOMPARE(shown.size(), 3);
+        QCOMPARE(shown[0].mid(0, 5), (QStringList{"102", "26 Bit", "255", "", "ATA5577"}));
+        QCOMPARE(shown[0][CRegisterTableModel::kChipId], rows[0].uid);
+        QCOMPARE(shown[2][CRegisterTableModel::kNumber], QString("100"));
+        QCOMPARE(shown[0].mid(CRegisterTableModel::kLocked, 4),
+                 (QStringList{"nein", "ja", "nein", "geschrieben"}));
+        QCOMPARE(shown[0][CRegisterTableModel::kTime],
+                 rows[0].time.toLocalTime().toString("yyyy-MM-dd HH:mm:ss"));
+    }
+
+    void secondSeriesOverTheSameNumbersStopsAtTheFirstDuplicate() {
+        vsim::CardFeeder feeder(Engine());
+        Open();
+        RunSeries(feeder, "100", 2);
+        const auto first = DefaultRegisterRows();
+        QCOMPARE(first.size(), std::size_t{2});
+        const station::RegisterEntry& earlier = first[1];  // number 100
+        QCOMPARE(earlier.fields.number, qint64{100});
+
+        apptest::ModalWatcher watcher;
+        RunSeries(feeder, "100", 2);
+        const QString reason =
+            QString("Nummer bereits ausgegeben: Chip %1 am %2")
+                .arg(earlier.uid, earlier.time.toLocalTime().toString("yyyy-MM-dd HH:mm:ss"));
+        QCOMPARE(m_dlg->m_strStatus, reason);
+        QCOMPARE(watcher.Messages(),
+                 QStringList{reason + "\n\nSerie beendet: 0 Transponder geschrieben"});
+        // The fed chip stays blank and the register as it was.
+        QCOMPARE(CardOnField(), std::nullopt);
+        QCOMPARE(Numbers(DefaultRegisterRows()), (QList<qint64>{101, 100}));
+        QCOMPARE(m_dlg->m_nCount, 0);
+        QVERIFY(Find<QPushButton>(*m_dlg, 1006)->isEnabled());
+    }
+
+    void singleWriteOfAnIssuedNumberAsks_data() {
+        QTest::addColumn<bool>("confirm");
+        QTest::newRow("re-issue confirmed") << true;
+        QTest::newRow("re-issue declined") << false;
+    }
+    void singleWriteOfAnIssuedNumberAsks() {
+        QFETCH(bool, confirm);
+        m_reader->Place(kAta5577);
+        Open();
+        SetCustomer("4711");
+        Find<QLineEdit>(*m_dlg, 1004)->setText("12");
+        Click(1006);
+        QVERIFY2(m_dlg->m_strStatus.startsWith(kWriteDone), qPrintable(m_dlg->m_strStatus));
+        const station::RegisterEntry earlier = DefaultRegisterRows().at(0);
+
+        FreshChip();
+        SetCustomer("4711");
+        apptest::ModalWatcher watcher(confirm ? QMessageBox::Yes : QMessageBox::No);
+        Click(1006);
+        const QString when = earlier.time.toLocalTime().toString("yyyy-MM-dd HH:mm:ss");
+        QCOMPARE(watcher.Messages(),
+                 QStringList{QString("26 Bit, Einrichtung 12, Nummer 4711 wurde bereits "
+                                     "ausgegeben:\nChip %1 (ATA5577) am %2.\n\nDiesen "
+                                     "Transponder als Ersatzkarte mit derselben Nummer "
+                                     "beschreiben?")
+                                 .arg(earlier.uid, when)});
+        const auto rows = DefaultRegisterRows();
+        if (!confirm) {
+            QCOMPARE(m_dlg->m_strStatus,
+                     QString("Nummer bereits ausgegeben: Chip %1 am %2").arg(earlier.uid, when));
+            QCOMPARE(CardOnField(), std::nullopt);
+            QCOMPARE(rows.size(), std::size_t{1});
+            QCOMPARE(Find<QLineEdit>(*m_dlg, 1005)->text(), QString("4711"));
+            return;
+        }
+        QVERIFY2(m_dlg->m_strStatus.startsWith(kWriteDone), qPrintable(m_dlg->m_strStatus));
+        QCOMPARE(CardOnField(), vellf::EncodeCardWord(26, 12, 4711, 0));
+        QCOMPARE(Numbers(rows), (QList<qint64>{4711, 4711}));
+        QVERIFY(rows[0].reissue);
+        QVERIFY(!rows[1].reissue);
+        QVERIFY(rows[0].uid != rows[1].uid);
+    }
+
+    void registerThatCannotRecordRefusesEveryWrite() {
+        // A file where the register's folder should be: no user, root included, can create
+        // the register there.
+        const QString blocker = m_dir.filePath("not-a-folder");
+        QFile file(blocker);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        PutSettingString("Register", "File", blocker + "/register.sqlite");
+        m_reader->Place(kAta5577);
+        apptest::ModalWatcher watcher;
+        Open();
+        // Told at once: the status line and a message with the reason.
+        QVERIFY2(m_dlg->m_strStatus.startsWith(kRegisterFailed), qPrintable(m_dlg->m_strStatus));
+        QVERIFY(m_dlg->m_strStatus.size() > kRegisterFailed.size());
+        QCOMPARE(watcher.Messages().size(), 1);
+        QVERIFY2(watcher.Messages()[0].startsWith("Das Kartenregister kann nicht geöffnet "
+                                                  "werden:\n"),
+                 qPrintable(watcher.Messages()[0]));
+
+        SetCustomer("4711");
+        m_dlg->m_strStatus.clear();
+        Click(1006);
+        QVERIFY2(m_dlg->m_strStatus.startsWith(kRegisterFailed), qPrintable(m_dlg->m_strStatus));
+        QCOMPARE(CardOnField(), std::nullopt);
+        QCOMPARE(Find<QLineEdit>(*m_dlg, 1005)->text(), QString("4711"));
+
+        // A series ends before its first write, with the reason.
+        watcher.Clear();
+        Click(1007);
+        QTRY_VERIFY_WITH_TIMEOUT(!SeriesRunning(), kSeriesTimeoutMs);
+        QCOMPARE(watcher.Messages().size(), 1);
+        QVERIFY2(watcher.Messages()[0].startsWith(kRegisterFailed),
+                 qPrintable(watcher.Messages()[0]));
+        QCOMPARE(CardOnField(), std::nullopt);
+        QVERIFY(ReadAll(m_dir.filePath("write.txt")).isEmpty());
+        QVERIFY(!QFile::exists(station::DefaultRegisterFile()));
+    }
+
+    void registerSwitchedOffInItsSettingsWritesAsBefore() {
+        m_reader->Place(kAta5577);
+        Open();
+        QVERIFY(m_dlg->Register() != nullptr);
+        apptest::ModalWatcher watcher;
+        auto setEnabled = [&watcher](bool on) {
+            watcher.SetDialogHandler([on](QDialog* dialog) {
+                if (qobject_cast<CRegisterSettingsDlg*>(dialog) == nullptr) return false;
+                auto* enabled = Control<QCheckBox>(dialog, CRegisterSettingsDlg::IDC_ENABLED);
+                if (enabled->isChecked() != on) QTest::mouseClick(enabled, Qt::LeftButton);
+                QTest::mouseClick(Control<QPushButton>(dialog, 1), Qt::LeftButton);
+                return true;
+            });
+        };
+        setEnabled(false);
+        TriggerMenu(COrvexFSKDlg::IDM_REGISTER_SETTINGS);
+        QCOMPARE(watcher.Dialogs(), QStringList{"Kartenregister-Einstellungen"});
+        QCOMPARE(GetSettingString("Register", "Enabled", ""), QString("0"));
+        QCOMPARE(m_dlg->Register(), nullptr);
+
+        // The same number twice, neither asked about nor recorded.
+        for (int write = 0; write < 2; ++write) {
+            FreshChip();
+            SetCustomer("4711");
+            Click(1006);
+            QVERIFY2(m_dlg->m_strStatus.startsWith(kWriteDone), qPrintable(m_dlg->m_strStatus));
+            QCOMPARE(CardOnField(), vellf::EncodeCardWord(26, 255, 4711, 0));
+        }
+        QCOMPARE(watcher.Messages(), QStringList{});
+        QCOMPARE(DefaultRegisterRows().size(), std::size_t{0});
+
+        setEnabled(true);
+        TriggerMenu(COrvexFSKDlg::IDM_REGISTER_SETTINGS);
+        QVERIFY(m_dlg->Register() != nullptr);
+        FreshChip();
+        SetCustomer("4711");
+        Click(1006);
+        QCOMPARE(Numbers(DefaultRegisterRows()), QList<qint64>{4711});
+    }
+
+    void settingsDialogStoresTheServerWithoutAPassword() {
+        CRegisterSettingsDlg dialog;
+        dialog.show();
+        QVERIFY(Control<QCheckBox>(&dialog, CRegisterSettingsDlg::IDC_ENABLED)->isChecked());
+        QCOMPARE(Control<QLineEdit>(&dialog, CRegisterSettingsDlg::IDC_FILE)->placeholderText(),
+                 station::DefaultRegisterFile());
+        QVERIFY(!Control<QLineEdit>(&dialog, CRegisterSettingsDlg::IDC_HOST)->isEnabled());
+        QTest::mouseClick(Control<QAbstractButton>(&dialog, CRegisterSettingsDlg::IDC_POSTGRESQL),
+                          Qt::LeftButton);
+        QVERIFY(Control<QLineEdit>(&dialog, CRegisterSettingsDlg::IDC_HOST)->isEnabled());
+        QVERIFY(!Control<QLineEdit>(&dialog, CRegisterSettingsDlg::IDC_FILE)->isEnabled());
+        Control<QLineEdit>(&dialog, CRegisterSettingsDlg::IDC_HOST)->setText("badge-server");
+        Control<QLineEdit>(&dialog, CRegisterSettingsDlg::IDC_NAME)->setText("badges");
+        Control<QLineEdit>(&dialog, CRegisterSettingsDlg::IDC_USER)->setText("office");
+        QTest::mouseClick(Control<QAbstractButton>(&dialog, CRegisterSettingsDlg::IDC_NEXT_FREE),
+                          Qt::LeftButton);
+        // A port out of range is refused and nothing is stored.
+        Control<QLineEdit>(&dialog, CRegisterSettingsDlg::IDC_PORT)->setText("70000");
+        {
+            apptest::ModalWatcher watcher;
+            QTest::mouseClick(Control<QPushButton>(&dialog, 1), Qt::LeftButton);
+            QCOMPARE(watcher.Messages(),
+                     QStringList{"Geben Sie eine ganze Zahl zwischen 1 und 65535 ein."});
+        }
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(GetSettingString("Register", "Database", "none"), QString("none"));
+        Control<QLineEdit>(&dialog, CRegisterSettingsDlg::IDC_PORT)->setText("5433");
+        QTest::mouseClick(Control<QPushButton>(&dialog, 1), Qt::LeftButton);
+        QVERIFY(!dialog.isVisible());
+
+        const station::RegisterSettings stored =
+            station::RegisterSettingsFrom([](const QString& key, const QString& value) {
+                return GetSettingString("Register", key, value);
+            });
+        QCOMPARE(stored.kind, station::RegisterSettings::Kind::PostgreSQL);
+        QCOMPARE(stored.host, QString("badge-server"));
+        QCOMPARE(stored.port, 5433);
+        QCOMPARE(stored.database, QString("badges"));
+        QCOMPARE(stored.user, QString("office"));
+        QVERIFY(stored.nextFree);
+        QVERIFY(!ReadAll(apptest::SettingsFile()).contains("assword", Qt::CaseInsensitive));
+    }
+
+    void windowFiltersByNumberChipAndDate_data() {
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<QString>("uid");
+        QTest::addColumn<int>("fromDays");  // from today + days; 99: no from date
+        QTest::addColumn<int>("toDays");
+        QTest::addColumn<QList<qint64>>("shown");
+        QTest::newRow("everything") << ""
+                                    << "" << 99 << 99 << QList<qint64>{12, 2, 1};
+        QTest::newRow("number") << "2"
+                                << "" << 99 << 99 << QList<qint64>{2};
+        QTest::newRow("chip, any case") << ""
+                                        << "aa" << 99 << 99 << QList<qint64>{12, 1};
+        QTest::newRow("number and chip") << "1"
+                                         << "AA" << 99 << 99 << QList<qint64>{1};
+        QTest::newRow("unknown number") << "3"
+                                        << "" << 99 << 99 << QList<qint64>{};
+        QTest::newRow("today") << ""
+                               << "" << 0 << 0 << QList<qint64>{12, 2, 1};
+        QTest::newRow("up to yesterday") << ""
+                                         << "" << 99 << -1 << QList<qint64>{};
+        QTest::newRow("from tomorrow") << ""
+                                       << "" << 1 << 99 << QList<qint64>{};
+    }
+    void windowFiltersByNumberChipAndDate() {
+        QFETCH(QString, number);
+        QFETCH(QString, uid);
+        QFETCH(int, fromDays);
+        QFETCH(int, toDays);
+        QFETCH(QList<qint64>, shown);
+        auto cardRegister = FilledRegister();
+        CRegisterDlg dialog(*cardRegister);
+        dialog.show();
+        QCOMPARE(ShownNumbers(dialog), (QList<qint64>{12, 2, 1}));
+        QCOMPARE(Control<QLabel>(&dialog, CRegisterDlg::IDC_COUNT)->text(), QString("3 Einträge"));
+        Control<QLineEdit>(&dialog, CRegisterDlg::IDC_NUMBER)->setText(number);
+        Control<QLineEdit>(&dialog, CRegisterDlg::IDC_UID)->setText(uid);
+        const QDate today = QDate::currentDate();
+        if (fromDays != 99) {
+            QTest::mouseClick(Control<QCheckBox>(&dialog, CRegisterDlg::IDC_FROM), Qt::LeftButton);
+            Control<QDateEdit>(&dialog, CRegisterDlg::IDC_FROM_DATE)
+                ->setDate(today.addDays(fromDays));
+        }
+        if (toDays != 99) {
+            QTest::mouseClick(Control<QCheckBox>(&dialog, CRegisterDlg::IDC_TO), Qt::LeftButton);
+            Control<QDateEdit>(&dialog, CRegisterDlg::IDC_TO_DATE)->setDate(today.addDays(toDays));
+        }
+        QTest::mouseClick(Control<QPushButton>(&dialog, CRegisterDlg::IDC_SHOW), Qt::LeftButton);
+        QCOMPARE(ShownNumbers(dialog), shown);
+    }
+
+    void windowExportsTheRowsShownAsCsv() {
+        auto cardRegister = FilledRegister();
+        CRegisterDlg dialog(*cardRegister);
+        dialog.show();
+        Control<QLineEdit>(&dialog, CRegisterDlg::IDC_UID)->setText("aa");
+        QTest::mouseClick(Control<QPushButton>(&dialog, CRegisterDlg::IDC_SHOW), Qt::LeftButton);
+
+        QString chosen;
+        apptest::ModalWatcher watcher;
+        watcher.SetDialogHandler([&chosen](QDialog* modal) {
+            auto* files = qobject_cast<QFileDialog*>(modal);
+            if (files == nullptr) return false;
+            files->selectFile(chosen);
+            modal->accept();
+            return true;
+        });
+        chosen = m_dir.filePath("export.csv");
+        QTest::mouseClick(Control<QPushButton>(&dialog, CRegisterDlg::IDC_EXPORT), Qt::LeftButton);
+        QCOMPARE(watcher.Messages(), QStringList{});
+        QString expected;
+        {
+            QTextStream out(&expected);
+            station::WriteRegisterCsv(out, dialog.Rows().Entries());
+        }
+        QCOMPARE(ReadAll(chosen), expected);
+        QCOMPARE(expected.count('\n'), 3);  // the header and the two rows shown
+
+        // A file that cannot be made: the message names it, nothing is left behind.
+        chosen = m_dir.filePath("export.csv/inside.csv");
+        QTest::mouseClick(Control<QPushButton>(&dialog, CRegisterDlg::IDC_EXPORT), Qt::LeftButton);
+        QCOMPARE(watcher.Messages().size(), 1);
+        QVERIFY2(watcher.Messages()[0].startsWith(
+                     QString("Die Datei %1 konnte nicht geschrieben werden: ").arg(chosen)),
+                 qPrintable(watcher.Messages()[0]));
+        QCOMPARE(ReadAll(m_dir.filePath("export.csv")), expected);
+        QCOMPARE(QDir(m_dir.path()).entryList({"export*"}, QDir::Files | QDir::Hidden),
+                 QStringList{"export.csv"});
+    }
+
+  private:
+    // A register of its own with three written cards: numbers 1, 2 and 12 on chips "AA01",
+    // "BB02" and "aa12".
+    std::unique_ptr<station::CCardRegister> FilledRegister() {
+        station::RegisterSettings settings;
+        settings.file = m_dir.filePath(QString("filter-%1.sqlite").arg(++m_registers));
+        auto cardRegister = std::make_unique<station::CCardRegister>(settings, "test");
+        if (!cardRegister->Open()) qFatal("register: %s", qPrintable(cardRegister->LastError()));
+        const std::pair<int, const char*> cards[] = {{1, "AA01"}, {2, "BB02"}, {12, "aa12"}};
+        for (const auto& [number, uid] : cards) {
+            station::CardRecord card;
+            card.chipType = kAta5577;
+            card.fields = {7, number, 0};
+            card.customer = QString::number(number);
+            std::int64_t rowId = 0;
+            std::optional<station::RegisterEntry> earlier;
+            if (cardRegister->Reserve(card, false, false, rowId, earlier) !=
+                    station::ReserveResult::Reserved ||
+                !cardRegister->Confirm(rowId, true, uid))
+                qFatal("register: %s", qPrintable(cardRegister->LastError()));
+        }
+        return cardRegister;
+    }
+
+    int m_registers = 0;
+};
+
+ORVEX_APP_TEST_MAIN(CardRegisterTest)
+#include "tst_cardregister.moc"
