@@ -247,9 +247,13 @@ void COrvexFSKDlg::OnWriteCyclic() {
 
 void COrvexFSKDlg::OnWriteTick() {
     const station::TickOutcome outcome = m_writeRun.SeriesTick();
-    if (outcome == station::TickOutcome::Stopped) {
-        // The register refused the card (a duplicate, no free number, or it cannot record):
-        // the status line keeps the reason, the message repeats it with the count.
+    if (outcome != station::TickOutcome::Written && outcome != station::TickOutcome::Stopped)
+        return;
+    const station::SeriesEnd end = m_writeRun.Ended();
+    if (outcome == station::TickOutcome::Stopped || end == station::SeriesEnd::Duplicate ||
+        end == station::SeriesEnd::RegisterFailed || end == station::SeriesEnd::NoFreeNumber) {
+        // The register refused a card or could not confirm the one written: the status line
+        // keeps the reason, the message repeats it with the count.
         const QString reason = m_strStatus;
         StopWriteSeries(false);
         m_ui->writeCyclicButton->setChecked(false);
@@ -257,8 +261,6 @@ void COrvexFSKDlg::OnWriteTick() {
         ShowErrorLog();
         return;
     }
-    if (outcome != station::TickOutcome::Written) return;
-    const station::SeriesEnd end = m_writeRun.Ended();
     if (end == station::SeriesEnd::Running) return;
     StopWriteSeries(true);
     m_ui->writeCyclicButton->setChecked(false);

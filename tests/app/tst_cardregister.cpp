@@ -8,7 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
-#include <QHostInfo>
+#include <QSysInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -144,7 +144,7 @@ class CardRegisterTest : public QObject {
             QVERIFY(row.verified);
             QVERIFY(!row.reissue);
             QCOMPARE(row.chipType, kAta5577);
-            QCOMPARE(row.station, QHostInfo::localHostName());
+            QCOMPARE(row.station, QSysInfo::machineHostName());
             // The row names the chip the log line names.
             QVERIFY2(!row.uid.isEmpty() && log.contains(QString(",%1,not Locked ATA5577\t%2\r\n")
                                                             .arg(row.fields.number)
