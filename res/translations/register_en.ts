@@ -151,9 +151,9 @@ No transponder is written until the register can be reached or is switched off i
         <translation>written</translation>
     </message>
     <message>
-        <source>%1 Einträge</source>
+        <source>Einträge: %1</source>
         <comment>11147</comment>
-        <translation>%1 entries</translation>
+        <translation>Entries: %1</translation>
     </message>
     <message>
         <source>CSV-Dateien (*.csv);;Alle Dateien (*)</source>

@@ -8,11 +8,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
-#include <QSysInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <chrono>
@@ -401,7 +401,7 @@ class CardRegisterTest : public QObject {
         CRegisterDlg dialog(*cardRegister);
         dialog.show();
         QCOMPARE(ShownNumbers(dialog), (QList<qint64>{12, 2, 1}));
-        QCOMPARE(Control<QLabel>(&dialog, CRegisterDlg::IDC_COUNT)->text(), QString("3 Einträge"));
+        QCOMPARE(Control<QLabel>(&dialog, CRegisterDlg::IDC_COUNT)->text(), QString("Einträge: 3"));
         Control<QLineEdit>(&dialog, CRegisterDlg::IDC_NUMBER)->setText(number);
         Control<QLineEdit>(&dialog, CRegisterDlg::IDC_UID)->setText(uid);
         const QDate today = QDate::currentDate();

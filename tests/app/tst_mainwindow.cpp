@@ -201,7 +201,8 @@ class MainWindowTest : public QObject {
     void menuOffersTheOtherLanguages_data() {
         QTest::addColumn<int>("language");
         QTest::addColumn<QStringList>("items");
-        const QString head = "Schnittstelle,IP-Adresse,Einstellungen,";
+        const QString head =
+            "Schnittstelle,IP-Adresse,Einstellungen,Kartenregister,Kartenregister-Einstellungen...,";
         const QString about = ",Inf&o über Orvex FSK Programmer";
         QTest::newRow("German") << 0 << (head + "Englisch" + about).split(',');
         QTest::newRow("English") << 1 << (head + "Deutsch" + about).split(',');
