@@ -1,7 +1,8 @@
 // The card register in the station: series and single writes through it against the virtual
 // reader, a duplicate stopping a series, a deliberate re-issue, a register that cannot record,
-// the register switched off in its settings dialog, and the register window's filter and
-// CSV export.
+// the register switched off in its settings dialog, a PostgreSQL register chosen there that
+// hands out the next free numbers and then goes away in the middle of a series, and the
+// register window's filter and CSV export.
 #include <QAction>
 #include <QCheckBox>
 #include <QDateEdit>
@@ -17,8 +18,11 @@
 #include <QTextStream>
 #include <chrono>
 #include <memory>
+#include <mutex>
+#include <set>
 
 #include "CardFeeder.h"
+#include "PgServer.h"
 #include "Settings.h"
 #include "cards/CardFormat.h"
 #include "dialogs/RegisterDlg.h"
@@ -323,6 +327,96 @@ class CardRegisterTest : public QObject {
         SetCustomer("4711");
         Click(1006);
         QCOMPARE(Numbers(DefaultRegisterRows()), QList<qint64>{4711});
+    }
+
+    void postgreSqlRegisterFromTheSettingsDialogAndItsServerGoingAway() {
+        pgtest::PgServer server;
+        QVERIFY2(server.Start(), qPrintable(server.Error() + server.LogTail()));
+        qputenv("PGPASSWORD", server.Password().toUtf8());
+        station::RegisterSettings settings;
+        settings.kind = station::RegisterSettings::Kind::PostgreSQL;
+        settings.host = server.Host();
+        settings.port = server.Port();
+        settings.database = server.Database();
+        settings.user = server.User();
+        {
+            // Another station has issued 101 already.
+            station::CCardRegister other(settings, "test");
+            station::CardRecord card;
+            card.chipType = kAta5577;
+            card.fields = {255, 101, 0};
+            card.customer = "101";
+            std::int64_t rowId = 0;
+            std::optional<station::RegisterEntry> earlier;
+            QCOMPARE(other.Reserve(card, false, false, rowId, earlier),
+                     station::ReserveResult::Reserved);
+            QVERIFY(other.Confirm(rowId, true, "OTHER-STATION"));
+        }
+
+        // Every card word that reaches a chip, from the reader's side.
+        std::mutex chipsMutex;
+        std::set<uint64_t> onChips;
+        const int observer = Engine().AddFieldObserver([&] {
+            if (const auto word = CardOnField()) {
+                const std::lock_guard lock(chipsMutex);
+                onChips.insert(*word);
+            }
+        });
+        Open();
+        apptest::ModalWatcher watcher;
+        watcher.SetDialogHandler([&settings](QDialog* dialog) {
+            if (qobject_cast<CRegisterSettingsDlg*>(dialog) == nullptr) return false;
+            auto click = [dialog](int id) {
+                QTest::mouseClick(Control<QAbstractButton>(dialog, id), Qt::LeftButton);
+            };
+            click(CRegisterSettingsDlg::IDC_POSTGRESQL);
+            Control<QLineEdit>(dialog, CRegisterSettingsDlg::IDC_HOST)->setText(settings.host);
+            Control<QLineEdit>(dialog, CRegisterSettingsDlg::IDC_PORT)
+                ->setText(QString::number(settings.port));
+            Control<QLineEdit>(dialog, CRegisterSettingsDlg::IDC_NAME)->setText(settings.database);
+            Control<QLineEdit>(dialog, CRegisterSettingsDlg::IDC_USER)->setText(settings.user);
+            click(CRegisterSettingsDlg::IDC_NEXT_FREE);
+            click(1);
+            return true;
+        });
+        TriggerMenu(COrvexFSKDlg::IDM_REGISTER_SETTINGS);
+        QCOMPARE(watcher.Messages(), QStringList{});
+        QVERIFY(m_dlg->Register() != nullptr);
+
+        // Next free numbers from the start value: 101 is skipped.
+        vsim::CardFeeder feeder(Engine());
+        RunSeries(feeder, "100", 3);
+        QCOMPARE(m_dlg->m_strStatus, QString("Serie beendet: 3 Transponder geschrieben"));
+        station::CCardRegister check(settings, "test");
+        auto rows = check.List({});
+        QVERIFY2(rows, qPrintable(check.LastError()));
+        QCOMPARE(Numbers(*rows), (QList<qint64>{103, 102, 100, 101}));
+
+        // The server stops during a series: the series ends with the reason and no chip
+        // carries a number the register does not hold.
+        QVERIFY(feeder.Start({kAta5577, 20, 300ms}));
+        Find<QLineEdit>(*m_dlg, 1040)->setText("20");
+        Click(1007);
+        QTRY_VERIFY_WITH_TIMEOUT(m_dlg->m_nCount >= 2, kSeriesTimeoutMs);
+        QVERIFY2(server.Stop(), qPrintable(server.Error()));
+        QTRY_VERIFY_WITH_TIMEOUT(!SeriesRunning(), kSeriesTimeoutMs);
+        feeder.Stop();
+        Engine().RemoveFieldObserver(observer);
+        QVERIFY2(m_dlg->m_strStatus.startsWith(kRegisterFailed), qPrintable(m_dlg->m_strStatus));
+        QCOMPARE(watcher.Messages().size(), 1);
+        QVERIFY2(watcher.Messages()[0].startsWith(m_dlg->m_strStatus + "\n\nSerie beendet: "),
+                 qPrintable(watcher.Messages()[0]));
+
+        QVERIFY2(server.Start(), qPrintable(server.Error()));
+        rows = check.List({});
+        QVERIFY2(rows, qPrintable(check.LastError()));
+        std::set<uint64_t> held;
+        for (const station::RegisterEntry& row : *rows)
+            held.insert(
+                vellf::EncodeCardWord(26, 255, static_cast<uint32_t>(row.fields.number), 0));
+        for (const uint64_t word : onChips)
+            QVERIFY2(held.count(word) == 1, "a chip carries a number the register does not hold");
+        QVERIFY(rows->size() > 4);
     }
 
     void settingsDialogStoresTheServerWithoutAPassword() {
