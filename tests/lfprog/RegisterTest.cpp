@@ -261,3 +261,20 @@ TEST_F(Lfprog, ARegisterThatCannotRecordStopsTheCommandBeforeTheReaderIsOpened) 
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(DefaultRegisterFile(m_dir))));
     EXPECT_EQ(ReadFile(file), "not a folder\n");
 }
+
+TEST_F(Lfprog, ASeriesWithTheNextFreeNumberOfTheSettingsGoesRoundTakenNumbers) {
+    PlaceFresh();
+    ASSERT_EQ(Run({"write", "--facility", "7", "--number", "101"}).exit, 0);
+    WriteStationSettings(m_dir, "NextFree=1\n");
+    vsim::CardFeeder feeder(Engine());
+    ASSERT_TRUE(feeder.Start({9, 3, 20ms}));
+    const Result series =
+        Run({"series", "--from", "100", "--facility", "7", "--count", "3", "--cycle", "20"});
+    ASSERT_EQ(series.exit, 0) << series.out << series.err;
+    std::vector<long long> numbers;
+    for (const QJsonObject& event : JsonLines(series.out)) {
+        if (event["event"] == "card") numbers.push_back(event["number"].toInteger());
+    }
+    EXPECT_EQ(numbers, (std::vector<long long>{100, 102, 103}));
+    EXPECT_EQ(Numbers(RegisterRows()), (std::vector<long long>{103, 102, 100, 101}));
+}
