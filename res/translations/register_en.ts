@@ -24,9 +24,9 @@
         <translation>The card register cannot record: %1</translation>
     </message>
     <message>
-        <source>Keine freie Nummer im Kartenregister bis zum Endwert</source>
+        <source>Keine freie Nummer im Kartenregister bis zum Ende der Serie</source>
         <comment>11124</comment>
-        <translation>No free number in the card register up to the end value</translation>
+        <translation>No free number in the card register up to the end of the series</translation>
     </message>
     <message>
         <source>%1 wurde bereits ausgegeben:
