@@ -272,7 +272,11 @@ void COrvexFSKDlg::OnSystemCommand(int id) {
             break;
         case IDM_REGISTER_SETTINGS >> 4:
             StopRuns();
-            if (RunRegisterSettingsDialog()) OpenRegister();
+            if (RunRegisterSettingsDialog()) {
+                // What the status line said concerned the register as it was.
+                ShowStatusText(QString());
+                OpenRegister();
+            }
             break;
         case IDM_GERMAN >> 4:
             ChangeLanguage(0);

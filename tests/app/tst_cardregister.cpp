@@ -287,6 +287,21 @@ class CardRegisterTest : public QObject {
         QCOMPARE(CardOnField(), std::nullopt);
         QVERIFY(ReadAll(m_dir.filePath("write.txt")).isEmpty());
         QVERIFY(!QFile::exists(station::DefaultRegisterFile()));
+
+        // Pointed at a file it can make, the register records again and the old reason goes.
+        watcher.SetDialogHandler([](QDialog* dialog) {
+            if (qobject_cast<CRegisterSettingsDlg*>(dialog) == nullptr) return false;
+            Control<QLineEdit>(dialog, CRegisterSettingsDlg::IDC_FILE)->clear();
+            QTest::mouseClick(Control<QPushButton>(dialog, 1), Qt::LeftButton);
+            return true;
+        });
+        watcher.Clear();
+        TriggerMenu(COrvexFSKDlg::IDM_REGISTER_SETTINGS);
+        QCOMPARE(watcher.Messages(), QStringList{});
+        QCOMPARE(m_dlg->m_strStatus, QString());
+        Click(1006);
+        QVERIFY2(m_dlg->m_strStatus.startsWith(kWriteDone), qPrintable(m_dlg->m_strStatus));
+        QCOMPARE(Numbers(DefaultRegisterRows()), QList<qint64>{4711});
     }
 
     void registerSwitchedOffInItsSettingsWritesAsBefore() {
