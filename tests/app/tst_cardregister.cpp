@@ -234,6 +234,8 @@ class CardRegisterTest : public QObject {
                                      "Transponder als Ersatzkarte mit derselben Nummer "
                                      "beschreiben?")
                                  .arg(earlier.uid, when)});
+        // Enter must not issue a number a second time.
+        QCOMPARE(watcher.DefaultButtons(), QList<QMessageBox::StandardButton>{QMessageBox::No});
         const auto rows = DefaultRegisterRows();
         if (!confirm) {
             QCOMPARE(m_dlg->m_strStatus,

@@ -59,6 +59,7 @@ ModalWatcher::ModalWatcher(QMessageBox::StandardButton answer) : m_answer(answer
 
 void ModalWatcher::Clear() {
     m_messages.clear();
+    m_defaults.clear();
     m_dialogs.clear();
 }
 
@@ -67,6 +68,7 @@ void ModalWatcher::Check() {
     if (modal == nullptr || !modal->isVisible()) return;
     if (auto* box = qobject_cast<QMessageBox*>(modal)) {
         m_messages << box->text();
+        m_defaults << box->standardButton(box->defaultButton());
         QAbstractButton* button = box->button(m_answer);
         if (button == nullptr)
             button = box->escapeButton() != nullptr

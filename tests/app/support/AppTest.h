@@ -36,8 +36,10 @@ class ModalWatcher : public QObject {
     void SetAnswer(QMessageBox::StandardButton answer) { m_answer = answer; }
     void SetDialogHandler(std::function<bool(QDialog*)> handler) { m_handler = std::move(handler); }
 
-    // Texts of the message boxes seen so far, oldest first.
+    // Texts of the message boxes seen so far, oldest first, and the button Enter would have
+    // pressed in each.
     const QStringList& Messages() const { return m_messages; }
+    const QList<QMessageBox::StandardButton>& DefaultButtons() const { return m_defaults; }
     // Window titles of the other dialogs seen so far.
     const QStringList& Dialogs() const { return m_dialogs; }
     void Clear();
@@ -49,6 +51,7 @@ class ModalWatcher : public QObject {
     QMessageBox::StandardButton m_answer;
     std::function<bool(QDialog*)> m_handler;
     QStringList m_messages;
+    QList<QMessageBox::StandardButton> m_defaults;
     QStringList m_dialogs;
     QWidget* m_lastSeen = nullptr;
 };
