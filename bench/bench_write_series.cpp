@@ -3,7 +3,8 @@
 // the other: series time, cards per minute and the ratio to the bound that the cycle time
 // and the feeder's pause allow, plus an event-loop stall probe running during the series.
 // Each run writes one series with the read-back check after every write switched off and
-// one with it on, so that the cost of the check is measured against its own reference.
+// one with it on, so that the cost of the check is measured against its own reference. The
+// series goes through no card register, an SQLite one or PostgreSQL on loopback (--register).
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
@@ -33,9 +34,11 @@
 #include "ControlId.h"
 #include "FreshChip.h"
 #include "OrvexFSKDlg.h"
+#include "PgServer.h"
 #include "Settings.h"
 #include "Timing.h"
 #include "VirtualReader.h"
+#include "station/CardRegister.h"
 #include "vellf.h"
 
 namespace {
@@ -53,11 +56,34 @@ constexpr int kIdStopAtCount = 1019;
 constexpr int kIdStopCount = 1040;
 constexpr int kIdCount = 1041;
 
+enum class RegisterKind { Off, SQLite, PostgreSQL };
+
 struct Options {
     int cards = 100;
     int pauseMs = 500;
     int holdMs = static_cast<int>(vsim::CardFeeder::kDefaultHold.count());
     int runs = 3;
+    RegisterKind registerKind = RegisterKind::Off;
+};
+
+const char* RegisterName(RegisterKind kind) {
+    switch (kind) {
+        case RegisterKind::SQLite:
+            return "SQLite";
+        case RegisterKind::PostgreSQL:
+            return "PostgreSQL";
+        case RegisterKind::Off:
+            break;
+    }
+    return "off";
+}
+
+// Where the series' cards go: each series gets a register of its own (a new file or a new
+// database on the one server), since every series starts with the same numbers.
+struct RegisterPlace {
+    RegisterKind kind = RegisterKind::Off;
+    pgtest::PgServer* server = nullptr;
+    int series = 0;
 };
 
 // Times of one run's reader exchanges, measured on the window's own handle.
@@ -114,6 +140,7 @@ struct RunResult {
     int cycleMs = 0;
     int written = 0;
     int logLines = 0;
+    int registerRows = -1;  // the cards the register holds as written; -1 without a register
     double totalMs = 0;
     double cardsPerMinute = 0;
     double periodMs = 0;  // median time between two completed cards
@@ -167,16 +194,31 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             target = &options.holdMs;
         else if (std::strcmp(arg, "--runs") == 0)
             target = &options.runs;
+        if (std::strcmp(arg, "--register") == 0 && i + 1 < argc) {
+            const std::string kind = argv[++i];
+            if (kind == "off")
+                options.registerKind = RegisterKind::Off;
+            else if (kind == "sqlite")
+                options.registerKind = RegisterKind::SQLite;
+            else if (kind == "postgresql")
+                options.registerKind = RegisterKind::PostgreSQL;
+            else
+                return false;
+            continue;
+        }
         if (target == nullptr || i + 1 >= argc) return false;
         *target = std::atoi(argv[++i]);
     }
     return options.cards > 0 && options.pauseMs >= 0 && options.holdMs >= 0 && options.runs > 0;
 }
 
-// A private settings file and runtime folder, so that the user's own settings stay untouched.
+// A private settings file, data folder and runtime folder, so that the user's own settings
+// and card register stay untouched.
 void PrepareEnvironment(const QString& root) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QDir().mkpath(root + "/config");
+    QDir().mkpath(root + "/data");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(root + "/data"));
     QDir().mkpath(root + "/runtime");
     QFile::setPermissions(root + "/runtime",
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -185,9 +227,47 @@ void PrepareEnvironment(const QString& root) {
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, root + "/config");
 }
 
+// The register settings of the next series; false when its database cannot be made.
+bool PrepareRegister(const QString& root, RegisterPlace& place,
+                     station::RegisterSettings& settings) {
+    ++place.series;
+    settings.enabled = place.kind != RegisterKind::Off;
+    if (place.kind == RegisterKind::SQLite) {
+        settings.kind = station::RegisterSettings::Kind::SQLite;
+        settings.file = root + QStringLiteral("/register-%1.sqlite").arg(place.series);
+    } else if (place.kind == RegisterKind::PostgreSQL) {
+        settings.kind = station::RegisterSettings::Kind::PostgreSQL;
+        settings.host = place.server->Host();
+        settings.port = place.server->Port();
+        settings.database = QStringLiteral("series%1").arg(place.series);
+        settings.user = place.server->User();
+        if (!place.server->CreateDatabase(settings.database)) {
+            std::fprintf(stderr, "no database for the series: %s\n",
+                         qPrintable(place.server->Error()));
+            return false;
+        }
+    }
+    return true;
+}
+
+// The cards the register holds as written.
+int CountRegisterRows(const station::RegisterSettings& settings) {
+    station::CCardRegister cardRegister(settings, QStringLiteral("bench"));
+    const auto rows = cardRegister.List(station::RegisterFilter{});
+    if (!rows) {
+        std::fprintf(stderr, "the register cannot be read: %s\n",
+                     qPrintable(cardRegister.LastError()));
+        return 0;
+    }
+    return static_cast<int>(std::count_if(rows->begin(), rows->end(), [](const auto& row) {
+        return row.state == station::RegisterEntry::State::Written;
+    }));
+}
+
 // Fresh settings for a run: the virtual reader as the interface, no acoustic signals, the
-// write log in the scratch folder; the cycle time keeps its default.
-void PrepareSettings(const QString& root, const std::string& readerPath, bool verify) {
+// write log in the scratch folder, the series' register; the cycle time keeps its default.
+void PrepareSettings(const QString& root, const std::string& readerPath, bool verify,
+                     const station::RegisterSettings& cardRegister) {
     QSettings(QSettings::IniFormat, QSettings::UserScope, "Qor Applikationen", "Orvex-FSK").clear();
     PutSettingString("Port", "Name", QString::fromStdString(readerPath));
     PutSettingInt("Settings", "SoundTyp", 0);
@@ -196,6 +276,16 @@ void PrepareSettings(const QString& root, const std::string& readerPath, bool ve
     PutSettingString("Protokoll", "WriteLogFileName", root + "/Protokoll_S.txt");
     PutSettingString("Protokoll", "ReadLogFileName", root + "/Protokoll_L.txt");
     QFile::remove(root + "/Protokoll_S.txt");
+    PutSettingInt("Register", "Enabled", cardRegister.enabled ? 1 : 0);
+    PutSettingString("Register", "Database",
+                     cardRegister.kind == station::RegisterSettings::Kind::PostgreSQL
+                         ? QStringLiteral("PostgreSQL")
+                         : QStringLiteral("SQLite"));
+    PutSettingString("Register", "File", cardRegister.file);
+    PutSettingString("Register", "Host", cardRegister.host);
+    PutSettingInt("Register", "Port", cardRegister.port);
+    PutSettingString("Register", "Name", cardRegister.database);
+    PutSettingString("Register", "User", cardRegister.user);
 }
 
 // Detection and write times of this run on the window's handle, before the series starts:
@@ -307,9 +397,12 @@ int CountLines(const QString& path) {
     return static_cast<int>(file.readAll().count("\r\n"));
 }
 
-RunResult RunSeries(const Options& options, const QString& root, bool verify) {
+RunResult RunSeries(const Options& options, const QString& root, bool verify,
+                    RegisterPlace& place) {
     RunResult result;
     result.verify = verify;
+    station::RegisterSettings registerSettings;
+    if (!PrepareRegister(root, place, registerSettings)) return result;
     vsim::VirtualReader reader;
     reader.Engine().SetVersion("243c");
     if (!reader.Start()) {
@@ -317,7 +410,7 @@ RunResult RunSeries(const Options& options, const QString& root, bool verify) {
         return result;
     }
     reader.Engine().SetRealisticTiming(true);
-    PrepareSettings(root, reader.Path(), verify);
+    PrepareSettings(root, reader.Path(), verify, registerSettings);
     vsim::CardFeeder feeder(reader.Engine());
     ModalGuard guard;
 
@@ -409,6 +502,7 @@ RunResult RunSeries(const Options& options, const QString& root, bool verify) {
 
     result.written = dlg->m_nCount;
     result.logLines = CountLines(root + "/Protokoll_S.txt");
+    if (registerSettings.enabled) result.registerRows = CountRegisterRows(registerSettings);
     result.totalMs = Ms(seriesStop - seriesStart);
     result.cardsPerMinute = result.written * 60000.0 / result.totalMs;
     std::vector<double> periods;
@@ -437,11 +531,14 @@ RunResult RunSeries(const Options& options, const QString& root, bool verify) {
         std::count_if(gaps.begin(), gaps.end(), [](double gap) { return gap > kStallMs; }));
 
     result.ok = result.written == options.cards && progress.written == cards &&
-                progress.state == vsim::CardFeeder::State::Done && guard.Count() == 0;
+                progress.state == vsim::CardFeeder::State::Done && guard.Count() == 0 &&
+                (result.registerRows < 0 || result.registerRows == result.written);
     if (!result.ok)
-        std::fprintf(stderr, "run incomplete: %d written, feeder %s with %u taken away, %d modal\n",
+        std::fprintf(stderr,
+                     "run incomplete: %d written, feeder %s with %u taken away, %d modal, "
+                     "%d in the register\n",
                      result.written, vsim::CardFeeder::StateName(progress.state), progress.written,
-                     guard.Count());
+                     guard.Count(), result.registerRows);
     return result;
 }
 
@@ -449,10 +546,10 @@ void PrintRun(int index, const RunResult& r) {
     std::printf(
         "run %d, check %s: %d cards in %.0f ms, %.1f cards/min, period %.0f ms (bound %.0f), "
         "ratio %.3f, longest gap %.1f ms, p99 %.1f ms, gaps > %.0f ms: %d, "
-        "log lines %d\n",
+        "log lines %d, register rows %d\n",
         index, r.verify ? "on" : "off", r.written, r.totalMs, r.cardsPerMinute, r.periodMs,
         r.bound.periodMs, r.ratio, r.longestGapMs, r.p99GapMs, kStallMs, r.gapsOverStall,
-        r.logLines);
+        r.logLines, r.registerRows);
     std::printf(
         "       detection %.1f ms (empty field %.1f ms), write %.1f ms "
         "(card complete %.1f ms before its end), read back %.1f ms\n",
@@ -594,7 +691,9 @@ void QuietMessages(QtMsgType type, const QMessageLogContext& context, const QStr
 int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
-        std::fprintf(stderr, "usage: %s [--cards N] [--pause MS] [--hold MS] [--runs R]\n",
+        std::fprintf(stderr,
+                     "usage: %s [--cards N] [--pause MS] [--hold MS] [--runs R] "
+                     "[--register off|sqlite|postgresql]\n",
                      argv[0]);
         return 2;
     }
@@ -606,6 +705,20 @@ int main(int argc, char** argv) {
     PrepareEnvironment(scratch.path());
     qInstallMessageHandler(QuietMessages);
     QApplication app(argc, argv);
+    RegisterPlace place;
+    place.kind = options.registerKind;
+    std::unique_ptr<pgtest::PgServer> server;
+    if (place.kind == RegisterKind::PostgreSQL) {
+        server = std::make_unique<pgtest::PgServer>();
+        if (!server->Start()) {
+            std::fprintf(stderr, "the PostgreSQL server did not start: %s\n",
+                         qPrintable(server->Error()));
+            return 1;
+        }
+        // The client library takes the password from the environment, as at a station.
+        qputenv("PGPASSWORD", server->Password().toUtf8());
+        place.server = server.get();
+    }
 
     std::printf(
         "write series: %d fresh ATA5577 chips, feeder hold %d ms and pause %d ms, %d runs "
@@ -614,7 +727,8 @@ int main(int argc, char** argv) {
     std::printf(
         "virtual reader 243c in-process, realistic timing; signal kind 0 (no sound: "
         "tones play synchronously and would add their length to every card); "
-        "write log on\n");
+        "write log on; card register %s\n",
+        RegisterName(options.registerKind));
     std::printf(
         "machine: shared 2-core machine, other builds and tests may run meanwhile; "
         "load average before: %s\n",
@@ -625,7 +739,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < options.runs; ++i) {
         for (bool verify : {false, true}) {
             std::vector<RunResult>& runs = verify ? on : off;
-            runs.push_back(RunSeries(options, scratch.path(), verify));
+            runs.push_back(RunSeries(options, scratch.path(), verify, place));
             if (!runs.back().ok) return 1;
             PrintRun(i + 1, runs.back());
         }
