@@ -125,11 +125,6 @@ void CTCPSocketThread::EndExchange(bool complete) {
     m_sendQueue.clear();
 }
 
-bool CTCPSocketThread::IsLive(uint64_t exchange) {
-    std::lock_guard<std::mutex> guard(m_sendLock);
-    return exchange == m_liveExchange;
-}
-
 void CTCPSocketThread::DeliverBytes(const uint8_t* data, size_t size) {
     // Bytes before the live exchange's frame went out, or after its exchange ended, answer
     // nothing that anybody waits for.

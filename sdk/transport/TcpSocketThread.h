@@ -69,8 +69,6 @@ class CTCPSocketThread {
     bool ConnectTo(const std::string& name);
     bool EnsureConnected();
     void SendQueued();
-    // Whether the frame of this exchange may still go out (sendLock not held).
-    bool IsLive(uint64_t exchange);
     // Stream bytes from the socket: handed on only while the live exchange's frame is out.
     void DeliverBytes(const uint8_t* data, size_t size);
     bool Stopping() const { return m_stopRequested.load(); }
