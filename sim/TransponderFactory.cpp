@@ -22,6 +22,15 @@ Sic7888Chip::Block BlockBytes(uint32_t value) {
 // The SIC7888 configuration the station writes without lock flags onto a blank chip.
 constexpr uint32_t kSicFskConfiguration = 0x00003424;
 
+// A T55xx-family chip that sends this card word under the given configuration block.
+std::unique_ptr<Transponder> T55xxCard(int chipType, uint64_t cardWord, uint32_t configuration) {
+    auto chip = std::make_unique<T55xxChip>(chipType);
+    chip->SetBlock(0, configuration);
+    const std::array<uint32_t, 3> blocks = vellf::CardBlocks(cardWord);
+    for (int i = 0; i < 3; ++i) chip->SetBlock(i + 1, blocks[static_cast<size_t>(i)]);
+    return chip;
+}
+
 }  // namespace
 
 std::unique_ptr<Transponder> MakeBlankChip(int chipType) {
@@ -53,11 +62,7 @@ std::unique_ptr<Transponder> MakeConfiguredChip(int chipType, uint32_t configura
 std::unique_ptr<Transponder> MakeCardChip(int chipType, uint64_t cardWord) {
     const std::array<uint8_t, 12> stream = vellf::CardDataStream(cardWord);
     if (IsT55xxFamily(chipType)) {
-        auto chip = std::make_unique<T55xxChip>(chipType);
-        chip->SetBlock(0, T55xxChip::FskConfiguration(chipType));
-        const std::array<uint32_t, 3> blocks = vellf::CardBlocks(cardWord);
-        for (int i = 0; i < 3; ++i) chip->SetBlock(i + 1, blocks[static_cast<size_t>(i)]);
-        return chip;
+        return T55xxCard(chipType, cardWord, T55xxChip::FskConfiguration(chipType));
     }
     if (chipType == chip::kM2) {
         auto chip = std::make_unique<M2Chip>();
@@ -82,11 +87,8 @@ std::unique_ptr<Transponder> MakeCardChip(int chipType, uint64_t cardWord) {
 
 std::unique_ptr<Transponder> MakePasswordChip(int chipType, uint64_t cardWord) {
     if (chipType != chip::kAta5577) return nullptr;
-    auto chip = std::make_unique<T55xxChip>(chipType);
-    const std::array<uint32_t, 3> blocks = vellf::CardBlocks(cardWord);
-    for (int i = 0; i < 3; ++i) chip->SetBlock(i + 1, blocks[static_cast<size_t>(i)]);
-    chip->SetBlock(0, T55xxChip::FskConfiguration(chipType) | T55xxChip::kPasswordBit);
-    return chip;
+    return T55xxCard(chipType, cardWord,
+                     T55xxChip::FskConfiguration(chipType) | T55xxChip::kPasswordBit);
 }
 
 std::unique_ptr<Transponder> MakeManchesterCard(std::vector<uint8_t> data) {
