@@ -10,11 +10,11 @@
 
 #include <atomic>
 #include <chrono>
-#include <fstream>
 #include <thread>
 
 #include "SimReader.h"
 #include "ReaderEngine.h"
+#include "ResidentMemory.h"
 #include "VelRwPort.h"
 #include "transport/LineSpeed.h"
 #include "transport/SerialLine.h"
@@ -221,16 +221,10 @@ TEST(SerialLine, AMonitorWhoseWaitFailsMarksTheLineGone) {
 // A device that chatters while nobody waits cannot grow the port's memory: the port keeps
 // only the newest bytes, and the next exchange still gets its reply.
 TEST(SerialLine, AChatteringDeviceDoesNotGrowMemory) {
-    const auto resident = [] {
-        std::ifstream statm("/proc/self/statm");
-        long size = 0, pages = 0;
-        statm >> size >> pages;
-        return pages * sysconf(_SC_PAGESIZE);
-    };
     PtyPair pty;
     vellf::CVel_RW_Port port;
     ASSERT_EQ(port.OpenTransport(pty.SlavePath(), 115200, 0), 0);
-    const long before = resident();
+    const long before = ResidentBytes();
     const std::vector<uint8_t> noise(1 << 16, 0x00);
     for (size_t sent = 0; sent < (size_t{32} << 20);) {
         const ssize_t n = write(pty.MasterFd(), noise.data(), noise.size());
@@ -238,7 +232,7 @@ TEST(SerialLine, AChatteringDeviceDoesNotGrowMemory) {
         sent += static_cast<size_t>(n);
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the last chunk is read
-    EXPECT_LT(resident() - before, 16L << 20);
+    EXPECT_LT(ResidentBytes() - before, 16L << 20);
 
     vsim::ReaderEngine engine;
     engine.SetVersion("243c");

@@ -12,11 +12,11 @@
 
 #include <atomic>
 #include <chrono>
-#include <fstream>
 #include <sstream>
 #include <thread>
 
 #include "LoopbackReaderTest.h"
+#include "ResidentMemory.h"
 #include "SimReader.h"
 #include "TcpFront.h"
 #include "TransponderFactory.h"
@@ -87,13 +87,6 @@ class Unreachable {
     int m_listen = -1;
     int m_queued = -1;
 };
-
-long ResidentBytes() {
-    std::ifstream statm("/proc/self/statm");
-    long size = 0, resident = 0;
-    statm >> size >> resident;
-    return resident * sysconf(_SC_PAGESIZE);
-}
 
 class TcpFaults : public LoopbackReaderTest {
   protected:
