@@ -35,6 +35,7 @@
 #include "FreshChip.h"
 #include "OrvexFSKDlg.h"
 #include "PgServer.h"
+#include "RegisterSettingsStore.h"
 #include "Settings.h"
 #include "Timing.h"
 #include "VirtualReader.h"
@@ -276,16 +277,7 @@ void PrepareSettings(const QString& root, const std::string& readerPath, bool ve
     PutSettingString("Protokoll", "WriteLogFileName", root + "/Protokoll_S.txt");
     PutSettingString("Protokoll", "ReadLogFileName", root + "/Protokoll_L.txt");
     QFile::remove(root + "/Protokoll_S.txt");
-    PutSettingInt("Register", "Enabled", cardRegister.enabled ? 1 : 0);
-    PutSettingString("Register", "Database",
-                     cardRegister.kind == station::RegisterSettings::Kind::PostgreSQL
-                         ? QStringLiteral("PostgreSQL")
-                         : QStringLiteral("SQLite"));
-    PutSettingString("Register", "File", cardRegister.file);
-    PutSettingString("Register", "Host", cardRegister.host);
-    PutSettingInt("Register", "Port", cardRegister.port);
-    PutSettingString("Register", "Name", cardRegister.database);
-    PutSettingString("Register", "User", cardRegister.user);
+    StoreRegisterSettings(cardRegister);
 }
 
 // Detection and write times of this run on the window's handle, before the series starts:
