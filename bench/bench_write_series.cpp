@@ -25,7 +25,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -37,6 +36,7 @@
 #include "PgServer.h"
 #include "RegisterSettingsStore.h"
 #include "Settings.h"
+#include "Statistics.h"
 #include "Timing.h"
 #include "VirtualReader.h"
 #include "station/CardRegister.h"
@@ -45,6 +45,10 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using bench::LoadAverage;
+using bench::Median;
+using bench::Ms;
+using bench::Percentile;
 
 constexpr int kChipType = 9;  // ATA5577
 constexpr int kWriteSamples = 9;
@@ -158,30 +162,6 @@ struct RunResult {
     Stall longest;
     std::vector<Stall> stalls;
 };
-
-double Ms(Clock::duration d) {
-    return std::chrono::duration<double, std::milli>(d).count();
-}
-
-double Median(std::vector<double> values) {
-    if (values.empty()) return 0;
-    std::sort(values.begin(), values.end());
-    const size_t mid = values.size() / 2;
-    return values.size() % 2 != 0 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
-}
-
-double Percentile(std::vector<double> values, double p) {
-    if (values.empty()) return 0;
-    std::sort(values.begin(), values.end());
-    return values[static_cast<size_t>(std::ceil(p * static_cast<double>(values.size() - 1)))];
-}
-
-std::string LoadAverage() {
-    std::ifstream file("/proc/loadavg");
-    std::string one, five, fifteen;
-    file >> one >> five >> fifteen;
-    return one + " " + five + " " + fifteen;
-}
 
 bool ParseOptions(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {

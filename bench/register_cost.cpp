@@ -9,13 +9,10 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
-#include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -23,6 +20,7 @@
 
 #include "FreshChip.h"
 #include "PgServer.h"
+#include "Statistics.h"
 #include "VirtualReader.h"
 #include "station/CardRegister.h"
 #include "station/WriteRun.h"
@@ -31,6 +29,10 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using bench::LoadAverage;
+using bench::Median;
+using bench::Ms;
+using bench::Percentile;
 using station::CCardRegister;
 using station::RegisterSettings;
 
@@ -45,30 +47,6 @@ struct Options {
     bool sqlite = true;
     bool postgresql = true;
 };
-
-double Ms(Clock::duration d) {
-    return std::chrono::duration<double, std::milli>(d).count();
-}
-
-double Percentile(std::vector<double> values, double p) {
-    if (values.empty()) return 0;
-    std::sort(values.begin(), values.end());
-    return values[static_cast<size_t>(std::ceil(p * static_cast<double>(values.size() - 1)))];
-}
-
-double Median(std::vector<double> values) {
-    if (values.empty()) return 0;
-    std::sort(values.begin(), values.end());
-    const size_t mid = values.size() / 2;
-    return values.size() % 2 != 0 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
-}
-
-std::string LoadAverage() {
-    std::ifstream file("/proc/loadavg");
-    std::string one, five, fifteen;
-    file >> one >> five >> fifteen;
-    return one + " " + five + " " + fifteen;
-}
 
 bool ParseOptions(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
