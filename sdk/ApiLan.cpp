@@ -180,7 +180,8 @@ int SetLanConfig(const std::string& address, const std::string& newAddress, cons
                     ExtendedIpSetup(mac, wanted.address.octets, port, lan::MaskOfHostBits(hostBits),
                                     wanted.gateway, name),
                     true);
-                otherDiffers = !sent;
+                // The extended setup carries the other settings too: no record write follows.
+                otherDiffers = false;
             } else {
                 sent = lan::SendIpSetup(*socket, ShortIpSetup(mac, wanted.address.octets), false);
             }
