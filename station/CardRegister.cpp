@@ -22,6 +22,10 @@ QString DefaultRegisterFile() {
            QStringLiteral("/Qor Applikationen/Orvex-FSK/register.sqlite");
 }
 
+QString RegisterFile(const RegisterSettings& settings) {
+    return settings.file.isEmpty() ? DefaultRegisterFile() : settings.file;
+}
+
 RegisterSettings RegisterSettingsFrom(const SettingText& value) {
     RegisterSettings settings;
     auto flag = [&](const QString& key, bool& target) {

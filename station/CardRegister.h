@@ -45,6 +45,8 @@ struct RegisterSettings {
 // "register.sqlite" in the station's data location ("Qor Applikationen/Orvex-FSK" in the
 // user's data folder), the same for the station and the command line.
 QString DefaultRegisterFile();
+// The SQLite file the settings name: their file, else DefaultRegisterFile().
+QString RegisterFile(const RegisterSettings& settings);
 
 // The settings' section "Register" with the keys "Enabled" (1/0), "Database" ("SQLite" or
 // "PostgreSQL"), "File", "Host", "Port", "Name", "User" and "NextFree" (1/0). value gives a

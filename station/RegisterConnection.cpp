@@ -50,7 +50,7 @@ QSqlDatabase CCardRegister::Connection::Database() const {
 
 QString CCardRegister::Connection::Place() const {
     if (m_dialect == RegisterDialect::SQLite) {
-        return m_settings.file.isEmpty() ? DefaultRegisterFile() : m_settings.file;
+        return RegisterFile(m_settings);
     }
     return QStringLiteral("%1:%2/%3")
         .arg(m_settings.host)

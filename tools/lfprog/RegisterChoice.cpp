@@ -88,9 +88,7 @@ int OpenRegister(const RegisterSettings& settings, const COutput& out,
 std::string DescribeRegister(const RegisterSettings& settings) {
     if (!settings.enabled) return "switched off";
     if (settings.kind == RegisterSettings::Kind::SQLite) {
-        const QString file =
-            settings.file.isEmpty() ? station::DefaultRegisterFile() : settings.file;
-        return "SQLite file " + file.toStdString();
+        return "SQLite file " + station::RegisterFile(settings).toStdString();
     }
     std::string text = "PostgreSQL ";
     if (!settings.user.isEmpty()) text += settings.user.toStdString() + "@";

@@ -63,8 +63,7 @@ int ReadRegister(const CCommandLine& line, const COutput& out, const RegisterFil
                         "the card register is switched off (in the station's settings, or by "
                         "--register off)");
     if (settings.kind == RegisterSettings::Kind::SQLite) {
-        const QString file = settings.file.isEmpty() ? DefaultRegisterFile() : settings.file;
-        if (!QFileInfo::exists(file)) return kExitSuccess;
+        if (!QFileInfo::exists(RegisterFile(settings))) return kExitSuccess;
     }
     std::unique_ptr<CCardRegister> cardRegister;
     if (const int status = OpenRegister(settings, out, cardRegister)) return status;
