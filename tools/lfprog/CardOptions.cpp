@@ -11,6 +11,8 @@ using namespace station;
 
 namespace {
 
+constexpr long long kDefaultCycleMs = 250;
+
 std::string FormatNames() {
     std::string names;
     for (const CardFormatInfo& format : kCardFormats)
@@ -94,6 +96,14 @@ void AddCard(CJson& object, int format, const CardFields& fields) {
     if (FormatHasFacility(format)) object.Add("facility", fields.facility);
     object.Add("number", static_cast<long long>(fields.number));
     if (FormatHasFixedField(format)) object.Add("extra", fields.fixed);
+}
+
+int ParseCycle(const CCommandLine& line, const COutput& out, int& cycleMs) {
+    long long value = kDefaultCycleMs;
+    if (const auto text = line.Value("cycle"); text && !ParseInteger(*text, 1, 60000, value))
+        return out.Fail(kExitUsage, "--cycle takes milliseconds from 1 to 60000");
+    cycleMs = static_cast<int>(value);
+    return kExitSuccess;
 }
 
 std::string LogPath(const CCommandLine& line) {

@@ -34,6 +34,10 @@ std::string DescribeCard(int format, const station::CardFields& fields);
 class CJson;
 void AddCard(CJson& object, int format, const station::CardFields& fields);
 
+// --cycle: how often read --watch and series look for a chip, 250 ms without it;
+// kExitSuccess or the reported usage error.
+int ParseCycle(const CCommandLine& line, const COutput& out, int& cycleMs);
+
 // The --log option as an absolute path, empty without it.
 std::string LogPath(const CCommandLine& line);
 

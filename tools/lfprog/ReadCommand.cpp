@@ -16,8 +16,6 @@ using namespace station;
 
 namespace {
 
-constexpr long long kDefaultCycleMs = 250;
-
 void PrintCard(const COutput& out, const RunCard& card) {
     const CardFields fields{card.facility, ParseNumber64(card.customer), card.fixed};
     CJson object;
@@ -39,10 +37,8 @@ int RunRead(CommandContext& context) {
     const COutput& out = context.out;
     CardChoice choice;
     if (const int status = ParseFormatAndChip(context.line, out, choice)) return status;
-    long long cycleMs = kDefaultCycleMs;
-    if (const auto text = context.line.Value("cycle");
-        text && !ParseInteger(*text, 1, 60000, cycleMs))
-        return out.Fail(kExitUsage, "--cycle takes milliseconds from 1 to 60000");
+    int cycleMs = 0;
+    if (const int status = ParseCycle(context.line, out, cycleMs)) return status;
     const bool watch = context.line.Has("watch");
 
     std::optional<CInterrupt> interrupt;
@@ -63,7 +59,7 @@ int RunRead(CommandContext& context) {
     LfSetBackgroundMode(reader.Handle(), 1);
     while (!interrupt->Requested()) {
         if (run.ReadTick() == ReadOutcome::NewCard) PrintCard(out, card);
-        interrupt->Wait(static_cast<int>(cycleMs));
+        interrupt->Wait(cycleMs);
     }
     return kExitSuccess;
 }

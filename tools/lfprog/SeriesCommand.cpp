@@ -23,8 +23,6 @@ using namespace station;
 
 namespace {
 
-constexpr long long kDefaultCycleMs = 250;
-
 const char* EndReason(SeriesEnd end) {
     switch (end) {
         case SeriesEnd::Count:
@@ -94,9 +92,8 @@ int RunSeries(CommandContext& context) {
         if (to < choice.fields.number)
             return out.Fail(kExitUsage, "the end value is smaller than the first number");
     }
-    long long cycleMs = kDefaultCycleMs;
-    if (const auto text = line.Value("cycle"); text && !ParseInteger(*text, 1, 60000, cycleMs))
-        return out.Fail(kExitUsage, "--cycle takes milliseconds from 1 to 60000");
+    int cycleMs = 0;
+    if (const int status = ParseCycle(line, out, cycleMs)) return status;
 
     RegisterSettings registerSettings;
     if (const int status = ChooseRegister(line, out, registerSettings)) return status;
@@ -137,7 +134,7 @@ int RunSeries(CommandContext& context) {
         if (run.SeriesTick() == TickOutcome::Written)
             PrintProgress(out, run.count, total, run.Number());
         if (run.Ended() != SeriesEnd::Running) break;
-        interrupt.Wait(static_cast<int>(cycleMs));
+        interrupt.Wait(cycleMs);
     }
     LfSetBackgroundMode(reader.Handle(), 0);
 
