@@ -5,7 +5,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSqlQuery>
 #include <QThread>
 #include <atomic>
 
@@ -129,18 +128,15 @@ bool CCardRegister::Connection::Connect(QString& error) {
     if (!PrepareRegisterSchema(db, m_dialect, error)) return false;
     if (sqlite) {
         // A file opened read-only would fail only at the first card; say so now.
-        QSqlQuery probe(db);
-        if (!probe.exec(QStringLiteral("BEGIN IMMEDIATE")) ||
-            !probe.exec(QStringLiteral(
-                "UPDATE register_info SET value = value WHERE key = 'schema_version'"))) {
-            error = DatabaseWords(probe.lastError());
-            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+        if (!BeginTransaction(db, m_dialect, error) ||
+            !RunStatement(db,
+                          QStringLiteral("UPDATE register_info SET value = value "
+                                         "WHERE key = 'schema_version'"),
+                          error)) {
+            RollbackTransaction(db);
             return false;
         }
-        if (!probe.exec(QStringLiteral("ROLLBACK"))) {
-            error = DatabaseWords(probe.lastError());
-            return false;
-        }
+        if (!RunStatement(db, QStringLiteral("ROLLBACK"), error)) return false;
     }
     return true;
 }

@@ -99,18 +99,6 @@ int IndexedFacility(int format, const CardFields& fields) {
     return FormatHasFacility(format) ? fields.facility : 0;
 }
 
-bool BeginTransaction(QSqlDatabase& db, RegisterDialect dialect, QString& error) {
-    return RunStatement(db,
-                        dialect == RegisterDialect::SQLite ? QStringLiteral("BEGIN IMMEDIATE")
-                                                           : QStringLiteral("BEGIN"),
-                        error);
-}
-
-void RollbackTransaction(QSqlDatabase& db) {
-    QString ignored;
-    RunStatement(db, QStringLiteral("ROLLBACK"), ignored);
-}
-
 bool LookUpIssued(QSqlDatabase& db, int format, const CardFields& fields,
                   std::optional<RegisterEntry>& found, QString& error) {
     found.reset();

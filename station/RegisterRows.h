@@ -17,11 +17,6 @@ namespace station {
 // The facility code the unique index holds: 0 for formats without one.
 int IndexedFacility(int format, const CardFields& fields);
 
-// SQLite takes its write lock at once, so that two processes never both read and then both
-// wait to write.
-bool BeginTransaction(QSqlDatabase& db, RegisterDialect dialect, QString& error);
-void RollbackTransaction(QSqlDatabase& db);
-
 // The issued (not re-issued) card with the number, if any.
 bool LookUpIssued(QSqlDatabase& db, int format, const CardFields& fields,
                   std::optional<RegisterEntry>& found, QString& error);

@@ -19,6 +19,18 @@ bool RunStatement(QSqlDatabase& db, const QString& statement, QString& error) {
     return false;
 }
 
+bool BeginTransaction(QSqlDatabase& db, RegisterDialect dialect, QString& error) {
+    return RunStatement(db,
+                        dialect == RegisterDialect::SQLite ? QStringLiteral("BEGIN IMMEDIATE")
+                                                           : QStringLiteral("BEGIN"),
+                        error);
+}
+
+void RollbackTransaction(QSqlDatabase& db) {
+    QString ignored;
+    RunStatement(db, QStringLiteral("ROLLBACK"), ignored);
+}
+
 namespace {
 
 // The tables of the current schema; the statements differ only in the row id's type.
@@ -153,12 +165,8 @@ bool PrepareRegisterSchema(QSqlDatabase& db, RegisterDialect dialect, QString& e
     // Created or migrated in one transaction; two stations starting on a new register at once
     // wait for each other (SQLite's write lock, PostgreSQL's advisory lock) and the second
     // finds the tables made.
-    const bool sqlite = dialect == RegisterDialect::SQLite;
-    if (!RunStatement(db, sqlite ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"),
-                      error)) {
-        return false;
-    }
-    bool ok = sqlite ||
+    if (!BeginTransaction(db, dialect, error)) return false;
+    bool ok = dialect == RegisterDialect::SQLite ||
               RunStatement(db, QStringLiteral("SELECT pg_advisory_xact_lock(4711170001)"), error);
     Found now;
     if (ok)
@@ -173,10 +181,7 @@ bool PrepareRegisterSchema(QSqlDatabase& db, RegisterDialect dialect, QString& e
         }
     }
     if (ok) ok = RunStatement(db, QStringLiteral("COMMIT"), error);
-    if (!ok) {
-        QString ignored;
-        RunStatement(db, QStringLiteral("ROLLBACK"), ignored);
-    }
+    if (!ok) RollbackTransaction(db);
     return ok;
 }
 

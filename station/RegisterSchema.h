@@ -26,4 +26,9 @@ QString DatabaseWords(const QSqlError& error);
 // Runs one statement without values; false with error in the database's words.
 bool RunStatement(QSqlDatabase& db, const QString& statement, QString& error);
 
+// SQLite takes its write lock at once, so that two processes never both read and then both
+// wait to write.
+bool BeginTransaction(QSqlDatabase& db, RegisterDialect dialect, QString& error);
+void RollbackTransaction(QSqlDatabase& db);
+
 }  // namespace station
