@@ -123,25 +123,36 @@ std::optional<RegisterEntry> CCardRegister::FindIssued(int format, const CardFie
     return found;
 }
 
-ReserveResult CCardRegister::Reserve(const CardRecord& card, bool locked, bool reissue,
-                                     std::int64_t& rowId, std::optional<RegisterEntry>& earlier) {
-    const QString operation = QStringLiteral("reserve the number");
-    rowId = 0;
-    earlier.reset();
+ReserveResult CCardRegister::Race(
+    const QString& operation, const QString& lostText,
+    const std::function<std::optional<ReserveResult>(QSqlDatabase&, QString&)>& attempt) {
     const RegisterDialect dialect = m_connection->Dialect();
     auto begin = [&](QSqlDatabase& db, QString& error) {
         return BeginTransaction(db, dialect, error);
     };
     if (!Perform(operation, begin)) return ReserveResult::Failed;
     QSqlDatabase db = m_connection->Database();
-    const NewRow row{card, locked, reissue, m_station, m_operator, m_programVersion};
-    for (int attempt = 0; attempt < kRaceAttempts; ++attempt) {
+    for (int round = 0; round < kRaceAttempts; ++round) {
         QString error;
-        if (attempt > 0 && !BeginTransaction(db, dialect, error)) return Failed(operation, error);
+        if (round > 0 && !BeginTransaction(db, dialect, error)) return Failed(operation, error);
+        const std::optional<ReserveResult> result = attempt(db, error);
+        if (!result) continue;
+        if (*result == ReserveResult::Failed) return Failed(operation, error);
+        return *result;
+    }
+    return Failed(operation, lostText);
+}
+
+ReserveResult CCardRegister::Reserve(const CardRecord& card, bool locked, bool reissue,
+                                     std::int64_t& rowId, std::optional<RegisterEntry>& earlier) {
+    rowId = 0;
+    earlier.reset();
+    const NewRow row{card, locked, reissue, m_station, m_operator, m_programVersion};
+    auto attempt = [&](QSqlDatabase& db, QString& error) -> std::optional<ReserveResult> {
         if (!reissue) {
             if (!LookUpIssued(db, card.format, card.fields, earlier, error)) {
                 RollbackTransaction(db);
-                return Failed(operation, error);
+                return ReserveResult::Failed;
             }
             if (earlier) {
                 RollbackTransaction(db);
@@ -150,36 +161,29 @@ ReserveResult CCardRegister::Reserve(const CardRecord& card, bool locked, bool r
         }
         const Insertion insertion = InsertAndCommit(db, row, rowId, error);
         if (insertion == Insertion::Committed) return ReserveResult::Reserved;
-        if (insertion == Insertion::Failed) return Failed(operation, error);
+        if (insertion == Insertion::Failed) return ReserveResult::Failed;
         // Another station took the number after the lookup: it won, this one reports it.
         if (!LookUpIssued(db, card.format, card.fields, earlier, error)) {
-            return Failed(operation, error);
+            return ReserveResult::Failed;
         }
         if (earlier) return ReserveResult::Duplicate;
         // The winner released its reservation meanwhile; try again.
-    }
-    return Failed(operation, QStringLiteral("other stations kept taking the number"));
+        return std::nullopt;
+    };
+    return Race(QStringLiteral("reserve the number"),
+                QStringLiteral("other stations kept taking the number"), attempt);
 }
 
 ReserveResult CCardRegister::ReserveNextFree(CardRecord& card, bool locked, std::int64_t start,
                                              std::int64_t limit, std::int64_t& rowId) {
-    const QString operation = QStringLiteral("reserve the next free number");
     rowId = 0;
     if (limit < start) return Ready() ? ReserveResult::Exhausted : ReserveResult::Failed;
-    const RegisterDialect dialect = m_connection->Dialect();
-    auto begin = [&](QSqlDatabase& db, QString& error) {
-        return BeginTransaction(db, dialect, error);
-    };
-    if (!Perform(operation, begin)) return ReserveResult::Failed;
-    QSqlDatabase db = m_connection->Database();
     const int facility = IndexedFacility(card.format, card.fields);
-    for (int attempt = 0; attempt < kRaceAttempts; ++attempt) {
-        QString error;
-        if (attempt > 0 && !BeginTransaction(db, dialect, error)) return Failed(operation, error);
+    auto attempt = [&](QSqlDatabase& db, QString& error) -> std::optional<ReserveResult> {
         std::optional<std::int64_t> free;
         if (!FindFreeNumber(db, card.format, facility, start, limit, free, error)) {
             RollbackTransaction(db);
-            return Failed(operation, error);
+            return ReserveResult::Failed;
         }
         if (!free) {
             RollbackTransaction(db);
@@ -194,10 +198,12 @@ ReserveResult CCardRegister::ReserveNextFree(CardRecord& card, bool locked, std:
             card = candidate;
             return ReserveResult::Reserved;
         }
-        if (insertion == Insertion::Failed) return Failed(operation, error);
+        if (insertion == Insertion::Failed) return ReserveResult::Failed;
         // Another station took the same free number at the same moment: look again.
-    }
-    return Failed(operation, QStringLiteral("other stations kept taking the free numbers"));
+        return std::nullopt;
+    };
+    return Race(QStringLiteral("reserve the next free number"),
+                QStringLiteral("other stations kept taking the free numbers"), attempt);
 }
 
 // Confirm and Release may run twice (see Perform): setting a row written twice, or deleting a

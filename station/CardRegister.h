@@ -139,6 +139,12 @@ class CCardRegister {
     // opened before fails (its server may have restarted); false with LastError.
     bool Perform(const QString& operation,
                  const std::function<bool(QSqlDatabase&, QString&)>& statements);
+    // Opens a transaction and runs attempt in it until it gives a result, a new transaction
+    // for each round that another station won (attempt gives nullopt, its transaction ended);
+    // bounded, lostText then says why. attempt's Failed carries its reason in error.
+    ReserveResult Race(
+        const QString& operation, const QString& lostText,
+        const std::function<std::optional<ReserveResult>(QSqlDatabase&, QString&)>& attempt);
 
     RegisterSettings m_settings;
     QString m_programVersion;
