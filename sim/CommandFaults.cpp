@@ -11,7 +11,7 @@ void CommandFaults::TimeOut(uint8_t command, unsigned count) {
     m_planned[command].timeOuts = count;
 }
 
-void CommandFaults::Reply(uint8_t command, std::optional<std::vector<uint8_t>> data) {
+void CommandFaults::Reply(uint8_t command, std::vector<uint8_t> data) {
     m_planned[command].reply = std::move(data);
 }
 

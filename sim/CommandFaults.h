@@ -23,9 +23,8 @@ class CommandFaults {
     void Fail(uint8_t command, unsigned count, uint8_t status);
     // The next `count` requests of `command` go unanswered; count 0 cancels.
     void TimeOut(uint8_t command, unsigned count);
-    // The next request of `command` is answered with status 0 and `data` (one-shot); nullopt
-    // cancels.
-    void Reply(uint8_t command, std::optional<std::vector<uint8_t>> data);
+    // The next request of `command` is answered with status 0 and `data` (one-shot).
+    void Reply(uint8_t command, std::vector<uint8_t> data);
     void Clear() { m_planned = {}; }
 
     // Uses up the fault of the next request of `command`, if one is planned. Time-outs come
