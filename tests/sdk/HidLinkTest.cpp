@@ -2,7 +2,6 @@
 // virtual reader's engine.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <deque>
 #include <memory>
@@ -10,6 +9,7 @@
 #include <thread>
 
 #include "ChipFixture.h"
+#include "CloseWhileWaiting.h"
 #include "ReaderEngine.h"
 #include "SimReader.h"
 #include "transport/HidLink.h"
@@ -362,14 +362,8 @@ TEST_F(HidLink, APortClosedWhileAnotherThreadWaitsOnIt) {
         const int handle = LfOpenPort("48260042 HID", 9600, 0x80, 300);
         ASSERT_EQ(handle, 10001);
         engine.SetSilent(true);
-        std::atomic<int> result{0};
-        std::thread waiter([&] {
-            unsigned char reply[16];
-            result = LfGetVersion(handle, reply, sizeof reply, nullptr, 0);
-        });
-        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
-        EXPECT_EQ(LfClosePort(handle), 0);
-        waiter.join();
-        EXPECT_EQ(result.load(), -1);
+        const CloseWhileWaitingResult result = CloseWhileWaiting(handle, delayMs);
+        EXPECT_EQ(result.close, 0);
+        EXPECT_EQ(result.wait, -1);
     }
 }

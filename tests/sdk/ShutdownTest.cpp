@@ -5,13 +5,12 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
-#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <future>
 #include <sstream>
-#include <thread>
 
+#include "CloseWhileWaiting.h"
 #include "SimReader.h"
 #include "TcpFront.h"
 #include "transport/Adapter.h"
@@ -97,15 +96,9 @@ TEST(Shutdown, APortClosedWhileAnotherThreadWaitsOnIt) {
             const int handle = LfOpenPort(names[i].c_str(), 115200, 0x80, 300);
             ASSERT_GT(handle, 0);
             engines[i]->SetSilent(true);
-            std::atomic<int> result{0};
-            std::thread waiter([&] {
-                unsigned char reply[16];
-                result = LfGetVersion(handle, reply, sizeof reply, nullptr, 0);
-            });
-            std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
-            EXPECT_EQ(LfClosePort(handle), 0);
-            waiter.join();
-            EXPECT_EQ(result.load(), -1);
+            const CloseWhileWaitingResult result = CloseWhileWaiting(handle, delayMs);
+            EXPECT_EQ(result.close, 0);
+            EXPECT_EQ(result.wait, -1);
             EXPECT_EQ(LfGetLastError(handle), 6);
         }
         engines[i]->SetSilent(false);
