@@ -2,7 +2,6 @@
 // floods the port, a socket that takes a frame only in parts.
 #include <gtest/gtest.h>
 #include <arpa/inet.h>
-#include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -12,7 +11,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <sstream>
 #include <thread>
 
 #include "LoopbackReaderTest.h"
@@ -20,8 +18,6 @@
 #include "SimReader.h"
 #include "TcpFront.h"
 #include "TransponderFactory.h"
-#include "transport/Adapter.h"
-#include "transport/TcpLog.h"
 #include "transport/TcpSocket.h"
 #include "vellf.h"
 

@@ -1,20 +1,17 @@
 // Network readers over TCP on loopback: address forms, reconnects after the reader drops the
 // connection, the diagnostic log, closing, and several handles at once.
 #include <gtest/gtest.h>
-#include <net/if.h>
 
 #include <atomic>
 #include <cctype>
 #include <chrono>
 #include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "LoopbackReaderTest.h"
 #include "SimReader.h"
 #include "TcpFront.h"
 #include "TransponderFactory.h"
-#include "transport/Adapter.h"
 #include "transport/TcpLog.h"
 #include "vellf.h"
 
