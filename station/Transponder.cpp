@@ -11,7 +11,6 @@ namespace station {
 namespace {
 
 constexpr int kLockFlags = 3;
-constexpr int kErrTimeout = 7;
 constexpr int kErrNotPossible = 9;
 constexpr int kErrChipNotSupported = 10;
 constexpr int kErrParity = 14;

@@ -11,6 +11,9 @@
 
 namespace station {
 
+// The SDK's last error when the reader did not answer in time.
+inline constexpr int kErrTimeout = 7;
+
 // The reader and what the operator chose.
 struct CardTarget {
     int handle = 0;

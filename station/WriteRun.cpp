@@ -18,7 +18,6 @@ namespace {
 
 // A chip must have been away longer than this before the same one counts as new again.
 constexpr std::uint32_t kAbsentForgetMs = 2000;
-constexpr int kErrTimeout = 7;
 
 std::uint32_t SteadyTickCount() {
     using namespace std::chrono;

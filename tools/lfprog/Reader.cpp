@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "station/Transponder.h"
 #include "vellf.h"
 
 namespace {
@@ -13,8 +14,6 @@ constexpr int kStationBaud = 19200;
 constexpr int kFallbackBaud = 9600;
 constexpr int kDefaultTimeoutMs = 300;
 constexpr int kOpenNoAnswer = -15;
-
-constexpr int kErrTimeout = 7;
 
 std::string OpenErrorText(int result) {
     switch (result) {
@@ -117,5 +116,5 @@ std::string SdkErrorText(int code) {
 }
 
 ExitCode ExitCodeOfSdkError(int code) {
-    return code == kErrTimeout || code == 6 ? kExitNoReader : kExitFailure;
+    return code == station::kErrTimeout || code == 6 ? kExitNoReader : kExitFailure;
 }
