@@ -189,13 +189,17 @@ void COrvexFSKDlg::OnInitDialog() {
         QMetaObject::invokeMethod(this, &COrvexFSKDlg::reject, Qt::QueuedConnection);
         return;
     }
+    ShowConnectedReader();
+    OpenRegister();
+    StartUpdateCheck();
+}
+
+void COrvexFSKDlg::ShowConnectedReader() {
     UpdateTitle();
     FillChipTabs();
     EnableControls(true);
     LfResetField(m_hPort, 0);
     UpdateLanMenuItem();
-    OpenRegister();
-    StartUpdateCheck();
 }
 
 void COrvexFSKDlg::BuildSystemMenu() {
@@ -250,11 +254,7 @@ void COrvexFSKDlg::OnSystemCommand(int id) {
     if (id == IDM_INTERFACE) {
         StopRuns();
         ConnectReader(false);
-        UpdateTitle();
-        FillChipTabs();
-        EnableControls(true);
-        LfResetField(m_hPort, 0);
-        UpdateLanMenuItem();
+        ShowConnectedReader();
         ExchangeData(false);
         return;
     }

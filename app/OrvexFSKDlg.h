@@ -194,6 +194,8 @@ class COrvexFSKDlg : public QDialog, public station::CRunView {
 
     void ReadStoredSettings();
     bool RequireReader();
+    // Title, chip tabs, controls and menu for the reader now connected (or none), its field off.
+    void ShowConnectedReader();
     QString CardText(int format, int facility, const QString& customer) const;
     // The status line's text of a run's status, as the string table words it.
     QString StatusText(const station::Status& status) const;

@@ -148,9 +148,5 @@ void COrvexFSKDlg::OnLanConfig() {
     }
     ConnectReader(true);
     // The window shows the reader it is connected to now, as after the interface command.
-    UpdateTitle();
-    FillChipTabs();
-    EnableControls(true);
-    LfResetField(m_hPort, 0);
-    UpdateLanMenuItem();
+    ShowConnectedReader();
 }
