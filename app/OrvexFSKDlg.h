@@ -6,7 +6,6 @@
 
 #include <QDialog>
 #include <QString>
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -160,8 +159,6 @@ class COrvexFSKDlg : public QDialog, public station::CRunView {
     int m_nWriteTimer = 0;
     bool m_bInTimer = false;
     int& m_nCount = m_writeRun.count;
-    std::int64_t& m_nLastId = m_writeRun.lastId;
-    std::uint32_t& m_dwAbsentSince = m_writeRun.absentSince;
     bool m_bValidate = true;
     QString& m_strErrorLog = m_card.errorLog;
 
