@@ -1,6 +1,5 @@
 #include "RegisterText.h"
 
-#include "ChipTypes.h"
 #include "StringTable.h"
 
 namespace {
@@ -23,8 +22,4 @@ QString YesNoText(bool value) {
 
 QString RegisterStateText(station::RegisterEntry::State state) {
     return LoadString(state == station::RegisterEntry::State::Written ? kStrWritten : kStrReserved);
-}
-
-QString EarlierChipText(const station::RegisterEntry& earlier) {
-    return earlier.uid.isEmpty() ? ChipName(earlier.chipType).trimmed() : earlier.uid;
 }

@@ -1,5 +1,5 @@
 // How the station words the card register's values: times in local time, the yes/no and
-// state columns, the earlier card of a duplicate.
+// state columns.
 #pragma once
 
 #include <QDateTime>
@@ -12,6 +12,3 @@ QString RegisterTimeText(const QDateTime& time);
 
 QString YesNoText(bool value);
 QString RegisterStateText(station::RegisterEntry::State state);
-
-// The chip an earlier card went onto: its identification, or its chip type where it has none.
-QString EarlierChipText(const station::RegisterEntry& earlier);
