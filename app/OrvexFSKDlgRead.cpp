@@ -1,22 +1,10 @@
 // The main window's read runs: read once and the cyclic read, on the station's read run.
-#include <QEventLoop>
 #include <QPushButton>
-#include <QTimer>
 
 #include "OrvexFSKDlg.h"
+#include "UiWait.h"
 #include "ui_OrvexFSKDlg.h"
 #include "vellf.h"
-
-namespace {
-
-// Keeps painting while the operator sees the emptied fields, without taking input.
-void WaitPainting(int milliseconds) {
-    QEventLoop loop;
-    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-}
-
-}  // namespace
 
 void COrvexFSKDlg::OnReadOnce() {
     if (IsBusy()) return;
@@ -28,7 +16,8 @@ void COrvexFSKDlg::OnReadOnce() {
         field->clear();
         field->repaint();
     }
-    WaitPainting(150);
+    // Keeps painting while the operator sees the emptied fields, without taking input.
+    WaitWithEvents(150, QEventLoop::ExcludeUserInputEvents);
     SetRunOptions();
     m_readRun.ReadOnce();
 }
