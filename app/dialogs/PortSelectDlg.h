@@ -9,14 +9,13 @@
 #pragma once
 
 #include <QDialog>
-
-class QListWidgetItem;
 #include <QSize>
 #include <QString>
 #include <QStringList>
 #include <functional>
 #include <memory>
 
+class QListWidgetItem;
 class QUrl;
 class CUdevMonitor;
 
