@@ -29,6 +29,7 @@
 #include "support/RecordingSignalOutput.h"
 #include "support/StationReader.h"
 #include "support/StationWindow.h"
+#include "support/WriteStationFixture.h"
 #include "widgets/BitmapStatic.h"
 
 using apptest::Find;
@@ -95,44 +96,15 @@ int RunSeriesChild(int argc, char** argv) {
 
 }  // namespace
 
-class WriteRunsTest : public QObject {
+class WriteRunsTest : public apptest::WriteStationFixture {
     Q_OBJECT
-
-  private:
-    std::unique_ptr<apptest::StationReader> m_reader;
-    std::unique_ptr<COrvexFSKDlg> m_dlg;
-    apptest::RecordingSignalOutput m_signals;
-    QTemporaryDir m_dir;
-
-    COrvexFSKDlg& Open() {
-        m_dlg = apptest::OpenStationWindow();
-        m_dlg->SetSignalOutput(&m_signals);
-        return *m_dlg;
-    }
-    void SetCustomer(const QString& number) { Find<QLineEdit>(*m_dlg, 1005)->setText(number); }
-    void Click(int id) { QTest::mouseClick(Find<QAbstractButton>(*m_dlg, id), Qt::LeftButton); }
-    bool SeriesRunning() { return Find<QPushButton>(*m_dlg, 1007)->isChecked(); }
-    vsim::ReaderEngine& Engine() { return m_reader->Engine(); }
-    std::optional<uint64_t> CardOnField() {
-        const auto snapshot = Engine().FieldSnapshot();
-        return snapshot ? snapshot->cardWord : std::nullopt;
-    }
 
   private Q_SLOTS:
     void init() {
-        apptest::ClearSettings();
-        PutSettingInt("Settings", "ZyklusZeit", 40);
+        PrepareWriteStation();
         PutSettingInt("Settings", "BeepTime", 150);
-        PutSettingString("Protokoll", "WriteLogFileName", m_dir.filePath("write.txt"));
-        PutSettingInt("Protokoll", "WriteLogEnable", 1);
-        QFile::remove(m_dir.filePath("write.txt"));
-        m_reader = std::make_unique<apptest::StationReader>("243c");
-        m_signals.calls.clear();
     }
-    void cleanup() {
-        m_dlg.reset();
-        m_reader.reset();
-    }
+    void cleanup() { CloseWriteStation(); }
 
     void writeOnceWritesTheCardAndCountsIt() {
         m_reader->Place(9);
