@@ -513,10 +513,6 @@ void COrvexFSKDlg::EnableControls(bool enable) {
     ui.endValueEdit->setEnabled(enable && m_bStopAtEnd != 0 && m_bAutoIncrement != 0);
 }
 
-void COrvexFSKDlg::ShowStatusMsg(int id) {
-    ShowStatusText(LoadString(id));
-}
-
 void COrvexFSKDlg::ShowStatusText(const QString& text) {
     m_strStatus = text;
     m_ui->statusEdit->setText(m_strStatus);

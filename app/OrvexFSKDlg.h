@@ -57,7 +57,6 @@ class COrvexFSKDlg : public QDialog, public station::CRunView {
 
     bool ExchangeData(bool save);
     void EnableControls(bool enable);
-    void ShowStatusMsg(int id);
     void ShowStatusText(const QString& text);
     void StopRuns();
     void ShowErrorLog();
