@@ -48,9 +48,6 @@ class CUpdateCheck : public QObject {
     // Starts the installer and reports a failure in a message box; true when it started.
     bool StartInstaller(const QString& path);
 
-    const QString& Url() const { return m_strUrl; }
-    const QString& Text() const { return m_strText; }
-
     // The program's product version for the comparison: "-.--" when unusable, at least
     // four characters.
     static QString GetProductVersion();
