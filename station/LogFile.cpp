@@ -27,6 +27,7 @@ constexpr int kLockPollMs = 5;
 
 const QString kOpenError = QStringLiteral("Open Error:");
 const QString kReadWriteError = QStringLiteral("Read/Write Error:");
+const QString kCloseError = QStringLiteral("Close Error:");
 
 // Chip types whose identification goes into the log.
 constexpr int kChipTypesWithId[] = {2, 3, 4, 7, 8, 9, 10, 17};
@@ -40,7 +41,8 @@ bool LogsChipId(int chipType) {
 class CLogFileHandle {
   public:
     explicit CLogFileHandle(const QByteArray& path)
-        : m_fd(::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666)) {}
+        // Owner only: a line holds all it takes to copy the card.
+        : m_fd(::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {}
     ~CLogFileHandle() {
         if (m_fd >= 0) ::close(m_fd);
     }
@@ -102,6 +104,19 @@ int WriteAll(int fd, const QByteArray& data) {
     return 0;
 }
 
+// Appends data at end and makes it durable; on any failure cuts the file back to end, so that
+// no fragment shifts the numbers of later entries. 0 or errno.
+int AppendWhole(int fd, off_t end, const QByteArray& data) {
+    int error = WriteAll(fd, data);
+    if (error == 0 && ::fdatasync(fd) != 0) error = errno;
+    if (error != 0) {
+        // Best effort: when even this fails, the next attempt counts the fragment as a line.
+        while (::ftruncate(fd, end) != 0 && errno == EINTR) {
+        }
+    }
+    return error;
+}
+
 }  // namespace
 
 void LogLineCount::Add(const char* data, size_t size) {
@@ -135,7 +150,8 @@ QString BuildLogLine(int format, int facility, const QString& customer, const QS
 
 void AddErrorLog(QString& errorLog, const QString& kind, int attempt, const QString& line,
                  const QString& errorText) {
-    errorLog += kind + QString::asprintf(" Retry:%d ", attempt) + errorText + line;
+    errorLog += kind + QString::asprintf(" Retry:%d ", attempt) + errorText + QStringLiteral(" | ") +
+                line;
     while (errorLog.endsWith(QLatin1Char('\n'))) errorLog.chop(1);
     errorLog += QStringLiteral("\r\n");
 }
@@ -162,12 +178,18 @@ bool AppendLogLine(const QString& path, const QString& line, QString& errorLog,
         }
         LogLineCount count;
         int error = CountLines(file.Fd(), count);
-        if (error == 0 && ::lseek(file.Fd(), 0, SEEK_END) < 0) error = errno;
-        if (error == 0) error = WriteAll(file.Fd(), LogEntryBytes(count, line));
-        const int closeError = file.Close();
-        if (error == 0) error = closeError;
-        if (error == 0) return true;
-        AddErrorLog(errorLog, kReadWriteError, attempt, line, errorText(error, path));
+        off_t end = -1;
+        if (error == 0 && (end = ::lseek(file.Fd(), 0, SEEK_END)) < 0) error = errno;
+        if (error == 0) error = AppendWhole(file.Fd(), end, LogEntryBytes(count, line));
+        if (error != 0) {
+            AddErrorLog(errorLog, kReadWriteError, attempt, line, errorText(error, path));
+            continue;
+        }
+        // The line is on the disk; a retry now would log the card twice.
+        if (const int closeError = file.Close())
+            AddErrorLog(errorLog, kCloseError, attempt, line,
+                        errorText(closeError, path) + QStringLiteral(" (written, state uncertain)"));
+        return true;
     }
     return false;
 }

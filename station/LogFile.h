@@ -20,7 +20,7 @@ inline constexpr int kLogAttempts = 6;
 QString BuildLogLine(int format, int facility, const QString& customer, const QString& text,
                      int chipType, const QString& uid, const QDateTime& when);
 
-// Appends one entry to errorLog: kind, " Retry:<attempt> ", error text, then the line
+// Appends one entry to errorLog: kind, " Retry:<attempt> ", error text, " | ", then the line
 // without the line feeds at its end, and CR LF.
 void AddErrorLog(QString& errorLog, const QString& kind, int attempt, const QString& line,
                  const QString& errorText);
@@ -45,7 +45,10 @@ QByteArray LogEntryBytes(const LogLineCount& count, const QString& line);
 
 // Appends line to the log at path as line number (lines in the file + 1), with CR LF line
 // ends. An empty path writes nothing and succeeds. Each failed attempt adds an entry to
-// errorLog, worded by errorText; false after kLogAttempts failures.
+// errorLog, worded by errorText; false after kLogAttempts failures. A failed attempt leaves
+// the file as it was; a written line is on the disk (fdatasync) before this returns true. A
+// close failure after that still returns true, with an entry in errorLog, so that the card
+// is never logged twice.
 bool AppendLogLine(const QString& path, const QString& line, QString& errorLog,
                    const FileErrorText& errorText = SystemFileErrorText);
 

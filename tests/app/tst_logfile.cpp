@@ -1,7 +1,11 @@
 // The read and write logs: line contents, numbering, line ends on disk and the error list.
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <QDir>
 #include <QFile>
@@ -45,6 +49,8 @@ class TestLogFile : public QObject {
     void unwritablePath();
     void fileHeldByAnotherStation();
     void emptyPathLogsNothing();
+    void failedWriteLeavesNoFragment();
+    void logIsPrivate();
 
   private:
     QTemporaryDir m_dir;
@@ -167,6 +173,48 @@ void TestLogFile::emptyPathLogsNothing() {
     QString errors;
     QVERIFY(AppendLogLine("", "entry\n", errors));
     QCOMPARE(errors, QString());
+}
+
+// A file size limit stands in for a disk that fills up part-way through a line and gets room
+// again later: the log keeps whole lines, numbered without gaps, each card once.
+void TestLogFile::failedWriteLeavesNoFragment() {
+    const QString path = m_dir.filePath("full-disk.txt");
+    WriteAll(path, "first\r\n");
+    const QString line = BuildLogLine(0, 12, "4713", "Locked", 9, "1A2B", kChristmas);
+
+    rlimit saved{};
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit tight = saved;
+    tight.rlim_cur = 7 + 20;  // room for a part of the entry only
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &tight), 0);
+    QString errors;
+    const bool written = AppendLogLine(path, line, errors);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    QVERIFY(!written);
+    QCOMPARE(errors.count("Read/Write Error: Retry:"), kLogAttempts);
+    QVERIFY2(errors.contains(" | 24.12.2025 14:03:05"), qPrintable(errors));  // text, then line
+    QCOMPARE(ReadAll(path), QByteArray("first\r\n"));
+
+    errors.clear();
+    QVERIFY(AppendLogLine(path, line, errors));
+    QCOMPARE(errors, QString());
+    QCOMPARE(ReadAll(path), QByteArray("first\r\n     2\t24.12.2025 14:03:05\t26 Bit,12,4713,"
+                                       "Locked ATA5577\t1A2B\r\n"));
+}
+
+void TestLogFile::logIsPrivate() {
+    const QString path = m_dir.filePath("private.txt");
+    const mode_t oldMask = ::umask(022);
+    QString errors;
+    const bool written = AppendLogLine(path, "entry\n", errors);
+    ::umask(oldMask);
+    QVERIFY(written);
+    struct stat info {};
+    QCOMPARE(::stat(QFile::encodeName(path).constData(), &info), 0);
+    QCOMPARE(info.st_mode & 0777, 0600u);
 }
 
 ORVEX_APP_TEST_MAIN(TestLogFile)
