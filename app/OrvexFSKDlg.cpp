@@ -39,6 +39,7 @@ constexpr int kStrEnglish = 151;
 constexpr int kStrLanConfig = 10091;
 constexpr int kStrRegister = 11120;
 constexpr int kStrRegisterSettings = 11121;
+constexpr int kStrSettingsNotSaved = 11117;
 constexpr int kStrNotAnInteger = 61712;
 constexpr int kStrRange = 61714;
 constexpr int kStrValueTooLarge = 136;
@@ -567,18 +568,21 @@ bool COrvexFSKDlg::DeferWhileBusy(const std::function<void()>& action) {
 
 void COrvexFSKDlg::StoreSettings() {
     // The numbers stored during a series come first; these values are the last word.
-    m_settingsWriter->WaitUntilWritten();
+    bool stored = m_settingsWriter->WaitUntilWritten();
     StoreWindowPosition(this);
-    PutSettingInt(kSettings, "TransponderTyp", m_nChipType);
-    PutSettingInt(kSettings, "Autoincrement", m_bAutoIncrement);
-    PutSettingInt(kSettings, "Typ", m_nFormat);
-    PutSettingInt(kSettings, "FacilityCode", m_nFacilityCode);
-    PutSettingString(kSettings, "CustomerNr", m_strCustomerNr);
-    PutSettingInt(kSettings, "FixedField", m_nFixedField);
-    PutSettingInt(kSettings, "Verify", m_bVerify);
-    PutSettingInt(kSettings, "Anzahl", m_nCount);
-    PutSettingInt(kProtokoll, "ReadLogEnable", m_bReadLog);
-    PutSettingInt(kProtokoll, "WriteLogEnable", m_bWriteLog);
+    for (const bool ok :
+         {PutSettingInt(kSettings, "TransponderTyp", m_nChipType),
+          PutSettingInt(kSettings, "Autoincrement", m_bAutoIncrement),
+          PutSettingInt(kSettings, "Typ", m_nFormat),
+          PutSettingInt(kSettings, "FacilityCode", m_nFacilityCode),
+          PutSettingString(kSettings, "CustomerNr", m_strCustomerNr),
+          PutSettingInt(kSettings, "FixedField", m_nFixedField),
+          PutSettingInt(kSettings, "Verify", m_bVerify), PutSettingInt(kSettings, "Anzahl", m_nCount),
+          PutSettingInt(kProtokoll, "ReadLogEnable", m_bReadLog),
+          PutSettingInt(kProtokoll, "WriteLogEnable", m_bWriteLog)})
+        stored = stored && ok;
+    if (!stored)
+        ShowMessage(LoadString(kStrSettingsNotSaved).arg(SettingsFilePath()), MessageIcon::Error);
 }
 
 void COrvexFSKDlg::accept() {

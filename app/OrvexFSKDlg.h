@@ -86,7 +86,7 @@ class COrvexFSKDlg : public QDialog, public station::CRunView {
     void SignalFailure() override;
     void ShowFields() override;
     void StoreNextNumber(const QString& number) override;
-    void WaitUntilNumberStored() override;
+    bool WaitUntilNumberStored() override;
     void CardWritten(const station::CardRecord& card) override;
     void ReportLogFailure() override;
     QString FailedCardEntry(const station::Status& status,

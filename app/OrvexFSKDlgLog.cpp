@@ -8,6 +8,7 @@
 #include "ChipTypes.h"
 #include "MessageBox.h"
 #include "OrvexFSKDlg.h"
+#include "PrivateFolder.h"
 #include "ProgramInfo.h"
 #include "Settings.h"
 #include "StringTable.h"
@@ -36,11 +37,13 @@ QString ChooseLogFile(QWidget* owner, int titleId, const QString& current) {
 
 QString COrvexFSKDlg::DefaultLogPath(const QString& fileName) {
     // Beside the program when the user may write there, as an installer copy in the home
-    // folder does; else in the application's data folder.
+    // folder does; else in the application's data folder. Never among installed programs,
+    // which a station started as root could write.
     const QString programDir = GetProgramDirectory();
-    if (QFileInfo(programDir).isWritable()) return QDir(programDir).filePath(fileName);
+    if (QFileInfo(programDir).isWritable() && !IsSystemFolder(programDir))
+        return QDir(programDir).filePath(fileName);
     const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    QDir().mkpath(dataDir);
+    MakePrivateFolder(dataDir);
     return QDir(dataDir).filePath(fileName);
 }
 

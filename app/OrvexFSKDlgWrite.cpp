@@ -45,6 +45,7 @@ constexpr int kStrLayAgain = 11114;
 constexpr int kStrDuplicate = 11122;
 constexpr int kStrRegisterFailed = 11123;
 constexpr int kStrNoFreeNumber = 11124;
+constexpr int kStrNumberNotStored = 11116;
 
 // The string table's text of each status a run shows without a value of its own.
 int StatusStringId(StatusMessage message) {
@@ -99,6 +100,8 @@ QString COrvexFSKDlg::StatusText(const station::Status& status) const {
             return LoadString(kStrDuplicate).arg(status.detail, RegisterTimeText(status.when));
         case StatusMessage::RegisterFailed:
             return LoadString(kStrRegisterFailed).arg(status.detail);
+        case StatusMessage::NumberNotStored:
+            return LoadString(kStrNumberNotStored).arg(SettingsFilePath());
         default:
             return LoadString(StatusStringId(status.message));
     }
@@ -126,9 +129,9 @@ void COrvexFSKDlg::StoreNextNumber(const QString& number) {
     m_settingsWriter->PutString("Settings", "CustomerNr", number);
 }
 
-void COrvexFSKDlg::WaitUntilNumberStored() {
-    // The settings file is written on a worker thread while the chip is written.
-    m_settingsWriter->WaitUntilWritten();
+bool COrvexFSKDlg::WaitUntilNumberStored() {
+    // The settings file is written on a worker thread.
+    return m_settingsWriter->WaitUntilWritten();
 }
 
 void COrvexFSKDlg::CardWritten(const station::CardRecord& card) {
@@ -251,9 +254,11 @@ void COrvexFSKDlg::OnWriteTick() {
         return;
     const station::SeriesEnd end = m_writeRun.Ended();
     if (outcome == station::TickOutcome::Stopped || end == station::SeriesEnd::Duplicate ||
-        end == station::SeriesEnd::RegisterFailed || end == station::SeriesEnd::NoFreeNumber) {
-        // The register refused a card or could not confirm the one written: the status line
-        // keeps the reason, the message repeats it with the count.
+        end == station::SeriesEnd::RegisterFailed || end == station::SeriesEnd::NoFreeNumber ||
+        end == station::SeriesEnd::NumberNotStored) {
+        // The register refused a card or could not confirm the one written, or the next
+        // number cannot be kept: the status line keeps the reason, the message repeats it
+        // with the count.
         const QString reason = m_strStatus;
         StopWriteSeries(false);
         m_ui->writeCyclicButton->setChecked(false);

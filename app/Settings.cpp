@@ -1,6 +1,9 @@
 #include "Settings.h"
 
+#include <QFileInfo>
 #include <QSettings>
+
+#include "PrivateFolder.h"
 
 namespace {
 
@@ -10,6 +13,15 @@ QSettings Store() {
 
 QString Path(const QString& section, const QString& key) {
     return section + '/' + key;
+}
+
+// Writes value and syncs; the settings folder is made owner-only when this creates it.
+bool Put(const QString& section, const QString& key, const QVariant& value) {
+    QSettings store = Store();
+    MakePrivateFolder(QFileInfo(store.fileName()).absolutePath());
+    store.setValue(Path(section, key), value);
+    store.sync();
+    return store.status() == QSettings::NoError;
 }
 
 }  // namespace
@@ -37,10 +49,14 @@ QString GetSettingString(const QString& section, const QString& key, const QStri
     return SettingStringValue(Store().value(Path(section, key)), defaultValue);
 }
 
-void PutSettingInt(const QString& section, const QString& key, int value) {
-    Store().setValue(Path(section, key), value);
+bool PutSettingInt(const QString& section, const QString& key, int value) {
+    return Put(section, key, value);
 }
 
-void PutSettingString(const QString& section, const QString& key, const QString& value) {
-    Store().setValue(Path(section, key), value);
+bool PutSettingString(const QString& section, const QString& key, const QString& value) {
+    return Put(section, key, value);
+}
+
+QString SettingsFilePath() {
+    return Store().fileName();
 }

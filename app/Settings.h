@@ -8,8 +8,12 @@
 
 int GetSettingInt(const QString& section, const QString& key, int defaultValue);
 QString GetSettingString(const QString& section, const QString& key, const QString& defaultValue);
-void PutSettingInt(const QString& section, const QString& key, int value);
-void PutSettingString(const QString& section, const QString& key, const QString& value);
+// Both write the file at once; false when it could not be written (a read-only file rolled
+// out by an administrator, a full disk).
+bool PutSettingInt(const QString& section, const QString& key, int value);
+bool PutSettingString(const QString& section, const QString& key, const QString& value);
+// The settings file, for messages that name it.
+QString SettingsFilePath();
 
 // How a stored value reads: an integer is the trimmed text as a decimal number (a text that is
 // no number, or no value, gives the default); a string is the text, a list the INI reader made

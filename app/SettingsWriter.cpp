@@ -13,13 +13,18 @@ CSettingsWriter::~CSettingsWriter() {
 }
 
 void CSettingsWriter::PutInt(const QString& section, const QString& key, int value) {
-    m_worker.start([section, key, value] { PutSettingInt(section, key, value); });
+    m_worker.start([this, section, key, value] {
+        if (!PutSettingInt(section, key, value)) m_failed = true;
+    });
 }
 
 void CSettingsWriter::PutString(const QString& section, const QString& key, const QString& value) {
-    m_worker.start([section, key, value] { PutSettingString(section, key, value); });
+    m_worker.start([this, section, key, value] {
+        if (!PutSettingString(section, key, value)) m_failed = true;
+    });
 }
 
-void CSettingsWriter::WaitUntilWritten() {
+bool CSettingsWriter::WaitUntilWritten() {
     m_worker.waitForDone();
+    return !m_failed.exchange(false);
 }

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QThreadPool>
+#include <atomic>
 
 class CSettingsWriter {
   public:
@@ -15,9 +16,11 @@ class CSettingsWriter {
 
     void PutInt(const QString& section, const QString& key, int value);
     void PutString(const QString& section, const QString& key, const QString& value);
-    // Returns when every write asked for so far is in the file.
-    void WaitUntilWritten();
+    // Returns when every write asked for so far is done; false when one of them since the
+    // last wait could not be stored.
+    bool WaitUntilWritten();
 
   private:
     QThreadPool m_worker;
+    std::atomic<bool> m_failed{false};
 };

@@ -87,7 +87,7 @@ class QuietView : public station::CRunView {
     void SignalFailure() override {}
     void ShowFields() override {}
     void StoreNextNumber(const QString&) override { writeStart = Clock::now(); }
-    void WaitUntilNumberStored() override {}
+    bool WaitUntilNumberStored() override { return true; }
     void CardWritten(const station::CardRecord&) override { writeEnd = Clock::now(); }
     void ReportLogFailure() override {}
     QString FailedCardEntry(const station::Status&, const station::CardRecord&) override {

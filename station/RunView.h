@@ -40,9 +40,9 @@ class CRunView {
     // Keeps the number the next card gets, so that a station ended at any moment goes on
     // with it, never with a number a chip may already hold.
     virtual void StoreNextNumber(const QString& number) = 0;
-    // Returns once the number given last is kept (a view may store it in the background
-    // while the chip is written); a write counts as done only after this.
-    virtual void WaitUntilNumberStored() = 0;
+    // Returns once the numbers given so far are kept (a view may store them in the
+    // background); false when one of them could not be stored.
+    virtual bool WaitUntilNumberStored() = 0;
     // A card was written (and verified when asked) and counted; the status line names it.
     virtual void CardWritten(const CardRecord& card) = 0;
     // A log line could not be written after every attempt; the card itself is done.

@@ -33,6 +33,8 @@ enum class StatusMessage {
     Duplicate,       // the number was issued before: detail names the chip, when the time
     RegisterFailed,  // the register cannot record the card: detail says why
     NoFreeNumber,    // the register has no free number up to the series' end
+    // The settings cannot keep the next number; no chip is written with this one.
+    NumberNotStored,
 };
 
 struct Status {

@@ -183,10 +183,16 @@ CWriteRun::CardResult CWriteRun::WriteCurrentCard(bool inSeries) {
     // write starts again after this number, never with one that a chip may already hold.
     const bool raise = options.autoIncrement && number < std::numeric_limits<std::int64_t>::max();
     m_view.StoreNextNumber(raise ? QString::number(static_cast<long long>(number + 1)) : written);
+    if (!m_view.WaitUntilNumberStored()) {
+        // After a restart the station would offer this number again: no chip may carry it.
+        if (registered) m_register->Release(rowId);
+        m_view.ShowStatus(Status{StatusMessage::NumberNotStored});
+        if (inSeries) m_end = SeriesEnd::NumberNotStored;
+        return CardResult::Refused;
+    }
     Status failure;
     bool ok = WriteTransponder(m_card.target, fields, options.lock);
     const int code = ok ? 0 : LfGetLastError(m_card.target.handle);
-    m_view.WaitUntilNumberStored();
     if (!ok) {
         failure = Status{DescribeWriteError(m_card.target, code), code};
     } else if (options.verify) {

@@ -51,7 +51,8 @@ enum class TickOutcome {
 };
 
 // Why a series ended by itself.
-enum class SeriesEnd { Running, Count, EndValue, Limit, Duplicate, RegisterFailed, NoFreeNumber };
+enum class SeriesEnd { Running, Count, EndValue, Limit, Duplicate, RegisterFailed, NoFreeNumber,
+                       NumberNotStored };
 
 class CWriteRun {
   public:

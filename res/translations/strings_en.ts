@@ -407,5 +407,15 @@ The program may have to be allowed through the firewall manually.</translation>
         <comment>11115</comment>
         <translation>Not logged: %1</translation>
     </message>
+    <message>
+        <source>Die nächste Nummer kann nicht in %1 gespeichert werden; die Serie hält vor dem nächsten Transponder an</source>
+        <comment>11116</comment>
+        <translation>The next number cannot be stored in %1; the series stops before the next transponder</translation>
+    </message>
+    <message>
+        <source>Die Einstellungen konnten nicht in %1 gespeichert werden</source>
+        <comment>11117</comment>
+        <translation>The settings could not be saved in %1</translation>
+    </message>
 </context>
 </TS>

@@ -23,5 +23,20 @@ hat nicht die erwartete Prüfsumme und wurde gelöscht.</source>
 &quot;%s&quot;
 does not have the expected checksum and has been deleted.</translation>
     </message>
+    <message>
+        <source>Das Update-Angebot nennt keine gültige Prüfsumme oder kein Installationsprogramm auf dem Update-Server. Es wird nicht heruntergeladen.</source>
+        <comment>606</comment>
+        <translation>The update offer names no valid checksum or no installer on the update server. It is not downloaded.</translation>
+    </message>
+    <message>
+        <source>Die Signatur des Update-Angebots ist ungültig. Es wird nicht heruntergeladen.</source>
+        <comment>607</comment>
+        <translation>The signature of the update offer is invalid. It is not downloaded.</translation>
+    </message>
+    <message>
+        <source>Das Installationsprogramm konnte nicht heruntergeladen werden.</source>
+        <comment>608</comment>
+        <translation>The installer could not be downloaded.</translation>
+    </message>
 </context>
 </TS>

@@ -1,16 +1,24 @@
 // Writing transponders from the main window against the virtual reader: single writes,
 // write series fed chip by chip, the stop conditions, presence detection, locking, lamps,
 // signals and the write log.
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTextEdit>
@@ -63,6 +71,21 @@ QAction* MenuAction(COrvexFSKDlg& dlg, int command) {
         if (action->data().toInt() == command) return action;
     }
     return nullptr;
+}
+
+// A read-only settings file, as an administrator rolls it out; root writes through file
+// modes, so for root the file is made immutable.
+bool SetReadOnly(const QString& path, bool readOnly) {
+    const QByteArray name = QFile::encodeName(path);
+    if (::geteuid() != 0) return ::chmod(name.constData(), readOnly ? 0444 : 0644) == 0;
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    int flags = 0;
+    bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = readOnly ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+    done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    ::close(fd);
+    return done;
 }
 
 // Runs action once, inside the next write tick's reader exchange (the wait pumps events).
@@ -324,6 +347,37 @@ class WriteRunsTest : public apptest::WriteStationFixture {
         m_dlg.reset();
         Open();
         QCOMPARE(Find<QLineEdit>(*m_dlg, 1005)->text(), next);
+    }
+
+    void unwritableSettingsStopTheSeriesBeforeTheNextCard() {
+        // Without the register nothing else refuses a number issued before.
+        PutSettingInt("Register", "Enabled", 0);
+        vsim::CardFeeder feeder(Engine());
+        QVERIFY(feeder.Start({9, 20, 0ms}));
+        Open();
+        SetCustomer("700");
+        apptest::ModalWatcher watcher;
+        Click(1007);
+        QTRY_VERIFY_WITH_TIMEOUT(m_dlg->m_nCount >= 1, kSeriesTimeoutMs);
+        const QString iniPath = SettingsFilePath();
+        if (!SetReadOnly(iniPath, true)) QSKIP("the settings file cannot be made read-only here");
+        auto writable = qScopeGuard([&iniPath] { SetReadOnly(iniPath, false); });
+        QTRY_VERIFY_WITH_TIMEOUT(!SeriesRunning(), kSeriesTimeoutMs);
+        m_dlg->reject();  // the closing store fails too
+        writable.dismiss();
+        QVERIFY(SetReadOnly(iniPath, false));
+        feeder.Stop();
+
+        QCOMPARE(watcher.Messages().size(), 2);
+        QVERIFY2(watcher.Messages()[0].startsWith("Die nächste Nummer kann nicht in " + iniPath),
+                 qPrintable(watcher.Messages()[0]));
+        QVERIFY2(watcher.Messages()[1].contains(iniPath), qPrintable(watcher.Messages()[1]));
+        // What a restart reads (the file, not this process's copy) is past every number a
+        // chip holds.
+        const QList<qint64> logged = LoggedNumbers(ReadAll(m_dir.filePath("write.txt")));
+        QCOMPARE(logged.size(), m_dlg->m_nCount);
+        QSettings onDisk(iniPath, QSettings::IniFormat);
+        QVERIFY(onDisk.value("Settings/CustomerNr").toLongLong() > logged.last());
     }
 
     void killedStationRestartsAfterTheLastCardWritten() {

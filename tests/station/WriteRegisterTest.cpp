@@ -33,7 +33,7 @@ class RegisterView : public CRunView {
     void SignalFailure() override { ++failures; }
     void ShowFields() override {}
     void StoreNextNumber(const QString& number) override { stored = number; }
-    void WaitUntilNumberStored() override {}
+    bool WaitUntilNumberStored() override { return true; }
     void CardWritten(const CardRecord& card) override {
         written.push_back(card);
         if (onCardWritten) onCardWritten();

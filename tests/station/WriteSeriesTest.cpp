@@ -24,7 +24,7 @@ class RecordingView : public CRunView {
     void SignalFailure() override { ++failures; }
     void ShowFields() override {}
     void StoreNextNumber(const QString& number) override { stored = number; }
-    void WaitUntilNumberStored() override {}
+    bool WaitUntilNumberStored() override { return true; }
     void CardWritten(const CardRecord& card) override { written.push_back(card.fields.number); }
     void ReportLogFailure() override { ++logFailures; }
     QString FailedCardEntry(const Status&, const CardRecord&) override { return "failed"; }

@@ -51,6 +51,8 @@ std::string MessageText(StatusMessage message) {
             return "the card register cannot record the card";
         case StatusMessage::NoFreeNumber:
             return "the card register has no free number up to the end value";
+        case StatusMessage::NumberNotStored:
+            return "the next number cannot be stored";
     }
     return "";
 }

@@ -35,7 +35,7 @@ class CRunReport : public station::CRunView {
     void SignalFailure() override;
     void ShowFields() override {}
     void StoreNextNumber(const QString&) override {}
-    void WaitUntilNumberStored() override {}
+    bool WaitUntilNumberStored() override { return true; }
     void CardWritten(const station::CardRecord& card) override;
     void ReportLogFailure() override;
     QString FailedCardEntry(const station::Status& status,

@@ -37,6 +37,8 @@ const char* EndReason(SeriesEnd end) {
             return "register failed";
         case SeriesEnd::NoFreeNumber:
             return "no free number";
+        case SeriesEnd::NumberNotStored:
+            return "number not stored";
         case SeriesEnd::Running:
             break;
     }
