@@ -11,3 +11,5 @@ inline constexpr const char* kMakerDriverPage = "https://www.qor.example/treiber
 
 // The server that offers new program versions, set at build time (ORVEX_UPDATE_BASE_URL).
 inline constexpr const char* kMakerUpdateBase = ORVEX_UPDATE_BASE_URL;
+// The public key that signs its offers, set at build time (ORVEX_UPDATE_PUBLIC_KEY).
+inline constexpr const char* kMakerUpdateKey = ORVEX_UPDATE_PUBLIC_KEY;

@@ -34,7 +34,8 @@ int main(int argc, char** argv) {
     }
     QApplication application(argc, argv);
     // The one update check of the run; it outlives every window that asks it.
-    CUpdateCheck updateCheck(QString::fromUtf8(kMakerUpdateBase));
+    CUpdateCheck::RemoveOldInstallerFolders();
+    CUpdateCheck updateCheck(QString::fromUtf8(kMakerUpdateBase), QString::fromUtf8(kMakerUpdateKey));
     COrvexFSKApp station;
     station.RunApplication();
     return 0;

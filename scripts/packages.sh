@@ -2,7 +2,7 @@
 # The card register's Qt SQL drivers are plugins: the station and the tests load them at run
 # time.
 BUILD_PACKAGES=(g++ cmake ninja-build make pkg-config ccache
-    qt6-base-dev qt6-multimedia-dev qt6-tools-dev qt6-l10n-tools libgl-dev
+    qt6-base-dev qt6-multimedia-dev qt6-tools-dev qt6-l10n-tools libgl-dev libssl-dev
     libqt6sql6-sqlite libqt6sql6-psql
     scdoc fonts-dejavu-core)
 # postgresql: the register's tests and benchmark start a server of their own.

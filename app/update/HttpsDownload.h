@@ -1,6 +1,8 @@
 // Blocking HTTPS downloads with Qt Network on the calling thread, which must not run another
 // event loop meanwhile. Only https addresses are fetched, with the server's certificate
-// checked against the system's authorities; a stalled transfer ends after a timeout.
+// checked against the system's authorities, and redirects are followed only on the same
+// host. A transfer ends at its limits: a body size, a deadline for the whole transfer, and a
+// least amount of bytes per stall period, so that a trickling server cannot hold it.
 #pragma once
 
 #include <QString>
@@ -13,8 +15,20 @@ QString DownloadText(const QUrl& url, const std::atomic<bool>* cancel = nullptr)
 
 enum class DownloadResult { Saved, Failed, DigestMismatch };
 
-// Saves the body of url at path, replacing a file there. With expectedSha256 (hexadecimal)
-// given, the body must have that digest. Only a complete, verified body ever appears at
-// path; on failure nothing is left there. User input is held back while the transfer runs.
-DownloadResult DownloadFile(const QUrl& url, const QString& path,
-                            const QString& expectedSha256 = {});
+// What an installer download may take.
+struct DownloadLimits {
+    // The installer's largest size: 512 MiB.
+    static constexpr qint64 kLargestInstaller = qint64(512) * 1024 * 1024;
+    qint64 maxBytes = kLargestInstaller;
+    int wholeMs = 15 * 60 * 1000;
+    // At least stallBytes must arrive in every stallMs.
+    int stallMs = 30000;
+    qint64 stallBytes = 16 * 1024;
+};
+
+// Saves the body of url at path, replacing a file there. The body must have the digest
+// expectedSha256 (hexadecimal) and stay within limits. Only a complete, verified body ever
+// appears at path; on failure nothing is left there. User input is held back while the
+// transfer runs.
+DownloadResult DownloadFile(const QUrl& url, const QString& path, const QString& expectedSha256,
+                            const DownloadLimits& limits = {});

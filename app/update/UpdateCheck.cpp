@@ -1,7 +1,10 @@
 #include "update/UpdateCheck.h"
 
+#include <unistd.h>
+
 #include <QApplication>
-#include <QDesktopServices>
+#include <QDate>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QUrl>
+#include <algorithm>
 #include <cerrno>
 #include <limits>
 
@@ -18,12 +22,22 @@
 #include "StringTable.h"
 #include "WindowMessage.h"
 #include "update/HttpsDownload.h"
+#include "update/OfferSignature.h"
 #include "update/PrivateProfile.h"
 #include "update/UpdateWorker.h"
 
 namespace {
 
 constexpr int kMsgDigestMismatch = 605;
+constexpr int kMsgNotVouched = 606;
+constexpr int kMsgBadSignature = 607;
+constexpr int kMsgDownloadFailed = 608;
+constexpr int kSha256HexLength = 64;
+constexpr int kLargestVersionComponent = 999;
+// How long the desktop's opener may take to say whether it could open a file.
+constexpr int kOpenerWaitMs = 5000;
+constexpr qint64 kOldFolderSeconds = 3600;
+const QString kInstallerFolderPattern = QStringLiteral("orvex-update-*");
 // Gives the freshly written installer a moment before it is started.
 constexpr int kPauseBeforeStartMs = 1000;
 
@@ -49,10 +63,22 @@ qint64 LeadingNumber(QStringView text) {
     return negative ? -value : value;
 }
 
+bool IsSha256Hex(const QString& text) {
+    if (text.size() != kSha256HexLength) return false;
+    return std::all_of(text.begin(), text.end(), [](QChar c) {
+        return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+    });
+}
+
+bool IsDigits(QStringView text) {
+    return !text.isEmpty() &&
+           std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
 }  // namespace
 
-CUpdateCheck::CUpdateCheck(const QString& baseUrl)
-    : m_strKey(QStringLiteral("Orvex-FSKProgrammer")) {
+CUpdateCheck::CUpdateCheck(const QString& baseUrl, const QString& publicKey)
+    : m_strKey(QStringLiteral("Orvex-FSKProgrammer")), m_publicKey(publicKey.toLatin1()) {
     // The reserved ".example" domain of the placeholder names no server; asking for it would
     // only send a name lookup out.
     const QString host = QUrl(baseUrl).host();
@@ -136,12 +162,27 @@ quint32 CUpdateCheck::VersionNumber(QStringView text) {
     return static_cast<quint32>(LeadingNumber(major) * 1000 + LeadingNumber(minor));
 }
 
+bool CUpdateCheck::IsVersionText(QStringView text) {
+    const qsizetype dot = text.indexOf(u'.');
+    const QStringView major = dot >= 0 ? text.first(dot) : text;
+    const QStringView minor = dot >= 0 ? text.sliced(dot + 1) : QStringView(u"0");
+    const auto usable = [](QStringView part) {
+        return IsDigits(part) && part.size() <= 3 && part.toInt() <= kLargestVersionComponent;
+    };
+    return usable(major) && usable(minor);
+}
+
 bool CUpdateCheck::IsNewer(QStringView localVersion, QStringView localDate,
                            QStringView remoteVersion, QStringView remoteBuild) {
-    if (VersionNumber(localVersion) < VersionNumber(remoteVersion)) return true;
+    if (!IsVersionText(remoteVersion) ||
+        !QDate::fromString(remoteBuild.toString(), Qt::ISODate).isValid() ||
+        remoteBuild.size() != 10)
+        return false;
+    const quint32 local = VersionNumber(localVersion);
+    const quint32 remote = VersionNumber(remoteVersion);
+    if (local != remote) return local < remote;
     // Dates in "%Y-%m-%d" sort as texts: a later build of the same version is newer.
-    if (!remoteBuild.isEmpty()) return localDate.compare(remoteBuild) < 0;
-    return false;
+    return localDate.compare(remoteBuild) < 0;
 }
 
 QString CUpdateCheck::InstallerFileName(const QString& url) {
@@ -154,6 +195,32 @@ QString CUpdateCheck::DownloadInstaller(const QString& directory) {
     profile.ParseText(m_strText);
     const QString url = profile.GetValue(m_strKey, QStringLiteral("Installer"));
     if (url.isEmpty()) return {};
+    // Vouched for: a digest, the update server's own host, and the maker's signature when
+    // the program carries a key.
+    const QString digest = profile.GetValue(m_strKey, QStringLiteral("SHA256")).trimmed();
+    const QUrl installerUrl(url);
+    const QUrl versionUrl(m_strUrl);
+    const QString sizeText = profile.GetValue(m_strKey, QStringLiteral("Size")).trimmed();
+    DownloadLimits limits = m_limits;
+    if (!sizeText.isEmpty()) limits.maxBytes = std::min(limits.maxBytes, sizeText.toLongLong());
+    if (!IsSha256Hex(digest) || installerUrl.scheme() != u"https" ||
+        installerUrl.host().compare(versionUrl.host(), Qt::CaseInsensitive) != 0 ||
+        (!sizeText.isEmpty() && (!IsDigits(sizeText) ||
+                                 sizeText.toLongLong() > DownloadLimits::kLargestInstaller))) {
+        ShowMessage(LoadString(kMsgNotVouched));
+        return {};
+    }
+    if (!m_publicKey.isEmpty()) {
+        const QString version = profile.GetValue(m_strKey, QStringLiteral("Version"));
+        const QByteArray signature =
+            profile.GetValue(m_strKey, QStringLiteral("Signature")).toLatin1();
+        if (!IsOfferSignatureValid(m_publicKey,
+                                   SignedOfferText(version, InstallerFileName(url), digest),
+                                   signature)) {
+            ShowMessage(LoadString(kMsgBadSignature));
+            return {};
+        }
+    }
 
     // The shared temporary folder is writable by everyone; a private folder keeps another
     // user from placing or swapping the file that is about to be started.
@@ -169,13 +236,23 @@ QString CUpdateCheck::DownloadInstaller(const QString& directory) {
     if (!folder.endsWith(u'/')) folder += u'/';
     const QString path = folder + InstallerFileName(url);
 
-    const QString digest = profile.GetValue(m_strKey, QStringLiteral("SHA256"));
-    const DownloadResult result = DownloadFile(QUrl(url), path, digest);
+    const DownloadResult result = DownloadFile(installerUrl, path, digest, limits);
     if (result == DownloadResult::Saved) return path;
     if (ownFolder) QDir().rmdir(folder);
     if (result == DownloadResult::DigestMismatch)
         ShowMessage(FormatMessage(LoadString(kMsgDigestMismatch), path.toUtf8().constData()));
+    else
+        ShowMessage(LoadString(kMsgDownloadFailed));
     return {};
+}
+
+void CUpdateCheck::RemoveOldInstallerFolders() {
+    const QDir temp = QDir::temp();
+    const QDateTime old = QDateTime::currentDateTime().addSecs(-kOldFolderSeconds);
+    for (const QFileInfo& folder : temp.entryInfoList({kInstallerFolderPattern}, QDir::Dirs)) {
+        if (folder.ownerId() == ::getuid() && folder.lastModified() < old)
+            QDir(folder.filePath()).removeRecursively();
+    }
 }
 
 bool CUpdateCheck::StartInstaller(const QString& path) {
@@ -195,11 +272,16 @@ bool CUpdateCheck::StartInstaller(const QString& path) {
     bool started = installer.startDetached();
     const int programError = started ? 0 : static_cast<int>(installer.error());
     const int systemError = errno;
-    // What is no program may still be opened by the desktop (xdg-open on a desktop session).
+    // What is no program may still be opened by the desktop; that counts only when its
+    // opener says it succeeded, not when the opener was merely spawned.
     int openResult = 0;
     if (!started) {
-        started = QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-        openResult = started ? 1 : 0;
+        QProcess opener;
+        opener.start(QStringLiteral("xdg-open"), {path});
+        const bool finished = opener.waitForFinished(kOpenerWaitMs);
+        if (!finished) opener.kill();
+        started = finished && opener.exitStatus() == QProcess::NormalExit && opener.exitCode() == 0;
+        openResult = finished ? opener.exitCode() : -1;
     }
     QApplication::restoreOverrideCursor();
 

@@ -10,6 +10,8 @@
 #include <QStringView>
 #include <memory>
 
+#include "update/HttpsDownload.h"
+
 class UpdateWorker;
 
 class CUpdateCheck : public QObject {
@@ -21,8 +23,9 @@ class CUpdateCheck : public QObject {
     // baseUrl: the server's base address ("https://host/"); the version file lies below it
     // at rfid/software/. An empty base address, or one under the reserved ".example"
     // domain, checks nothing: every caller is told that there is no version file. The
-    // first object becomes Current().
-    explicit CUpdateCheck(const QString& baseUrl);
+    // first object becomes Current(). publicKey: base64 of the DER Ed25519 key that signs
+    // offers; when set, an installer is fetched only for an offer it signed.
+    explicit CUpdateCheck(const QString& baseUrl, const QString& publicKey = {});
     // Stops a download that still runs.
     ~CUpdateCheck() override;
 
@@ -43,18 +46,29 @@ class CUpdateCheck : public QObject {
 
     // Downloads the installer into directory, or into a new private folder under the
     // system's temporary folder when directory is empty; the local path, or "" when there
-    // is none or the download failed.
+    // is none or the download failed. Only an offer with a digest, an installer on the
+    // update server's host and, with a key set, a valid signature is fetched; a refusal or a
+    // failure is reported in a message box.
     QString DownloadInstaller(const QString& directory = {});
-    // Starts the installer and reports a failure in a message box; true when it started.
+    // Starts the installer and reports a failure in a message box; true when it started: a
+    // program that runs, or a file the desktop's opener took with success.
     bool StartInstaller(const QString& path);
+    // The download's limits; tests shorten them.
+    void SetDownloadLimits(const DownloadLimits& limits) { m_limits = limits; }
+
+    // Removes installer folders of earlier runs (an hour old or more) from the temporary
+    // folder.
+    static void RemoveOldInstallerFolders();
 
     // The program's product version for the comparison: "-.--" when unusable, at least
     // four characters.
     static QString GetProductVersion();
     // "major.minor" as major * 1000 + minor, each a leading decimal number.
     static quint32 VersionNumber(QStringView text);
-    // Whether the remote version, or at the same version a later build date, is newer
-    // than the local program.
+    // A version an offer may name: "major" or "major.minor", each 0 to 999.
+    static bool IsVersionText(QStringView text);
+    // Whether the remote version is newer than the local program, or at the same version
+    // its build date (yyyy-MM-dd) is later. An unusable remote version or build is no offer.
     static bool IsNewer(QStringView localVersion, QStringView localDate,
                         QStringView remoteVersion, QStringView remoteBuild);
     // The local file name of an installer address: the part after its last "/".
@@ -67,6 +81,8 @@ class CUpdateCheck : public QObject {
 
     QString m_strUrl;
     QString m_strKey;
+    QByteArray m_publicKey;
+    DownloadLimits m_limits;
     QString m_strText;
     QPointer<QObject> m_pNotifyWnd;
     int m_nNotifyId = 0;

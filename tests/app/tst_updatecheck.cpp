@@ -8,7 +8,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QPalette>
+#include <QProcess>
 #include <QPushButton>
+#include <QTemporaryFile>
 #include <QScopeGuard>
 #include <QTcpServer>
 #include <QTimer>
@@ -25,6 +27,7 @@
 #include "support/LocalHttpsServer.h"
 #include "support/StationReader.h"
 #include "support/StationWindow.h"
+#include "update/OfferSignature.h"
 #include "update/UpdateCheck.h"
 #include "widgets/Label.h"
 
@@ -47,6 +50,36 @@ QByteArray VersionFile(const QString& version, const QString& build, const QStri
     if (!installer.isEmpty()) text += "Installer=" + installer.toUtf8() + "\r\n";
     if (!sha256.isEmpty()) text += "SHA256=" + sha256 + "\r\n";
     return text;
+}
+
+// Runs openssl with arguments; its standard output, or "" (with a warning) on failure.
+QByteArray OpenSsl(const QStringList& arguments, const QByteArray& input = {}) {
+    QProcess openssl;
+    openssl.start("openssl", arguments);
+    openssl.write(input);
+    openssl.closeWriteChannel();
+    if (!openssl.waitForFinished(10000) || openssl.exitCode() != 0) {
+        qWarning() << "openssl" << arguments << openssl.readAllStandardError();
+        return {};
+    }
+    return openssl.readAllStandardOutput();
+}
+
+// The maker's signing key: made once per run, as the maker's build would carry its public
+// half.
+struct SigningKey {
+    QString privateFile;
+    QByteArray publicBase64;
+};
+
+QByteArray Sign(const SigningKey& key, const QByteArray& text) {
+    QTemporaryFile message;
+    if (!message.open()) return {};
+    message.write(text);
+    message.flush();
+    return OpenSsl({"pkeyutl", "-sign", "-rawin", "-inkey", key.privateFile, "-in",
+                    message.fileName()})
+        .toBase64();
 }
 
 // A port on loopback where nothing listens.
@@ -104,12 +137,20 @@ class UpdateCheckTest : public QObject {
 
     QString InstallerUrl() const { return m_server->BaseUrl() + kInstallerPath.mid(1); }
 
+    SigningKey m_key;
+
   private Q_SLOTS:
     void initTestCase() {
         QVERIFY(m_certificates.isValid());
         QVERIFY(apptest::MakeLocalCertificate(m_certificates.path(), "trusted"));
         QVERIFY(apptest::MakeLocalCertificate(m_certificates.path(), "stranger"));
         apptest::TrustCertificate(Certificate("trusted"));
+        m_key.privateFile = m_certificates.filePath("update.pem");
+        OpenSsl({"genpkey", "-algorithm", "ed25519", "-out", m_key.privateFile});
+        QVERIFY(QFile::exists(m_key.privateFile));
+        m_key.publicBase64 =
+            OpenSsl({"pkey", "-in", m_key.privateFile, "-pubout", "-outform", "DER"}).toBase64();
+        QVERIFY(!m_key.publicBase64.isEmpty());
     }
     void init() {
         apptest::ClearSettings();
@@ -142,15 +183,28 @@ class UpdateCheckTest : public QObject {
         QTest::addColumn<QString>("remote");
         QTest::addColumn<QString>("build");
         QTest::addColumn<bool>("offered");
-        QTest::newRow("1.23 < 1.24") << "1.23" << "2026-01-10" << "1.24" << "" << true;
+        const QString earlier = "2026-01-01";
+        QTest::newRow("1.23 < 1.24") << "1.23" << "2026-01-10" << "1.24" << earlier << true;
         QTest::newRow("same version, later build") << "1.24" << "2026-01-10" << "1.24"
                                                    << "2026-01-15" << true;
         QTest::newRow("same version, same build") << "1.24" << "2026-01-10" << "1.24"
                                                   << "2026-01-10" << false;
         QTest::newRow("same version, no build") << "1.24" << "2026-01-10" << "1.24" << "" << false;
-        QTest::newRow("1.30 against 1.4") << "1.30" << "2026-01-10" << "1.4" << "" << false;
-        QTest::newRow("1.5 against 1.10") << "1.5" << "2026-01-10" << "1.10" << "" << true;
-        QTest::newRow("no own version") << "-.--" << "2026-01-10" << "0.1" << "" << true;
+        QTest::newRow("1.30 against 1.4") << "1.30" << "2026-01-10" << "1.4" << earlier << false;
+        QTest::newRow("1.5 against 1.10") << "1.5" << "2026-01-10" << "1.10" << earlier << true;
+        QTest::newRow("no own version") << "-.--" << "2026-01-10" << "0.1" << earlier << true;
+        // No downgrade and no nonsense: each of these is no offer.
+        QTest::newRow("older version, later build") << "2.10" << "2026-06-01" << "2.9"
+                                                    << "2026-07-01" << false;
+        QTest::newRow("newer version, no build") << "1.0" << "2026-01-10" << "2.0" << "" << false;
+        QTest::newRow("build no date") << "1.0" << "2026-01-10" << "1.0" << "x" << false;
+        QTest::newRow("negative") << "1.0" << "2026-01-10" << "-1" << "2026-01-15" << false;
+        QTest::newRow("empty") << "1.0" << "2026-01-10" << "" << "2026-01-15" << false;
+        QTest::newRow("not numeric") << "1.0" << "2026-01-10" << "2.x" << "2026-01-15" << false;
+        QTest::newRow("minor over 999") << "1.0" << "2026-01-10" << "1.1000" << "2026-01-15"
+                                        << false;
+        QTest::newRow("major over 999") << "1.0" << "2026-01-10" << "1000" << "2026-01-15"
+                                        << false;
     }
     void updateOffered() {
         QFETCH(QString, local);
@@ -216,7 +270,7 @@ class UpdateCheckTest : public QObject {
         QTest::addColumn<bool>("wrongDigest");
         QTest::addColumn<QString>("message");
         QTest::newRow("wrong SHA256") << true << "hat nicht die erwartete Prüfsumme";
-        QTest::newRow("cut transfer") << false << "";
+        QTest::newRow("cut transfer") << false << "konnte nicht heruntergeladen werden";
     }
     void failedInstallerDownloadLeavesNoFile() {
         QFETCH(bool, wrongDigest);
@@ -239,8 +293,101 @@ class UpdateCheckTest : public QObject {
         apptest::ModalWatcher watcher;
         QCOMPARE(check.DownloadInstaller(folder.path()), QString());
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+        QTRY_COMPARE(watcher.Messages().size(), 1);
+        QVERIFY(watcher.Messages().first().contains(message));
+    }
+
+    // Only a vouched-for installer is fetched: a digest, the update server's host, the size
+    // and time limits, and with a key the maker's signature over version, name and digest.
+    void installerVouching_data() {
+        QTest::addColumn<QString>("row");
+        QTest::addColumn<bool>("saved");
+        QTest::addColumn<QString>("message");
+        const QString refused = "nennt keine gültige Prüfsumme";
+        const QString failed = "konnte nicht heruntergeladen werden";
+        const QString unsigned_ = "Signatur des Update-Angebots ist ungültig";
+        QTest::newRow("good digest") << "good" << true << "";
+        QTest::newRow("no digest") << "no digest" << false << refused;
+        QTest::newRow("wrong digest") << "wrong digest" << false << "erwartete Prüfsumme";
+        QTest::newRow("http installer") << "http" << false << refused;
+        QTest::newRow("installer on another host") << "other host" << false << refused;
+        QTest::newRow("redirect to another host") << "redirect" << false << failed;
+        QTest::newRow("redirect on the same host") << "same-host redirect" << true << "";
+        QTest::newRow("body over the stated size") << "size" << false << failed;
+        QTest::newRow("stated size over 512 MiB") << "huge" << false << refused;
+        QTest::newRow("trickling server") << "trickle" << false << failed;
+        QTest::newRow("key set, no signature") << "unsigned" << false << unsigned_;
+        QTest::newRow("key set, bad signature") << "bad signature" << false << unsigned_;
+        QTest::newRow("key set, good signature") << "signed" << true << "";
+    }
+    void installerVouching() {
+        QFETCH(QString, row);
+        QFETCH(bool, saved);
+        QFETCH(QString, message);
+        const QByteArray installer(5000, 'i');
+        const QByteArray digest = Sha256Hex(installer);
+        const QByteArray served = "/files/served.run";
+        m_server->SetRoute(kInstallerPath, installer);
+        QString url = InstallerUrl();
+        QByteArray extra;
+        if (row == "redirect" || row == "same-host redirect") {
+            const QString host = row == "redirect" ? "localhost" : "127.0.0.1";
+            m_server->SetRedirect(served, QString(InstallerUrl()).replace("127.0.0.1", host));
+            url = m_server->BaseUrl() + served.mid(1);
+        }
+        if (row == "http") url.replace("https://", "http://");
+        if (row == "other host") url.replace("127.0.0.1", "localhost");
+        if (row == "size") extra = "Size=4999\r\n";
+        if (row == "huge") extra = "Size=" + QByteArray::number(600ll * 1024 * 1024) + "\r\n";
+        if (row == "trickle") m_server->SetTrickle(kInstallerPath, installer.left(40), 50);
+        const QString name = CUpdateCheck::InstallerFileName(url);
+        if (row == "signed")
+            extra = "Signature=" + Sign(m_key, SignedOfferText("99.1", name, digest)) + "\r\n";
+        if (row == "bad signature")
+            extra = "Signature=" + Sign(m_key, SignedOfferText("99.2", name, digest)) + "\r\n";
+        const QByteArray sha = row == "no digest"      ? QByteArray()
+                               : row == "wrong digest" ? Sha256Hex("other")
+                                                       : digest;
+        m_server->SetRoute(kVersionPath, VersionFile("99.1", "2026-01-15", url, sha) + extra);
+        const bool keyed = row == "unsigned" || row == "bad signature" || row == "signed";
+        CUpdateCheck check(m_server->BaseUrl(), keyed ? m_key.publicBase64 : QString());
+        // Short limits, so that the trickle (20 bytes a second) ends within a second.
+        DownloadLimits limits;
+        limits.stallMs = 500;
+        limits.stallBytes = 1000;
+        check.SetDownloadLimits(limits);
+        Recorder recorder;
+        check.StartUpdateCheck(&recorder, 1034);
+        QTRY_COMPARE(recorder.m_events.size(), 2);
+
+        QTemporaryDir folder;
+        apptest::ModalWatcher watcher;
+        QElapsedTimer clock;
+        clock.start();
+        const QString path = check.DownloadInstaller(folder.path());
+        QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(!path.isEmpty(), saved);
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), saved ? 1 : 0);
         QTRY_COMPARE(watcher.Messages().size(), message.isEmpty() ? 0 : 1);
-        if (!message.isEmpty()) QVERIFY(watcher.Messages().first().contains(message));
+        if (!message.isEmpty())
+            QVERIFY2(watcher.Messages().first().contains(message), qPrintable(watcher.Messages().first()));
+        // A refused offer does not even ask the server.
+        if (message == "nennt keine gültige Prüfsumme") QCOMPARE(m_server->Requests(kInstallerPath), 0);
+    }
+
+    // A plain http address is never asked, for the version file as for the installer.
+    void httpIsNeverFetched() {
+        QTcpServer plain;
+        QVERIFY(plain.listen(QHostAddress::LocalHost, 0));
+        CUpdateCheck check(QStringLiteral("http://127.0.0.1:%1/").arg(plain.serverPort()));
+        Recorder recorder;
+        QVERIFY(check.StartUpdateCheck(&recorder, 1034));
+        QTRY_COMPARE_WITH_TIMEOUT(recorder.m_events.size(), 2, 5000);
+        QString version;
+        QString build;
+        QVERIFY(!check.GetRemoteVersion(version, build));
+        QTest::qWait(100);
+        QVERIFY(!plain.hasPendingConnections());
     }
 
     void aboutUpdateLine_data() {
@@ -413,6 +560,16 @@ class UpdateCheckTest : public QObject {
         QFETCH(QByteArray, installer);
         QFETCH(bool, runs);
         apptest::StationReader reader;
+        // A desktop opener that fails, as xdg-open does for a file it cannot open.
+        QTemporaryDir opener;
+        QFile script(opener.filePath("xdg-open"));
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\nexit 3\n");
+        script.close();
+        QVERIFY(script.setPermissions(script.permissions() | QFileDevice::ExeOwner));
+        const QByteArray searchPath = qgetenv("PATH");
+        qputenv("PATH", QFile::encodeName(opener.path()) + ":" + searchPath);
+        const auto restorePath = qScopeGuard([&searchPath] { qputenv("PATH", searchPath); });
         // The installer's folders this test makes go away also when it fails.
         const QStringList earlierFolders = QDir::temp().entryList({"orvex-update-*"}, QDir::Dirs);
         const auto removeFolders = qScopeGuard([&earlierFolders] {

@@ -5,6 +5,7 @@
 #include <QSslConfiguration>
 #include <QSslKey>
 #include <QSslSocket>
+#include <QTimer>
 
 namespace apptest {
 
@@ -51,7 +52,15 @@ QString LocalHttpsServer::BaseUrl() const {
 
 void LocalHttpsServer::SetRoute(const QByteArray& path, const QByteArray& body,
                                 qsizetype cutAfter) {
-    m_routes.insert(path, Route{body, cutAfter});
+    m_routes.insert(path, Route{body, cutAfter, {}, 0});
+}
+
+void LocalHttpsServer::SetRedirect(const QByteArray& path, const QString& location) {
+    m_routes.insert(path, Route{{}, -1, location, 0});
+}
+
+void LocalHttpsServer::SetTrickle(const QByteArray& path, const QByteArray& body, int intervalMs) {
+    m_routes.insert(path, Route{body, -1, {}, intervalMs});
 }
 
 void LocalHttpsServer::OnConnection() {
@@ -78,9 +87,24 @@ void LocalHttpsServer::Answer(QSslSocket* socket, const QByteArray& path) {
         return;
     }
     const Route& route = *found;
+    if (!route.redirect.isEmpty()) {
+        socket->write("HTTP/1.1 302 Found\r\nContent-Length: 0\r\nConnection: close\r\nLocation: " +
+                      route.redirect.toUtf8() + "\r\n\r\n");
+        socket->disconnectFromHost();
+        return;
+    }
     socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n"
                   "Connection: close\r\nContent-Length: " +
                   QByteArray::number(route.body.size()) + "\r\n\r\n");
+    if (route.trickleMs > 0) {
+        auto* timer = new QTimer(socket);
+        connect(timer, &QTimer::timeout, socket, [socket, body = route.body, sent = qsizetype(0)]() mutable {
+            if (sent < body.size()) socket->write(body.mid(sent++, 1));
+            if (sent == body.size()) socket->disconnectFromHost();
+        });
+        timer->start(route.trickleMs);
+        return;
+    }
     socket->write(route.cutAfter >= 0 ? route.body.left(route.cutAfter) : route.body);
     socket->disconnectFromHost();
 }

@@ -30,12 +30,18 @@ class LocalHttpsServer : public QObject {
     // Serves body at path; with cutAfter >= 0 the connection closes after that many bytes
     // of the body, although the header announced all of it.
     void SetRoute(const QByteArray& path, const QByteArray& body, qsizetype cutAfter = -1);
+    // Answers path with a 302 to location.
+    void SetRedirect(const QByteArray& path, const QString& location);
+    // Serves body at path one byte every intervalMs.
+    void SetTrickle(const QByteArray& path, const QByteArray& body, int intervalMs);
     int Requests(const QByteArray& path) const { return m_requests.value(path); }
 
   private:
     struct Route {
         QByteArray body;
         qsizetype cutAfter = -1;
+        QString redirect;
+        int trickleMs = 0;
     };
     void OnConnection();
     void Answer(QSslSocket* socket, const QByteArray& path);
