@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <QDate>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -15,7 +14,6 @@
 #include <QUrl>
 #include <algorithm>
 #include <cerrno>
-#include <limits>
 
 #include "MessageBox.h"
 #include "ProgramInfo.h"
@@ -33,7 +31,6 @@ constexpr int kMsgNotVouched = 606;
 constexpr int kMsgBadSignature = 607;
 constexpr int kMsgDownloadFailed = 608;
 constexpr int kSha256HexLength = 64;
-constexpr int kLargestVersionComponent = 999;
 // How long the desktop's opener may take to say whether it could open a file.
 constexpr int kOpenerWaitMs = 5000;
 constexpr qint64 kOldFolderSeconds = 3600;
@@ -46,33 +43,11 @@ CUpdateCheck*& CurrentCheck() {
     return current;
 }
 
-// A leading decimal number with an optional sign, like atoi: no digits give 0; a number
-// too large for an int stops growing at the largest.
-qint64 LeadingNumber(QStringView text) {
-    qsizetype pos = 0;
-    bool negative = false;
-    if (pos < text.size() && (text[pos] == u'+' || text[pos] == u'-')) {
-        negative = text[pos] == u'-';
-        ++pos;
-    }
-    qint64 value = 0;
-    for (; pos < text.size() && text[pos] >= u'0' && text[pos] <= u'9'; ++pos) {
-        value = value * 10 + (text[pos].unicode() - u'0');
-        if (value > std::numeric_limits<int>::max()) value = std::numeric_limits<int>::max();
-    }
-    return negative ? -value : value;
-}
-
 bool IsSha256Hex(const QString& text) {
     if (text.size() != kSha256HexLength) return false;
     return std::all_of(text.begin(), text.end(), [](QChar c) {
         return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
     });
-}
-
-bool IsDigits(QStringView text) {
-    return !text.isEmpty() &&
-           std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
 }
 
 }  // namespace
@@ -154,42 +129,6 @@ QString CUpdateCheck::GetProductVersion() {
     return version;
 }
 
-quint32 CUpdateCheck::VersionNumber(QStringView text) {
-    const qsizetype dot = text.indexOf(u'.');
-    const QStringView major = dot > 0 ? text.first(dot) : text;
-    const QStringView minor = dot > 0 ? text.sliced(dot + 1) : QStringView();
-    // Computed wide and wrapped to 32 bits, as the comparison has always been unsigned.
-    return static_cast<quint32>(LeadingNumber(major) * 1000 + LeadingNumber(minor));
-}
-
-bool CUpdateCheck::IsVersionText(QStringView text) {
-    const qsizetype dot = text.indexOf(u'.');
-    const QStringView major = dot >= 0 ? text.first(dot) : text;
-    const QStringView minor = dot >= 0 ? text.sliced(dot + 1) : QStringView(u"0");
-    const auto usable = [](QStringView part) {
-        return IsDigits(part) && part.size() <= 3 && part.toInt() <= kLargestVersionComponent;
-    };
-    return usable(major) && usable(minor);
-}
-
-bool CUpdateCheck::IsNewer(QStringView localVersion, QStringView localDate,
-                           QStringView remoteVersion, QStringView remoteBuild) {
-    if (!IsVersionText(remoteVersion) ||
-        !QDate::fromString(remoteBuild.toString(), Qt::ISODate).isValid() ||
-        remoteBuild.size() != 10)
-        return false;
-    const quint32 local = VersionNumber(localVersion);
-    const quint32 remote = VersionNumber(remoteVersion);
-    if (local != remote) return local < remote;
-    // Dates in "%Y-%m-%d" sort as texts: a later build of the same version is newer.
-    return localDate.compare(remoteBuild) < 0;
-}
-
-QString CUpdateCheck::InstallerFileName(const QString& url) {
-    const qsizetype slash = url.lastIndexOf(u'/');
-    return slash > 0 ? url.mid(slash + 1) : url;
-}
-
 QString CUpdateCheck::DownloadInstaller(const QString& directory) {
     CPrivateProfile profile;
     profile.ParseText(m_strText);
@@ -201,12 +140,14 @@ QString CUpdateCheck::DownloadInstaller(const QString& directory) {
     const QUrl installerUrl(url);
     const QUrl versionUrl(m_strUrl);
     const QString sizeText = profile.GetValue(m_strKey, QStringLiteral("Size")).trimmed();
+    bool sizeStated = false;
+    const qulonglong statedSize = sizeText.toULongLong(&sizeStated);
     DownloadLimits limits = m_limits;
-    if (!sizeText.isEmpty()) limits.maxBytes = std::min(limits.maxBytes, sizeText.toLongLong());
+    if (sizeStated) limits.maxBytes = std::min<qint64>(limits.maxBytes, qint64(statedSize));
     if (!IsSha256Hex(digest) || installerUrl.scheme() != u"https" ||
         installerUrl.host().compare(versionUrl.host(), Qt::CaseInsensitive) != 0 ||
-        (!sizeText.isEmpty() && (!IsDigits(sizeText) ||
-                                 sizeText.toLongLong() > DownloadLimits::kLargestInstaller))) {
+        (!sizeText.isEmpty() &&
+         (!sizeStated || statedSize > qulonglong(DownloadLimits::kLargestInstaller)))) {
         ShowMessage(LoadString(kMsgNotVouched));
         return {};
     }
