@@ -120,9 +120,15 @@ void CTCPSocketThread::EndExchange(bool complete) {
     std::lock_guard<std::mutex> guard(m_sendLock);
     if (m_liveExchange == 0) return;
     // Its reply may still be on the way and would arrive in the middle of the next exchange.
-    if (!complete && m_sentExchange == m_liveExchange) m_resetConnection = true;
+    // Reset at once, not before the next frame: while the link is down the kernel keeps
+    // retransmitting the frame, and it would reach the reader whenever the link returns.
+    const bool reset = !complete && m_sentExchange == m_liveExchange;
     m_liveExchange = 0;
     m_sendQueue.clear();
+    if (reset) {
+        m_resetConnection = true;
+        if (m_sendEvent >= 0) Signal(m_sendEvent);
+    }
 }
 
 void CTCPSocketThread::DeliverBytes(const uint8_t* data, size_t size) {

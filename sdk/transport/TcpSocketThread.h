@@ -42,8 +42,9 @@ class CTCPSocketThread {
     // earlier exchanges that are still queued are dropped.
     bool QueueFrame(const std::vector<uint8_t>& frame);
     // The exchange of the last queued frame is over. Its frame is never sent after this, and
-    // when it went out without a complete reply (complete = false) the connection is reset
-    // before the next frame, so that a late reply cannot be taken for a later request.
+    // when it went out without a complete reply (complete = false) the worker resets the
+    // connection at once: no late reply can be taken for a later request, and the kernel
+    // stops retransmitting a frame the reader must not get after its exchange gave up.
     void EndExchange(bool complete);
     // Application thread: ends the worker, which closes the socket, and gives the TCP number
     // back. Safe while another thread queues frames.

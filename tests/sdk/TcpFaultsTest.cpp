@@ -147,6 +147,25 @@ TEST_F(TcpFaults, ALateReplyIsNotTakenForTheNextCommand) {
     EXPECT_EQ(LfClosePort(handle), 0);
 }
 
+// An exchange that ends without its reply after its frame went out resets the connection at
+// once, not only before the next frame: the kernel would otherwise keep retransmitting that
+// frame through an outage and deliver it when the link returns.
+TEST_F(TcpFaults, ATimedOutExchangeResetsTheConnectionAtOnce) {
+    const std::string address = "127.0.0.26";
+    ASSERT_TRUE(m_front.Start(address, 0));
+    const int handle = LfOpenPort((address + "-" + std::to_string(m_front.Port())).c_str(), 9600,
+                                  0x80, 200);
+    ASSERT_GT(handle, 0);
+    m_engine.SetReplyDelay(300ms);
+    unsigned char serial[16];
+    EXPECT_EQ(LfGetSerialNumber(handle, serial, sizeof serial), -1);
+    EXPECT_EQ(LfGetLastError(handle), 7);
+    EXPECT_TRUE(WaitForLog("closed"));  // no further command needed
+    m_engine.SetReplyDelay(0ms);
+    EXPECT_EQ(Version(handle), "243c");
+    EXPECT_EQ(LfClosePort(handle), 0);
+}
+
 // A peer that floods the port between commands cannot grow the station's memory, and the
 // next command still gets its reply.
 TEST_F(TcpFaults, AFloodingPeerDoesNotGrowMemory) {
