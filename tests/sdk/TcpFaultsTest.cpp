@@ -219,6 +219,60 @@ TEST_F(TcpFaults, AFloodingPeerDoesNotGrowMemory) {
     close(listener);
 }
 
+// A peer that floods the port while a reply is awaited, and the caller's event loop is too
+// busy to read, cannot grow the station's memory either.
+TEST_F(TcpFaults, AFloodDuringAWaitWithABusyEventLoopDoesNotGrowMemory) {
+    constexpr size_t kFloodBytes = size_t{64} << 20;
+    const int listener = BoundSocket("127.0.0.27", 0, 1);
+    ASSERT_GE(listener, 0);
+    std::atomic<bool> flooded{false};
+    std::thread peer([&] {
+        const int client = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+        if (client < 0) return;
+        uint8_t buffer[512];
+        pollfd fd{client, POLLIN, 0};
+        // The open's request gets its reply; the next one no reply, only noise.
+        ssize_t got = poll(&fd, 1, 5000) > 0 ? recv(client, buffer, sizeof buffer, 0) : 0;
+        if (got > 0) {
+            const std::vector<uint8_t> reply = m_engine.OnBytes(buffer, static_cast<size_t>(got), 0);
+            send(client, reply.data(), reply.size(), MSG_NOSIGNAL);
+        }
+        if (got > 0 && poll(&fd, 1, 5000) > 0 && recv(client, buffer, sizeof buffer, 0) > 0) {
+            const std::vector<uint8_t> noise(1 << 20, 0x00);
+            for (size_t sent = 0; sent < kFloodBytes;) {
+                const ssize_t n = send(client, noise.data(), noise.size(), MSG_NOSIGNAL);
+                if (n <= 0) break;
+                sent += static_cast<size_t>(n);
+            }
+            for (int outq = 1; outq > 0;) {
+                ioctl(client, TIOCOUTQ, &outq);
+                if (outq > 0) std::this_thread::sleep_for(5ms);
+            }
+            flooded = true;
+        }
+        close(client);
+    });
+    const int handle =
+        LfOpenPort(("127.0.0.27-" + std::to_string(LocalPort(listener))).c_str(), 9600, 0x80, 3000);
+    ASSERT_GT(handle, 0);
+    const long before = ResidentBytes();
+    // The event loop is busy until the flood is in: the waiting thread reads nothing.
+    LfSetWaitHooks(
+        [](void* context) {
+            auto* done = static_cast<std::atomic<bool>*>(context);
+            for (int i = 0; i < 2000 && !done->load(); ++i) std::this_thread::sleep_for(1ms);
+        },
+        nullptr, &flooded);
+    unsigned char serial[16];
+    EXPECT_EQ(LfGetSerialNumber(handle, serial, sizeof serial), -1);
+    LfSetWaitHooks(nullptr, nullptr, nullptr);
+    EXPECT_TRUE(flooded.load());
+    EXPECT_LT(ResidentBytes() - before, 32L << 20);
+    EXPECT_EQ(LfClosePort(handle), 0);
+    peer.join();
+    close(listener);
+}
+
 // A frame the socket takes only in part is finished once there is room again, within a
 // limit; a stop request ends the wait at once.
 TEST(TcpSocketSend, FinishesAFrameTheSocketTookInParts) {
