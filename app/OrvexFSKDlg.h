@@ -6,6 +6,7 @@
 
 #include <QDialog>
 #include <QString>
+#include <array>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -161,7 +162,7 @@ class COrvexFSKDlg : public QDialog, public station::CRunView {
     bool m_bValidate = true;
     QString& m_strErrorLog = m_card.errorLog;
 
-    // OK and Cancel ("Schließen", Escape, the close box): both store the fields.
+    // OK and Cancel ("Schließen", the close box): both store the fields.
     void accept() override;
     void reject() override;
 
@@ -172,6 +173,8 @@ class COrvexFSKDlg : public QDialog, public station::CRunView {
     void timerEvent(QTimerEvent* event) override;
     void customEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Enter moves to the next field, Escape stops a run; neither ends the window.
+    void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
   private:
@@ -240,6 +243,8 @@ class COrvexFSKDlg : public QDialog, public station::CRunView {
     CSignalOutput* m_signals = nullptr;
     bool m_bInitialised = false;
     std::unique_ptr<CSettingsWriter> m_settingsWriter;
+    // Format, facility code and fixed field as last stored with a next number (-1: never).
+    std::array<int, 3> m_storedCardFields{-1, -1, -1};
     std::unique_ptr<station::CCardRegister> m_register;
     int m_nBusy = 0;
     std::vector<std::function<void()>> m_deferred;

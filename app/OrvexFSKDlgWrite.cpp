@@ -123,6 +123,16 @@ QString COrvexFSKDlg::FailedCardEntry(const station::Status& status,
 }
 
 void COrvexFSKDlg::StoreNextNumber(const QString& number) {
+    // The number is stored with the card fields it goes with, so that a station ended at any
+    // moment restarts with a matching card, not with the fields of its previous exit. They
+    // change only between runs; unchanged ones cost no extra write to disk.
+    const std::array<int, 3> fields{m_nFormat, m_nFacilityCode, m_nFixedField};
+    if (fields != m_storedCardFields) {
+        m_settingsWriter->PutInt("Settings", "Typ", m_nFormat);
+        m_settingsWriter->PutInt("Settings", "FacilityCode", m_nFacilityCode);
+        m_settingsWriter->PutInt("Settings", "FixedField", m_nFixedField);
+        m_storedCardFields = fields;
+    }
     m_settingsWriter->PutString("Settings", "CustomerNr", number);
 }
 
