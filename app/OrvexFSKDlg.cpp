@@ -1,6 +1,7 @@
 #include "OrvexFSKDlg.h"
 
 #include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -83,7 +84,7 @@ COrvexFSKDlg::COrvexFSKDlg(QWidget* parent) : QDialog(parent), m_ui(new Ui::COrv
     setWindowIcon(LoadAppIcon());
     setWindowFlag(Qt::WindowMinimizeButtonHint, true);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    // Escape closes through Cancel as the close button does; Enter reads once.
+    // No button is the default: Enter in a field would start a run unasked (see keyPressEvent).
     m_ui->closeButton->setAutoDefault(false);
 
     m_chipTabs = new QTabBar(this);
@@ -612,6 +613,27 @@ void COrvexFSKDlg::ChangeLanguage(int language) {
     StoreSettings();
     PutSettingInt(kSettings, "Sprache", language);
     done(kEndLanguageChanged);
+}
+
+void COrvexFSKDlg::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            // A read run would replace what was typed with the card on the reader unseen.
+            focusNextChild();
+            return;
+        case Qt::Key_Escape: {
+            // Escape stops a run; an accidental one never ends the station (the close button,
+            // "Schließen" and the window manager do).
+            const auto stop = [this] {
+                if (m_nReadTimer != 0 || m_nWriteTimer != 0) StopRuns();
+            };
+            if (!DeferWhileBusy(stop)) stop();
+            return;
+        }
+        default:
+            QDialog::keyPressEvent(event);
+    }
 }
 
 bool COrvexFSKDlg::eventFilter(QObject* watched, QEvent* event) {
