@@ -441,14 +441,34 @@ class WriteRunsTest : public apptest::WriteStationFixture {
         QVERIFY(ReadAll(m_dir.filePath("write.txt")).contains(",Locked ATA5577\t"));
     }
 
-    void writeProtectedM2IsNotWritten() {
-        Engine().PlaceTransponder(vsim::MakeConfiguredChip(11, 0xAA));
+    // The M2's configuration byte: its upper four bits protect the chip, its lower four
+    // choose what it sends. A protected chip is recognised before any write (no failure
+    // signal); a writable one is written whatever it sends.
+    void m2WriteProtectionIsTheConfigurationsUpperBits_data() {
+        QTest::addColumn<uint>("configuration");
+        QTest::addColumn<bool>("writable");
+        QTest::newRow("protected, locked FSK") << 0x6Au << false;
+        QTest::newRow("protected, upper bits only") << 0x50u << false;
+        QTest::newRow("protected, both nibbles") << 0xAAu << false;
+        QTest::newRow("writable, FSK") << 0x0Au << true;
+        QTest::newRow("writable, other mode") << 0x05u << true;
+    }
+    void m2WriteProtectionIsTheConfigurationsUpperBits() {
+        QFETCH(uint, configuration);
+        QFETCH(bool, writable);
+        Engine().PlaceTransponder(vsim::MakeConfiguredChip(11, configuration));
         PutSettingInt("Settings", "TransponderTyp", 11);
         Open();
+        SetCustomer("4711");
+        Find<QLineEdit>(*m_dlg, 1004)->setText("12");
         Click(1006);
-        QCOMPARE(m_dlg->m_strStatus, QString("Der Transponder ist schreibgeschützt"));
-        QCOMPARE(CardOnField(), std::nullopt);
-        QVERIFY(m_signals.calls.isEmpty());
+        if (writable) {
+            QCOMPARE(CardOnField(), vellf::EncodeCardWord(26, 12, 4711, 0));
+            QCOMPARE(m_signals.calls.size(), 1);
+        } else {
+            QCOMPARE(m_dlg->m_strStatus, QString("Der Transponder ist schreibgeschützt"));
+            QVERIFY(m_signals.calls.isEmpty());
+        }
     }
 
     void freshM2ChipsAreWrittenInASeries() {
