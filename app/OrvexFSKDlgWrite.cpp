@@ -45,6 +45,7 @@ constexpr int kStrLayAgain = 11114;
 constexpr int kStrDuplicate = 11122;
 constexpr int kStrRegisterFailed = 11123;
 constexpr int kStrNoFreeNumber = 11124;
+constexpr int kStrBlankChip = 11190;
 
 // The string table's text of each status a run shows without a value of its own.
 int StatusStringId(StatusMessage message) {
@@ -59,6 +60,8 @@ int StatusStringId(StatusMessage message) {
             return kStrBiphase;
         case StatusMessage::NoTransponder:
             return kStrNoTransponder;
+        case StatusMessage::BlankChip:
+            return kStrBlankChip;
         case StatusMessage::ReaderSilent:
             return kStrReaderSilent;
         case StatusMessage::WriteProtected:

@@ -9,7 +9,9 @@ bool CReadRun::Read(int& readFacility, QString& readCustomer, int& readFixed, QS
     CardFields fields{readFacility, ParseNumber64(readCustomer), readFixed};
     if (!ReadTransponder(m_card.target, fields, readUid, m_lastError)) {
         // Error 0 leaves the status line as it is.
-        const StatusMessage message = DescribeReadError(m_card.target.handle, m_lastError);
+        StatusMessage message = DescribeReadError(m_card.target.handle, m_lastError);
+        if (message == StatusMessage::NoTransponder && ChipAnswersWithoutCard(m_card.target))
+            message = StatusMessage::BlankChip;
         if (message != StatusMessage::None) m_view.ShowStatus(Status{message, m_lastError});
         return false;
     }

@@ -403,6 +403,11 @@ The program may have to be allowed through the firewall manually.</translation>
         <translation>Take the transponder away and lay it again</translation>
     </message>
     <message>
+        <source>Transponder ohne Karte im gewählten Format (leer?)</source>
+        <comment>11190</comment>
+        <translation>Transponder without a card in the chosen format (blank?)</translation>
+    </message>
+    <message>
         <source>Nicht protokolliert: %1</source>
         <comment>11115</comment>
         <translation>Not logged: %1</translation>

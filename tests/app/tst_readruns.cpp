@@ -129,6 +129,8 @@ class ReadRunsTest : public QObject {
                                  << "Kein FSK Format sondern Biphase Format";
         QTest::newRow("other format") << "34 bit"
                                       << "keine gültigen FSK Daten vorhanden!";
+        QTest::newRow("blank ATA5577") << "blank 9"
+                                       << "Transponder ohne Karte im gewählten Format (leer?)";
     }
     void readErrorsNameTheCause() {
         QFETCH(QString, card);
@@ -138,6 +140,8 @@ class ReadRunsTest : public QObject {
             m_reader->Engine().PlaceTransponder(vsim::MakeManchesterCard(raw));
         else if (card == "biphase")
             m_reader->Engine().PlaceTransponder(vsim::MakeBiphaseCard(raw));
+        else if (card.startsWith("blank "))
+            m_reader->Place(card.mid(6).toInt());
         else if (card == "34 bit") {
             // A reader without card decoding of its own, so the station's SDK decodes and
             // sees the length markers of another format.

@@ -133,6 +133,10 @@ TEST_F(Lfprog, ExitCodesForNoReaderNoCardAndBadUsage) {
         EXPECT_EQ(result.exit, c.exit) << c.args[0] << " " << c.args.back() << "\n"
                                        << result.out << result.err;
     }
+    // A blank chip answers, but carries no card.
+    Engine().PlaceTransponder(vsim::MakeFreshChip(9));
+    EXPECT_EQ(RunLfprog({"read", "--port", port}).exit, kExitBlankChip);
+    Engine().RemoveTransponder();
     // A reader that stays silent is no reader.
     Engine().SetSilent(true);
     EXPECT_EQ(RunLfprog({"info", "--port", port, "--timeout", "50"}).exit, kExitNoReader);

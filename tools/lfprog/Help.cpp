@@ -221,6 +221,7 @@ std::string OverviewHelp() {
             "  3  no reader: it cannot be opened or does not answer\n"
             "  4  no card: no transponder on the reader\n"
             "  5  duplicate: the card register holds the number already\n"
-            "  6  register: the card register cannot be opened or cannot record the card\n";
+            "  6  register: the card register cannot be opened or cannot record the card\n"
+            "  7  blank chip: a chip answers but holds no card in the format asked\n";
     return text;
 }
