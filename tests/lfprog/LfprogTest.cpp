@@ -158,6 +158,17 @@ TEST_F(Lfprog, EveryCommandHasItsHelp) {
     EXPECT_NE(overview.out.find("Exit codes:"), std::string::npos);
 }
 
+TEST_F(Lfprog, AGroupWordAloneListsItsCommandsAndVersionNamesTheProgram) {
+    const Result group = RunLfprog({"register"});
+    EXPECT_EQ(group.exit, kExitUsage);
+    for (const char* command : {"register list", "register find", "register export"})
+        EXPECT_NE(group.err.find(command), std::string::npos) << group.err;
+    EXPECT_EQ(RunLfprog({"lan", "--help"}).exit, 0);
+    const Result version = RunLfprog({"--version"});
+    EXPECT_EQ(version.exit, 0);
+    EXPECT_EQ(version.out.rfind("lfprog ", 0), 0u) << version.out;
+}
+
 TEST_F(Lfprog, ASeriesOfFiveFedChipsWritesFiveNumbersLogsAndPrintsJson) {
     vsim::CardFeeder feeder(Engine());
     ASSERT_TRUE(feeder.Start({9, 5, 20ms}));

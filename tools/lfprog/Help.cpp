@@ -11,7 +11,8 @@ const char kCommonOptions[] =
     "  --baud N        line speed (default 19200, then 9600)\n"
     "  --timeout MS    reply timeout in milliseconds (default 300)\n"
     "  --json          one JSON object per line on standard output, errors included\n"
-    "  --help          this text\n";
+    "  --help          this text\n"
+    "  --version       the program's version\n";
 
 const char kCardOptions[] =
     "  --format F      card format: 26, 26-huge, 34, 34-nc, 35, 36, 37, 37-huge (default 26)\n"
