@@ -35,8 +35,8 @@ namespace {
 constexpr int kStrAbout = 101;
 constexpr int kStrInterface = 102;
 constexpr int kStrSettings = 103;
-constexpr int kStrGerman = 150;
-constexpr int kStrEnglish = 151;
+constexpr int kStrManual = 11191;
+constexpr int kStrMenuTip = 11192;
 constexpr int kStrLanConfig = 10091;
 constexpr int kStrRegister = 11120;
 constexpr int kStrRegisterSettings = 11121;
@@ -208,12 +208,17 @@ void COrvexFSKDlg::BuildSystemMenu() {
     const QString about = LoadString(kStrAbout);
     m_menuButton->setVisible(!about.isEmpty());
     if (about.isEmpty()) return;
-    auto add = [this](int id, int textId) {
-        QAction* action = m_systemMenu->addAction(LoadString(textId));
+    m_menuButton->setToolTip(LoadString(kStrMenuTip));
+    auto addText = [this](int id, const QString& text) {
+        QAction* action = m_systemMenu->addAction(text);
         action->setData(id);
         connect(action, &QAction::triggered, this, [this, id] { OnSystemCommand(id); });
         return action;
     };
+    auto add = [&addText](int id, int textId) { return addText(id, LoadString(textId)); };
+    // Each language is named in its own words, so that it is found by one who reads only it.
+    const QString german = QStringLiteral("Deutsch");
+    const QString english = QStringLiteral("English");
     add(IDM_INTERFACE, kStrInterface);
     m_lanConfigAction = add(IDM_LANCONFIG, kStrLanConfig);
     add(IDM_SETTINGS, kStrSettings);
@@ -222,15 +227,10 @@ void COrvexFSKDlg::BuildSystemMenu() {
     add(IDM_REGISTER_SETTINGS, kStrRegisterSettings);
     m_systemMenu->addSeparator();
     const int language = GetSettingInt(kSettings, "Sprache", 0);
-    if (language == 0) {
-        add(IDM_ENGLISH, kStrEnglish);
-    } else if (language == 1) {
-        add(IDM_GERMAN, kStrGerman);
-    } else {
-        add(IDM_GERMAN, kStrGerman);
-        add(IDM_ENGLISH, kStrEnglish);
-    }
+    if (language != 0) addText(IDM_GERMAN, german);
+    if (language != 1) addText(IDM_ENGLISH, english);
     m_systemMenu->addSeparator();
+    add(IDM_MANUAL, kStrManual);
     add(IDM_ABOUTBOX, kStrAbout);
     UpdateLanMenuItem();
 }
@@ -250,6 +250,10 @@ void COrvexFSKDlg::OnSystemCommand(int id) {
         StopRuns();
         RunAboutDialog();
         EnableControls(true);
+        return;
+    }
+    if (id == IDM_MANUAL) {
+        COrvexFSKApp::OpenManual();
         return;
     }
     if (id == IDM_INTERFACE) {

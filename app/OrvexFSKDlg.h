@@ -48,6 +48,7 @@ class COrvexFSKDlg : public QDialog, public station::CRunView {
     static constexpr int IDM_ENGLISH = 0x970;
     static constexpr int IDM_REGISTER = 0x980;
     static constexpr int IDM_REGISTER_SETTINGS = 0x990;
+    static constexpr int IDM_MANUAL = 0x9A0;
 
     explicit COrvexFSKDlg(QWidget* parent = nullptr);
     ~COrvexFSKDlg() override;

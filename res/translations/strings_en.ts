@@ -408,6 +408,16 @@ The program may have to be allowed through the firewall manually.</translation>
         <translation>Transponder without a card in the chosen format (blank?)</translation>
     </message>
     <message>
+        <source>Handbuch</source>
+        <comment>11191</comment>
+        <translation>Manual</translation>
+    </message>
+    <message>
+        <source>Menü: Schnittstelle, Einstellungen, Kartenregister, Sprache, Handbuch (F1)</source>
+        <comment>11192</comment>
+        <translation>Menu: interface, settings, card register, language, manual (F1)</translation>
+    </message>
+    <message>
         <source>Nicht protokolliert: %1</source>
         <comment>11115</comment>
         <translation>Not logged: %1</translation>

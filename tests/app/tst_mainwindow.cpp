@@ -262,10 +262,11 @@ class MainWindowTest : public QObject {
         QTest::addColumn<QStringList>("items");
         const QString head =
             "Schnittstelle,IP-Adresse,Einstellungen,Kartenregister,Kartenregister-Einstellungen...,";
-        const QString about = ",Inf&o über Orvex FSK Programmer";
-        QTest::newRow("German") << 0 << (head + "Englisch" + about).split(',');
+        const QString about = ",Handbuch,Inf&o über Orvex FSK Programmer";
+        // Each language in its own words.
+        QTest::newRow("German") << 0 << (head + "English" + about).split(',');
         QTest::newRow("English") << 1 << (head + "Deutsch" + about).split(',');
-        QTest::newRow("other") << 7 << (head + "Deutsch,Englisch" + about).split(',');
+        QTest::newRow("other") << 7 << (head + "Deutsch,English" + about).split(',');
     }
     void menuOffersTheOtherLanguages() {
         QFETCH(int, language);
