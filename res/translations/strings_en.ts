@@ -418,6 +418,16 @@ The program may have to be allowed through the firewall manually.</translation>
         <translation>Menu: interface, settings, card register, language, manual (F1)</translation>
     </message>
     <message>
+        <source>CSV für Tabellenkalkulation, Semikolon (*.csv)</source>
+        <comment>11193</comment>
+        <translation>CSV for spreadsheets, semicolon (*.csv)</translation>
+    </message>
+    <message>
+        <source>CSV mit Komma (*.csv)</source>
+        <comment>11194</comment>
+        <translation>CSV with commas (*.csv)</translation>
+    </message>
+    <message>
         <source>Nicht protokolliert: %1</source>
         <comment>11115</comment>
         <translation>Not logged: %1</translation>

@@ -117,11 +117,13 @@ const std::string kRegisterFindHelp =
 
 const std::string kRegisterExportHelp =
     "usage: lfprog register export [FILE|-] [--number N] [--uid TEXT] [--from DATE]\n"
-    "                              [--to DATE] [--register R]\n"
+    "                              [--to DATE] [--separator C] [--bom] [--register R]\n"
     "\n"
     "Writes the cards of the register as CSV (a header line, times in UTC) to FILE, or to\n"
     "standard output for - or without FILE. FILE is replaced only once it is complete.\n"
-    "The filters are those of 'lfprog register list'.\n" +
+    "The filters are those of 'lfprog register list'.\n"
+    "  --separator C   the field separator: , (default) or ; (German spreadsheets)\n"
+    "  --bom           start with UTF-8's byte-order mark, so spreadsheets read UTF-8\n" +
     std::string(kRegisterOption);
 
 const std::string kLanConfigHelp =
@@ -180,7 +182,7 @@ const std::vector<CommandInfo>& Commands() {
         {"register export",
          "write the card register as CSV",
          kRegisterExportHelp.c_str(),
-         {"number", "uid", "from", "to", "register"},
+         {"number", "uid", "from", "to", "register", "separator", "bom"},
          RunRegisterExport,
          true},
         {"lan config",
