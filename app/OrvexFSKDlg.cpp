@@ -521,7 +521,10 @@ void COrvexFSKDlg::EnableControls(bool enable) {
 void COrvexFSKDlg::ShowStatusText(const QString& text) {
     m_strStatus = text;
     m_ui->statusEdit->setText(m_strStatus);
+    // The line shows a message's start (the words that say success or failure); the whole
+    // of a long one is in the tooltip.
     m_ui->statusEdit->setCursorPosition(0);
+    m_ui->statusEdit->setToolTip(m_strStatus);
     if (isVisible()) m_ui->statusEdit->repaint();
     TraceOut(m_strStatus + "\n");
 }

@@ -202,6 +202,8 @@ class COrvexFSKDlg : public QDialog, public station::CRunView {
     // The options of the write runs from the window's fields.
     void SetRunOptions();
     void StopWriteSeries(bool showSummary);
+    // "Series finished: N transponders written", in the language's number.
+    QString SeriesDoneText() const;
     void StopReadRun();
     static QString DefaultLogPath(const QString& fileName);
     void ReadSignalSettings();

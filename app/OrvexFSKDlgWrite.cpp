@@ -41,6 +41,7 @@ constexpr int kStrCard = 11110;
 constexpr int kStrCardNoFacility = 11111;
 constexpr int kStrVerified = 11112;
 constexpr int kStrSeriesDone = 11113;
+constexpr int kStrSeriesDoneOne = 11195;
 constexpr int kStrLayAgain = 11114;
 constexpr int kStrDuplicate = 11122;
 constexpr int kStrRegisterFailed = 11123;
@@ -213,7 +214,12 @@ void COrvexFSKDlg::StopWriteSeries(bool showSummary) {
     // during its wait.
     if (m_hPort != 0) LfSetBackgroundMode(m_hPort, 0);
     EnableControls(true);
-    if (showSummary) ShowStatusText(LoadString(kStrSeriesDone).arg(m_nCount));
+    if (showSummary) ShowStatusText(SeriesDoneText());
+}
+
+QString COrvexFSKDlg::SeriesDoneText() const {
+    // English has a singular of its own.
+    return m_nCount == 1 ? LoadString(kStrSeriesDoneOne) : LoadString(kStrSeriesDone).arg(m_nCount);
 }
 
 void COrvexFSKDlg::OnWriteCyclic() {
@@ -270,7 +276,7 @@ void COrvexFSKDlg::OnWriteTick() {
         const QString reason = m_strStatus;
         StopWriteSeries(false);
         m_ui->writeCyclicButton->setChecked(false);
-        ShowMessage(reason + "\n\n" + LoadString(kStrSeriesDone).arg(m_nCount));
+        ShowMessage(reason + "\n\n" + SeriesDoneText());
         ShowErrorLog();
         return;
     }

@@ -428,6 +428,11 @@ The program may have to be allowed through the firewall manually.</translation>
         <translation>CSV with commas (*.csv)</translation>
     </message>
     <message>
+        <source>Serie beendet: 1 Transponder geschrieben</source>
+        <comment>11195</comment>
+        <translation>Series finished: 1 transponder written</translation>
+    </message>
+    <message>
         <source>Nicht protokolliert: %1</source>
         <comment>11115</comment>
         <translation>Not logged: %1</translation>

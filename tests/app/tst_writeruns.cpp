@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QTimer>
+#include <QTranslator>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -485,6 +486,24 @@ class WriteRunsTest : public apptest::WriteStationFixture {
         const QString log = ReadAll(m_dir.filePath("write.txt"));
         QVERIFY2(log.contains(",7,not Locked ATA5575 M2\r\n"), qPrintable(log));
         QVERIFY(log.contains(",8,not Locked ATA5575 M2\r\n"));
+    }
+
+    void seriesEndSaysOneTransponderInEnglish() {
+        QTranslator english;
+        QVERIFY(english.load(QStringLiteral(ORVEX_QM_FILE)));
+        QCoreApplication::installTranslator(&english);
+        vsim::CardFeeder feeder(Engine());
+        QVERIFY(feeder.Start({9, 1, 0ms}));
+        Open();
+        SetCustomer("7");
+        Click(1019);
+        Find<QLineEdit>(*m_dlg, 1040)->setText("1");
+        Click(1007);
+        QTRY_VERIFY_WITH_TIMEOUT(!SeriesRunning(), kSeriesTimeoutMs);
+        const QString status = m_dlg->m_strStatus;
+        QCoreApplication::removeTranslator(&english);
+        QCOMPARE(status, QString("Series finished: 1 transponder written"));
+        QCOMPARE(Find<QLineEdit>(*m_dlg, 1026)->toolTip(), status);
     }
 
     void writeOnceWithoutTransponder() {
