@@ -614,6 +614,17 @@ class WriteRunsTest : public apptest::WriteStationFixture {
         QTRY_VERIFY_WITH_TIMEOUT(m_signals.calls.size() >= 4, 10000);
         QCOMPARE(m_dlg->m_strStatus, QString("Der Transponder ist schreibgeschützt - Transponder "
                                              "wegnehmen und erneut auflegen"));
+        // The red lamp flashes while the failed chip lies there, told apart from waiting.
+        auto* red = Find<CBitmapStatic>(*m_dlg, 1047);
+        const QImage first = red->Bitmap().toImage();
+        QTRY_VERIFY_WITH_TIMEOUT(red->Bitmap().toImage() != first, 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(red->Bitmap().toImage() == first, 2000);
+        // Taken away, it stays red while the series waits.
+        m_reader->Remove();
+        QTest::qWait(1000);
+        const QImage waiting = red->Bitmap().toImage();
+        QTest::qWait(500);
+        QCOMPARE(red->Bitmap().toImage(), waiting);
         Click(1007);
         QCOMPARE(m_signals.calls, kFailureTones);
         QCOMPARE(m_dlg->m_nCount, 0);
