@@ -19,12 +19,26 @@ CLampStrip::CLampStrip(QWidget* parent)
         m_lamps[i]->SetTransparent(true);
         m_lamps[i]->SetScaled(true);
     }
+    m_flashTimer = new QTimer(this);
+    m_flashTimer->setInterval(kFlashMs);
+    connect(m_flashTimer, &QTimer::timeout, this, &CLampStrip::Flash);
     ShowLamps(1);
+}
+
+void CLampStrip::Flash() {
+    m_flashOn = !m_flashOn;
+    m_lamps[0]->SetBitmap(m_flashOn ? m_red : m_off);
+    m_lamps[0]->update();
 }
 
 void CLampStrip::ShowLamps(int state) {
     const QPixmap* shown[3] = {};
+    if (state >= 1 && state <= 4) m_flashTimer->stop();
     switch (state) {
+        case 4:
+            m_flashTimer->start();
+            m_flashOn = true;
+            [[fallthrough]];
         case 1:
             shown[0] = &m_red, shown[1] = &m_off, shown[2] = &m_off;
             break;

@@ -1,8 +1,10 @@
 // The strip of three large signal lamps right of the main window, shown while a write
-// series runs: red (failed or taken away), yellow (writing), green (written).
+// series runs: red (waiting, or taken away), yellow (writing), green (written), and a
+// flashing red after a failed write.
 #pragma once
 
 #include <QPixmap>
+#include <QTimer>
 #include <QWidget>
 
 class CBitmapStatic;
@@ -12,10 +14,11 @@ class CLampStrip : public QWidget {
   public:
     static constexpr int kStripWidth = 210;
     static constexpr int kLampSize = 200;
+    static constexpr int kFlashMs = 400;
 
     explicit CLampStrip(QWidget* parent = nullptr);
 
-    // 1 red, 2 yellow, 3 green; other states change nothing.
+    // 1 red, 2 yellow, 3 green, 4 red flashing; other states change nothing.
     void ShowLamps(int state);
     // Lamp by position, 0 (left, id 1047) to 2 (right, id 1045).
     CBitmapStatic* Lamp(int position) const { return m_lamps[position]; }
@@ -27,6 +30,10 @@ class CLampStrip : public QWidget {
     void resizeEvent(QResizeEvent* event) override;
 
   private:
+    void Flash();
+
     CBitmapStatic* m_lamps[3] = {};
+    QTimer* m_flashTimer = nullptr;
+    bool m_flashOn = false;
     QPixmap m_red, m_yellow, m_green, m_off;
 };

@@ -101,7 +101,11 @@ QString COrvexFSKApp::FindManual() {
 
 void COrvexFSKApp::OpenManual() {
     const QString path = FindManual();
-    if (path.isEmpty()) return;
+    // A missing manual is told as a missing viewer is: F1 never does nothing.
+    if (path.isEmpty()) {
+        ShowMessage(LoadString(kMsgNoPdfViewer));
+        return;
+    }
     const int result = ManualOpenerHook() ? ManualOpenerHook()(path) : OpenWithDesktop(path);
     if (result > 32) return;
     if (result == kOpenOutOfResources)

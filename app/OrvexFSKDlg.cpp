@@ -1,6 +1,7 @@
 #include "OrvexFSKDlg.h"
 
 #include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -34,8 +35,8 @@ namespace {
 constexpr int kStrAbout = 101;
 constexpr int kStrInterface = 102;
 constexpr int kStrSettings = 103;
-constexpr int kStrGerman = 150;
-constexpr int kStrEnglish = 151;
+constexpr int kStrManual = 11191;
+constexpr int kStrMenuTip = 11192;
 constexpr int kStrLanConfig = 10091;
 constexpr int kStrRegister = 11120;
 constexpr int kStrRegisterSettings = 11121;
@@ -84,7 +85,7 @@ COrvexFSKDlg::COrvexFSKDlg(QWidget* parent) : QDialog(parent), m_ui(new Ui::COrv
     setWindowIcon(LoadAppIcon());
     setWindowFlag(Qt::WindowMinimizeButtonHint, true);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    // Escape closes through Cancel as the close button does; Enter reads once.
+    // No button is the default: Enter in a field would start a run unasked (see keyPressEvent).
     m_ui->closeButton->setAutoDefault(false);
 
     m_chipTabs = new QTabBar(this);
@@ -208,12 +209,17 @@ void COrvexFSKDlg::BuildSystemMenu() {
     const QString about = LoadString(kStrAbout);
     m_menuButton->setVisible(!about.isEmpty());
     if (about.isEmpty()) return;
-    auto add = [this](int id, int textId) {
-        QAction* action = m_systemMenu->addAction(LoadString(textId));
+    m_menuButton->setToolTip(LoadString(kStrMenuTip));
+    auto addText = [this](int id, const QString& text) {
+        QAction* action = m_systemMenu->addAction(text);
         action->setData(id);
         connect(action, &QAction::triggered, this, [this, id] { OnSystemCommand(id); });
         return action;
     };
+    auto add = [&addText](int id, int textId) { return addText(id, LoadString(textId)); };
+    // Each language is named in its own words, so that it is found by one who reads only it.
+    const QString german = QStringLiteral("Deutsch");
+    const QString english = QStringLiteral("English");
     add(IDM_INTERFACE, kStrInterface);
     m_lanConfigAction = add(IDM_LANCONFIG, kStrLanConfig);
     add(IDM_SETTINGS, kStrSettings);
@@ -222,15 +228,10 @@ void COrvexFSKDlg::BuildSystemMenu() {
     add(IDM_REGISTER_SETTINGS, kStrRegisterSettings);
     m_systemMenu->addSeparator();
     const int language = GetSettingInt(kSettings, "Sprache", 0);
-    if (language == 0) {
-        add(IDM_ENGLISH, kStrEnglish);
-    } else if (language == 1) {
-        add(IDM_GERMAN, kStrGerman);
-    } else {
-        add(IDM_GERMAN, kStrGerman);
-        add(IDM_ENGLISH, kStrEnglish);
-    }
+    if (language != 0) addText(IDM_GERMAN, german);
+    if (language != 1) addText(IDM_ENGLISH, english);
     m_systemMenu->addSeparator();
+    add(IDM_MANUAL, kStrManual);
     add(IDM_ABOUTBOX, kStrAbout);
     UpdateLanMenuItem();
 }
@@ -250,6 +251,10 @@ void COrvexFSKDlg::OnSystemCommand(int id) {
         StopRuns();
         RunAboutDialog();
         EnableControls(true);
+        return;
+    }
+    if (id == IDM_MANUAL) {
+        COrvexFSKApp::OpenManual();
         return;
     }
     if (id == IDM_INTERFACE) {
@@ -517,7 +522,10 @@ void COrvexFSKDlg::EnableControls(bool enable) {
 void COrvexFSKDlg::ShowStatusText(const QString& text) {
     m_strStatus = text;
     m_ui->statusEdit->setText(m_strStatus);
+    // The line shows a message's start (the words that say success or failure); the whole
+    // of a long one is in the tooltip.
     m_ui->statusEdit->setCursorPosition(0);
+    m_ui->statusEdit->setToolTip(m_strStatus);
     if (isVisible()) m_ui->statusEdit->repaint();
     TraceOut(m_strStatus + "\n");
 }
@@ -616,6 +624,27 @@ void COrvexFSKDlg::ChangeLanguage(int language) {
     StoreSettings();
     PutSettingInt(kSettings, "Sprache", language);
     done(kEndLanguageChanged);
+}
+
+void COrvexFSKDlg::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            // A read run would replace what was typed with the card on the reader unseen.
+            focusNextChild();
+            return;
+        case Qt::Key_Escape: {
+            // Escape stops a run; an accidental one never ends the station (the close button,
+            // "Schließen" and the window manager do).
+            const auto stop = [this] {
+                if (m_nReadTimer != 0 || m_nWriteTimer != 0) StopRuns();
+            };
+            if (!DeferWhileBusy(stop)) stop();
+            return;
+        }
+        default:
+            QDialog::keyPressEvent(event);
+    }
 }
 
 bool COrvexFSKDlg::eventFilter(QObject* watched, QEvent* event) {

@@ -6,6 +6,7 @@
 
 #include <QDialog>
 #include <QString>
+#include <array>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -47,6 +48,7 @@ class COrvexFSKDlg : public QDialog, public station::CRunView {
     static constexpr int IDM_ENGLISH = 0x970;
     static constexpr int IDM_REGISTER = 0x980;
     static constexpr int IDM_REGISTER_SETTINGS = 0x990;
+    static constexpr int IDM_MANUAL = 0x9A0;
 
     explicit COrvexFSKDlg(QWidget* parent = nullptr);
     ~COrvexFSKDlg() override;
@@ -161,7 +163,7 @@ class COrvexFSKDlg : public QDialog, public station::CRunView {
     bool m_bValidate = true;
     QString& m_strErrorLog = m_card.errorLog;
 
-    // OK and Cancel ("Schließen", Escape, the close box): both store the fields.
+    // OK and Cancel ("Schließen", the close box): both store the fields.
     void accept() override;
     void reject() override;
 
@@ -172,6 +174,8 @@ class COrvexFSKDlg : public QDialog, public station::CRunView {
     void timerEvent(QTimerEvent* event) override;
     void customEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Enter moves to the next field, Escape stops a run; neither ends the window.
+    void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
   private:
@@ -198,6 +202,8 @@ class COrvexFSKDlg : public QDialog, public station::CRunView {
     // The options of the write runs from the window's fields.
     void SetRunOptions();
     void StopWriteSeries(bool showSummary);
+    // "Series finished: N transponders written", in the language's number.
+    QString SeriesDoneText() const;
     void StopReadRun();
     static QString DefaultLogPath(const QString& fileName);
     void ReadSignalSettings();
@@ -240,6 +246,8 @@ class COrvexFSKDlg : public QDialog, public station::CRunView {
     CSignalOutput* m_signals = nullptr;
     bool m_bInitialised = false;
     std::unique_ptr<CSettingsWriter> m_settingsWriter;
+    // Format, facility code and fixed field as last stored with a next number (-1: never).
+    std::array<int, 3> m_storedCardFields{-1, -1, -1};
     std::unique_ptr<station::CCardRegister> m_register;
     int m_nBusy = 0;
     std::vector<std::function<void()>> m_deferred;

@@ -51,6 +51,7 @@ void COrvexFSKDlg::OnReadCyclic() {
     }
     m_strErrorLog.clear();
     SetRunOptions();
+    m_readRun.StartCyclic();
     LfSetBackgroundMode(m_hPort, 1);
     m_nReadTimer = startTimer(m_nCycleTime, Qt::PreciseTimer);
     EnableControls(false);

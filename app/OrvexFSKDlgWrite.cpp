@@ -41,11 +41,13 @@ constexpr int kStrCard = 11110;
 constexpr int kStrCardNoFacility = 11111;
 constexpr int kStrVerified = 11112;
 constexpr int kStrSeriesDone = 11113;
+constexpr int kStrSeriesDoneOne = 11195;
 constexpr int kStrLayAgain = 11114;
 constexpr int kStrDuplicate = 11122;
 constexpr int kStrRegisterFailed = 11123;
 constexpr int kStrNoFreeNumber = 11124;
 constexpr int kStrNumberNotStored = 11116;
+constexpr int kStrBlankChip = 11190;
 
 // The string table's text of each status a run shows without a value of its own.
 int StatusStringId(StatusMessage message) {
@@ -60,6 +62,8 @@ int StatusStringId(StatusMessage message) {
             return kStrBiphase;
         case StatusMessage::NoTransponder:
             return kStrNoTransponder;
+        case StatusMessage::BlankChip:
+            return kStrBlankChip;
         case StatusMessage::ReaderSilent:
             return kStrReaderSilent;
         case StatusMessage::WriteProtected:
@@ -126,6 +130,16 @@ QString COrvexFSKDlg::FailedCardEntry(const station::Status& status,
 }
 
 void COrvexFSKDlg::StoreNextNumber(const QString& number) {
+    // The number is stored with the card fields it goes with, so that a station ended at any
+    // moment restarts with a matching card, not with the fields of its previous exit. They
+    // change only between runs; unchanged ones cost no extra write to disk.
+    const std::array<int, 3> fields{m_nFormat, m_nFacilityCode, m_nFixedField};
+    if (fields != m_storedCardFields) {
+        m_settingsWriter->PutInt("Settings", "Typ", m_nFormat);
+        m_settingsWriter->PutInt("Settings", "FacilityCode", m_nFacilityCode);
+        m_settingsWriter->PutInt("Settings", "FixedField", m_nFixedField);
+        m_storedCardFields = fields;
+    }
     m_settingsWriter->PutString("Settings", "CustomerNr", number);
 }
 
@@ -203,7 +217,12 @@ void COrvexFSKDlg::StopWriteSeries(bool showSummary) {
     // during its wait.
     if (m_hPort != 0) LfSetBackgroundMode(m_hPort, 0);
     EnableControls(true);
-    if (showSummary) ShowStatusText(LoadString(kStrSeriesDone).arg(m_nCount));
+    if (showSummary) ShowStatusText(SeriesDoneText());
+}
+
+QString COrvexFSKDlg::SeriesDoneText() const {
+    // English has a singular of its own.
+    return m_nCount == 1 ? LoadString(kStrSeriesDoneOne) : LoadString(kStrSeriesDone).arg(m_nCount);
 }
 
 void COrvexFSKDlg::OnWriteCyclic() {
@@ -262,7 +281,7 @@ void COrvexFSKDlg::OnWriteTick() {
         const QString reason = m_strStatus;
         StopWriteSeries(false);
         m_ui->writeCyclicButton->setChecked(false);
-        ShowMessage(reason + "\n\n" + LoadString(kStrSeriesDone).arg(m_nCount));
+        ShowMessage(reason + "\n\n" + SeriesDoneText());
         ShowErrorLog();
         return;
     }

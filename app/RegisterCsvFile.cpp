@@ -4,7 +4,7 @@
 #include <QTextStream>
 
 bool SaveRegisterCsv(const QString& path, const std::vector<station::RegisterEntry>& entries,
-                     QString& error) {
+                     QString& error, const station::CsvOptions& options) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         error = file.errorString();
@@ -12,7 +12,7 @@ bool SaveRegisterCsv(const QString& path, const std::vector<station::RegisterEnt
     }
     QTextStream out(&file);
     out.setEncoding(QStringConverter::Utf8);
-    station::WriteRegisterCsv(out, entries);
+    station::WriteRegisterCsv(out, entries, options);
     out.flush();
     // A stream that could not write everything must not replace the file.
     if (out.status() != QTextStream::Ok || file.error() != QFileDevice::NoError) {

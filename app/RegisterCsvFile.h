@@ -9,4 +9,4 @@
 
 // False with the system's reason in error; the target is then as it was.
 bool SaveRegisterCsv(const QString& path, const std::vector<station::RegisterEntry>& entries,
-                     QString& error);
+                     QString& error, const station::CsvOptions& options = {});

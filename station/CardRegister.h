@@ -154,7 +154,15 @@ class CCardRegister {
     QString m_lastError;
 };
 
+// How a CSV file is laid out: German spreadsheets split columns at ';' and read a file
+// without a byte-order mark in the local 8-bit code page.
+struct CsvOptions {
+    QChar separator = QLatin1Char(',');
+    bool byteOrderMark = false;  // UTF-8's, at the start
+};
+
 // The rows as CSV (RFC 4180, a header line, UTC times in ISO 8601).
-void WriteRegisterCsv(QTextStream& out, const std::vector<RegisterEntry>& entries);
+void WriteRegisterCsv(QTextStream& out, const std::vector<RegisterEntry>& entries,
+                      const CsvOptions& options = {});
 
 }  // namespace station

@@ -9,7 +9,9 @@ bool CReadRun::Read(int& readFacility, QString& readCustomer, int& readFixed, QS
     CardFields fields{readFacility, ParseNumber64(readCustomer), readFixed};
     if (!ReadTransponder(m_card.target, fields, readUid, m_lastError)) {
         // Error 0 leaves the status line as it is.
-        const StatusMessage message = DescribeReadError(m_card.target.handle, m_lastError);
+        StatusMessage message = DescribeReadError(m_card.target.handle, m_lastError);
+        if (message == StatusMessage::NoTransponder && ChipAnswersWithoutCard(m_card.target))
+            message = StatusMessage::BlankChip;
         if (message != StatusMessage::None) m_view.ShowStatus(Status{message, m_lastError});
         return false;
     }
@@ -50,17 +52,15 @@ ReadOutcome CReadRun::ReadTick() {
     int readFixed = m_card.fixed;
     QString readUid;
     if (!Read(readFacility, readCustomer, readFixed, readUid)) {
-        m_card.customer = QStringLiteral("0");
-        m_card.facility = 0;
-        m_card.fixed = 0;
+        m_shownCard.reset();
         m_card.uid.clear();
         m_view.ShowFields();
         return ReadOutcome::Failed;
     }
     // The chip identification is not compared: the same card is still there.
-    if (readCustomer == m_card.customer && readFacility == m_card.facility &&
-        readFixed == m_card.fixed)
-        return ReadOutcome::SameCard;
+    const ShownCard read{readFacility, readCustomer, readFixed};
+    if (m_shownCard == read) return ReadOutcome::SameCard;
+    m_shownCard = read;
     m_card.customer = readCustomer;
     m_card.fixed = readFixed;
     m_card.facility = readFacility;

@@ -10,8 +10,8 @@ namespace station {
 namespace {
 
 // A field in quotes where it holds a separator, a quote or a line break (quotes doubled).
-QString CsvField(const QString& text) {
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
+QString CsvField(const QString& text, QChar separator) {
+    if (!text.contains(separator) && !text.contains(QLatin1Char('"')) &&
         !text.contains(QLatin1Char('\r')) && !text.contains(QLatin1Char('\n'))) {
         return text;
     }
@@ -26,11 +26,14 @@ QString Flag(bool value) {
 
 }  // namespace
 
-void WriteRegisterCsv(QTextStream& out, const std::vector<RegisterEntry>& entries) {
+void WriteRegisterCsv(QTextStream& out, const std::vector<RegisterEntry>& entries,
+                      const CsvOptions& options) {
     const QLatin1String lineEnd("\r\n");
-    out << "id,format,facility,number,extra,chip,chip_id,locked,verified,reissue,state,time,"
-           "station,operator,program_version"
-        << lineEnd;
+    if (options.byteOrderMark) out << QChar(0xFEFF);
+    const QStringList header = {"id",    "format",   "facility", "number",   "extra",
+                                "chip",  "chip_id",  "locked",   "verified", "reissue",
+                                "state", "time",     "station",  "operator", "program_version"};
+    out << header.join(options.separator) << lineEnd;
     for (const RegisterEntry& entry : entries) {
         const QString chip = QString::fromLatin1(ChipCommandName(entry.chipType));
         const QStringList fields = {
@@ -53,8 +56,8 @@ void WriteRegisterCsv(QTextStream& out, const std::vector<RegisterEntry>& entrie
             entry.programVersion,
         };
         QStringList quoted;
-        for (const QString& field : fields) quoted << CsvField(field);
-        out << quoted.join(QLatin1Char(',')) << lineEnd;
+        for (const QString& field : fields) quoted << CsvField(field, options.separator);
+        out << quoted.join(options.separator) << lineEnd;
     }
 }
 

@@ -13,8 +13,10 @@ namespace station {
 
 struct RegisterEntry;
 
-// The three signal lamps of a write series.
-enum class LampState { Failed = 1, Writing = 2, Written = 3 };
+// The three signal lamps of a write series. Red (Failed) also while waiting for the next chip;
+// WriteFailed is a red that flashes until the failed chip is taken away, so that a failure is
+// told apart from waiting.
+enum class LampState { Failed = 1, Writing = 2, Written = 3, WriteFailed = 4 };
 
 // A card a run has read, written or tried to write.
 struct CardRecord {

@@ -18,6 +18,7 @@ enum class StatusMessage {
     Biphase,
     // Reads and writes.
     NoTransponder,
+    BlankChip,  // a chip answers, but holds no card in the chosen format
     ReaderSilent,
     // Writes.
     WriteProtected,

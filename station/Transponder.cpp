@@ -112,6 +112,15 @@ bool ChipStillAnswers(const CardTarget& target) {
                         static_cast<int>(buffer.size())) >= 4;
 }
 
+bool ChipAnswersWithoutCard(const CardTarget& target) {
+    if (target.chipType != kChipAta5575M2) LfSetReceiveMode(target.handle, kReceiveModeIdentify);
+    std::int64_t lastId = 0;
+    QString uid;
+    const bool answers = DetectTransponder(target, lastId, uid) != Detection::None;
+    LfResetField(target.handle, 0);
+    return answers;
+}
+
 StatusMessage DescribeWriteError(const CardTarget& target, int code) {
     switch (code) {
         case kErrTimeout:

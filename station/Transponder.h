@@ -41,6 +41,10 @@ StatusMessage DescribeWriteError(const CardTarget& target, int code);
 // configuration byte).
 bool ChipStillAnswers(const CardTarget& target);
 
+// After a read that found no card: whether a chip of the target's type answers all the same
+// (a blank chip, or one of another format), so the read can say so instead of "no transponder".
+bool ChipAnswersWithoutCard(const CardTarget& target);
+
 // Writes the card in the format's layout, locking the chip when asked. False (and the
 // handle's last error says why) when the SDK reports a failure; an unknown format is refused.
 bool WriteTransponder(const CardTarget& target, const CardFields& fields, bool lock);

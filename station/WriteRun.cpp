@@ -313,7 +313,7 @@ TickOutcome CWriteRun::SeriesTick() {
     m_view.ShowLamps(LampState::Writing);
     const CardResult result = WriteCurrentCard(true);
     if (result != CardResult::Written) {
-        m_view.ShowLamps(LampState::Failed);
+        m_view.ShowLamps(LampState::WriteFailed);
         m_view.SignalFailure();
         m_view.ShowFields();
         return result == CardResult::Refused ? TickOutcome::Stopped : TickOutcome::Failed;

@@ -7,6 +7,7 @@
 
 #include "MessageBox.h"
 #include "RegisterCsvFile.h"
+#include "Settings.h"
 #include "StringTable.h"
 #include "station/CardRegister.h"
 #include "ui_RegisterDlg.h"
@@ -18,6 +19,8 @@ constexpr int kStrCannotRead = 11128;
 constexpr int kStrExportTitle = 11129;
 constexpr int kStrEntries = 11147;
 constexpr int kStrCsvFiles = 11148;
+constexpr int kStrCsvSpreadsheet = 11193;
+constexpr int kStrCsvComma = 11194;
 
 }  // namespace
 
@@ -99,16 +102,23 @@ void CRegisterDlg::OnExport() {
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilter(LoadString(kStrCsvFiles));
+    // The file type says the layout: ';' with a byte-order mark opens in columns in a German
+    // spreadsheet, ',' is what other programs expect. German stations start with the first.
+    const QString spreadsheet = LoadString(kStrCsvSpreadsheet);
+    const QString comma = LoadString(kStrCsvComma);
+    dialog.setNameFilters({spreadsheet, comma, LoadString(kStrCsvFiles)});
+    dialog.selectNameFilter(GetSettingInt("Settings", "Sprache", 0) == 0 ? spreadsheet : comma);
     dialog.setDefaultSuffix(QStringLiteral("csv"));
     dialog.selectFile(QStringLiteral("kartenregister.csv"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-    ExportTo(dialog.selectedFiles().constFirst());
+    station::CsvOptions options;
+    if (dialog.selectedNameFilter() == spreadsheet) options = {QLatin1Char(';'), true};
+    ExportTo(dialog.selectedFiles().constFirst(), options);
 }
 
-bool CRegisterDlg::ExportTo(const QString& path) {
+bool CRegisterDlg::ExportTo(const QString& path, const station::CsvOptions& options) {
     QString error;
-    if (SaveRegisterCsv(path, m_rows.Entries(), error)) return true;
+    if (SaveRegisterCsv(path, m_rows.Entries(), error, options)) return true;
     ShowMessage(LoadString(kStrCannotWrite).arg(path, error), MessageIcon::Error);
     return false;
 }

@@ -41,7 +41,7 @@ class CRegisterDlg : public QDialog {
     const CRegisterTableModel& Rows() const { return m_rows; }
 
     // Writes the rows shown to path; false after a message naming the file and the reason.
-    bool ExportTo(const QString& path);
+    bool ExportTo(const QString& path, const station::CsvOptions& options = {});
 
   protected:
     void showEvent(QShowEvent* event) override;

@@ -403,6 +403,36 @@ The program may have to be allowed through the firewall manually.</translation>
         <translation>Take the transponder away and lay it again</translation>
     </message>
     <message>
+        <source>Transponder ohne Karte im gewählten Format (leer?)</source>
+        <comment>11190</comment>
+        <translation>Transponder without a card in the chosen format (blank?)</translation>
+    </message>
+    <message>
+        <source>Handbuch</source>
+        <comment>11191</comment>
+        <translation>Manual</translation>
+    </message>
+    <message>
+        <source>Menü: Schnittstelle, Einstellungen, Kartenregister, Sprache, Handbuch (F1)</source>
+        <comment>11192</comment>
+        <translation>Menu: interface, settings, card register, language, manual (F1)</translation>
+    </message>
+    <message>
+        <source>CSV für Tabellenkalkulation, Semikolon (*.csv)</source>
+        <comment>11193</comment>
+        <translation>CSV for spreadsheets, semicolon (*.csv)</translation>
+    </message>
+    <message>
+        <source>CSV mit Komma (*.csv)</source>
+        <comment>11194</comment>
+        <translation>CSV with commas (*.csv)</translation>
+    </message>
+    <message>
+        <source>Serie beendet: 1 Transponder geschrieben</source>
+        <comment>11195</comment>
+        <translation>Series finished: 1 transponder written</translation>
+    </message>
+    <message>
         <source>Nicht protokolliert: %1</source>
         <comment>11115</comment>
         <translation>Not logged: %1</translation>

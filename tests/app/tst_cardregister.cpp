@@ -44,6 +44,12 @@ constexpr int kAta5577 = 9;
 const QString kWriteDone = QStringLiteral("Schreibvorgang erfolgreich abgeschlossen");
 const QString kRegisterFailed = QStringLiteral("Kartenregister kann nicht schreiben: ");
 
+QByteArray ReadBytes(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return file.readAll();
+}
+
 QString ReadAll(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return {};
@@ -520,12 +526,14 @@ class CardRegisterTest : public apptest::WriteStationFixture {
         chosen = m_dir.filePath("export.csv");
         QTest::mouseClick(Control<QPushButton>(&dialog, CRegisterDlg::IDC_EXPORT), Qt::LeftButton);
         QCOMPARE(watcher.Messages(), QStringList{});
+        // A German station exports for a German spreadsheet: ';' and UTF-8's byte-order mark.
         QString expected;
         {
             QTextStream out(&expected);
-            station::WriteRegisterCsv(out, dialog.Rows().Entries());
+            station::WriteRegisterCsv(out, dialog.Rows().Entries(), {QLatin1Char(';'), true});
         }
-        QCOMPARE(ReadAll(chosen), expected);
+        QCOMPARE(ReadBytes(chosen), expected.toUtf8());
+        QVERIFY(ReadBytes(chosen).startsWith("\xEF\xBB\xBFid;format;"));
         QCOMPARE(expected.count('\n'), 3);  // the header and the two rows shown
 
         // A file that cannot be made: the message names it, nothing is left behind.
@@ -535,7 +543,7 @@ class CardRegisterTest : public apptest::WriteStationFixture {
         QVERIFY2(watcher.Messages()[0].startsWith(
                      QString("Die Datei %1 konnte nicht geschrieben werden: ").arg(chosen)),
                  qPrintable(watcher.Messages()[0]));
-        QCOMPARE(ReadAll(m_dir.filePath("export.csv")), expected);
+        QCOMPARE(ReadBytes(m_dir.filePath("export.csv")), expected.toUtf8());
         QCOMPARE(QDir(m_dir.path()).entryList({"export*"}, QDir::Files | QDir::Hidden),
                  QStringList{"export.csv"});
     }

@@ -1,6 +1,7 @@
 // The main window against a virtual reader: input validation per card format, enabling,
 // the menu, what OK and Cancel store, and how it connects to readers of several versions.
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -13,6 +14,7 @@
 #include "ControlId.h"
 #include "OrvexFSKDlg.h"
 #include "Settings.h"
+#include "TransponderFactory.h"
 #include "cards/CardFormat.h"
 #include "support/AppTest.h"
 #include "support/StationReader.h"
@@ -56,6 +58,63 @@ class MainWindowTest : public QObject {
         m_reader = std::make_unique<apptest::StationReader>("243c");
     }
     void cleanup() { m_reader.reset(); }
+
+    void enterInANumberFieldMovesOnAndStartsNothing() {
+        m_reader->Engine().PlaceTransponder(
+            vsim::MakeCardChip(9, vellf::EncodeCardWord(26, 1, 2, 0)));
+        auto dlg = OpenWindow();
+        QVERIFY(QTest::qWaitForWindowActive(dlg.get()));
+        auto* customer = Find<QLineEdit>(*dlg, 1005);
+        customer->setFocus();
+        customer->selectAll();
+        QTest::keyClicks(customer, "9500");
+        QTest::keyClick(customer, Qt::Key_Return);
+        QCOMPARE(customer->text(), QString("9500"));
+        QCOMPARE(Find<QLineEdit>(*dlg, 1016)->text(), QString());  // nothing was read
+        QVERIFY(QApplication::focusWidget() != customer);
+        QVERIFY(!Find<QPushButton>(*dlg, 1001)->isDefault());
+        QVERIFY(dlg->isVisible());
+    }
+
+    void enterEscapeAndCloseInEachRunState_data() {
+        QTest::addColumn<int>("toggle");  // the run's toggle, 0: no run
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<bool>("stillOpen");
+        QTest::addColumn<bool>("stillRunning");
+        for (const auto& [toggle, run] : {std::pair{0, "idle"}, std::pair{1002, "reading"},
+                                          std::pair{1007, "writing"}}) {
+            const bool running = toggle != 0;
+            QTest::addRow("%s, Enter", run) << toggle << "enter" << true << running;
+            QTest::addRow("%s, Escape", run) << toggle << "escape" << true << false;
+            // "Schließen" is disabled while a run goes on; the close box stops the run.
+            QTest::addRow("%s, Schliessen", run) << toggle << "button" << running << running;
+            QTest::addRow("%s, close box", run) << toggle << "box" << false << false;
+        }
+    }
+    void enterEscapeAndCloseInEachRunState() {
+        QFETCH(int, toggle);
+        QFETCH(QString, action);
+        QFETCH(bool, stillOpen);
+        QFETCH(bool, stillRunning);
+        apptest::ModalWatcher watcher;
+        PutSettingInt("Settings", "ZyklusZeit", 40);
+        auto dlg = OpenWindow();
+        QVERIFY(QTest::qWaitForWindowActive(dlg.get()));
+        Find<QLineEdit>(*dlg, 1005)->setText("321");
+        if (toggle != 0) QTest::mouseClick(Find<QPushButton>(*dlg, toggle), Qt::LeftButton);
+        QTest::qWait(100);
+        QWidget* focus = QApplication::focusWidget() != nullptr ? QApplication::focusWidget()
+                                                                : dlg.get();
+        if (action == "enter") QTest::keyClick(focus, Qt::Key_Return);
+        if (action == "escape") QTest::keyClick(focus, Qt::Key_Escape);
+        if (action == "button") QTest::mouseClick(Find<QPushButton>(*dlg, 2), Qt::LeftButton);
+        if (action == "box") dlg->close();
+        QTest::qWait(100);
+        QCOMPARE(dlg->isVisible(), stillOpen);
+        QCOMPARE(dlg->m_nReadTimer != 0 || dlg->m_nWriteTimer != 0, stillRunning);
+        if (toggle != 0) QCOMPARE(Find<QPushButton>(*dlg, toggle)->isChecked(), stillRunning);
+        QVERIFY(watcher.Messages().isEmpty());
+    }
 
     void validatesFieldsPerFormat_data() {
         QTest::addColumn<int>("format");
@@ -203,10 +262,11 @@ class MainWindowTest : public QObject {
         QTest::addColumn<QStringList>("items");
         const QString head =
             "Schnittstelle,IP-Adresse,Einstellungen,Kartenregister,Kartenregister-Einstellungen...,";
-        const QString about = ",Inf&o über Orvex FSK Programmer";
-        QTest::newRow("German") << 0 << (head + "Englisch" + about).split(',');
+        const QString about = ",Handbuch,Inf&o über Orvex FSK Programmer";
+        // Each language in its own words.
+        QTest::newRow("German") << 0 << (head + "English" + about).split(',');
         QTest::newRow("English") << 1 << (head + "Deutsch" + about).split(',');
-        QTest::newRow("other") << 7 << (head + "Deutsch,Englisch" + about).split(',');
+        QTest::newRow("other") << 7 << (head + "Deutsch,English" + about).split(',');
     }
     void menuOffersTheOtherLanguages() {
         QFETCH(int, language);

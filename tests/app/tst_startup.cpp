@@ -158,8 +158,11 @@ class StartupTest : public QObject {
         });
         apptest::ModalWatcher watcher;
 
+        // No manual: said as for a missing viewer, never nothing at all.
         COrvexFSKApp::OpenManual();
         QVERIFY(opened.isEmpty());
+        QCOMPARE(watcher.Messages().size(), 1);
+        watcher.Clear();
 
         const QStringList manuals = {"zz_startup_test_b.pdf", "zz_startup_test_a.PDF"};
         for (const QString& name : manuals) {

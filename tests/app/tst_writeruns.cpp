@@ -23,6 +23,7 @@
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QTimer>
+#include <QTranslator>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -113,6 +114,10 @@ int RunSeriesChild(int argc, char** argv) {
     apptest::RecordingSignalOutput signalOutput;
     auto dlg = apptest::OpenStationWindow();
     dlg->SetSignalOutput(&signalOutput);
+    // Fields other than the stored ones: a restart must find them with the number.
+    apptest::SelectFormat(*dlg, 5);
+    Find<QLineEdit>(*dlg, 1004)->setText("12");
+    Find<QLineEdit>(*dlg, 1009)->setText("7");
     QTest::mouseClick(Find<QPushButton>(*dlg, 1007), Qt::LeftButton);
     return QApplication::exec();
 }
@@ -314,20 +319,19 @@ class WriteRunsTest : public apptest::WriteStationFixture {
         QVERIFY(m_dlg->m_strErrorLog.isEmpty());
     }
 
-    void escapeDuringATickStopsTheSeriesAfterItAndCloses() {
+    void escapeDuringATickStopsTheSeriesAfterItAndKeepsTheWindow() {
         Open();
         SetCustomer("321");
         Click(1007);
         Engine().SetReplyDelay(50ms);
-        bool closedInTick = true;
-        connect(m_dlg.get(), &QDialog::finished, this,
-                [this, &closedInTick] { closedInTick = m_dlg->m_bInTimer; });
+        bool stoppedInTick = true;
+        connect(Find<QPushButton>(*m_dlg, 1007), &QPushButton::toggled, this,
+                [this, &stoppedInTick] { stoppedInTick = m_dlg->m_bInTimer; });
         DuringNextTick(*m_dlg, [this] { QTest::keyClick(m_dlg.get(), Qt::Key_Escape); });
-        QTRY_VERIFY_WITH_TIMEOUT(!m_dlg->isVisible(), 5000);
-        QVERIFY(!closedInTick);
-        QCOMPARE(m_dlg->result(), int(QDialog::Rejected));
-        QCOMPARE(m_dlg->m_nWriteTimer, 0);
-        QCOMPARE(GetSettingString("Settings", "CustomerNr", ""), QString("321"));
+        QTRY_COMPARE_WITH_TIMEOUT(m_dlg->m_nWriteTimer, 0, 5000);
+        QVERIFY(!stoppedInTick);
+        QVERIFY(!SeriesRunning());
+        QVERIFY(m_dlg->isVisible());
     }
 
     void languageSwitchDuringASeriesKeepsTheNextNumber() {
@@ -400,6 +404,10 @@ class WriteRunsTest : public apptest::WriteStationFixture {
         PutSettingString("Port", "Name", QString::fromStdString(m_reader->Path()));
         Open();
         QCOMPARE(Find<QLineEdit>(*m_dlg, 1005)->text(), QString::number(stored));
+        // The number belongs to the card fields it was written with.
+        QCOMPARE(Find<QComboBox>(*m_dlg, 1008)->currentIndex(), 5);
+        QCOMPARE(Find<QLineEdit>(*m_dlg, 1004)->text(), QString("12"));
+        QCOMPARE(Find<QLineEdit>(*m_dlg, 1009)->text(), QString("7"));
     }
 
     void emptyCustomerNumberIsRefused() {
@@ -488,14 +496,34 @@ class WriteRunsTest : public apptest::WriteStationFixture {
         QVERIFY(ReadAll(m_dir.filePath("write.txt")).contains(",Locked ATA5577\t"));
     }
 
-    void writeProtectedM2IsNotWritten() {
-        Engine().PlaceTransponder(vsim::MakeConfiguredChip(11, 0xAA));
+    // The M2's configuration byte: its upper four bits protect the chip, its lower four
+    // choose what it sends. A protected chip is recognised before any write (no failure
+    // signal); a writable one is written whatever it sends.
+    void m2WriteProtectionIsTheConfigurationsUpperBits_data() {
+        QTest::addColumn<uint>("configuration");
+        QTest::addColumn<bool>("writable");
+        QTest::newRow("protected, locked FSK") << 0x6Au << false;
+        QTest::newRow("protected, upper bits only") << 0x50u << false;
+        QTest::newRow("protected, both nibbles") << 0xAAu << false;
+        QTest::newRow("writable, FSK") << 0x0Au << true;
+        QTest::newRow("writable, other mode") << 0x05u << true;
+    }
+    void m2WriteProtectionIsTheConfigurationsUpperBits() {
+        QFETCH(uint, configuration);
+        QFETCH(bool, writable);
+        Engine().PlaceTransponder(vsim::MakeConfiguredChip(11, configuration));
         PutSettingInt("Settings", "TransponderTyp", 11);
         Open();
+        SetCustomer("4711");
+        Find<QLineEdit>(*m_dlg, 1004)->setText("12");
         Click(1006);
-        QCOMPARE(m_dlg->m_strStatus, QString("Der Transponder ist schreibgeschützt"));
-        QCOMPARE(CardOnField(), std::nullopt);
-        QVERIFY(m_signals.calls.isEmpty());
+        if (writable) {
+            QCOMPARE(CardOnField(), vellf::EncodeCardWord(26, 12, 4711, 0));
+            QCOMPARE(m_signals.calls.size(), 1);
+        } else {
+            QCOMPARE(m_dlg->m_strStatus, QString("Der Transponder ist schreibgeschützt"));
+            QVERIFY(m_signals.calls.isEmpty());
+        }
     }
 
     void freshM2ChipsAreWrittenInASeries() {
@@ -512,6 +540,24 @@ class WriteRunsTest : public apptest::WriteStationFixture {
         const QString log = ReadAll(m_dir.filePath("write.txt"));
         QVERIFY2(log.contains(",7,not Locked ATA5575 M2\r\n"), qPrintable(log));
         QVERIFY(log.contains(",8,not Locked ATA5575 M2\r\n"));
+    }
+
+    void seriesEndSaysOneTransponderInEnglish() {
+        QTranslator english;
+        QVERIFY(english.load(QStringLiteral(ORVEX_QM_FILE)));
+        QCoreApplication::installTranslator(&english);
+        vsim::CardFeeder feeder(Engine());
+        QVERIFY(feeder.Start({9, 1, 0ms}));
+        Open();
+        SetCustomer("7");
+        Click(1019);
+        Find<QLineEdit>(*m_dlg, 1040)->setText("1");
+        Click(1007);
+        QTRY_VERIFY_WITH_TIMEOUT(!SeriesRunning(), kSeriesTimeoutMs);
+        const QString status = m_dlg->m_strStatus;
+        QCoreApplication::removeTranslator(&english);
+        QCOMPARE(status, QString("Series finished: 1 transponder written"));
+        QCOMPARE(Find<QLineEdit>(*m_dlg, 1026)->toolTip(), status);
     }
 
     void writeOnceWithoutTransponder() {
@@ -622,6 +668,17 @@ class WriteRunsTest : public apptest::WriteStationFixture {
         QTRY_VERIFY_WITH_TIMEOUT(m_signals.calls.size() >= 4, 10000);
         QCOMPARE(m_dlg->m_strStatus, QString("Der Transponder ist schreibgeschützt - Transponder "
                                              "wegnehmen und erneut auflegen"));
+        // The red lamp flashes while the failed chip lies there, told apart from waiting.
+        auto* red = Find<CBitmapStatic>(*m_dlg, 1047);
+        const QImage first = red->Bitmap().toImage();
+        QTRY_VERIFY_WITH_TIMEOUT(red->Bitmap().toImage() != first, 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(red->Bitmap().toImage() == first, 2000);
+        // Taken away, it stays red while the series waits.
+        m_reader->Remove();
+        QTest::qWait(1000);
+        const QImage waiting = red->Bitmap().toImage();
+        QTest::qWait(500);
+        QCOMPARE(red->Bitmap().toImage(), waiting);
         Click(1007);
         QCOMPARE(m_signals.calls, kFailureTones);
         QCOMPARE(m_dlg->m_nCount, 0);

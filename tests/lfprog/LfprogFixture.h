@@ -26,6 +26,7 @@ constexpr int kExitNoReader = 3;
 constexpr int kExitNoCard = 4;
 constexpr int kExitDuplicate = 5;
 constexpr int kExitRegister = 6;
+constexpr int kExitBlankChip = 7;
 
 inline QJsonObject Json(const std::string& line) {
     QJsonParseError error{};

@@ -133,6 +133,10 @@ TEST_F(Lfprog, ExitCodesForNoReaderNoCardAndBadUsage) {
         EXPECT_EQ(result.exit, c.exit) << c.args[0] << " " << c.args.back() << "\n"
                                        << result.out << result.err;
     }
+    // A blank chip answers, but carries no card.
+    Engine().PlaceTransponder(vsim::MakeFreshChip(9));
+    EXPECT_EQ(RunLfprog({"read", "--port", port}).exit, kExitBlankChip);
+    Engine().RemoveTransponder();
     // A reader that stays silent is no reader.
     Engine().SetSilent(true);
     EXPECT_EQ(RunLfprog({"info", "--port", port, "--timeout", "50"}).exit, kExitNoReader);
@@ -152,6 +156,17 @@ TEST_F(Lfprog, EveryCommandHasItsHelp) {
     const Result overview = RunLfprog({"--help"});
     EXPECT_EQ(overview.exit, 0);
     EXPECT_NE(overview.out.find("Exit codes:"), std::string::npos);
+}
+
+TEST_F(Lfprog, AGroupWordAloneListsItsCommandsAndVersionNamesTheProgram) {
+    const Result group = RunLfprog({"register"});
+    EXPECT_EQ(group.exit, kExitUsage);
+    for (const char* command : {"register list", "register find", "register export"})
+        EXPECT_NE(group.err.find(command), std::string::npos) << group.err;
+    EXPECT_EQ(RunLfprog({"lan", "--help"}).exit, 0);
+    const Result version = RunLfprog({"--version"});
+    EXPECT_EQ(version.exit, 0);
+    EXPECT_EQ(version.out.rfind("lfprog ", 0), 0u) << version.out;
 }
 
 TEST_F(Lfprog, ASeriesOfFiveFedChipsWritesFiveNumbersLogsAndPrintsJson) {

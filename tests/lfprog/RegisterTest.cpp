@@ -122,6 +122,11 @@ TEST_F(Lfprog, ASeriesFillsTheRegisterThatListFindAndExportShowAndASecondOneStop
         EXPECT_NE(line, csvLines.end()) << number;
     }
     EXPECT_EQ(RunLfprog({"register", "export", "-"}).out, ReadFile(csv));
+    // For a German spreadsheet: the same rows, ';' between the fields, UTF-8's byte-order mark.
+    const std::string german =
+        RunLfprog({"register", "export", "-", "--separator", ";", "--bom"}).out;
+    EXPECT_EQ(german.rfind("\xEF\xBB\xBFid;format;", 0), 0u) << german;
+    EXPECT_EQ(Lines(german).size(), 6u);
     // Nothing is left beside the export.
     EXPECT_EQ(QDir(m_dir.path()).entryList({"register.csv*"}, QDir::Files).size(), 1);
 
@@ -240,6 +245,7 @@ TEST_F(Lfprog, ARegisterThatCannotRecordStopsTheCommandBeforeTheReaderIsOpened) 
         {{"register", "find"}, kExitUsage},
         {{"register", "find", "x1"}, kExitUsage},
         {{"register", "export", "a", "b"}, kExitUsage},
+        {{"register", "export", "--separator", "|"}, kExitUsage},
         {{"register", "export", unusable}, kExitFailure},
     };
     PlaceFresh();

@@ -94,6 +94,21 @@ TEST(RegisterCsv, QuotedFieldsAndUtcTimes) {
               "3,37-huge,0,34359738367,0,ata5577,E004ABCD,1,1,0,written,2026-05-04T03:02:01Z,"
               "\"desk, left\",\"o\"\"brien\",2.0\r\n"
               "4,36,255,65535,1023,q5,,0,0,1,reserved,2026-05-04T03:00:00Z,\"two\nlines\",,\r\n");
+
+    // For a German spreadsheet: ';' separates (and is quoted), ',' is plain text, and the
+    // byte-order mark comes first.
+    written.station = QStringLiteral("desk; left");
+    written.operatorName = QStringLiteral("Müller, K.");
+    QString german;
+    QTextStream germanOut(&german);
+    WriteRegisterCsv(germanOut, {written}, {QLatin1Char(';'), true});
+    germanOut.flush();
+    EXPECT_EQ(german.toStdString(),
+              "\xEF\xBB\xBF"
+              "id;format;facility;number;extra;chip;chip_id;locked;verified;reissue;state;time;"
+              "station;operator;program_version\r\n"
+              "3;37-huge;0;34359738367;0;ata5577;E004ABCD;1;1;0;written;2026-05-04T03:02:01Z;"
+              "\"desk; left\";M\xC3\xBCller, K.;2.0\r\n");
 }
 
 }  // namespace

@@ -19,6 +19,7 @@ constexpr OptionSpec kOptions[] = {
     {"from", true},   {"count", true},    {"to", true},         {"address", true},
     {"mask", true},   {"gateway", true},  {"name", true},       {"register", true},
     {"uid", true},    {"reissue", false}, {"next-free", false},
+    {"version", false},  {"separator", true}, {"bom", false},
 };
 
 const OptionSpec* FindOption(const std::string& name) {

@@ -9,4 +9,5 @@ enum ExitCode : int {
     kExitNoCard = 4,     // no transponder on the reader
     kExitDuplicate = 5,  // the card register holds the number already
     kExitRegister = 6,   // the card register cannot be opened or cannot record
+    kExitBlankChip = 7,  // a chip answers but holds no card in the format asked
 };

@@ -11,7 +11,8 @@ const char kCommonOptions[] =
     "  --baud N        line speed (default 19200, then 9600)\n"
     "  --timeout MS    reply timeout in milliseconds (default 300)\n"
     "  --json          one JSON object per line on standard output, errors included\n"
-    "  --help          this text\n";
+    "  --help          this text\n"
+    "  --version       the program's version\n";
 
 const char kCardOptions[] =
     "  --format F      card format: 26, 26-huge, 34, 34-nc, 35, 36, 37, 37-huge (default 26)\n"
@@ -116,11 +117,13 @@ const std::string kRegisterFindHelp =
 
 const std::string kRegisterExportHelp =
     "usage: lfprog register export [FILE|-] [--number N] [--uid TEXT] [--from DATE]\n"
-    "                              [--to DATE] [--register R]\n"
+    "                              [--to DATE] [--separator C] [--bom] [--register R]\n"
     "\n"
     "Writes the cards of the register as CSV (a header line, times in UTC) to FILE, or to\n"
     "standard output for - or without FILE. FILE is replaced only once it is complete.\n"
-    "The filters are those of 'lfprog register list'.\n" +
+    "The filters are those of 'lfprog register list'.\n"
+    "  --separator C   the field separator: , (default) or ; (German spreadsheets)\n"
+    "  --bom           start with UTF-8's byte-order mark, so spreadsheets read UTF-8\n" +
     std::string(kRegisterOption);
 
 const std::string kLanConfigHelp =
@@ -179,7 +182,7 @@ const std::vector<CommandInfo>& Commands() {
         {"register export",
          "write the card register as CSV",
          kRegisterExportHelp.c_str(),
-         {"number", "uid", "from", "to", "register"},
+         {"number", "uid", "from", "to", "register", "separator", "bom"},
          RunRegisterExport,
          true},
         {"lan config",
@@ -221,6 +224,7 @@ std::string OverviewHelp() {
             "  3  no reader: it cannot be opened or does not answer\n"
             "  4  no card: no transponder on the reader\n"
             "  5  duplicate: the card register holds the number already\n"
-            "  6  register: the card register cannot be opened or cannot record the card\n";
+            "  6  register: the card register cannot be opened or cannot record the card\n"
+            "  7  blank chip: a chip answers but holds no card in the format asked\n";
     return text;
 }

@@ -161,6 +161,13 @@ int RunRegisterExport(CommandContext& context) {
         return out.Fail(kExitUsage, "register export takes one file (or - for standard output)");
     RegisterFilter filter;
     if (const int status = ParseFilter(context.line, out, filter)) return status;
+    station::CsvOptions csv;
+    csv.byteOrderMark = context.line.Has("bom");
+    if (const auto separator = context.line.Value("separator")) {
+        if (*separator != "," && *separator != ";")
+            return out.Fail(kExitUsage, "--separator takes , or ;");
+        csv.separator = QLatin1Char((*separator)[0]);
+    }
     std::vector<RegisterEntry> rows;
     if (const int status = ReadRegister(context.line, out, filter, rows)) return status;
 
@@ -170,7 +177,7 @@ int RunRegisterExport(CommandContext& context) {
         if (!standardOutput.open(stdout, QIODevice::WriteOnly))
             return out.Fail(kExitFailure, "standard output cannot be written");
         QTextStream stream(&standardOutput);
-        WriteRegisterCsv(stream, rows);
+        WriteRegisterCsv(stream, rows, csv);
         stream.flush();
         return stream.status() == QTextStream::Ok
                    ? kExitSuccess
@@ -184,7 +191,7 @@ int RunRegisterExport(CommandContext& context) {
         return out.Fail(kExitFailure,
                         target + " cannot be written: " + file.errorString().toStdString());
     QTextStream stream(&file);
-    WriteRegisterCsv(stream, rows);
+    WriteRegisterCsv(stream, rows, csv);
     stream.flush();
     if (stream.status() != QTextStream::Ok || !file.commit())
         return out.Fail(kExitFailure,

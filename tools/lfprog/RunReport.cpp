@@ -25,6 +25,8 @@ std::string MessageText(StatusMessage message) {
             return "not an FSK card but a Biphase card";
         case StatusMessage::NoTransponder:
             return "no transponder on the reader";
+        case StatusMessage::BlankChip:
+            return "a transponder answers but holds no card in this format (blank?)";
         case StatusMessage::ReaderSilent:
             return "the reader does not answer";
         case StatusMessage::WriteProtected:
@@ -91,6 +93,8 @@ ExitCode StatusExitCode(const station::Status& status) {
     switch (status.message) {
         case StatusMessage::NoTransponder:
             return kExitNoCard;
+        case StatusMessage::BlankChip:
+            return kExitBlankChip;
         case StatusMessage::ReaderSilent:
         case StatusMessage::ReadTimeout:
             return kExitNoReader;

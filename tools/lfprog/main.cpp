@@ -26,6 +26,19 @@ const CommandInfo* FindCommand(const std::vector<std::string>& words, size_t& us
     return nullptr;
 }
 
+// The commands of a group ("register", "lan"), for the group's word alone.
+std::string GroupCommands(const std::string& group) {
+    std::string text;
+    for (const CommandInfo& command : Commands()) {
+        const std::string name = command.words;
+        if (name.rfind(group + " ", 0) != 0) continue;
+        std::string words = name;
+        words.resize(17, ' ');
+        text += "  " + words + command.summary + "\n";
+    }
+    return text;
+}
+
 bool TakesOption(const CommandInfo& command, const std::string& option) {
     if (option == "json" || option == "help") return true;
     for (const char* name : command.options) {
@@ -46,6 +59,10 @@ int main(int argc, char** argv) {
     if (!parsed) return out.Fail(kExitUsage, error + " ('lfprog --help' lists the options)");
 
     std::vector<std::string> words = line.Words();
+    if (words.empty() && line.Has("version")) {
+        std::fputs("lfprog " LFPROG_VERSION "\n", stdout);
+        return kExitSuccess;
+    }
     if (!words.empty() && words[0] == "help") {
         words.erase(words.begin());
         if (words.empty()) {
@@ -68,6 +85,12 @@ int main(int argc, char** argv) {
     }
     size_t used = 0;
     const CommandInfo* command = FindCommand(words, used);
+    if (command == nullptr && words.size() == 1 && !GroupCommands(words[0]).empty()) {
+        const std::string text = "'lfprog " + words[0] + "' needs one of its commands:\n" +
+                                 GroupCommands(words[0]);
+        std::fputs(text.c_str(), line.Has("help") ? stdout : stderr);
+        return line.Has("help") ? kExitSuccess : kExitUsage;
+    }
     if (command == nullptr)
         return out.Fail(kExitUsage,
                         "unknown command '" + words[0] + "' ('lfprog --help' lists them)");

@@ -12,7 +12,13 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <thread>
 
 #include "CardFeeder.h"
 #include "ControlId.h"
@@ -32,6 +38,57 @@ namespace {
 
 constexpr int kAta5577 = 9;
 
+// Ends the program with the shot's name when a shot takes longer than its limit. A run that
+// waits for ever (a question nobody answers, a number that does not advance) would otherwise
+// hang the build; a thread of its own watches, since the hang may be in a nested event loop.
+class ShotTimer {
+  public:
+    explicit ShotTimer(std::chrono::seconds limit) : m_limit(limit), m_thread([this] { Watch(); }) {}
+    ~ShotTimer() {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_wake.notify_all();
+        m_thread.join();
+    }
+    ShotTimer(const ShotTimer&) = delete;
+    ShotTimer& operator=(const ShotTimer&) = delete;
+
+    // The shot named is prepared and taken from now on.
+    void Start(const QString& name) {
+        const std::lock_guard lock(m_mutex);
+        m_name = name.toStdString();
+        m_deadline = std::chrono::steady_clock::now() + m_limit;
+        m_wake.notify_all();
+    }
+
+  private:
+    void Watch() {
+        std::unique_lock lock(m_mutex);
+        while (!m_stop) {
+            if (m_name.empty()) {
+                m_wake.wait(lock);
+            } else if (m_wake.wait_until(lock, m_deadline) == std::cv_status::timeout &&
+                       !m_stop && std::chrono::steady_clock::now() >= m_deadline) {
+                std::fprintf(stderr, "manual-shots: the shot %s did not finish within %lld s\n",
+                             m_name.c_str(), static_cast<long long>(m_limit.count()));
+                std::_Exit(1);
+            }
+        }
+    }
+
+    const std::chrono::seconds m_limit;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::string m_name;
+    std::chrono::steady_clock::time_point m_deadline;
+    bool m_stop = false;
+    std::thread m_thread;
+};
+
+ShotTimer* g_shotTimer = nullptr;
+
 // Lets the window lay itself out and paint, and runs what the event loop has queued.
 void Settle(int milliseconds = 150) {
     QElapsedTimer timer;
@@ -39,7 +96,13 @@ void Settle(int milliseconds = 150) {
     while (timer.elapsed() < milliseconds) QApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
+// Starts the time limit of the shot name; what is prepared for it comes after.
+void Begin(const QString& name) {
+    if (g_shotTimer != nullptr) g_shotTimer->Start(name);
+}
+
 bool Shoot(QWidget& window, const QString& folder, const QString& name) {
+    Begin(name);
     window.show();
     Settle();
     const QString path = QDir(folder).filePath(name + ".png");
@@ -61,9 +124,11 @@ void Click(QWidget& window, const char* objectName) {
 bool ShootLanguage(const QString& folder, const QString& language, vsim::VirtualReader& reader) {
     bool ok = true;
     {
+        Begin("station-" + language);
         COrvexFSKDlg station;
         station.OnInitDialog();
         ok &= Shoot(station, folder, "station-" + language);
+        Begin("station-written-" + language);
         reader.Engine().PlaceTransponder(vsim::MakeFreshChip(kAta5577));
         station.show();
         Click(station, "writeOnceButton");
@@ -78,6 +143,7 @@ bool ShootLanguage(const QString& folder, const QString& language, vsim::Virtual
         ok &= Shoot(registerWindow, folder, "register-" + language);
     }
     {
+        Begin("register-settings-" + language);
         CRegisterSettingsDlg dialog;
         dialog.show();
         // The default file an installed station shows, not the build's scratch folder.
@@ -121,6 +187,9 @@ int main(int argc, char** argv) {
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, profile.path() + "/config");
     const QString folder = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(folder);
+    // Each shot takes about a second, under the address sanitizer a few.
+    ShotTimer shotTimer(std::chrono::seconds(60));
+    g_shotTimer = &shotTimer;
 
     vsim::VirtualReader reader;
     reader.Engine().SetVersion("243c");
