@@ -21,9 +21,9 @@ constexpr int kStrUnsupportedDevice = 109;
 constexpr int kStrFirmware = 124;
 constexpr int kStrAppTitle = 57344;
 
-constexpr int kOpenNoAnswer = -15;
-constexpr int kOpenBadTimeout = -5;
-constexpr int kOpenFailed = -1;
+constexpr int kOpenNoAnswer = LF_OPEN_NO_ANSWER;
+constexpr int kOpenBadTimeout = LF_OPEN_BAD_TIMEOUT;
+constexpr int kOpenFailed = LF_OPEN_FAILED;
 
 void ShowOpenError(int result) {
     switch (result) {

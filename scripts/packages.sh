@@ -1,10 +1,10 @@
 # The Debian packages each command needs; sourced by the scripts beside it.
 # The card register's Qt SQL drivers are plugins: the station and the tests load them at run
-# time.
+# time. doxygen makes the SDK reference.
 BUILD_PACKAGES=(g++ cmake ninja-build make pkg-config ccache
     qt6-base-dev qt6-multimedia-dev qt6-tools-dev qt6-l10n-tools libgl-dev libssl-dev
     libqt6sql6-sqlite libqt6sql6-psql
-    scdoc fonts-dejavu-core)
+    scdoc doxygen fonts-dejavu-core)
 # postgresql: the register's tests and benchmark start a server of their own.
 TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev iproute2 procps openssl
     qt6-translations-l10n clang libclang-rt-14-dev llvm postgresql)

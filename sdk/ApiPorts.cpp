@@ -10,7 +10,7 @@ using namespace vellf;
 
 namespace {
 
-constexpr int kSdkVersion = VELLF_SDK_VERSION;  // from the build: one version everywhere
+constexpr int kSdkVersion = VELLF_SDK_VERSION;  // the header's: one version everywhere
 constexpr uint8_t kCmdVersion = 0xF0;
 
 }  // namespace

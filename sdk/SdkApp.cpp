@@ -67,7 +67,7 @@ int CVel_LF_SDKApp::OpenPort(const std::string& requestedName, int baud, int opt
 
     // Two passes with a fresh transport each; the second falls back to CRC framing.
     for (int pass = 1;; ++pass) {
-        if (timeoutMs < 0) return -5;
+        if (timeoutMs < 0) return LF_OPEN_BAD_TIMEOUT;
         auto port = std::make_shared<CVel_RW_Port>();
         if (options & kOptionBackground) port->m_background = 1;
         port->m_timeoutMs = static_cast<unsigned>(timeoutMs);
@@ -93,7 +93,7 @@ int CVel_LF_SDKApp::OpenPort(const std::string& requestedName, int baud, int opt
         }
         RemovePort(port);
         port->CloseTransport();
-        if (pass == 2) return -15;
+        if (pass == 2) return LF_OPEN_NO_ANSWER;
     }
 }
 

@@ -13,8 +13,8 @@ namespace vellf {
 class CVel_LF_SDKApp {
 public:
     // Options bits of LfOpenPort beside the line settings in bits 0-3.
-    static constexpr int kOptionNoCrcFallback = 0x40;
-    static constexpr int kOptionBackground = 0x80;
+    static constexpr int kOptionNoCrcFallback = LF_OPEN_NO_CRC_FALLBACK;
+    static constexpr int kOptionBackground = LF_OPEN_BACKGROUND;
     // The version handshake waits at most this long per attempt.
     static constexpr unsigned kHandshakeTimeoutMs = 300;
 

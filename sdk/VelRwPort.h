@@ -21,17 +21,17 @@ class CHidLink;
 
 // SDK error codes kept as a port's last error (reader status bytes pass through as well).
 namespace err {
-constexpr int kUnknownHandle = 6;
-constexpr int kTimeout = 7;
-constexpr int kBufferTooSmall = 8;
-constexpr int kNotPossible = 9;
-constexpr int kChipNotSupported = 10;
-constexpr int kBlockOutOfRange = 12;
-constexpr int kChecksum = 14;
-constexpr int kEmptyReply = 16;
-constexpr int kInvalidParameter = 18;
-constexpr int kNeedsExtendedCommands = 24;
-constexpr int kWrongFormat = 25;
+constexpr int kUnknownHandle = LF_ERROR_UNKNOWN_HANDLE;
+constexpr int kTimeout = LF_ERROR_TIMEOUT;
+constexpr int kBufferTooSmall = LF_ERROR_BUFFER_TOO_SMALL;
+constexpr int kNotPossible = LF_ERROR_NOT_POSSIBLE;
+constexpr int kChipNotSupported = LF_ERROR_CHIP_NOT_SUPPORTED;
+constexpr int kBlockOutOfRange = LF_ERROR_BLOCK_OUT_OF_RANGE;
+constexpr int kChecksum = LF_ERROR_CHECKSUM;
+constexpr int kEmptyReply = LF_ERROR_EMPTY_REPLY;
+constexpr int kInvalidParameter = LF_ERROR_INVALID_PARAMETER;
+constexpr int kNeedsExtendedCommands = LF_ERROR_NEEDS_EXTENDED_COMMANDS;
+constexpr int kWrongFormat = LF_ERROR_WRONG_FORMAT;
 }  // namespace err
 
 class CVel_RW_Port : public CUSBSerialPort {

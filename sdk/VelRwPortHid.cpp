@@ -23,7 +23,7 @@ int CVel_RW_Port::OpenHidTransport(const std::string& name) {
     if (!link->OpenByName(name)) return -1;
     if (!link->SendControl(CHidLink::kControlOpened)) {
         link->CloseLink();
-        return -18;
+        return LF_OPEN_HID_INIT_FAILED;
     }
     m_hid = std::move(link);
     return 0;

@@ -5,6 +5,8 @@
 #include <QString>
 #include <string_view>
 
+#include "vellf.h"
+
 namespace station {
 
 struct ChipTypeInfo {
@@ -14,11 +16,12 @@ struct ChipTypeInfo {
 };
 
 inline constexpr ChipTypeInfo kChipTypes[] = {
-    {3, "ATA5555 (Q5)", "q5"},  {9, "ATA5577", "ata5577"}, {11, "ATA5575 M2", "m2"},
-    {12, "SIC7888", "sic7888"}, {17, "TL008", "tl008"},
+    {LF_CHIP_Q5, "ATA5555 (Q5)", "q5"},       {LF_CHIP_ATA5577, "ATA5577", "ata5577"},
+    {LF_CHIP_ATA5575M2, "ATA5575 M2", "m2"}, {LF_CHIP_SIC7888, "SIC7888", "sic7888"},
+    {LF_CHIP_TL008, "TL008", "tl008"},
 };
 
-inline constexpr int kChipAta5575M2 = 11;
+inline constexpr int kChipAta5575M2 = LF_CHIP_ATA5575M2;
 
 // The tab text of a chip type code; six blanks for a code the station does not offer.
 QString ChipName(int code);

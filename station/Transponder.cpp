@@ -10,22 +10,22 @@ namespace station {
 
 namespace {
 
-constexpr int kLockFlags = 3;
-constexpr int kErrNotPossible = 9;
-constexpr int kErrChipNotSupported = 10;
-constexpr int kErrParity = 14;
-constexpr int kErrInvalidParameter = 18;
+constexpr int kLockFlags = LF_WRITE_LOCK;
+constexpr int kErrNotPossible = LF_ERROR_NOT_POSSIBLE;
+constexpr int kErrChipNotSupported = LF_ERROR_CHIP_NOT_SUPPORTED;
+constexpr int kErrParity = LF_ERROR_CHECKSUM;
+constexpr int kErrInvalidParameter = LF_ERROR_INVALID_PARAMETER;
 constexpr int kErrNotFsk = 21;
-constexpr int kErrOtherFormat = 25;
+constexpr int kErrOtherFormat = LF_ERROR_WRONG_FORMAT;
 
 // Reader status bytes a write can end with.
 constexpr int kStatusNoTransponder = 0x04;
 constexpr int kStatusWriteProtected = 0x05;
 constexpr int kStatusAccessDenied = 0x0B;
 
-constexpr int kCodingManchester = 0;
-constexpr int kCodingBiphase = 1;
-constexpr int kReceiveModeIdentify = 2;
+constexpr int kCodingManchester = LF_CODING_MANCHESTER;
+constexpr int kCodingBiphase = LF_CODING_BIPHASE;
+constexpr int kReceiveModeIdentify = LF_RECEIVE_FSK_RF50;
 constexpr int kM2ConfigByte = 16;
 constexpr int kConfigReadsPerMode = 3;
 

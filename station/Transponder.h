@@ -8,11 +8,12 @@
 
 #include "station/CardNumbers.h"
 #include "station/StatusMessage.h"
+#include "vellf.h"
 
 namespace station {
 
 // The SDK's last error when the reader did not answer in time.
-inline constexpr int kErrTimeout = 7;
+inline constexpr int kErrTimeout = LF_ERROR_TIMEOUT;
 
 // The reader and what the operator chose.
 struct CardTarget {

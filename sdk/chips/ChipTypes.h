@@ -6,14 +6,16 @@
 #include <optional>
 #include <vector>
 
+#include "vellf.h"
+
 namespace vellf {
 
 namespace chip {
-constexpr int kQ5 = 3;         // ATA5555 (Q5)
-constexpr int kAta5577 = 9;
-constexpr int kAta5575M2 = 11;
-constexpr int kSic7888 = 12;
-constexpr int kTl008 = 17;
+constexpr int kQ5 = LF_CHIP_Q5;
+constexpr int kAta5577 = LF_CHIP_ATA5577;
+constexpr int kAta5575M2 = LF_CHIP_ATA5575M2;
+constexpr int kSic7888 = LF_CHIP_SIC7888;
+constexpr int kTl008 = LF_CHIP_TL008;
 }  // namespace chip
 
 // Chip types 3, 9, 13, 17 and 21 share the write sequence, the lock bit and the

@@ -18,8 +18,8 @@ constexpr uint8_t kWriteBlocks = 0xC3;
 constexpr uint8_t kReadFields = 0xC5;
 constexpr uint8_t kReadRaw = 0xC7;
 constexpr uint8_t kReceiveMode = 0xFC;
-constexpr int kAta5577 = 9;
-constexpr int kSic7888 = 12;
+constexpr int kAta5577 = LF_CHIP_ATA5577;
+constexpr int kSic7888 = LF_CHIP_SIC7888;
 
 class ReplyPaths : public ChipTest {
   protected:

@@ -7,8 +7,8 @@
 namespace {
 
 constexpr int kListBufferSize = 64 * 1024;
-constexpr int kFlagFtdiWithoutLibrary = 1;
-constexpr int kFlagCdcWithoutDriver = 2;
+constexpr int kFlagFtdiWithoutLibrary = LF_USB_FLAG_D2XX_READER_UNDRIVEN;
+constexpr int kFlagCdcWithoutDriver = LF_USB_FLAG_VIRTUAL_COM_READER_UNDRIVEN;
 
 std::vector<std::string> TextList(int (*list)(char*, int)) {
     std::vector<char> buffer(kListBufferSize);

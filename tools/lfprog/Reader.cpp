@@ -13,17 +13,17 @@ namespace {
 constexpr int kStationBaud = 19200;
 constexpr int kFallbackBaud = 9600;
 constexpr int kDefaultTimeoutMs = 300;
-constexpr int kOpenNoAnswer = -15;
+constexpr int kOpenNoAnswer = LF_OPEN_NO_ANSWER;
 
 std::string OpenErrorText(int result) {
     switch (result) {
-        case -1:
+        case LF_OPEN_FAILED:
             return "the line cannot be opened";
-        case -5:
+        case LF_OPEN_BAD_TIMEOUT:
             return "the timeout must not be negative";
         case kOpenNoAnswer:
             return "no reader answers on the line";
-        case -18:
+        case LF_OPEN_HID_INIT_FAILED:
             return "the USB HID link cannot be set up";
         default:
             return "the reader cannot be opened (result " + std::to_string(result) + ")";
@@ -116,5 +116,5 @@ std::string SdkErrorText(int code) {
 }
 
 ExitCode ExitCodeOfSdkError(int code) {
-    return code == station::kErrTimeout || code == 6 ? kExitNoReader : kExitFailure;
+    return code == station::kErrTimeout || code == LF_ERROR_UNKNOWN_HANDLE ? kExitNoReader : kExitFailure;
 }
