@@ -45,6 +45,13 @@
  * writes the texts of failed line operations ("WARNING:  <step> Failed with the following
  * error: ...") and of the D2XX library loader there.
  */
+/** @mainpage Reader SDK reference
+ * The SDK's whole interface is the header vellf.h: its description starts with the rules that
+ * hold for every function (results, handles, threads, waits, text lists, diagnostics), and
+ * vellf_version.h gives the version macros. Programs build against it with
+ * `pkg-config --cflags --libs vellf` or CMake's `find_package(vellf)` (target vellf::vellf);
+ * the examples in /usr/share/doc/libvellf-dev/examples show both.
+ */
 #ifndef VELLF_H
 #define VELLF_H
 
