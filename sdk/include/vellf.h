@@ -45,6 +45,13 @@
  * writes the texts of failed line operations ("WARNING:  <step> Failed with the following
  * error: ...") and of the D2XX library loader there.
  */
+/** @mainpage Reader SDK reference
+ * The SDK's whole interface is the header vellf.h: its description starts with the rules that
+ * hold for every function (results, handles, threads, waits, text lists, diagnostics), and
+ * vellf_version.h gives the version macros. Programs build against it with
+ * `pkg-config --cflags --libs vellf` or CMake's `find_package(vellf)` (target vellf::vellf);
+ * the examples in /usr/share/doc/libvellf-dev/examples show both.
+ */
 #ifndef VELLF_H
 #define VELLF_H
 
@@ -365,10 +372,10 @@ VELLF_API int LfReadWiegand26(int handle, int* facility, int* number);
  * @param number receives the card number (0-65535), or NULL.
  * @return 0 or -1. */
 VELLF_API int LfReadWiegand34(int handle, int* facility, int* number);
-/** Reads a 34-bit card without the usual parity layout ("NC").
+/** Reads a 34-bit "NC" card (one parity bit over both halves).
  * @param handle a handle of LfOpenPort().
- * @param facility receives the facility code, or NULL.
- * @param number receives the card number, or NULL.
+ * @param facility receives the facility code (0-65535), or NULL.
+ * @param number receives the card number (0-65535), or NULL.
  * @return 0 or -1. */
 VELLF_API int LfReadWiegand34NC(int handle, int* facility, int* number);
 /** Reads a 35-bit corporate card.
@@ -379,15 +386,15 @@ VELLF_API int LfReadWiegand34NC(int handle, int* facility, int* number);
 VELLF_API int LfReadWiegand35(int handle, int* company, int* number);
 /** Reads a 36-bit card.
  * @param handle a handle of LfOpenPort().
- * @param facility receives the facility code, or NULL.
- * @param number receives the card number, or NULL.
- * @param extra receives the third field, or NULL.
+ * @param facility receives the facility code (0-255), or NULL.
+ * @param number receives the card number (0-65535), or NULL.
+ * @param extra receives the third field (0-1023), or NULL.
  * @return 0 or -1. */
 VELLF_API int LfReadWiegand36(int handle, int* facility, int* number, int* extra);
 /** Reads a 37-bit card.
  * @param handle a handle of LfOpenPort().
- * @param facility receives the facility code, or NULL.
- * @param number receives the card number, or NULL.
+ * @param facility receives the facility code (0-65535), or NULL.
+ * @param number receives the card number (0-524287), or NULL.
  * @return 0 or -1. */
 VELLF_API int LfReadWiegand37(int handle, int* facility, int* number);
 
@@ -458,11 +465,11 @@ VELLF_API int LfWriteWiegand26(int handle, int chipType, int facility, int numbe
  * @param flags #LfWriteFlag bits.
  * @return 0 or -1. */
 VELLF_API int LfWriteWiegand34(int handle, int chipType, int facility, int number, int flags);
-/** Writes a 34-bit card without the usual parity layout ("NC").
+/** Writes a 34-bit "NC" card (one parity bit over both halves).
  * @param handle a handle of LfOpenPort().
  * @param chipType an #LfChipType.
- * @param facility facility code.
- * @param number card number.
+ * @param facility facility code (0-65535).
+ * @param number card number (0-65535).
  * @param flags #LfWriteFlag bits.
  * @return 0 or -1. */
 VELLF_API int LfWriteWiegand34NC(int handle, int chipType, int facility, int number, int flags);
@@ -477,9 +484,9 @@ VELLF_API int LfWriteWiegand35(int handle, int chipType, int company, int number
 /** Writes a 36-bit card.
  * @param handle a handle of LfOpenPort().
  * @param chipType an #LfChipType.
- * @param facility facility code.
- * @param number card number.
- * @param extra third field.
+ * @param facility facility code (0-255).
+ * @param number card number (0-65535).
+ * @param extra third field (0-1023).
  * @param flags #LfWriteFlag bits.
  * @return 0 or -1. */
 VELLF_API int LfWriteWiegand36(int handle, int chipType, int facility, int number, int extra,
@@ -487,8 +494,8 @@ VELLF_API int LfWriteWiegand36(int handle, int chipType, int facility, int numbe
 /** Writes a 37-bit card.
  * @param handle a handle of LfOpenPort().
  * @param chipType an #LfChipType.
- * @param facility facility code.
- * @param number card number.
+ * @param facility facility code (0-65535).
+ * @param number card number (0-524287).
  * @param flags #LfWriteFlag bits.
  * @return 0 or -1. */
 VELLF_API int LfWriteWiegand37(int handle, int chipType, int facility, int number, int flags);
