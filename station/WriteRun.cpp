@@ -8,7 +8,7 @@
 
 #include "station/CardFormatTable.h"
 #include "station/CardLog.h"
-#include "station/CardRegister.h"
+#include "station/register/CardRegister.h"
 #include "station/ChipTypeTable.h"
 #include "vellf.h"
 

@@ -8,7 +8,7 @@
 #include "MessageBox.h"
 #include "RegisterCsvFile.h"
 #include "StringTable.h"
-#include "station/CardRegister.h"
+#include "station/register/CardRegister.h"
 #include "ui_RegisterDlg.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include "FreshChip.h"
 #include "PgServer.h"
 #include "VirtualReader.h"
-#include "station/CardRegister.h"
+#include "station/register/CardRegister.h"
 #include "station/WriteRun.h"
 #include "vellf.h"
 

@@ -2,7 +2,7 @@
 #include <QStringList>
 
 #include "station/CardFormatTable.h"
-#include "station/CardRegister.h"
+#include "station/register/CardRegister.h"
 #include "station/ChipTypeTable.h"
 
 namespace station {

@@ -9,8 +9,8 @@
 #include <optional>
 #include <vector>
 
-#include "station/CardRegister.h"
-#include "station/RegisterSchema.h"
+#include "station/register/CardRegister.h"
+#include "station/register/RegisterSchema.h"
 
 namespace station {
 

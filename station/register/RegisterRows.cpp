@@ -1,4 +1,4 @@
-#include "station/RegisterRows.h"
+#include "station/register/RegisterRows.h"
 
 #include <QSqlQuery>
 #include <QStringList>
@@ -6,7 +6,7 @@
 
 #include "station/CardFormatTable.h"
 #include "station/ChipTypeTable.h"
-#include "station/RegisterConnection.h"
+#include "station/register/RegisterConnection.h"
 
 namespace station {
 

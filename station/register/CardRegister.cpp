@@ -1,11 +1,11 @@
-#include "station/CardRegister.h"
+#include "station/register/CardRegister.h"
 
 #include <QSqlDatabase>
 #include <QStandardPaths>
 #include <QSysInfo>
 
-#include "station/RegisterConnection.h"
-#include "station/RegisterRows.h"
+#include "station/register/RegisterConnection.h"
+#include "station/register/RegisterRows.h"
 
 namespace station {
 
