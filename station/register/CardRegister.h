@@ -4,7 +4,9 @@
 // An SQLite file in the user's data location by default, PostgreSQL for several stations,
 // both through Qt SQL with the same schema. A card's number is reserved (a row in state
 // "reserved", committed) before the chip is written and confirmed after the write and its
-// verification; a failed card's reservation is released. A unique index on format, facility
+// verification. A reservation is released only when no write command reached the chip; a
+// card whose write went out but failed or did not verify keeps its number as "unverified",
+// since the chip may carry it. A unique index on format, facility
 // code and number among the rows that are not deliberate re-issues lets the database itself
 // refuse a second card with the same number.
 #pragma once
@@ -56,7 +58,7 @@ RegisterSettings RegisterSettingsFrom(const SettingText& value);
 
 // A card the register holds.
 struct RegisterEntry {
-    enum class State { Reserved, Written };
+    enum class State { Reserved, Written, Unverified };
 
     std::int64_t id = 0;
     int format = 0;    // index into kCardFormats (stored as the format's command name)
@@ -120,7 +122,10 @@ class CCardRegister {
     // The chip was written (and verified when asked): the row becomes Written, with the
     // write's time and the chip identification.
     bool Confirm(std::int64_t rowId, bool verified, const QString& uid);
-    // The chip's write or verification failed: the reservation goes.
+    // The write went out to the chip but failed or did not verify: the chip may carry the
+    // number, so the row keeps it as Unverified (with the chip identification when known).
+    bool HoldUnverified(std::int64_t rowId, const QString& uid);
+    // No write command reached the chip: the reservation goes.
     bool Release(std::int64_t rowId);
 
     // The rows that pass the filter, newest first.
@@ -153,6 +158,11 @@ class CCardRegister {
     std::unique_ptr<Connection> m_connection;
     QString m_lastError;
 };
+
+// A state's stored word ("reserved", "written", "unverified") and back; a word this program
+// does not know reads as Reserved, a card that is held but not confirmed.
+QString StateText(RegisterEntry::State state);
+RegisterEntry::State StateFromText(const QString& text);
 
 // The rows as CSV (RFC 4180, a header line, UTC times in ISO 8601).
 void WriteRegisterCsv(QTextStream& out, const std::vector<RegisterEntry>& entries);

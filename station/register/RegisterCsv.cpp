@@ -45,8 +45,7 @@ void WriteRegisterCsv(QTextStream& out, const std::vector<RegisterEntry>& entrie
             Flag(entry.locked),
             Flag(entry.verified),
             Flag(entry.reissue),
-            entry.state == RegisterEntry::State::Written ? QStringLiteral("written")
-                                                         : QStringLiteral("reserved"),
+            StateText(entry.state),
             entry.time.toUTC().toString(Qt::ISODate),
             entry.station,
             entry.operatorName,

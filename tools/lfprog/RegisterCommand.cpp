@@ -24,7 +24,6 @@ std::string TimeText(const QDateTime& time) {
 }
 
 void PrintEntry(const COutput& out, const RegisterEntry& entry) {
-    const bool written = entry.state == RegisterEntry::State::Written;
     CJson object;
     object.Add("id", static_cast<long long>(entry.id));
     AddCard(object, entry.format, entry.fields);
@@ -33,7 +32,7 @@ void PrintEntry(const COutput& out, const RegisterEntry& entry) {
         .Add("locked", entry.locked)
         .Add("verified", entry.verified)
         .Add("reissue", entry.reissue)
-        .Add("state", written ? "written" : "reserved")
+        .Add("state", StateText(entry.state).toStdString())
         .Add("time", TimeText(entry.time))
         .Add("station", entry.station.toStdString())
         .Add("operator", entry.operatorName.toStdString())
@@ -44,7 +43,17 @@ void PrintEntry(const COutput& out, const RegisterEntry& entry) {
     if (!entry.uid.isEmpty()) text += " uid " + entry.uid.toStdString();
     // A reserved row is a card whose write was never confirmed: the station ended or lost the
     // register between reserving the number and the chip's confirmation.
-    text += written ? "  written" : "  reserved, not confirmed";
+    switch (entry.state) {
+        case RegisterEntry::State::Written:
+            text += "  written";
+            break;
+        case RegisterEntry::State::Unverified:
+            text += "  unverified (the write went out, the card did not check)";
+            break;
+        case RegisterEntry::State::Reserved:
+            text += "  reserved, not confirmed";
+            break;
+    }
     if (entry.verified) text += ", verified";
     if (entry.locked) text += ", locked";
     if (entry.reissue) text += ", re-issue";
