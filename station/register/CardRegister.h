@@ -63,6 +63,10 @@ struct RegisterEntry {
     std::int64_t id = 0;
     int format = 0;    // index into kCardFormats (stored as the format's command name)
     int chipType = 0;  // SDK chip type code (stored as the chip's command name)
+    // The format and chip as stored: a row from a newer program may name ones this program
+    // does not know (format then is -1), and is shown and exported with these words.
+    QString formatText;
+    QString chipText;
     CardFields fields;
     QString uid;  // the chip identification, empty where the chip has none
     bool locked = false;

@@ -38,11 +38,13 @@ int ChipFromText(const QString& text) {
 RegisterEntry EntryFrom(const QSqlQuery& query) {
     RegisterEntry entry;
     entry.id = query.value(0).toLongLong();
-    entry.format = FormatOfCommandName(query.value(1).toString().toStdString());
+    entry.formatText = query.value(1).toString();
+    entry.format = FormatOfCommandName(entry.formatText.toStdString());
     entry.fields.facility = query.value(2).toInt();
     entry.fields.number = query.value(3).toLongLong();
     entry.fields.fixed = query.value(4).toInt();
-    entry.chipType = ChipFromText(query.value(5).toString());
+    entry.chipText = query.value(5).toString();
+    entry.chipType = ChipFromText(entry.chipText);
     entry.uid = query.value(6).toString();
     entry.locked = query.value(7).toInt() != 0;
     entry.verified = query.value(8).toInt() != 0;

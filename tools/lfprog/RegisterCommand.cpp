@@ -26,8 +26,19 @@ std::string TimeText(const QDateTime& time) {
 void PrintEntry(const COutput& out, const RegisterEntry& entry) {
     CJson object;
     object.Add("id", static_cast<long long>(entry.id));
-    AddCard(object, entry.format, entry.fields);
-    object.Add("chip", ChipCommandName(entry.chipType))
+    // A row from a newer program keeps its stored words and shows every field.
+    const bool known = IsCardFormat(entry.format);
+    const std::string chip = entry.chipText.isEmpty() ? std::string(ChipCommandName(entry.chipType))
+                                                      : entry.chipText.toStdString();
+    if (known) {
+        AddCard(object, entry.format, entry.fields);
+    } else {
+        object.Add("format", entry.formatText.toStdString())
+            .Add("facility", entry.fields.facility)
+            .Add("number", static_cast<long long>(entry.fields.number))
+            .Add("extra", entry.fields.fixed);
+    }
+    object.Add("chip", chip)
         .Add("uid", entry.uid.toStdString())
         .Add("locked", entry.locked)
         .Add("verified", entry.verified)
@@ -38,8 +49,13 @@ void PrintEntry(const COutput& out, const RegisterEntry& entry) {
         .Add("operator", entry.operatorName.toStdString())
         .Add("program_version", entry.programVersion.toStdString());
 
-    std::string text = TimeText(entry.time) + "  " + DescribeCard(entry.format, entry.fields) +
-                       "  " + ChipCommandName(entry.chipType);
+    const std::string card =
+        known ? DescribeCard(entry.format, entry.fields)
+              : entry.formatText.toStdString() + " facility " +
+                    std::to_string(entry.fields.facility) + " number " +
+                    std::to_string(entry.fields.number) + " extra " +
+                    std::to_string(entry.fields.fixed);
+    std::string text = TimeText(entry.time) + "  " + card + "  " + chip;
     if (!entry.uid.isEmpty()) text += " uid " + entry.uid.toStdString();
     // A reserved row is a card whose write was never confirmed: the station ended or lost the
     // register between reserving the number and the chip's confirmation.
