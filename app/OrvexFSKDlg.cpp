@@ -26,7 +26,7 @@
 #include "StringTable.h"
 #include "Trace.h"
 #include "WindowPlacement.h"
-#include "station/CardRegister.h"
+#include "station/register/CardRegister.h"
 #include "ui_OrvexFSKDlg.h"
 #include "vellf.h"
 

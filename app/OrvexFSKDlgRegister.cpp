@@ -9,7 +9,7 @@
 #include "StringTable.h"
 #include "dialogs/RegisterDlg.h"
 #include "dialogs/RegisterSettingsDlg.h"
-#include "station/CardRegister.h"
+#include "station/register/CardRegister.h"
 
 namespace {
 

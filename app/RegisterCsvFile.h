@@ -5,7 +5,7 @@
 #include <QString>
 #include <vector>
 
-#include "station/CardRegister.h"
+#include "station/register/CardRegister.h"
 
 // False with the system's reason in error; the target is then as it was.
 bool SaveRegisterCsv(const QString& path, const std::vector<station::RegisterEntry>& entries,

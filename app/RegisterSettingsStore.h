@@ -2,7 +2,7 @@
 // settings file. A password is never among them.
 #pragma once
 
-#include "station/CardRegister.h"
+#include "station/register/CardRegister.h"
 
 station::RegisterSettings ReadRegisterSettings();
 void StoreRegisterSettings(const station::RegisterSettings& settings);

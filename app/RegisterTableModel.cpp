@@ -4,6 +4,7 @@
 #include "ChipTypes.h"
 #include "RegisterText.h"
 #include "StringTable.h"
+#include "station/ChipTypeTable.h"
 
 namespace {
 
@@ -46,7 +47,7 @@ QString CRegisterTableModel::Text(const station::RegisterEntry& entry, int colum
         case kFormat:
             return IsCardFormat(entry.format)
                        ? QString::fromLatin1(kCardFormats[entry.format].logName)
-                       : QString();
+                       : entry.formatText;  // a newer program's format, as stored
         case kFacility:
             return FormatHasFacility(entry.format) ? QString::number(entry.fields.facility)
                                                    : QString();
@@ -54,6 +55,10 @@ QString CRegisterTableModel::Text(const station::RegisterEntry& entry, int colum
             return FormatHasFixedField(entry.format) ? QString::number(entry.fields.fixed)
                                                      : QString();
         case kChip:
+            // A chip a newer program stored and this one does not know shows as stored.
+            if (!entry.chipText.isEmpty() &&
+                station::ChipOfCommandName(entry.chipText.toStdString()) < 0)
+                return entry.chipText;
             return ChipName(entry.chipType).trimmed();
         case kChipId:
             return entry.uid;

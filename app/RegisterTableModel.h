@@ -5,7 +5,7 @@
 #include <QAbstractTableModel>
 #include <vector>
 
-#include "station/CardRegister.h"
+#include "station/register/CardRegister.h"
 
 class CRegisterTableModel : public QAbstractTableModel {
     Q_OBJECT

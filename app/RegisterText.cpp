@@ -8,6 +8,7 @@ constexpr int kStrYes = 11143;
 constexpr int kStrNo = 11144;
 constexpr int kStrReserved = 11145;
 constexpr int kStrWritten = 11146;
+constexpr int kStrUnverified = 11149;
 
 }  // namespace
 
@@ -21,5 +22,13 @@ QString YesNoText(bool value) {
 }
 
 QString RegisterStateText(station::RegisterEntry::State state) {
-    return LoadString(state == station::RegisterEntry::State::Written ? kStrWritten : kStrReserved);
+    switch (state) {
+        case station::RegisterEntry::State::Written:
+            return LoadString(kStrWritten);
+        case station::RegisterEntry::State::Unverified:
+            return LoadString(kStrUnverified);
+        case station::RegisterEntry::State::Reserved:
+            break;
+    }
+    return LoadString(kStrReserved);
 }

@@ -5,7 +5,7 @@
 #include <QDateTime>
 #include <QString>
 
-#include "station/CardRegister.h"
+#include "station/register/CardRegister.h"
 
 // A register time (UTC) as the operator reads it: local time, "2026-12-10 17:04:31".
 QString RegisterTimeText(const QDateTime& time);

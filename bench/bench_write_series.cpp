@@ -39,7 +39,7 @@
 #include "Statistics.h"
 #include "Timing.h"
 #include "VirtualReader.h"
-#include "station/CardRegister.h"
+#include "station/register/CardRegister.h"
 #include "vellf.h"
 
 namespace {

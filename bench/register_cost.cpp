@@ -22,7 +22,7 @@
 #include "PgServer.h"
 #include "Statistics.h"
 #include "VirtualReader.h"
-#include "station/CardRegister.h"
+#include "station/register/CardRegister.h"
 #include "station/WriteRun.h"
 #include "vellf.h"
 

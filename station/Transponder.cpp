@@ -144,6 +144,23 @@ StatusMessage DescribeWriteError(const CardTarget& target, int code) {
     }
 }
 
+bool WriteMayHaveReachedChip(int code) {
+    constexpr int kErrBlockRange = 12;
+    constexpr int kErrInvalidParameter = 18;
+    switch (code) {
+        case kStatusNoTransponder:
+        case kStatusWriteProtected:
+        case kStatusAccessDenied:
+        case kErrNotPossible:
+        case kErrChipNotSupported:
+        case kErrBlockRange:
+        case kErrInvalidParameter:
+            return false;
+        default:
+            return true;
+    }
+}
+
 bool WriteTransponder(const CardTarget& target, const CardFields& fields, bool lock) {
     if (!IsCardFormat(target.format)) return false;
     const SdkFields values = SplitCardFields(target.format, fields);

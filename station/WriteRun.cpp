@@ -8,7 +8,7 @@
 
 #include "station/CardFormatTable.h"
 #include "station/CardLog.h"
-#include "station/CardRegister.h"
+#include "station/register/CardRegister.h"
 #include "station/ChipTypeTable.h"
 #include "vellf.h"
 
@@ -199,7 +199,18 @@ CWriteRun::CardResult CWriteRun::WriteCurrentCard(bool inSeries) {
         ok = card.verified = Verify(card, failure);
     }
     if (!ok) {
-        // A release that fails leaves the number held, which issues nothing twice.
+        // Once a write command went out the chip may carry the number: the register keeps it
+        // as unverified and the next card takes the next number. A release that fails leaves
+        // the number held, which issues nothing twice.
+        const bool reached = code == 0 || WriteMayHaveReachedChip(code);
+        if (registered && reached) {
+            card.verified = false;
+            if (!m_register->HoldUnverified(rowId, m_card.uid))
+                m_view.ShowStatus(
+                    Status{StatusMessage::RegisterFailed, 0, false, m_register->LastError()});
+            ShowFailure(failure, inSeries);
+            return CardResult::Unverified;
+        }
         if (registered) m_register->Release(rowId);
         ShowFailure(failure, inSeries);
         m_view.StoreNextNumber(written);
@@ -238,10 +249,15 @@ WriteOutcome CWriteRun::WriteOnce() {
             LfResetField(m_card.target.handle, 0);
             return WriteOutcome::Protected;
         default:
-            if (WriteCurrentCard(false) != CardResult::Written) break;
+        {
+            const CardResult result = WriteCurrentCard(false);
+            // A card held as unverified keeps its number, so the next one takes the next.
+            if (result == CardResult::Unverified && options.autoIncrement) IncrementCustomerNr();
+            if (result != CardResult::Written) break;
             if (options.autoIncrement) IncrementCustomerNr();
             outcome = WriteOutcome::Written;
             break;
+        }
     }
     m_view.ShowFields();
     return outcome;
@@ -315,6 +331,7 @@ TickOutcome CWriteRun::SeriesTick() {
     if (result != CardResult::Written) {
         m_view.ShowLamps(LampState::WriteFailed);
         m_view.SignalFailure();
+        if (result == CardResult::Unverified && options.autoIncrement) IncrementCustomerNr();
         m_view.ShowFields();
         return result == CardResult::Refused ? TickOutcome::Stopped : TickOutcome::Failed;
     }

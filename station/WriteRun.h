@@ -87,7 +87,8 @@ class CWriteRun {
   private:
     enum class CardResult {
         Written,
-        Failed,   // the write or its verification failed
+        Failed,      // the write failed before a block reached the chip
+        Unverified,  // the write went out but failed or did not verify: the number stays held
         Refused,  // the register holds no row for the card; nothing was written
     };
 

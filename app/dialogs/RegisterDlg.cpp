@@ -9,7 +9,7 @@
 #include "RegisterCsvFile.h"
 #include "Settings.h"
 #include "StringTable.h"
-#include "station/CardRegister.h"
+#include "station/register/CardRegister.h"
 #include "ui_RegisterDlg.h"
 
 namespace {

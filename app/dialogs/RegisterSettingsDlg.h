@@ -7,7 +7,7 @@
 #include <QDialog>
 #include <memory>
 
-#include "station/CardRegister.h"
+#include "station/register/CardRegister.h"
 
 namespace Ui {
 class CRegisterSettingsDlg;

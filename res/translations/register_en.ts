@@ -160,6 +160,11 @@ No transponder is written until the register can be reached or is switched off i
         <comment>11148</comment>
         <translation>CSV files (*.csv);;All files (*)</translation>
     </message>
+    <message>
+        <source>ungeprüft</source>
+        <comment>11149</comment>
+        <translation>unverified</translation>
+    </message>
 </context>
 <context>
     <name>CRegisterDlg</name>

@@ -27,7 +27,7 @@
 #include "cards/CardFormat.h"
 #include "dialogs/RegisterDlg.h"
 #include "dialogs/RegisterSettingsDlg.h"
-#include "station/CardRegister.h"
+#include "station/register/CardRegister.h"
 #include "support/AppTest.h"
 #include "support/RecordingSignalOutput.h"
 #include "support/StationReader.h"

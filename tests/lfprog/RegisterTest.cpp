@@ -5,6 +5,8 @@
 #include <QDate>
 #include <QDir>
 #include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QStringList>
 #include <algorithm>
 
@@ -283,4 +285,33 @@ TEST_F(Lfprog, ASeriesWithTheNextFreeNumberOfTheSettingsGoesRoundTakenNumbers) {
     }
     EXPECT_EQ(numbers, (std::vector<long long>{100, 102, 103}));
     EXPECT_EQ(Numbers(RegisterRows()), (std::vector<long long>{103, 102, 100, 101}));
+}
+
+TEST_F(Lfprog, ARowFromANewerProgramIsListedAndExportedWithItsStoredWords) {
+    vsim::CardFeeder feeder(Engine());
+    ASSERT_TRUE(feeder.Start({9, 1, 20ms}));
+    ASSERT_EQ(Run({"series", "--from", "100", "--count", "1", "--cycle", "20"}).exit, 0);
+    ASSERT_EQ(FedAndWritten(feeder, 1), 1u);
+    // A format and a chip this program does not know, as a newer one may store them.
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "newer");
+        db.setDatabaseName(QString::fromStdString(DefaultRegisterFile(m_dir)));
+        ASSERT_TRUE(db.open());
+        QSqlQuery query(db);
+        ASSERT_TRUE(query.exec("UPDATE cards SET format = '48-new', chip = 'tx9000'"));
+    }
+    QSqlDatabase::removeDatabase("newer");
+
+    const std::vector<QJsonObject> rows = RegisterRows();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0]["format"].toString(), "48-new");
+    EXPECT_EQ(rows[0]["chip"].toString(), "tx9000");
+    EXPECT_EQ(rows[0]["number"].toInteger(), 100);
+    const Result text = RunLfprog({"register", "list"});
+    EXPECT_EQ(text.exit, 0) << text.err;
+    EXPECT_NE(text.out.find("48-new facility 0 number 100 extra 0  tx9000"), std::string::npos)
+        << text.out;
+    const Result csv = RunLfprog({"register", "export", "-"});
+    EXPECT_EQ(csv.exit, 0) << csv.err;
+    EXPECT_NE(csv.out.find(",48-new,0,100,0,tx9000,"), std::string::npos) << csv.out;
 }

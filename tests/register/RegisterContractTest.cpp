@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "RegisterDatabases.h"
-#include "station/RegisterConnection.h"
+#include "station/register/RegisterConnection.h"
 
 using namespace station;
 using registertest::Card;

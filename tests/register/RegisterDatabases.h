@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "PgServer.h"
-#include "station/CardRegister.h"
+#include "station/register/CardRegister.h"
 
 namespace registertest {
 

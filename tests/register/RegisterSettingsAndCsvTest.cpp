@@ -4,7 +4,7 @@
 #include <QMap>
 #include <QTemporaryDir>
 
-#include "station/CardRegister.h"
+#include "station/register/CardRegister.h"
 
 using namespace station;
 

@@ -14,7 +14,7 @@
 #include "FreshChip.h"
 #include "PgServer.h"
 #include "VirtualReader.h"
-#include "station/CardRegister.h"
+#include "station/register/CardRegister.h"
 #include "station/WriteRun.h"
 #include "vellf.h"
 
@@ -267,26 +267,36 @@ TEST_F(WriteRegister, SingleWriteOfAnIssuedNumberIsReissuedOnlyWhenTheOperatorSa
     }
 }
 
-TEST_F(WriteRegister, FailedCardLeavesNoRowAndItsNumberGoesToTheNextChip) {
+TEST_F(WriteRegister, FailedCardKeepsItsNumberOnlyWhenTheWriteReachedTheChip) {
     CCardRegister cardRegister(SqliteAt(RegisterFile()), QStringLiteral("9.9"));
     Station station;
     Prepare(station, &cardRegister, 100, Series(5));
     station.run.StartSeries();
-    // A card written before that acknowledges the write and keeps its old data.
+    // A card written before that acknowledges the write and keeps its old data: the write
+    // went out, so the chip may carry 100 and the register holds it as unverified.
     m_reader.Engine().PlaceTransponder(vsim::MakeCardChip(kAta5577, 0x2006020002));
     m_reader.Engine().SetTransponderWeak(true);
     EXPECT_EQ(station.run.SeriesTick(), TickOutcome::Failed);
-    EXPECT_TRUE(Rows(RegisterFile()).empty());
-    // A chip that answers but takes no write.
+    std::vector<RegisterEntry> rows = Rows(RegisterFile());
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].fields.number, 100);
+    EXPECT_EQ(rows[0].state, RegisterEntry::State::Unverified);
+    EXPECT_FALSE(rows[0].verified);
+    EXPECT_EQ(station.run.Number(), 101);
+    // A chip that answers but takes no write: nothing reached it, its number stays free.
     m_reader.Engine().PlaceTransponder(vsim::MakePasswordChip(kAta5577, 0x2006020002));
     EXPECT_EQ(station.run.SeriesTick(), TickOutcome::Failed);
-    EXPECT_TRUE(Rows(RegisterFile()).empty());
+    EXPECT_EQ(Rows(RegisterFile()).size(), 1u);
+    EXPECT_EQ(station.run.Number(), 101);
 
     bool written = false;
     EXPECT_EQ(FeedFresh(station, written), TickOutcome::Written);
-    EXPECT_EQ(CardsOf(Rows(RegisterFile())), CardsOf(station.view.written));
     ASSERT_EQ(station.view.written.size(), 1u);
-    EXPECT_EQ(station.view.written[0].fields.number, 100);
+    EXPECT_EQ(station.view.written[0].fields.number, 101);
+    rows = Rows(RegisterFile());
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].fields.number, 101);
+    EXPECT_EQ(rows[0].state, RegisterEntry::State::Written);
 }
 
 TEST_F(WriteRegister, RegisterThatCannotRecordRefusesTheWriteAndTheChipStaysUnwritten) {
@@ -345,24 +355,23 @@ TEST_F(WriteRegister, NextFreeSeriesFillsTheNumbersTheRegisterHandsOut) {
     options.endValue = QStringLiteral("105");
     Prepare(station, &cardRegister, 100, options);
     station.run.StartSeries();
-    // A failed card gives its number back; the next chip gets it.
+    // A card whose write went out but did not verify keeps its number (unverified); the
+    // next chip gets the next free one.
     m_reader.Engine().PlaceTransponder(vsim::MakeCardChip(kAta5577, 0x2006020002));
     m_reader.Engine().SetTransponderWeak(true);
     EXPECT_EQ(station.run.SeriesTick(), TickOutcome::Failed);
+    EXPECT_EQ(station.card.customer, "103");
     bool written = false;
     EXPECT_EQ(FeedFresh(station, written), TickOutcome::Written);
     // The field shows the next number after the one the register handed out, and a station
     // ended now would start there.
-    EXPECT_EQ(station.card.customer, "103");
-    EXPECT_EQ(station.view.stored, "103");
-    EXPECT_EQ(FeedFresh(station, written), TickOutcome::Written);
     EXPECT_EQ(station.card.customer, "105");
     EXPECT_EQ(station.view.stored, "105");
     EXPECT_EQ(FeedFresh(station, written), TickOutcome::Written);
     EXPECT_EQ(station.run.Ended(), SeriesEnd::EndValue);
     std::vector<std::int64_t> numbers;
     for (const CardRecord& card : station.view.written) numbers.push_back(card.fields.number);
-    EXPECT_EQ(numbers, (std::vector<std::int64_t>{102, 104, 105}));
+    EXPECT_EQ(numbers, (std::vector<std::int64_t>{104, 105}));
     EXPECT_EQ(CardsOf(Rows(RegisterFile())).size(), 6u);
 
     // Every number up to the end value is taken: the next series stops without writing.

@@ -28,7 +28,7 @@ std::string ChipNames() {
 }
 
 std::string FormatName(int format) {
-    return kCardFormats[format].commandName;
+    return IsCardFormat(format) ? kCardFormats[format].commandName : "?";
 }
 
 }  // namespace

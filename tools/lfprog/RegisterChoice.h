@@ -8,7 +8,7 @@
 
 #include "CommandLine.h"
 #include "Output.h"
-#include "station/CardRegister.h"
+#include "station/register/CardRegister.h"
 
 // The register's settings from --register, else from the station's settings; --next-free
 // asks for the register's next free number. kExitSuccess or the reported usage error.

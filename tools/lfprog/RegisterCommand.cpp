@@ -24,27 +24,52 @@ std::string TimeText(const QDateTime& time) {
 }
 
 void PrintEntry(const COutput& out, const RegisterEntry& entry) {
-    const bool written = entry.state == RegisterEntry::State::Written;
     CJson object;
     object.Add("id", static_cast<long long>(entry.id));
-    AddCard(object, entry.format, entry.fields);
-    object.Add("chip", ChipCommandName(entry.chipType))
+    // A row from a newer program keeps its stored words and shows every field.
+    const bool known = IsCardFormat(entry.format);
+    const std::string chip = entry.chipText.isEmpty() ? std::string(ChipCommandName(entry.chipType))
+                                                      : entry.chipText.toStdString();
+    if (known) {
+        AddCard(object, entry.format, entry.fields);
+    } else {
+        object.Add("format", entry.formatText.toStdString())
+            .Add("facility", entry.fields.facility)
+            .Add("number", static_cast<long long>(entry.fields.number))
+            .Add("extra", entry.fields.fixed);
+    }
+    object.Add("chip", chip)
         .Add("uid", entry.uid.toStdString())
         .Add("locked", entry.locked)
         .Add("verified", entry.verified)
         .Add("reissue", entry.reissue)
-        .Add("state", written ? "written" : "reserved")
+        .Add("state", StateText(entry.state).toStdString())
         .Add("time", TimeText(entry.time))
         .Add("station", entry.station.toStdString())
         .Add("operator", entry.operatorName.toStdString())
         .Add("program_version", entry.programVersion.toStdString());
 
-    std::string text = TimeText(entry.time) + "  " + DescribeCard(entry.format, entry.fields) +
-                       "  " + ChipCommandName(entry.chipType);
+    const std::string card =
+        known ? DescribeCard(entry.format, entry.fields)
+              : entry.formatText.toStdString() + " facility " +
+                    std::to_string(entry.fields.facility) + " number " +
+                    std::to_string(entry.fields.number) + " extra " +
+                    std::to_string(entry.fields.fixed);
+    std::string text = TimeText(entry.time) + "  " + card + "  " + chip;
     if (!entry.uid.isEmpty()) text += " uid " + entry.uid.toStdString();
     // A reserved row is a card whose write was never confirmed: the station ended or lost the
     // register between reserving the number and the chip's confirmation.
-    text += written ? "  written" : "  reserved, not confirmed";
+    switch (entry.state) {
+        case RegisterEntry::State::Written:
+            text += "  written";
+            break;
+        case RegisterEntry::State::Unverified:
+            text += "  unverified (the write went out, the card did not check)";
+            break;
+        case RegisterEntry::State::Reserved:
+            text += "  reserved, not confirmed";
+            break;
+    }
     if (entry.verified) text += ", verified";
     if (entry.locked) text += ", locked";
     if (entry.reissue) text += ", re-issue";

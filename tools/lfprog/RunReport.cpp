@@ -2,7 +2,7 @@
 
 #include "CardOptions.h"
 #include "Reader.h"
-#include "station/CardRegister.h"
+#include "station/register/CardRegister.h"
 #include "station/ChipTypeTable.h"
 
 using station::StatusMessage;

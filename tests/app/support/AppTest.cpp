@@ -8,7 +8,7 @@
 #include <QTemporaryDir>
 #include <cstdlib>
 
-#include "station/CardRegister.h"
+#include "station/register/CardRegister.h"
 
 namespace apptest {
 

@@ -1,4 +1,4 @@
-#include "station/RegisterConnection.h"
+#include "station/register/RegisterConnection.h"
 
 #include <pwd.h>
 #include <unistd.h>

@@ -9,8 +9,8 @@
 #include <optional>
 #include <vector>
 
-#include "station/CardRegister.h"
-#include "station/RegisterSchema.h"
+#include "station/register/CardRegister.h"
+#include "station/register/RegisterSchema.h"
 
 namespace station {
 
@@ -41,10 +41,10 @@ enum class Insertion { Committed, Taken, Failed };
 // the number (another station holds it), the transaction then rolled back.
 Insertion InsertAndCommit(QSqlDatabase& db, const NewRow& row, std::int64_t& rowId, QString& error);
 
-// The row becomes written, with the write's time, and the chip identification when given;
-// false when the reservation is gone.
-bool ConfirmRow(QSqlDatabase& db, std::int64_t rowId, bool verified, const QString& uid,
-                QString& error);
+// The row takes state (written or unverified), with the write's time, and the chip
+// identification when given; false when the row is gone.
+bool ConfirmRow(QSqlDatabase& db, std::int64_t rowId, RegisterEntry::State state,
+                const QString& uid, QString& error, bool verified = false);
 
 // Deletes the row if it is still a reservation.
 bool DeleteReservation(QSqlDatabase& db, std::int64_t rowId, QString& error);

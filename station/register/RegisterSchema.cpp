@@ -1,4 +1,4 @@
-#include "station/RegisterSchema.h"
+#include "station/register/RegisterSchema.h"
 
 #include <QSqlError>
 #include <QSqlQuery>

@@ -2,7 +2,7 @@
 #include <QStringList>
 
 #include "station/CardFormatTable.h"
-#include "station/CardRegister.h"
+#include "station/register/CardRegister.h"
 #include "station/ChipTypeTable.h"
 
 namespace station {
@@ -38,18 +38,21 @@ void WriteRegisterCsv(QTextStream& out, const std::vector<RegisterEntry>& entrie
         const QString chip = QString::fromLatin1(ChipCommandName(entry.chipType));
         const QStringList fields = {
             QString::number(static_cast<long long>(entry.id)),
-            IsCardFormat(entry.format) ? QString::fromLatin1(kCardFormats[entry.format].commandName)
-                                       : QString::number(entry.format),
+            !entry.formatText.isEmpty() ? entry.formatText
+            : IsCardFormat(entry.format)
+                ? QString::fromLatin1(kCardFormats[entry.format].commandName)
+                : QString::number(entry.format),
             QString::number(entry.fields.facility),
             QString::number(static_cast<long long>(entry.fields.number)),
             QString::number(entry.fields.fixed),
-            chip.isEmpty() ? QString::number(entry.chipType) : chip,
+            !entry.chipText.isEmpty() ? entry.chipText
+            : chip.isEmpty()          ? QString::number(entry.chipType)
+                                      : chip,
             entry.uid,
             Flag(entry.locked),
             Flag(entry.verified),
             Flag(entry.reissue),
-            entry.state == RegisterEntry::State::Written ? QStringLiteral("written")
-                                                         : QStringLiteral("reserved"),
+            StateText(entry.state),
             entry.time.toUTC().toString(Qt::ISODate),
             entry.station,
             entry.operatorName,

@@ -1,11 +1,11 @@
-#include "station/CardRegister.h"
+#include "station/register/CardRegister.h"
 
 #include <QSqlDatabase>
 #include <QStandardPaths>
 #include <QSysInfo>
 
-#include "station/RegisterConnection.h"
-#include "station/RegisterRows.h"
+#include "station/register/RegisterConnection.h"
+#include "station/register/RegisterRows.h"
 
 namespace station {
 
@@ -210,7 +210,13 @@ ReserveResult CCardRegister::ReserveNextFree(CardRecord& card, bool locked, std:
 // reservation that is gone, changes nothing.
 bool CCardRegister::Confirm(std::int64_t rowId, bool verified, const QString& uid) {
     return Perform(QStringLiteral("confirm the card"), [&](QSqlDatabase& db, QString& error) {
-        return ConfirmRow(db, rowId, verified, uid, error);
+        return ConfirmRow(db, rowId, RegisterEntry::State::Written, uid, error, verified);
+    });
+}
+
+bool CCardRegister::HoldUnverified(std::int64_t rowId, const QString& uid) {
+    return Perform(QStringLiteral("hold the unverified card"), [&](QSqlDatabase& db, QString& error) {
+        return ConfirmRow(db, rowId, RegisterEntry::State::Unverified, uid, error);
     });
 }
 
@@ -229,6 +235,24 @@ std::optional<std::vector<RegisterEntry>> CCardRegister::List(const RegisterFilt
         });
     if (!read) return std::nullopt;
     return entries;
+}
+
+QString StateText(RegisterEntry::State state) {
+    switch (state) {
+        case RegisterEntry::State::Written:
+            return QStringLiteral("written");
+        case RegisterEntry::State::Unverified:
+            return QStringLiteral("unverified");
+        case RegisterEntry::State::Reserved:
+            break;
+    }
+    return QStringLiteral("reserved");
+}
+
+RegisterEntry::State StateFromText(const QString& text) {
+    for (const auto state : {RegisterEntry::State::Written, RegisterEntry::State::Unverified})
+        if (text == StateText(state)) return state;
+    return RegisterEntry::State::Reserved;
 }
 
 }  // namespace station

@@ -1,4 +1,4 @@
-#include "station/RegisterRows.h"
+#include "station/register/RegisterRows.h"
 
 #include <QSqlQuery>
 #include <QStringList>
@@ -6,7 +6,7 @@
 
 #include "station/CardFormatTable.h"
 #include "station/ChipTypeTable.h"
-#include "station/RegisterConnection.h"
+#include "station/register/RegisterConnection.h"
 
 namespace station {
 
@@ -38,18 +38,18 @@ int ChipFromText(const QString& text) {
 RegisterEntry EntryFrom(const QSqlQuery& query) {
     RegisterEntry entry;
     entry.id = query.value(0).toLongLong();
-    entry.format = FormatOfCommandName(query.value(1).toString().toStdString());
+    entry.formatText = query.value(1).toString();
+    entry.format = FormatOfCommandName(entry.formatText.toStdString());
     entry.fields.facility = query.value(2).toInt();
     entry.fields.number = query.value(3).toLongLong();
     entry.fields.fixed = query.value(4).toInt();
-    entry.chipType = ChipFromText(query.value(5).toString());
+    entry.chipText = query.value(5).toString();
+    entry.chipType = ChipFromText(entry.chipText);
     entry.uid = query.value(6).toString();
     entry.locked = query.value(7).toInt() != 0;
     entry.verified = query.value(8).toInt() != 0;
     entry.reissue = query.value(9).toInt() != 0;
-    entry.state = query.value(10).toString() == QLatin1String("written")
-                      ? RegisterEntry::State::Written
-                      : RegisterEntry::State::Reserved;
+    entry.state = StateFromText(query.value(10).toString());
     entry.time = QDateTime::fromString(query.value(11).toString(), Qt::ISODateWithMs).toUTC();
     entry.station = query.value(12).toString();
     entry.operatorName = query.value(13).toString();
@@ -173,13 +173,14 @@ bool FindFreeNumber(QSqlDatabase& db, int format, int facility, std::int64_t sta
     return true;
 }
 
-bool ConfirmRow(QSqlDatabase& db, std::int64_t rowId, bool verified, const QString& uid,
-                QString& error) {
+bool ConfirmRow(QSqlDatabase& db, std::int64_t rowId, RegisterEntry::State state,
+                const QString& uid, QString& error, bool verified) {
     QSqlQuery query(db);
     const bool withUid = !uid.isEmpty();
-    query.prepare(QStringLiteral("UPDATE cards SET state = 'written', time = ?, verified = ?%1 "
+    query.prepare(QStringLiteral("UPDATE cards SET state = ?, time = ?, verified = ?%1 "
                                  "WHERE id = ?")
                       .arg(withUid ? QStringLiteral(", chip_id = ?") : QString()));
+    query.addBindValue(StateText(state));
     query.addBindValue(TimeText(QDateTime::currentDateTimeUtc()));
     query.addBindValue(verified ? 1 : 0);
     if (withUid) query.addBindValue(uid);

@@ -4,7 +4,9 @@
 // An SQLite file in the user's data location by default, PostgreSQL for several stations,
 // both through Qt SQL with the same schema. A card's number is reserved (a row in state
 // "reserved", committed) before the chip is written and confirmed after the write and its
-// verification; a failed card's reservation is released. A unique index on format, facility
+// verification. A reservation is released only when no write command reached the chip; a
+// card whose write went out but failed or did not verify keeps its number as "unverified",
+// since the chip may carry it. A unique index on format, facility
 // code and number among the rows that are not deliberate re-issues lets the database itself
 // refuse a second card with the same number.
 #pragma once
@@ -56,11 +58,15 @@ RegisterSettings RegisterSettingsFrom(const SettingText& value);
 
 // A card the register holds.
 struct RegisterEntry {
-    enum class State { Reserved, Written };
+    enum class State { Reserved, Written, Unverified };
 
     std::int64_t id = 0;
     int format = 0;    // index into kCardFormats (stored as the format's command name)
     int chipType = 0;  // SDK chip type code (stored as the chip's command name)
+    // The format and chip as stored: a row from a newer program may name ones this program
+    // does not know (format then is -1), and is shown and exported with these words.
+    QString formatText;
+    QString chipText;
     CardFields fields;
     QString uid;  // the chip identification, empty where the chip has none
     bool locked = false;
@@ -120,7 +126,10 @@ class CCardRegister {
     // The chip was written (and verified when asked): the row becomes Written, with the
     // write's time and the chip identification.
     bool Confirm(std::int64_t rowId, bool verified, const QString& uid);
-    // The chip's write or verification failed: the reservation goes.
+    // The write went out to the chip but failed or did not verify: the chip may carry the
+    // number, so the row keeps it as Unverified (with the chip identification when known).
+    bool HoldUnverified(std::int64_t rowId, const QString& uid);
+    // No write command reached the chip: the reservation goes.
     bool Release(std::int64_t rowId);
 
     // The rows that pass the filter, newest first.
@@ -153,6 +162,11 @@ class CCardRegister {
     std::unique_ptr<Connection> m_connection;
     QString m_lastError;
 };
+
+// A state's stored word ("reserved", "written", "unverified") and back; a word this program
+// does not know reads as Reserved, a card that is held but not confirmed.
+QString StateText(RegisterEntry::State state);
+RegisterEntry::State StateFromText(const QString& text);
 
 // How a CSV file is laid out: German spreadsheets split columns at ';' and read a file
 // without a byte-order mark in the local 8-bit code page.

@@ -7,8 +7,8 @@
 #include <QSqlError>
 #include <QString>
 
-#include "station/CardRegister.h"
-#include "station/RegisterSchema.h"
+#include "station/register/CardRegister.h"
+#include "station/register/RegisterSchema.h"
 
 namespace station {
 
