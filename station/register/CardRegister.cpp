@@ -28,11 +28,21 @@ QString RegisterFile(const RegisterSettings& settings) {
 
 RegisterSettings RegisterSettingsFrom(const SettingText& value) {
     RegisterSettings settings;
+    auto refuse = [&](const QString& key, const QString& text, const QString& allowed) {
+        if (!settings.unreadable.isEmpty()) settings.unreadable += QStringLiteral("; ");
+        settings.unreadable +=
+            QStringLiteral("the setting %1=%2 is not one of %3").arg(key, text, allowed);
+    };
     auto flag = [&](const QString& key, bool& target) {
         const QString text =
             value(key, target ? QStringLiteral("1") : QStringLiteral("0")).trimmed();
-        if (text == QLatin1String("1")) target = true;
-        if (text == QLatin1String("0")) target = false;
+        if (text == QLatin1String("1")) {
+            target = true;
+        } else if (text == QLatin1String("0")) {
+            target = false;
+        } else {
+            refuse(key, text, QStringLiteral("0, 1"));
+        }
     };
     flag(QStringLiteral("Enabled"), settings.enabled);
     flag(QStringLiteral("NextFree"), settings.nextFree);
@@ -41,6 +51,8 @@ RegisterSettings RegisterSettingsFrom(const SettingText& value) {
         settings.kind = RegisterSettings::Kind::PostgreSQL;
     } else if (kind.compare(QLatin1String("SQLite"), Qt::CaseInsensitive) == 0) {
         settings.kind = RegisterSettings::Kind::SQLite;
+    } else {
+        refuse(QStringLiteral("Database"), kind, QStringLiteral("SQLite, PostgreSQL"));
     }
     settings.file = value(QStringLiteral("File"), settings.file);
     const QString host = value(QStringLiteral("Host"), settings.host).trimmed();

@@ -42,6 +42,9 @@ struct RegisterSettings {
     // A series takes each number from the register: the smallest free number from the
     // series' start value, so that stations sharing one register interleave without gaps.
     bool nextFree = false;
+    // Set when a key's value does not read ("Database=Postgres", "Enabled=yes"): the register
+    // then refuses to open with this reason rather than record into a register not meant.
+    QString unreadable;
 };
 
 // "register.sqlite" in the station's data location ("Qor Applikationen/Orvex-FSK" in the
@@ -52,7 +55,8 @@ QString RegisterFile(const RegisterSettings& settings);
 
 // The settings' section "Register" with the keys "Enabled" (1/0), "Database" ("SQLite" or
 // "PostgreSQL"), "File", "Host", "Port", "Name", "User" and "NextFree" (1/0). value gives a
-// key's text or the default; a value that does not read keeps the default.
+// key's text or the default; a value that does not read keeps the default and is named in
+// unreadable.
 using SettingText = std::function<QString(const QString& key, const QString& defaultValue)>;
 RegisterSettings RegisterSettingsFrom(const SettingText& value);
 

@@ -78,6 +78,10 @@ bool CCardRegister::Connection::Open(QString& error) {
         if (Database().isOpen()) return true;
     }
     Remove();
+    if (!m_settings.unreadable.isEmpty()) {
+        error = m_settings.unreadable;
+        return false;
+    }
     if (!Connect(error)) {
         Close();
         return false;

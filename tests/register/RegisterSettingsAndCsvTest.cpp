@@ -1,6 +1,7 @@
 // The register's settings as the INI holds them, its default file, and its CSV export.
 #include <gtest/gtest.h>
 
+#include <QFileInfo>
 #include <QMap>
 #include <QTemporaryDir>
 
@@ -44,13 +45,29 @@ TEST(RegisterSettings, KeysReadWithTheirDefaults) {
     EXPECT_EQ(set.user, QStringLiteral("office"));
     EXPECT_TRUE(set.nextFree);
 
-    // Values that do not read keep the defaults.
+    // Values that do not read keep the defaults; a kind or a switch that does not read is
+    // named, so the register refuses rather than record into a private file.
     const RegisterSettings bad =
         From({{"Enabled", "yes"}, {"Database", "Oracle"}, {"Port", "70000"}, {"NextFree", "x"}});
     EXPECT_TRUE(bad.enabled);
     EXPECT_EQ(bad.kind, RegisterSettings::Kind::SQLite);
     EXPECT_EQ(bad.port, 5432);
     EXPECT_FALSE(bad.nextFree);
+    EXPECT_TRUE(bad.unreadable.contains(QStringLiteral("Enabled=yes")));
+    EXPECT_TRUE(bad.unreadable.contains(QStringLiteral("Database=Oracle")));
+    EXPECT_TRUE(bad.unreadable.contains(QStringLiteral("NextFree=x")));
+    EXPECT_TRUE(set.unreadable.isEmpty());
+}
+
+TEST(RegisterSettings, UnknownDatabaseKindOpensNoRegister) {
+    QTemporaryDir dir;
+    RegisterSettings settings =
+        From({{"Database", "Postgres"}, {"File", dir.filePath(QStringLiteral("r.sqlite"))}});
+    CCardRegister cardRegister(settings, QStringLiteral("test"));
+    EXPECT_FALSE(cardRegister.Open());
+    EXPECT_TRUE(cardRegister.LastError().contains(QStringLiteral("Database=Postgres")))
+        << cardRegister.LastError().toStdString();
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("r.sqlite"))));
 }
 
 TEST(RegisterSettings, DefaultFileInTheUsersDataFolder) {
