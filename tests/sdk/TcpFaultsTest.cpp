@@ -26,6 +26,21 @@ using namespace std::chrono_literals;
 
 namespace {
 
+// Sends bytes of noise to the port and returns once the port has read them all: nothing is
+// left in the send queue.
+void FloodAndDrain(int client, size_t bytes) {
+    const std::vector<uint8_t> noise(1 << 20, 0x00);
+    for (size_t sent = 0; sent < bytes;) {
+        const ssize_t n = send(client, noise.data(), noise.size(), MSG_NOSIGNAL);
+        if (n <= 0) break;
+        sent += static_cast<size_t>(n);
+    }
+    for (int outq = 1; outq > 0;) {
+        ioctl(client, TIOCOUTQ, &outq);
+        if (outq > 0) std::this_thread::sleep_for(5ms);
+    }
+}
+
 // A loopback socket bound to address:port (0 = any port); listening when backlog >= 0.
 int BoundSocket(const std::string& address, uint16_t port, int backlog) {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -191,17 +206,7 @@ TEST_F(TcpFaults, AFloodingPeerDoesNotGrowMemory) {
             if (!first) continue;
             first = false;
             while (!answer.load()) std::this_thread::sleep_for(1ms);
-            const std::vector<uint8_t> noise(1 << 20, 0x00);
-            for (size_t sent = 0; sent < kFloodBytes;) {
-                const ssize_t n = send(client, noise.data(), noise.size(), MSG_NOSIGNAL);
-                if (n <= 0) break;
-                sent += static_cast<size_t>(n);
-            }
-            // Everything has been read once nothing is left in the send queue.
-            for (int outq = 1; outq > 0;) {
-                ioctl(client, TIOCOUTQ, &outq);
-                if (outq > 0) std::this_thread::sleep_for(5ms);
-            }
+            FloodAndDrain(client, kFloodBytes);
             flooded = true;
         }
         close(client);
@@ -238,16 +243,7 @@ TEST_F(TcpFaults, AFloodDuringAWaitWithABusyEventLoopDoesNotGrowMemory) {
             send(client, reply.data(), reply.size(), MSG_NOSIGNAL);
         }
         if (got > 0 && poll(&fd, 1, 5000) > 0 && recv(client, buffer, sizeof buffer, 0) > 0) {
-            const std::vector<uint8_t> noise(1 << 20, 0x00);
-            for (size_t sent = 0; sent < kFloodBytes;) {
-                const ssize_t n = send(client, noise.data(), noise.size(), MSG_NOSIGNAL);
-                if (n <= 0) break;
-                sent += static_cast<size_t>(n);
-            }
-            for (int outq = 1; outq > 0;) {
-                ioctl(client, TIOCOUTQ, &outq);
-                if (outq > 0) std::this_thread::sleep_for(5ms);
-            }
+            FloodAndDrain(client, kFloodBytes);
             flooded = true;
         }
         close(client);
