@@ -77,6 +77,16 @@ inline std::string RequestsOnceSeen(const Module& module, const std::string& par
     return requests;
 }
 
+// Pulls a reader's cable or plugs it in again: its port on the switch (p-ra0, p-rb0, p-rc0)
+// down or up. False when the switch namespace cannot be reached.
+inline bool SetSwitchPort(const std::string& port, bool up) {
+    const char* sw = std::getenv("VLF_LAN_SWITCH");
+    if (sw == nullptr) return false;
+    const std::string command =
+        "ip -n '" + std::string(sw) + "' link set '" + port + "'" + (up ? " up" : " down");
+    return std::system(command.c_str()) == 0;
+}
+
 // Every module back to its baseline, behaving.
 inline void ResetNetwork() {
     for (const Module* module : {&kReaderA, &kReaderB, &kReaderC}) {
