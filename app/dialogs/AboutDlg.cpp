@@ -2,7 +2,9 @@
 
 #include <QCheckBox>
 #include <QColor>
+#include <QProgressBar>
 #include <QPushButton>
+#include <algorithm>
 
 #include "AppResources.h"
 #include "MakerAddresses.h"
@@ -22,6 +24,8 @@ constexpr int kStrNoConnection = 602;
 constexpr int kStrNoFile = 603;
 constexpr int kStrStarting = 604;
 constexpr int kStrAppTitle = 57344;
+// The progress bar's resolution.
+constexpr int kProgressSteps = 1000;
 
 const QColor kGrey(128, 128, 128);
 const QColor kRed(255, 0, 0);
@@ -59,8 +63,14 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<U
     connect(line, &CLabel::clicked, this, &CAboutDlg::OnUpdateLineClicked);
 
     // Also when the automatic check is off: opening this dialog is asking for it.
-    if (CUpdateCheck* check = CUpdateCheck::Current())
+    if (CUpdateCheck* check = CUpdateCheck::Current()) {
         check->StartUpdateCheck(this, CUpdateCheck::kNotifyId);
+        connect(check, &CUpdateCheck::InstallerProgress, this, &CAboutDlg::OnInstallerProgress);
+        connect(check, &CUpdateCheck::InstallerDownloaded, this,
+                &CAboutDlg::OnInstallerDownloaded);
+        connect(m_ui->m_buttonCancelDownload, &QPushButton::clicked, check,
+                &CUpdateCheck::CancelInstallerDownload);
+    }
 }
 
 CAboutDlg::~CAboutDlg() {
@@ -70,7 +80,12 @@ CAboutDlg::~CAboutDlg() {
 void CAboutDlg::done(int result) {
     PutSettingInt("Version", "Update", m_ui->m_autoUpdateCheck->isChecked() ? 1 : 0);
     // A download that ends after the dialog has closed must not report to it.
-    if (CUpdateCheck* check = CUpdateCheck::Current()) check->ClearNotifyTarget(this);
+    if (CUpdateCheck* check = CUpdateCheck::Current()) {
+        check->ClearNotifyTarget(this);
+        // Nobody would start an installer that arrives after the dialog has gone.
+        if (!m_strOffer.isEmpty()) check->CancelInstallerDownload();
+    }
+    m_strOffer.clear();
     QDialog::done(result);
 }
 
@@ -116,12 +131,36 @@ void CAboutDlg::OnUpdateLineClicked() {
     const QString offer = line->Label();
     line->SetNotify(false);
     line->SetText(kStrStarting);
-    line->repaint();
+    // The download runs on a worker; the dialog stays usable and can cancel it.
+    if (!check->StartInstallerDownload()) {
+        line->SetText(offer).SetNotify(true);
+        return;
+    }
+    m_strOffer = offer;
+    m_ui->m_downloadProgress->setRange(0, 0);
+    m_ui->m_downloadRow->show();
+}
 
-    const QString path = check->DownloadInstaller();
+void CAboutDlg::OnInstallerProgress(qint64 received, qint64 total) {
+    if (m_strOffer.isEmpty()) return;
+    QProgressBar* bar = m_ui->m_downloadProgress;
+    if (total <= 0) {
+        bar->setRange(0, 0);  // size unknown: a busy bar
+        return;
+    }
+    bar->setRange(0, kProgressSteps);
+    bar->setValue(static_cast<int>(std::min(received, total) * kProgressSteps / total));
+}
+
+void CAboutDlg::OnInstallerDownloaded(const QString& path) {
+    if (m_strOffer.isEmpty()) return;
+    const QString offer = m_strOffer;
+    m_strOffer.clear();
+    m_ui->m_downloadRow->hide();
+    CUpdateCheck* check = CUpdateCheck::Current();
     // The station quits only for an installer that really runs; otherwise the offer stays.
-    const bool started = !path.isEmpty() && check->StartInstaller(path);
-    line->SetText(offer).SetNotify(true);
+    const bool started = check != nullptr && !path.isEmpty() && check->StartInstaller(path);
+    m_ui->m_updateLine->SetText(offer).SetNotify(true);
     if (!started) return;
     if (QWidget* mainWindow = parentWidget())
         QCoreApplication::postEvent(mainWindow, new CCommandEvent(CCommandEvent::ID_APP_EXIT));

@@ -1,6 +1,6 @@
 // The About dialog: program and SDK versions, the logo, the maker's links, and the update
-// line, which reports the update check and, while a newer version is offered, starts its
-// installer on a click.
+// line, which reports the update check and, while a newer version is offered, downloads and
+// starts its installer on a click. The download shows its progress and can be cancelled.
 #pragma once
 
 #include <QDialog>
@@ -22,11 +22,14 @@ class CAboutDlg : public QDialog {
     static constexpr int IDC_SDK_VERSION = 105;
     static constexpr int IDC_UPDATE = 106;
     static constexpr int IDC_AUTO_UPDATE = 1058;
+    static constexpr int IDC_DOWNLOAD_PROGRESS = 110;
+    static constexpr int IDC_CANCEL_DOWNLOAD = 111;
 
     explicit CAboutDlg(QWidget* parent);
     ~CAboutDlg() override;
 
-    // OK, Cancel and the close for the installer all store the automatic-check choice.
+    // OK, Cancel and the close for the installer all store the automatic-check choice; a
+    // running installer download is cancelled.
     void done(int result) override;
 
   protected:
@@ -36,6 +39,10 @@ class CAboutDlg : public QDialog {
     void OnUpdateCheckDone();
     void OnUpdateLineClicked();
     void ShowUpdateLine(const QString& text, const QColor& colour, bool offer);
+    void OnInstallerProgress(qint64 received, qint64 total);
+    void OnInstallerDownloaded(const QString& path);
 
     std::unique_ptr<Ui::CAboutDlg> m_ui;
+    // The offer's text while its installer is being downloaded; "" otherwise.
+    QString m_strOffer;
 };

@@ -35,10 +35,11 @@ bool IsHttps(const QUrl& url) {
 }
 
 // Runs one GET and hands each chunk of the body to sink, which returns false to stop the
-// transfer. True when the whole body arrived within limits (maxBytes is the sink's).
+// transfer, and tells progress after each chunk. True when the whole body arrived within
+// limits (maxBytes is the sink's).
 bool Fetch(const QUrl& url, const std::function<bool(const QByteArray&)>& sink,
            const DownloadLimits& limits, const std::atomic<bool>* cancel,
-           QEventLoop::ProcessEventsFlags flags) {
+           const DownloadProgress& progress) {
     if (!IsHttps(url)) return false;
 
     QNetworkRequest request(url);
@@ -61,6 +62,9 @@ bool Fetch(const QUrl& url, const std::function<bool(const QByteArray&)>& sink,
         if (!chunk.isEmpty() && !sink(chunk)) {
             sinkAccepted = false;
             reply->abort();
+        } else if (!chunk.isEmpty() && progress) {
+            const QVariant total = reply->header(QNetworkRequest::ContentLengthHeader);
+            progress(received, total.isValid() ? total.toLongLong() : -1);
         }
     };
     QEventLoop loop;
@@ -98,7 +102,7 @@ bool Fetch(const QUrl& url, const std::function<bool(const QByteArray&)>& sink,
             reply->abort();
     });
     watch.start(kCancelPollMs);
-    if (!reply->isFinished()) loop.exec(flags);
+    if (!reply->isFinished()) loop.exec();
     watch.stop();
     drain();
     return sinkAccepted && reply->error() == QNetworkReply::NoError;
@@ -121,7 +125,7 @@ QString DownloadText(const QUrl& url, const std::atomic<bool>* cancel) {
             body.append(chunk);
             return true;
         },
-        kVersionFileLimits, cancel, QEventLoop::AllEvents);
+        kVersionFileLimits, cancel, {});
     if (!complete) {
         PauseAfterFailure(cancel);
         return {};
@@ -132,7 +136,8 @@ QString DownloadText(const QUrl& url, const std::atomic<bool>* cancel) {
 }
 
 DownloadResult DownloadFile(const QUrl& url, const QString& path, const QString& expectedSha256,
-                            const DownloadLimits& limits) {
+                            const DownloadLimits& limits, const std::atomic<bool>* cancel,
+                            const DownloadProgress& progress) {
     // The body goes to a hidden file beside path and replaces path only once it is complete
     // and verified, so a cut transfer never leaves a half installer that could be started.
     QSaveFile file(path);
@@ -149,7 +154,7 @@ DownloadResult DownloadFile(const QUrl& url, const QString& path, const QString&
                 digest.addData(chunk);
                 return file.write(chunk) == chunk.size();
             },
-            limits, nullptr, QEventLoop::ExcludeUserInputEvents);
+            limits, cancel, progress);
     }
     if (complete && digest.result().toHex() != expectedSha256.trimmed().toLatin1().toLower()) {
         file.cancelWriting();
@@ -159,7 +164,8 @@ DownloadResult DownloadFile(const QUrl& url, const QString& path, const QString&
     if (!complete || !file.commit()) {
         file.cancelWriting();
         QFile::remove(path);
-        PauseAfterFailure(nullptr);
+        if (cancel != nullptr && cancel->load()) return DownloadResult::Cancelled;
+        PauseAfterFailure(cancel);
         return DownloadResult::Failed;
     }
     return DownloadResult::Saved;

@@ -1,5 +1,5 @@
-// Blocking HTTPS downloads with Qt Network on the calling thread, which must not run another
-// event loop meanwhile. Only https addresses are fetched, with the server's certificate
+// Blocking HTTPS downloads with Qt Network, meant for the update check's worker threads: each
+// call runs an event loop of its own on the calling thread. Only https addresses are fetched, with the server's certificate
 // checked against the system's authorities, and redirects are followed only on the same
 // host. A transfer ends at its limits: a body size, a deadline for the whole transfer, and a
 // least amount of bytes per stall period, so that a trickling server cannot hold it.
@@ -8,12 +8,13 @@
 #include <QString>
 #include <QUrl>
 #include <atomic>
+#include <functional>
 
 // The body of url as text, cut at its first zero byte; "" after any failure. A version
 // file larger than a megabyte counts as a failure. Setting *cancel ends the transfer.
 QString DownloadText(const QUrl& url, const std::atomic<bool>* cancel = nullptr);
 
-enum class DownloadResult { Saved, Failed, DigestMismatch };
+enum class DownloadResult { Saved, Failed, DigestMismatch, Cancelled };
 
 // What an installer download may take.
 struct DownloadLimits {
@@ -26,9 +27,15 @@ struct DownloadLimits {
     qint64 stallBytes = 16 * 1024;
 };
 
+// Told on the downloading thread of the bytes received so far and of the size the server
+// announced (-1 while unknown).
+using DownloadProgress = std::function<void(qint64 received, qint64 total)>;
+
 // Saves the body of url at path, replacing a file there. The body must have the digest
 // expectedSha256 (hexadecimal) and stay within limits. Only a complete, verified body ever
-// appears at path; on failure nothing is left there. User input is held back while the
-// transfer runs.
+// appears at path; on failure or cancel nothing is left there. Setting *cancel ends the
+// transfer within a few tens of milliseconds.
 DownloadResult DownloadFile(const QUrl& url, const QString& path, const QString& expectedSha256,
-                            const DownloadLimits& limits = {});
+                            const DownloadLimits& limits = {},
+                            const std::atomic<bool>* cancel = nullptr,
+                            const DownloadProgress& progress = {});

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QNetworkProxyFactory>
@@ -22,6 +23,7 @@
 #include "update/HttpsDownload.h"
 #include "update/OfferSignature.h"
 #include "update/PrivateProfile.h"
+#include "update/InstallerWorker.h"
 #include "update/UpdateWorker.h"
 
 namespace {
@@ -50,6 +52,22 @@ bool IsSha256Hex(const QString& text) {
     });
 }
 
+// Removes folder once the process pid has ended. Not at once: an installer may read its own
+// file while it runs (a self-extracting archive does), and a script's interpreter opens it
+// only after the start. The station has quit by then, so a small shell of its own waits.
+void RemoveFolderWhenEnded(qint64 pid, const QString& folder) {
+    static const QString script = QStringLiteral(
+        "while kill -0 \"$1\" 2>/dev/null; do"
+        " { read -r state < \"/proc/$1/stat\"; } 2>/dev/null || break;"
+        " case \"$state\" in *') Z '*) break ;; esac;"
+        " sleep 1;"
+        " done;"
+        " rm -rf -- \"$2\"");
+    QProcess::startDetached(QStringLiteral("/bin/sh"),
+                            {QStringLiteral("-c"), script, QStringLiteral("orvex-update-cleanup"),
+                             QString::number(pid), folder});
+}
+
 }  // namespace
 
 CUpdateCheck::CUpdateCheck(const QString& baseUrl, const QString& publicKey)
@@ -69,6 +87,11 @@ CUpdateCheck::CUpdateCheck(const QString& baseUrl, const QString& publicKey)
 
 CUpdateCheck::~CUpdateCheck() {
     m_pWorker.reset();
+    if (m_pInstallerWorker) {
+        m_pInstallerWorker.reset();
+        // A download cut by the exit leaves no file, and so no folder either.
+        RemoveInstallerFolder();
+    }
     if (CurrentCheck() == this) CurrentCheck() = nullptr;
 }
 
@@ -129,11 +152,12 @@ QString CUpdateCheck::GetProductVersion() {
     return version;
 }
 
-QString CUpdateCheck::DownloadInstaller(const QString& directory) {
+bool CUpdateCheck::StartInstallerDownload(const QString& directory) {
+    if (m_pInstallerWorker) return false;
     CPrivateProfile profile;
     profile.ParseText(m_strText);
     const QString url = profile.GetValue(m_strKey, QStringLiteral("Installer"));
-    if (url.isEmpty()) return {};
+    if (url.isEmpty()) return false;
     // Vouched for: a digest, the update server's own host, and the maker's signature when
     // the program carries a key.
     const QString digest = profile.GetValue(m_strKey, QStringLiteral("SHA256")).trimmed();
@@ -149,7 +173,7 @@ QString CUpdateCheck::DownloadInstaller(const QString& directory) {
         (!sizeText.isEmpty() &&
          (!sizeStated || statedSize > qulonglong(DownloadLimits::kLargestInstaller)))) {
         ShowMessage(LoadString(kMsgNotVouched));
-        return {};
+        return false;
     }
     if (!m_publicKey.isEmpty()) {
         const QString version = profile.GetValue(m_strKey, QStringLiteral("Version"));
@@ -159,32 +183,76 @@ QString CUpdateCheck::DownloadInstaller(const QString& directory) {
                                    SignedOfferText(version, InstallerFileName(url), digest),
                                    signature)) {
             ShowMessage(LoadString(kMsgBadSignature));
-            return {};
+            return false;
         }
     }
 
     // The shared temporary folder is writable by everyone; a private folder keeps another
     // user from placing or swapping the file that is about to be started.
     QString folder = directory;
-    bool ownFolder = false;
+    m_strInstallerFolder.clear();
     if (folder.isEmpty()) {
         QTemporaryDir created(QDir::tempPath() + QStringLiteral("/orvex-update-XXXXXX"));
-        if (!created.isValid()) return {};
+        if (!created.isValid()) {
+            ShowMessage(LoadString(kMsgDownloadFailed));
+            return false;
+        }
         created.setAutoRemove(false);
-        folder = created.path();
-        ownFolder = true;
+        folder = m_strInstallerFolder = created.path();
     }
     if (!folder.endsWith(u'/')) folder += u'/';
-    const QString path = folder + InstallerFileName(url);
+    m_strInstallerPath = folder + InstallerFileName(url);
 
-    const DownloadResult result = DownloadFile(installerUrl, path, digest, limits);
-    if (result == DownloadResult::Saved) return path;
-    if (ownFolder) QDir().rmdir(folder);
-    if (result == DownloadResult::DigestMismatch)
-        ShowMessage(FormatMessage(LoadString(kMsgDigestMismatch), path.toUtf8().constData()));
-    else
+    m_pInstallerWorker = std::make_unique<InstallerWorker>(*this);
+    if (!m_pInstallerWorker->Start({installerUrl, m_strInstallerPath, digest, limits})) {
+        m_pInstallerWorker.reset();
+        RemoveInstallerFolder();
         ShowMessage(LoadString(kMsgDownloadFailed));
-    return {};
+        return false;
+    }
+    return true;
+}
+
+void CUpdateCheck::CancelInstallerDownload() {
+    if (m_pInstallerWorker) m_pInstallerWorker->Cancel();
+}
+
+QString CUpdateCheck::DownloadInstaller(const QString& directory) {
+    QString path;
+    QEventLoop loop;
+    connect(this, &CUpdateCheck::InstallerDownloaded, &loop, [&path, &loop](const QString& saved) {
+        path = saved;
+        loop.quit();
+    });
+    if (!StartInstallerDownload(directory)) return {};
+    loop.exec();
+    return path;
+}
+
+void CUpdateCheck::OnInstallerProgress(qint64 received, qint64 total) {
+    Q_EMIT InstallerProgress(received, total);
+}
+
+void CUpdateCheck::OnInstallerDownloadFinished(DownloadResult result) {
+    // The worker has handed over its last word; its thread is ending.
+    m_pInstallerWorker.reset();
+    if (result == DownloadResult::Saved) {
+        Q_EMIT InstallerDownloaded(m_strInstallerPath);
+        return;
+    }
+    RemoveInstallerFolder();
+    if (result == DownloadResult::DigestMismatch)
+        ShowMessage(FormatMessage(LoadString(kMsgDigestMismatch),
+                                  m_strInstallerPath.toUtf8().constData()));
+    else if (result == DownloadResult::Failed)
+        ShowMessage(LoadString(kMsgDownloadFailed));
+    Q_EMIT InstallerDownloaded({});
+}
+
+void CUpdateCheck::RemoveInstallerFolder() {
+    // Only the folder made for the download, and only when nothing else came into it.
+    if (!m_strInstallerFolder.isEmpty()) QDir().rmdir(m_strInstallerFolder);
+    m_strInstallerFolder.clear();
 }
 
 void CUpdateCheck::RemoveOldInstallerFolders() {
@@ -210,9 +278,15 @@ bool CUpdateCheck::StartInstaller(const QString& path) {
     QProcess installer;
     installer.setProgram(path);
     installer.setWorkingDirectory(QFileInfo(path).absolutePath());
-    bool started = installer.startDetached();
+    qint64 pid = 0;
+    bool started = installer.startDetached(&pid);
     const int programError = started ? 0 : static_cast<int>(installer.error());
     const int systemError = errno;
+    if (started && !m_strInstallerFolder.isEmpty() &&
+        QFileInfo(path).absolutePath() == QFileInfo(m_strInstallerFolder).absoluteFilePath()) {
+        RemoveFolderWhenEnded(pid, m_strInstallerFolder);
+        m_strInstallerFolder.clear();
+    }
     // What is no program may still be opened by the desktop; that counts only when its
     // opener says it succeeded, not when the opener was merely spawned.
     int openResult = 0;

@@ -13,6 +13,7 @@
 #include "update/HttpsDownload.h"
 
 class UpdateWorker;
+class InstallerWorker;
 
 class CUpdateCheck : public QObject {
     Q_OBJECT
@@ -44,14 +45,21 @@ class CUpdateCheck : public QObject {
     // Whether the version file offers a newer program than this one.
     bool IsUpdateAvailable() const;
 
-    // Downloads the installer into directory, or into a new private folder under the
-    // system's temporary folder when directory is empty; the local path, or "" when there
-    // is none or the download failed. Only an offer with a digest, an installer on the
-    // update server's host and, with a key set, a valid signature is fetched; a refusal or a
-    // failure is reported in a message box.
+    // Starts downloading the installer on a worker thread into directory, or into a new
+    // private folder under the system's temporary folder when directory is empty. Only an
+    // offer with a digest, an installer on the update server's host and, with a key set, a
+    // valid signature is fetched: false, with a message box, for any other; false also while
+    // another download runs. The download reports InstallerProgress while it runs and ends
+    // with InstallerDownloaded; a failure is reported in a message box, a cancel is not.
+    bool StartInstallerDownload(const QString& directory = {});
+    // Ends a running installer download within a moment; it leaves no file behind.
+    void CancelInstallerDownload();
+    // The installer download from start to end, with the event loop running meanwhile: the
+    // local path, or "" when there is no offer or the download failed.
     QString DownloadInstaller(const QString& directory = {});
     // Starts the installer and reports a failure in a message box; true when it started: a
-    // program that runs, or a file the desktop's opener took with success.
+    // program that runs, or a file the desktop's opener took with success. The private
+    // folder of a program that runs is removed once that program has ended.
     bool StartInstaller(const QString& path);
     // The download's limits; tests shorten them.
     void SetDownloadLimits(const DownloadLimits& limits) { m_limits = limits; }
@@ -74,10 +82,20 @@ class CUpdateCheck : public QObject {
     // The local file name of an installer address: the part after its last "/".
     static QString InstallerFileName(const QString& url);
 
+  Q_SIGNALS:
+    // Bytes of the installer received so far, and its size (-1 while unknown).
+    void InstallerProgress(qint64 received, qint64 total);
+    // The installer download has ended: the local path, or "" after a failure or a cancel.
+    void InstallerDownloaded(const QString& path);
+
   private:
     friend class UpdateWorker;
+    friend class InstallerWorker;
     void OnDownloadFinished(const QString& text);
     void Notify();
+    void OnInstallerProgress(qint64 received, qint64 total);
+    void OnInstallerDownloadFinished(DownloadResult result);
+    void RemoveInstallerFolder();
 
     QString m_strUrl;
     QString m_strKey;
@@ -87,4 +105,8 @@ class CUpdateCheck : public QObject {
     QPointer<QObject> m_pNotifyWnd;
     int m_nNotifyId = 0;
     std::unique_ptr<UpdateWorker> m_pWorker;
+    std::unique_ptr<InstallerWorker> m_pInstallerWorker;
+    QString m_strInstallerPath;
+    // The private folder made for the installer; "" when the caller named the folder.
+    QString m_strInstallerFolder;
 };

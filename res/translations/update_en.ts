@@ -11,6 +11,10 @@
         <source>automatisch auf neue Version prüfen</source>
         <translation>check for a new version automatically</translation>
     </message>
+    <message>
+        <source>Abbrechen</source>
+        <translation>Cancel</translation>
+    </message>
 </context>
 <context>
     <name>StringTable</name>
