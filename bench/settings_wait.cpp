@@ -1,0 +1,237 @@
+// What the wait for the stored next number costs per card in a write series: the station's
+// write run (CWriteRun) on the in-process virtual reader with its realistic timing, the next
+// number going to the settings file through the window's settings writer (a worker thread,
+// each write synced to disk). Two series run side by side, one card of each in turn: one
+// waits until the number is stored before it writes the chip, the other does not (the
+// writer still writes behind it), so that the machine's load touches both alike. The extra
+// per card is a waiting card's time less that of the other series' card next to it. Then
+// the store and its wait alone, without a chip.
+#include <QCoreApplication>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "FreshChip.h"
+#include "Settings.h"
+#include "SettingsWriter.h"
+#include "Statistics.h"
+#include "VirtualReader.h"
+#include "station/WriteRun.h"
+#include "vellf.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using bench::LoadAverage;
+using bench::Median;
+using bench::Ms;
+using bench::Percentile;
+
+constexpr int kChipType = 9;  // ATA5577
+constexpr int kFormat = 0;    // 26 bit
+constexpr int kSeriesFacility = 1;
+
+struct Options {
+    int cards = 50;
+    int runs = 3;
+    int direct = 200;
+};
+
+bool ParseOptions(int argc, char** argv, Options& options) {
+    for (int i = 1; i < argc; ++i) {
+        int* target = nullptr;
+        if (std::strcmp(argv[i], "--cards") == 0)
+            target = &options.cards;
+        else if (std::strcmp(argv[i], "--runs") == 0)
+            target = &options.runs;
+        else if (std::strcmp(argv[i], "--direct") == 0)
+            target = &options.direct;
+        if (target == nullptr || i + 1 >= argc) return false;
+        *target = std::atoi(argv[++i]);
+    }
+    // Every series takes its own numbers of the 26-bit format.
+    return options.cards > 0 && options.runs > 0 && options.direct >= 0 &&
+           options.cards * options.runs * 2 < 60000;
+}
+
+// Stores the next number and the count as the window does, through a settings writer of its
+// own; waits for the number only when asked to, and notes how long that wait took.
+class SettingsView : public station::CRunView {
+  public:
+    explicit SettingsView(bool wait) : m_wait(wait) {}
+
+    void ShowStatus(const station::Status& status) override {
+        if (status.message != station::StatusMessage::None)
+            std::fprintf(stderr, "status %d: %s\n", static_cast<int>(status.message),
+                         qPrintable(status.detail));
+    }
+    void ShowLamps(station::LampState) override {}
+    void SignalSuccess() override {}
+    void SignalFailure() override {}
+    void ShowFields() override {}
+    void StoreNextNumber(const QString& number) override {
+        m_writer.PutString("Settings", "CustomerNr", number);
+    }
+    bool WaitUntilNumberStored() override {
+        if (!m_wait) return true;
+        const Clock::time_point start = Clock::now();
+        const bool stored = m_writer.WaitUntilWritten();
+        waitMs.push_back(Ms(Clock::now() - start));
+        return stored;
+    }
+    void CardWritten(const station::CardRecord&) override {
+        m_writer.PutInt("Settings", "Anzahl", ++m_count);
+    }
+    void ReportLogFailure() override {}
+    QString FailedCardEntry(const station::Status&, const station::CardRecord&) override {
+        return {};
+    }
+    QString NotLoggedEntry(const station::CardRecord&, const QDateTime&) override { return {}; }
+
+    std::vector<double> waitMs;
+
+  private:
+    const bool m_wait;
+    int m_count = 0;
+    CSettingsWriter m_writer;
+};
+
+// A write series of fresh chips, each written (and read back) by one tick.
+struct Series {
+    SettingsView view;
+    station::RunCard card;
+    station::CWriteRun run{view, card};
+
+    Series(int handle, bool wait, std::int64_t from, int cards, const QString& logPath)
+        : view(wait) {
+        card.target = station::CardTarget{handle, kFormat, kChipType};
+        card.facility = kSeriesFacility;
+        card.customer = QString::number(static_cast<long long>(from));
+        run.options.autoIncrement = true;
+        run.options.stopAtCount = true;
+        run.options.stopCount = cards;
+        run.options.verify = true;
+        run.options.logPath = logPath;
+        run.StartSeries();
+    }
+
+    // Lays a fresh chip and writes it; the tick's time, or a negative one on failure.
+    double Card(vsim::VirtualReader& reader) {
+        reader.Engine().PlaceTransponder(vsim::MakeFreshChip(kChipType));
+        const Clock::time_point start = Clock::now();
+        const station::TickOutcome outcome = run.SeriesTick();
+        const double ms = Ms(Clock::now() - start);
+        if (outcome == station::TickOutcome::Written) return ms;
+        std::fprintf(stderr, "card %s was not written\n", qPrintable(card.customer));
+        return -1;
+    }
+};
+
+void PrintSpread(const char* what, const std::vector<double>& values) {
+    std::printf("  %-28s median %7.3f ms  p90 %7.3f  p99 %7.3f  max %7.3f  (%zu)\n", what,
+                Median(values), Percentile(values, 0.9), Percentile(values, 0.99),
+                Percentile(values, 1.0), values.size());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (!ParseOptions(argc, argv, options)) {
+        std::fprintf(stderr, "usage: %s [--cards N] [--runs R] [--direct M]\n", argv[0]);
+        return 2;
+    }
+    QCoreApplication app(argc, argv);
+    // On the disk like the user's own settings, but a file of its own.
+    QTemporaryDir scratch;
+    if (!scratch.isValid()) return 1;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(scratch.filePath("config")));
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, scratch.filePath("config"));
+    if (!PutSettingInt("Settings", "Typ", kFormat)) {
+        std::fprintf(stderr, "the settings file cannot be written: %s\n",
+                     qPrintable(SettingsFilePath()));
+        return 1;
+    }
+    std::printf("settings file %s\nload average at the start: %s\n",
+                qPrintable(SettingsFilePath()), LoadAverage().c_str());
+
+    vsim::VirtualReader reader;
+    reader.Engine().SetVersion("243c");
+    if (!reader.Start()) return 1;
+    const int handle = LfOpenPort(reader.Path().c_str(), 19200, 0, 1000);
+    if (handle <= 0) return 1;
+    reader.Engine().SetRealisticTiming(true);
+    const QString logPath = scratch.filePath("Protokoll_S.txt");
+
+    // The first write after the port opens changes the chip's receive mode; not counted.
+    {
+        Series warmUp(handle, false, 60000, 1, logPath);
+        if (warmUp.Card(reader) < 0) return 1;
+    }
+    std::vector<double> waitedMs, plainMs, extraMs, runExtraMs, waitMs;
+    std::int64_t next = 1;
+    for (int run = 1; run <= options.runs; ++run) {
+        Series waited(handle, true, next, options.cards, logPath);
+        Series plain(handle, false, next + options.cards, options.cards, logPath);
+        next += 2 * options.cards;
+        std::vector<double> runWaited, runPlain;
+        for (int i = 0; i < options.cards; ++i) {
+            // Each goes first every other card, so that neither always follows the other's
+            // settings write.
+            double waitedCard = 0, plainCard = 0;
+            if (i % 2 == 0) {
+                waitedCard = waited.Card(reader);
+                plainCard = plain.Card(reader);
+            } else {
+                plainCard = plain.Card(reader);
+                waitedCard = waited.Card(reader);
+            }
+            if (waitedCard < 0 || plainCard < 0) return 1;
+            runWaited.push_back(waitedCard);
+            runPlain.push_back(plainCard);
+            extraMs.push_back(waitedCard - plainCard);
+        }
+        waitedMs.insert(waitedMs.end(), runWaited.begin(), runWaited.end());
+        plainMs.insert(plainMs.end(), runPlain.begin(), runPlain.end());
+        waitMs.insert(waitMs.end(), waited.view.waitMs.begin(), waited.view.waitMs.end());
+        runExtraMs.push_back(Median(runWaited) - Median(runPlain));
+        std::printf("run %d: with the wait %.2f ms/card, without %.2f (%+.2f)\n", run,
+                    Median(runWaited), Median(runPlain), runExtraMs.back());
+        std::fflush(stdout);
+    }
+    LfClosePort(handle);
+
+    std::printf(
+        "%d runs of %d cards per series (26 bit, ATA5577, read-back check and write log on):\n",
+        options.runs, options.cards);
+    PrintSpread("card with the wait", waitedMs);
+    PrintSpread("card without it", plainMs);
+    PrintSpread("extra per card", extraMs);
+    PrintSpread("the wait itself", waitMs);
+    std::printf("  runs' median differences %+.2f to %+.2f ms, ratio of the medians %.4f\n",
+                Percentile(runExtraMs, 0.0), Percentile(runExtraMs, 1.0),
+                Median(waitedMs) / Median(plainMs));
+
+    if (options.direct > 0) {
+        // The number's write and its wait alone, without a chip.
+        CSettingsWriter writer;
+        std::vector<double> storeMs;
+        for (int i = 0; i < options.direct; ++i) {
+            const Clock::time_point start = Clock::now();
+            writer.PutString("Settings", "CustomerNr", QString::number(i + 1));
+            if (!writer.WaitUntilWritten()) return 1;
+            storeMs.push_back(Ms(Clock::now() - start));
+        }
+        std::printf("Storing the next number and waiting, %d times without a chip:\n",
+                    options.direct);
+        PrintSpread("store + wait", storeMs);
+    }
+    std::printf("load average at the end: %s\n", LoadAverage().c_str());
+    return 0;
+}
