@@ -1,8 +1,9 @@
 // Blocking HTTPS downloads with Qt Network, meant for the update check's worker threads: each
-// call runs an event loop of its own on the calling thread. Only https addresses are fetched, with the server's certificate
-// checked against the system's authorities, and redirects are followed only on the same
-// host. A transfer ends at its limits: a body size, a deadline for the whole transfer, and a
-// least amount of bytes per stall period, so that a trickling server cannot hold it.
+// call runs an event loop of its own on the calling thread. Only https addresses are fetched,
+// with the server's certificate checked against the system's authorities, and redirects are
+// followed only on the same host. A transfer ends at its limits: a body size, a deadline for
+// the whole transfer, and a least amount of bytes per stall period, so that a trickling
+// server cannot hold it.
 #pragma once
 
 #include <QString>

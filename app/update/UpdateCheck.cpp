@@ -21,9 +21,9 @@
 #include "StringTable.h"
 #include "WindowMessage.h"
 #include "update/HttpsDownload.h"
+#include "update/InstallerWorker.h"
 #include "update/OfferSignature.h"
 #include "update/PrivateProfile.h"
-#include "update/InstallerWorker.h"
 #include "update/UpdateWorker.h"
 
 namespace {
