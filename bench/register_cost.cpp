@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "FreshChip.h"
 #include "PgServer.h"
+#include "QuietSeries.h"
 #include "Statistics.h"
 #include "VirtualReader.h"
 #include "station/register/CardRegister.h"
@@ -31,14 +31,13 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using bench::LoadAverage;
 using bench::Median;
+using bench::kSeriesChipType;
+using bench::kSeriesFormat;
 using bench::Ms;
 using bench::Percentile;
+using bench::PrintSpread;
 using station::CCardRegister;
 using station::RegisterSettings;
-
-constexpr int kChipType = 9;  // ATA5577
-constexpr int kFormat = 0;    // 26 bit
-constexpr int kSeriesFacility = 1;
 
 struct Options {
     int cards = 50;
@@ -73,27 +72,12 @@ bool ParseOptions(int argc, char** argv, Options& options) {
            options.cards * options.runs * 3 < 60000;
 }
 
-// The series shows nothing; a failed card is reported. It notes when the chip's write
-// starts (the number is stored just before) and when the card is written and read back.
-class QuietView : public station::CRunView {
+// Notes when the chip's write starts (the number is stored just before) and when the card
+// is written and read back.
+class QuietView : public bench::QuietRunView {
   public:
-    void ShowStatus(const station::Status& status) override {
-        if (status.message != station::StatusMessage::None)
-            std::fprintf(stderr, "status %d: %s\n", static_cast<int>(status.message),
-                         qPrintable(status.detail));
-    }
-    void ShowLamps(station::LampState) override {}
-    void SignalSuccess() override {}
-    void SignalFailure() override {}
-    void ShowFields() override {}
     void StoreNextNumber(const QString&) override { writeStart = Clock::now(); }
-    bool WaitUntilNumberStored() override { return true; }
     void CardWritten(const station::CardRecord&) override { writeEnd = Clock::now(); }
-    void ReportLogFailure() override {}
-    QString FailedCardEntry(const station::Status&, const station::CardRecord&) override {
-        return {};
-    }
-    QString NotLoggedEntry(const station::CardRecord&, const QDateTime&) override { return {}; }
 
     Clock::time_point writeStart, writeEnd;
 };
@@ -117,28 +101,15 @@ struct Series {
 
     Series(int handle, CCardRegister* cardRegister, std::int64_t from, int cards,
            const QString& logPath) {
-        card.target = station::CardTarget{handle, kFormat, kChipType};
-        card.facility = kSeriesFacility;
-        card.customer = QString::number(static_cast<long long>(from));
-        run.options.autoIncrement = true;
-        run.options.stopAtCount = true;
-        run.options.stopCount = cards;
-        run.options.verify = true;
-        run.options.logPath = logPath;
         run.SetRegister(cardRegister);
-        run.StartSeries();
+        bench::StartQuietSeries(run, card, handle, from, cards, logPath);
     }
 
     // Lays a fresh chip and writes it; its tick's time and the part beside the chip's write.
     bool Card(vsim::VirtualReader& reader, double& cardMs, double& besideMs) {
-        reader.Engine().PlaceTransponder(vsim::MakeFreshChip(kChipType));
-        const Clock::time_point start = Clock::now();
-        const station::TickOutcome outcome = run.SeriesTick();
-        cardMs = Ms(Clock::now() - start);
+        cardMs = bench::WriteFreshCard(run, card, reader);
         besideMs = cardMs - Ms(view.writeEnd - view.writeStart);
-        if (outcome == station::TickOutcome::Written) return true;
-        std::fprintf(stderr, "card %s was not written\n", qPrintable(card.customer));
-        return false;
+        return cardMs >= 0;
     }
 };
 
@@ -150,8 +121,8 @@ struct DirectTimes {
 bool TimeDirect(CCardRegister& cardRegister, int facility, int cards, DirectTimes& times) {
     for (int i = 0; i < cards; ++i) {
         station::CardRecord card;
-        card.format = kFormat;
-        card.chipType = kChipType;
+        card.format = kSeriesFormat;
+        card.chipType = kSeriesChipType;
         card.fields = station::CardFields{facility, i + 1, 0};
         card.customer = QString::number(i + 1);
         card.uid = QString::asprintf("E0%014X", static_cast<unsigned>(facility * 100000 + i));
@@ -174,12 +145,6 @@ bool TimeDirect(CCardRegister& cardRegister, int facility, int cards, DirectTime
         times.both.push_back(Ms(end - start));
     }
     return true;
-}
-
-void PrintSpread(const char* what, const std::vector<double>& values) {
-    std::printf("  %-16s median %7.3f ms  p90 %7.3f  p99 %7.3f  max %7.3f  (%zu)\n", what,
-                Median(values), Percentile(values, 0.9), Percentile(values, 0.99),
-                Percentile(values, 1.0), values.size());
 }
 
 }  // namespace

@@ -17,7 +17,7 @@
 #include <memory>
 #include <vector>
 
-#include "FreshChip.h"
+#include "QuietSeries.h"
 #include "Settings.h"
 #include "SettingsWriter.h"
 #include "Statistics.h"
@@ -32,10 +32,7 @@ using bench::LoadAverage;
 using bench::Median;
 using bench::Ms;
 using bench::Percentile;
-
-constexpr int kChipType = 9;  // ATA5577
-constexpr int kFormat = 0;    // 26 bit
-constexpr int kSeriesFacility = 1;
+using bench::PrintSpread;
 
 struct Options {
     int cards = 50;
@@ -62,19 +59,10 @@ bool ParseOptions(int argc, char** argv, Options& options) {
 
 // Stores the next number and the count as the window does, through a settings writer of its
 // own; waits for the number only when asked to, and notes how long that wait took.
-class SettingsView : public station::CRunView {
+class SettingsView : public bench::QuietRunView {
   public:
     explicit SettingsView(bool wait) : m_wait(wait) {}
 
-    void ShowStatus(const station::Status& status) override {
-        if (status.message != station::StatusMessage::None)
-            std::fprintf(stderr, "status %d: %s\n", static_cast<int>(status.message),
-                         qPrintable(status.detail));
-    }
-    void ShowLamps(station::LampState) override {}
-    void SignalSuccess() override {}
-    void SignalFailure() override {}
-    void ShowFields() override {}
     void StoreNextNumber(const QString& number) override {
         m_writer.PutString("Settings", "CustomerNr", number);
     }
@@ -88,11 +76,6 @@ class SettingsView : public station::CRunView {
     void CardWritten(const station::CardRecord&) override {
         m_writer.PutInt("Settings", "Anzahl", ++m_count);
     }
-    void ReportLogFailure() override {}
-    QString FailedCardEntry(const station::Status&, const station::CardRecord&) override {
-        return {};
-    }
-    QString NotLoggedEntry(const station::CardRecord&, const QDateTime&) override { return {}; }
 
     std::vector<double> waitMs;
 
@@ -110,34 +93,12 @@ struct Series {
 
     Series(int handle, bool wait, std::int64_t from, int cards, const QString& logPath)
         : view(wait) {
-        card.target = station::CardTarget{handle, kFormat, kChipType};
-        card.facility = kSeriesFacility;
-        card.customer = QString::number(static_cast<long long>(from));
-        run.options.autoIncrement = true;
-        run.options.stopAtCount = true;
-        run.options.stopCount = cards;
-        run.options.verify = true;
-        run.options.logPath = logPath;
-        run.StartSeries();
+        bench::StartQuietSeries(run, card, handle, from, cards, logPath);
     }
 
     // Lays a fresh chip and writes it; the tick's time, or a negative one on failure.
-    double Card(vsim::VirtualReader& reader) {
-        reader.Engine().PlaceTransponder(vsim::MakeFreshChip(kChipType));
-        const Clock::time_point start = Clock::now();
-        const station::TickOutcome outcome = run.SeriesTick();
-        const double ms = Ms(Clock::now() - start);
-        if (outcome == station::TickOutcome::Written) return ms;
-        std::fprintf(stderr, "card %s was not written\n", qPrintable(card.customer));
-        return -1;
-    }
+    double Card(vsim::VirtualReader& reader) { return bench::WriteFreshCard(run, card, reader); }
 };
-
-void PrintSpread(const char* what, const std::vector<double>& values) {
-    std::printf("  %-28s median %7.3f ms  p90 %7.3f  p99 %7.3f  max %7.3f  (%zu)\n", what,
-                Median(values), Percentile(values, 0.9), Percentile(values, 0.99),
-                Percentile(values, 1.0), values.size());
-}
 
 }  // namespace
 
@@ -153,7 +114,7 @@ int main(int argc, char** argv) {
     if (!scratch.isValid()) return 1;
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(scratch.filePath("config")));
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, scratch.filePath("config"));
-    if (!PutSettingInt("Settings", "Typ", kFormat)) {
+    if (!PutSettingInt("Settings", "Typ", bench::kSeriesFormat)) {
         std::fprintf(stderr, "the settings file cannot be written: %s\n",
                      qPrintable(SettingsFilePath()));
         return 1;
