@@ -7,12 +7,15 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "FreshChip.h"
 #include "Statistics.h"
 #include "VirtualReader.h"
 #include "station/WriteRun.h"
+#include "vellf.h"
 
 namespace bench {
 
@@ -68,6 +71,41 @@ inline double WriteFreshCard(station::CWriteRun& run, const station::RunCard& ca
     if (outcome == station::TickOutcome::Written) return ms;
     std::fprintf(stderr, "card %s was not written\n", qPrintable(card.customer));
     return -1;
+}
+
+// The options every series benchmark takes: --cards N, --runs R, --direct M.
+struct SeriesOptions {
+    int cards = 50;
+    int runs = 3;
+    int direct = 200;
+};
+
+// Reads the option at argv[i] (and its value, advancing i) into options; false when it is
+// none of them or its value is missing.
+inline bool ReadSeriesOption(int argc, char** argv, int& i, SeriesOptions& options) {
+    int* target = std::strcmp(argv[i], "--cards") == 0    ? &options.cards
+                  : std::strcmp(argv[i], "--runs") == 0   ? &options.runs
+                  : std::strcmp(argv[i], "--direct") == 0 ? &options.direct
+                                                          : nullptr;
+    if (target == nullptr || i + 1 >= argc) return false;
+    *target = std::atoi(argv[++i]);
+    return true;
+}
+
+// Starts the reader with realistic timing and opens its port, then writes one card that is
+// not counted: the first write after the port opens changes the chip's receive mode. The
+// handle, or 0 on failure.
+inline int OpenWarmReader(vsim::VirtualReader& reader, const QString& logPath) {
+    reader.Engine().SetVersion("243c");
+    if (!reader.Start()) return 0;
+    const int handle = LfOpenPort(reader.Path().c_str(), 19200, 0, 1000);
+    if (handle <= 0) return 0;
+    reader.Engine().SetRealisticTiming(true);
+    QuietRunView view;
+    station::RunCard card;
+    station::CWriteRun run(view, card);
+    StartQuietSeries(run, card, handle, 60000, 1, logPath);
+    return WriteFreshCard(run, card, reader) >= 0 ? handle : 0;
 }
 
 inline void PrintSpread(const char* what, const std::vector<double>& values) {

@@ -39,10 +39,7 @@ using bench::PrintSpread;
 using station::CCardRegister;
 using station::RegisterSettings;
 
-struct Options {
-    int cards = 50;
-    int runs = 3;
-    int direct = 200;
+struct Options : bench::SeriesOptions {
     bool sqlite = true;
     bool postgresql = true;
 };
@@ -57,15 +54,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             if (!options.sqlite && !options.postgresql) return false;
             continue;
         }
-        int* target = nullptr;
-        if (std::strcmp(arg, "--cards") == 0)
-            target = &options.cards;
-        else if (std::strcmp(arg, "--runs") == 0)
-            target = &options.runs;
-        else if (std::strcmp(arg, "--direct") == 0)
-            target = &options.direct;
-        if (target == nullptr || i + 1 >= argc) return false;
-        *target = std::atoi(argv[++i]);
+        if (!bench::ReadSeriesOption(argc, argv, i, options)) return false;
     }
     // Every series takes its own numbers of the 26-bit format.
     return options.cards > 0 && options.runs > 0 && options.direct >= 0 &&
@@ -203,19 +192,9 @@ int main(int argc, char** argv) {
     }
 
     vsim::VirtualReader reader;
-    reader.Engine().SetVersion("243c");
-    if (!reader.Start()) return 1;
-    const int handle = LfOpenPort(reader.Path().c_str(), 19200, 0, 1000);
-    if (handle <= 0) return 1;
-    reader.Engine().SetRealisticTiming(true);
     const QString logPath = scratch.filePath("Protokoll_S.txt");
-
-    // The first write after the port opens changes the chip's receive mode; not counted.
-    {
-        Series warmUp(handle, nullptr, 60000, 1, logPath);
-        double cardMs = 0, besideMs = 0;
-        if (!warmUp.Card(reader, cardMs, besideMs)) return 1;
-    }
+    const int handle = bench::OpenWarmReader(reader, logPath);
+    if (handle <= 0) return 1;
     std::int64_t next = 1;
     for (int run = 1; run <= options.runs; ++run) {
         // The subjects' series run side by side, one card of each in turn, so that the

@@ -13,7 +13,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -34,23 +33,9 @@ using bench::Ms;
 using bench::Percentile;
 using bench::PrintSpread;
 
-struct Options {
-    int cards = 50;
-    int runs = 3;
-    int direct = 200;
-};
-
-bool ParseOptions(int argc, char** argv, Options& options) {
+bool ParseOptions(int argc, char** argv, bench::SeriesOptions& options) {
     for (int i = 1; i < argc; ++i) {
-        int* target = nullptr;
-        if (std::strcmp(argv[i], "--cards") == 0)
-            target = &options.cards;
-        else if (std::strcmp(argv[i], "--runs") == 0)
-            target = &options.runs;
-        else if (std::strcmp(argv[i], "--direct") == 0)
-            target = &options.direct;
-        if (target == nullptr || i + 1 >= argc) return false;
-        *target = std::atoi(argv[++i]);
+        if (!bench::ReadSeriesOption(argc, argv, i, options)) return false;
     }
     // Every series takes its own numbers of the 26-bit format.
     return options.cards > 0 && options.runs > 0 && options.direct >= 0 &&
@@ -103,7 +88,7 @@ struct Series {
 }  // namespace
 
 int main(int argc, char** argv) {
-    Options options;
+    bench::SeriesOptions options;
     if (!ParseOptions(argc, argv, options)) {
         std::fprintf(stderr, "usage: %s [--cards N] [--runs R] [--direct M]\n", argv[0]);
         return 2;
@@ -123,18 +108,9 @@ int main(int argc, char** argv) {
                 qPrintable(SettingsFilePath()), LoadAverage().c_str());
 
     vsim::VirtualReader reader;
-    reader.Engine().SetVersion("243c");
-    if (!reader.Start()) return 1;
-    const int handle = LfOpenPort(reader.Path().c_str(), 19200, 0, 1000);
-    if (handle <= 0) return 1;
-    reader.Engine().SetRealisticTiming(true);
     const QString logPath = scratch.filePath("Protokoll_S.txt");
-
-    // The first write after the port opens changes the chip's receive mode; not counted.
-    {
-        Series warmUp(handle, false, 60000, 1, logPath);
-        if (warmUp.Card(reader) < 0) return 1;
-    }
+    const int handle = bench::OpenWarmReader(reader, logPath);
+    if (handle <= 0) return 1;
     std::vector<double> waitedMs, plainMs, extraMs, runExtraMs, waitMs;
     std::int64_t next = 1;
     for (int run = 1; run <= options.runs; ++run) {
