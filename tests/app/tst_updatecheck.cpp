@@ -555,8 +555,8 @@ class UpdateCheckTest : public QObject {
         QTest::addColumn<QByteArray>("installer");
         QTest::addColumn<bool>("runs");
         // It reads its own file a moment after the start, as a self-extracting archive does.
-        QTest::newRow("runs") << QByteArray("#!/bin/sh\nsleep 1\ncat \"$0\" > \"$ORVEX_TEST_MARK\"\n")
-                              << true;
+        QTest::newRow("runs")
+            << QByteArray("#!/bin/sh\nsleep 1\ncat \"$0\" > \"$ORVEX_TEST_MARK\"\n") << true;
         QTest::newRow("cannot start") << QByteArray("\x01\x02\x03 no program", 15) << false;
     }
     void installerStartQuitsStation() {
