@@ -1,0 +1,16 @@
+// The virtual readers running on this desktop: each announces its line and name in a small
+// file in the user's runtime folder while it runs (see the virtual reader's
+// ReaderAnnouncement). The interface choice lists them as "<line> [<name>]", the form the port
+// list gives the maker's readers, which the SDK opens by the line before the bracket.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// $XDG_RUNTIME_DIR/orvex-fsk/readers, or /tmp/orvex-fsk-<uid>/readers without a runtime folder.
+QString AnnouncedReadersFolder();
+
+// Every announced reader whose process still runs and whose line exists, sorted. Files of
+// another user, of a process that has gone (a killed reader) and files that do not read as
+// an announcement are skipped.
+QStringList ListAnnouncedReaders();
