@@ -288,7 +288,7 @@ void CPortSelectDlg::OnInitDialog() {
     // The field shows the entry the name selected (the name may be only its beginning).
     QString shown = m_strName;
     SelectedText(shown);
-    m_ui->editLine->setText(shown);
+    ShowInLineField(shown);
     SetFlagsFromName();
     EnableLineControls();
     UpdateModeButtons(m_strName);
@@ -576,13 +576,16 @@ void CPortSelectDlg::OnSelectionChanged() {
         return;
     }
     m_strName = selected;
-    // The field shows the entry the name selected (the name may be only its beginning).
-    QString shown = m_strName;
-    SelectedText(shown);
-    m_ui->editLine->setText(shown);
+    ShowInLineField(m_strName);
     SetFlagsFromName();
     EnableLineControls();
     UpdateModeButtons(m_strName);
+}
+
+void CPortSelectDlg::ShowInLineField(const QString& name) {
+    m_ui->editLine->setText(name);
+    // A long entry shows its line, not the end of its name.
+    m_ui->editLine->setCursorPosition(0);
 }
 
 void CPortSelectDlg::OnLineEdited(const QString& text) {
@@ -594,7 +597,8 @@ void CPortSelectDlg::OnLineEdited(const QString& text) {
         m_ui->listInterfaces->clearSelection();
         const QList<QListWidgetItem*> same =
             m_ui->listInterfaces->findItems(m_strName, Qt::MatchExactly);
-        if (!m_strName.isEmpty() && !same.isEmpty()) m_ui->listInterfaces->setCurrentItem(same.front());
+        if (!m_strName.isEmpty() && !same.isEmpty())
+            m_ui->listInterfaces->setCurrentItem(same.front());
     }
     SetFlagsFromName();
     EnableLineControls();

@@ -150,6 +150,7 @@ class CPortSelectDlg : public QDialog {
     void FinishSwitch(int handle, int usbMode);
     void OnSelectionChanged();
     void OnLineEdited(const QString& text);
+    void ShowInLineField(const QString& name);
     void WatchAnnouncedReaders();
     bool CheckTypedLine(const QString& typed);
     void OnEthernetClicked();

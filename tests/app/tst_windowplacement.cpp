@@ -101,7 +101,8 @@ class WindowPlacementTest : public QObject {
                         dlg.reject();
                 });
                 const int code = dlg.exec();
-                stored << QPoint(GetSettingInt("Fenster", "X", -1), GetSettingInt("Fenster", "Y", -1));
+                stored << QPoint(GetSettingInt("Fenster", "X", -1),
+                                 GetSettingInt("Fenster", "Y", -1));
                 return code;
             });
         }
