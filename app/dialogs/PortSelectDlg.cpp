@@ -79,6 +79,13 @@ bool IsSerialLineName(const QString& name) {
     return name.startsWith('/') || comName.match(name).hasMatch();
 }
 
+// Where a list entry's line ends: the port list tags the maker's readers, and virtual readers
+// carry their name, in brackets after the line ("/dev/ttyACM0 [Qor Virtual COM]").
+qsizetype NameTagStart(const QString& entry) {
+    const qsizetype tag = entry.lastIndexOf(QLatin1String(" ["));
+    return tag > 0 && entry.endsWith(']') ? tag : entry.size();
+}
+
 }  // namespace
 
 bool CPortSelectDlg::s_bRescanBusy = false;
@@ -139,6 +146,7 @@ void CPortSelectDlg::ResolveStoredInterface() {
     // A line chosen by its path (a udev link, a pseudo-terminal) is not among the enumerated
     // ports; while it exists it is offered with them, so OK does not lose it.
     if (m_strName.startsWith('/') && QFileInfo::exists(m_strName)) m_strStoredLine = m_strName;
+    if (m_strName.startsWith('/')) FollowVirtualReader();
     if (m_strName.startsWith(kUsbPrefix)) {
         RefreshDeviceList(DeviceKind::Usb, m_usbReaders);
         if (m_usbReaders.isEmpty()) {
@@ -168,6 +176,21 @@ void CPortSelectDlg::ResolveStoredInterface() {
             PutSettingString(kSection, "Name", m_strName);
         }
         m_bIsLan = true;
+    }
+}
+
+// A virtual reader gets a new terminal at every start: the one running under the stored name
+// takes the place of the line that has gone, as a USB reader that has gone is replaced.
+void CPortSelectDlg::FollowVirtualReader() {
+    const qsizetype tag = NameTagStart(m_strName);
+    if (tag == m_strName.size() || QFileInfo::exists(m_strName.left(tag))) return;
+    const QString name = m_strName.mid(tag);
+    for (const QString& reader : ListAnnouncedReaders()) {
+        if (reader.endsWith(name)) {
+            m_strName = reader;
+            PutSettingString(kSection, "Name", m_strName);
+            return;
+        }
     }
 }
 
@@ -611,9 +634,7 @@ bool CPortSelectDlg::CheckTypedLine(const QString& typed) {
     if (!typed.startsWith('/') ||
         !m_ui->listInterfaces->findItems(typed, Qt::MatchExactly).isEmpty())
         return true;
-    // A line may carry a name in brackets, as the port list tags the maker's readers.
-    const qsizetype tag = typed.lastIndexOf(QLatin1String(" ["));
-    const QString path = tag > 0 && typed.endsWith(']') ? typed.left(tag) : typed;
+    const QString path = typed.left(NameTagStart(typed));
     if (QFileInfo::exists(path)) return true;
     return RefuseValue(m_ui->editLine, LoadString(IDS_NO_SUCH_LINE).arg(path));
 }

@@ -85,6 +85,7 @@ class CPortSelectDlg : public QDialog {
 
     // Checks the stored choice against the devices present (run by the constructor).
     void ResolveStoredInterface();
+    void FollowVirtualReader();
 
     // Fills the controls and the device list and starts watching device events; runs once
     // per display, from showEvent or exec().

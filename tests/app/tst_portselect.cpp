@@ -20,6 +20,7 @@
 #include "ControlId.h"
 #include "Settings.h"
 #include "StringTable.h"
+#include "ReaderAnnouncement.h"
 #include "UdevMonitor.h"
 #include "VirtualReader.h"
 #include "dialogs/PortSelectDlg.h"
@@ -427,6 +428,32 @@ class PortSelectTest : public QObject {
         const QDir folder(AnnouncedReadersFolder());
         QCOMPARE(folder.entryList({"*.reader"}, QDir::Files).size(), 1);  // the killed one's
         QCOMPARE(ListAnnouncedReaders(), QStringList{});
+    }
+
+    // A virtual reader started again has a new terminal: the stored choice follows the one
+    // running under its name; a name nobody runs and a maker's tag are left alone.
+    void StoredVirtualReaderFollowsItsName_data() {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<bool>("follows");
+        QTest::newRow("line gone, name running") << "/dev/pts/99999 [Trainer]" << true;
+        QTest::newRow("line gone, name not running") << "/dev/pts/99999 [Desk 2]" << false;
+        QTest::newRow("maker's tag") << "/dev/ttyACM99 [Qor Virtual COM]" << false;
+    }
+
+    void StoredVirtualReaderFollowsItsName() {
+        QFETCH(QString, stored);
+        QFETCH(bool, follows);
+        vsim::VirtualReader reader;
+        QVERIFY(reader.Start());
+        vsim::ReaderAnnouncement announcement;
+        QVERIFY(announcement.Announce(reader.Path(), "Trainer"));
+        StorePort(stored);
+
+        const CPortSelectDlg dialog;
+        const QString expected =
+            follows ? QString::fromStdString(reader.Path()) + " [Trainer]" : stored;
+        QCOMPARE(dialog.m_strName, expected);
+        QCOMPARE(GetSettingString("Port", "Name", ""), expected);
     }
 
     void SelectionSetsFlagsAndModeButtons_data() {
