@@ -51,8 +51,9 @@ class StationDriver : public QObject {
             modal->close();
             return;
         }
-        // The window shows before it connects its reader; the title names the reader after.
-        if (m_step == 0 && !window->windowTitle().contains('<')) {
+        // The window shows before it connects its reader; the title names the reader's
+        // firmware once it is connected.
+        if (m_step == 0 && !window->windowTitle().contains(QLatin1String(" FW V"))) {
             if (++m_waited > 150) {
                 Report("error", "no reader connected");
                 QApplication::exit(3);
