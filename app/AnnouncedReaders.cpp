@@ -14,9 +14,12 @@ namespace {
 // An announcement is a few short lines; anything longer is not one.
 constexpr qint64 kMaxFileSize = 4096;
 
-bool OwnedByUser(const QString& path) {
+// This user's own (never through a link), and of the kind asked: what another user put or
+// linked there is not this desktop's announcement, and a pipe would block the read.
+bool OwnedByUser(const QString& path, mode_t kind) {
     struct stat st {};
-    return lstat(QFile::encodeName(path).constData(), &st) == 0 && st.st_uid == getuid();
+    return lstat(QFile::encodeName(path).constData(), &st) == 0 && st.st_uid == getuid() &&
+           (st.st_mode & S_IFMT) == kind;
 }
 
 bool ProcessRuns(qint64 pid) {
@@ -27,29 +30,35 @@ bool ProcessRuns(qint64 pid) {
 // "<line> [<name>]" of one announcement file, or "" when it is none or stale.
 QString ReadAnnouncement(const QString& path) {
     QFile file(path);
-    if (!OwnedByUser(path) || !file.open(QIODevice::ReadOnly)) return {};
+    if (!OwnedByUser(path, S_IFREG) || !file.open(QIODevice::ReadOnly)) return {};
     const QByteArray text = file.read(kMaxFileSize + 1);
     if (text.size() > kMaxFileSize) return {};
-    qint64 pid = 0;
-    QString line;
-    QString name;
+    const ReaderAnnouncementText announced = ParseReaderAnnouncement(text);
+    if (!announced.line.startsWith('/') || !ProcessRuns(announced.pid) ||
+        !QFileInfo::exists(announced.line))
+        return {};
+    return announced.name.isEmpty() ? announced.line
+                                    : announced.line + " [" + announced.name + "]";
+}
+
+}  // namespace
+
+ReaderAnnouncementText ParseReaderAnnouncement(const QByteArray& text) {
+    ReaderAnnouncementText announced;
     for (const QByteArray& entry : text.split('\n')) {
         const qsizetype equals = entry.indexOf('=');
         if (equals < 0) continue;
         const QByteArray key = entry.left(equals);
-        const QString value = QString::fromUtf8(entry.mid(equals + 1));
+        const QByteArray value = entry.mid(equals + 1);
         if (key == "pid")
-            pid = value.toLongLong();
+            announced.pid = value.toLongLong();
         else if (key == "line")
-            line = value;
+            announced.line = QString::fromUtf8(value);
         else if (key == "name")
-            name = value.trimmed();
+            announced.name = QString::fromUtf8(value).trimmed();
     }
-    if (!line.startsWith('/') || !ProcessRuns(pid) || !QFileInfo::exists(line)) return {};
-    return name.isEmpty() ? line : line + " [" + name + "]";
+    return announced;
 }
-
-}  // namespace
 
 QString AnnouncedReadersFolder() {
     const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
@@ -60,10 +69,10 @@ QString AnnouncedReadersFolder() {
 QStringList ListAnnouncedReaders() {
     const QString folder = AnnouncedReadersFolder();
     // In the shared /tmp, a folder another user made is not this desktop's.
-    if (!OwnedByUser(folder)) return {};
+    if (!OwnedByUser(folder, S_IFDIR)) return {};
     QStringList readers;
     const QDir dir(folder);
-    for (const QString& file : dir.entryList({QStringLiteral("*.reader")}, QDir::Files)) {
+    for (const QString& file : dir.entryList({QStringLiteral("*.reader")}, QDir::Files | QDir::NoSymLinks)) {
         const QString entry = ReadAnnouncement(dir.filePath(file));
         if (!entry.isEmpty() && !readers.contains(entry)) readers << entry;
     }

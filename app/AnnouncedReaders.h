@@ -4,8 +4,18 @@
 // list gives the maker's readers, which the SDK opens by the line before the bracket.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
+
+// What one announcement file says: its "pid=", "line=" and "name=" lines; other lines are
+// skipped. Read apart from the folder so that it can be tested and fuzzed alone.
+struct ReaderAnnouncementText {
+    qint64 pid = 0;
+    QString line;
+    QString name;
+};
+ReaderAnnouncementText ParseReaderAnnouncement(const QByteArray& text);
 
 // $XDG_RUNTIME_DIR/orvex-fsk/readers, or /tmp/orvex-fsk-<uid>/readers without a runtime folder.
 QString AnnouncedReadersFolder();
