@@ -182,6 +182,8 @@ int COrvexFSKDlg::exec() {
     // before the reader is connected, so that its messages and the interface choice come
     // with the station behind them rather than out of nowhere.
     RestoreWindowPosition(this);
+    // With its chip tabs already, so that it does not grow under the operator's eyes.
+    FillChipTabs();
     setAttribute(Qt::WA_ShowModal, true);
     show();
     if (!m_bInitialised) OnInitDialog();
