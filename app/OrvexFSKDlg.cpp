@@ -178,19 +178,27 @@ void COrvexFSKDlg::ConnectControls() {
 }
 
 int COrvexFSKDlg::exec() {
-    if (!m_bInitialised) OnInitDialog();
+    // Placed before its native window exists, so the position counts as the frame's; shown
+    // before the reader is connected, so that its messages and the interface choice come
+    // with the station behind them rather than out of nowhere.
     RestoreWindowPosition(this);
+    // With its chip tabs already, so that it does not grow under the operator's eyes.
+    FillChipTabs();
+    setAttribute(Qt::WA_ShowModal, true);
+    show();
+    if (!m_bInitialised) OnInitDialog();
     return QDialog::exec();
 }
 
 void COrvexFSKDlg::OnInitDialog() {
     m_bInitialised = true;
+    // The window is up meanwhile: a command that comes during the first connection (the
+    // close box, a language) waits until it has ended.
+    const BusyScope busy(*this);
     BuildSystemMenu();
-    if (!ConnectReader(true)) {
-        // Ends the window through Cancel once its loop runs, which stores the fields.
-        QMetaObject::invokeMethod(this, &COrvexFSKDlg::reject, Qt::QueuedConnection);
-        return;
-    }
+    // Without a reader (the interface choice cancelled) the station stays open: the runs
+    // refuse with their message and the menu offers the interface again.
+    ConnectReader(true);
     ShowConnectedReader();
     OpenRegister();
     StartUpdateCheck();

@@ -213,7 +213,7 @@ class COrvexFSKDlg : public QDialog, public station::CRunView {
     bool ExchangeInt(QLineEdit* edit, int& member, bool save);
     bool CheckRange(QLineEdit* edit, int value, int largest);
     bool CheckNumber64(QLineEdit* edit, const QString& text);
-    bool QueryReaderVersion();
+    bool QueryReaderVersion(const QString& openName);
     bool OpenReader(const QString& openName, bool isLan);
     void OnLanConfig();
     bool RunSignalSettingsDialog();

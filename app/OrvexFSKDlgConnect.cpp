@@ -25,21 +25,34 @@ constexpr int kOpenNoAnswer = LF_OPEN_NO_ANSWER;
 constexpr int kOpenBadTimeout = LF_OPEN_BAD_TIMEOUT;
 constexpr int kOpenFailed = LF_OPEN_FAILED;
 
-void ShowOpenError(int result) {
+constexpr int kStrTriedInterface = 11260;
+
+// A connection message names the interface it tried: at the first start, or after the
+// reader's line changed, the operator cannot guess which one that was. The device address
+// the port string carries after its last colon is left off.
+QString TriedInterface(const QString& openName) {
+    const qsizetype colon = openName.lastIndexOf(':');
+    const QString name = colon > 0 ? openName.left(colon) : openName;
+    return "\n" + LoadString(kStrTriedInterface).arg(name);
+}
+
+void ShowOpenError(int result, const QString& openName) {
+    QString text;
     switch (result) {
         case kOpenNoAnswer:
-            ShowMessage(LoadString(kStrNoAnswer));
+            text = LoadString(kStrNoAnswer);
             break;
         case kOpenBadTimeout:
-            ShowMessage(LoadString(kStrBadTimeout));
+            text = LoadString(kStrBadTimeout);
             break;
         case kOpenFailed:
-            ShowMessage(LoadString(kStrCannotOpen));
+            text = LoadString(kStrCannotOpen);
             break;
         default:
-            ShowMessage(FormatMessage(LoadString(kStrUnknownError), -result));
+            text = FormatMessage(LoadString(kStrUnknownError), -result);
             break;
     }
+    ShowMessage(text + TriedInterface(openName));
 }
 
 }  // namespace
@@ -85,8 +98,8 @@ bool COrvexFSKDlg::OpenReader(const QString& openName, bool isLan) {
     m_hPort = result > 0 ? result : 0;
 
     if (result < 1) {
-        ShowOpenError(result);
-    } else if (QueryReaderVersion()) {
+        ShowOpenError(result, openName);
+    } else if (QueryReaderVersion(openName)) {
         LfSetDeviceMode(m_hPort, 0);
         m_strOpenName = openName;
         return true;
@@ -99,13 +112,13 @@ bool COrvexFSKDlg::OpenReader(const QString& openName, bool isLan) {
     return false;
 }
 
-bool COrvexFSKDlg::QueryReaderVersion() {
+bool COrvexFSKDlg::QueryReaderVersion(const QString& openName) {
     std::array<unsigned char, 5> raw{};
     std::array<char, 30> text{};
     const int count = LfGetVersion(m_hPort, raw.data(), static_cast<int>(raw.size()), text.data(),
                                    static_cast<int>(text.size()));
     if (count == -1) {
-        ShowMessage(LoadString(kStrNoAnswer));
+        ShowMessage(LoadString(kStrNoAnswer) + TriedInterface(openName));
         return false;
     }
     if (count != 4) {

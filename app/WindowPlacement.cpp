@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
+#include <QWindow>
 #include <algorithm>
 #include <climits>
 
@@ -17,19 +18,33 @@ constexpr int kUnset = INT_MIN;
 
 void RestoreWindowPosition(QWidget* window) {
     const QPoint stored(GetSettingInt(kSection, "X", kUnset), GetSettingInt(kSection, "Y", kUnset));
-    if (stored.x() == kUnset || stored.y() == kUnset) return;
     // A screen that was unplugged since must not take the window with it.
-    for (const QScreen* screen : QGuiApplication::screens()) {
-        if (screen->availableGeometry().contains(stored)) {
-            window->move(stored);
-            return;
+    if (stored.x() != kUnset && stored.y() != kUnset) {
+        for (const QScreen* screen : QGuiApplication::screens()) {
+            if (screen->availableGeometry().contains(stored)) {
+                MoveFrameTo(window, stored);
+                return;
+            }
         }
     }
+    if (const QScreen* screen = window->screen())
+        MoveFrameTo(window, screen->availableGeometry().topLeft());
 }
 
 void StoreWindowPosition(const QWidget* window) {
-    PutSettingInt(kSection, "X", window->pos().x());
-    PutSettingInt(kSection, "Y", window->pos().y());
+    const QPoint frame = window->frameGeometry().topLeft();
+    PutSettingInt(kSection, "X", frame.x());
+    PutSettingInt(kSection, "Y", frame.y());
+}
+
+void MoveFrameTo(QWidget* window, const QPoint& point) {
+    // Before its native window exists, a window's position is taken as its frame's; after,
+    // move() places the inner area, so the frame is placed through the native window.
+    QWindow* handle = window->windowHandle();
+    if (handle != nullptr && window->testAttribute(Qt::WA_WState_Created))
+        handle->setFramePosition(point);
+    else
+        window->move(point);
 }
 
 void KeepOnScreen(QWidget* window) {

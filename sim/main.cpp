@@ -22,6 +22,7 @@
 #include "ControlProtocol.h"
 #include "NetModuleControl.h"
 #include "PanelMain.h"
+#include "ReaderAnnouncement.h"
 #include "VirtualReader.h"
 
 namespace {
@@ -30,13 +31,15 @@ constexpr size_t kMaxPendingLine = 4096;
 
 const char kUsage[] =
     "usage: vel-reader-sim [--version TEXT] [--serial HEX] [--link PATH] [--control SOCKET]\n"
-    "                      [--timing realistic|off] [--panel]\n"
+    "                      [--timing realistic|off] [--name TEXT] [--panel]\n"
     "\n"
     "Simulates a reader on a pseudo-terminal and prints the terminal's path as the first line.\n"
     "  --version TEXT    reply to the version request (default 243c)\n"
     "  --serial HEX      serial number bytes, e.g. 01020304\n"
     "  --timing MODE     realistic: replies take the line and radio time of a real reader\n"
     "  --link PATH       also make a symbolic link to the terminal at PATH\n"
+    "  --name TEXT       the name the station's interface choice lists the reader by\n"
+    "                    (default \"Virtual reader\")\n"
     "  --control SOCKET  accept control commands on a Unix stream socket at SOCKET\n"
     "  --tcp [ADDR:]PORT also serve the reader over TCP (ADDR 127.0.0.1 unless given)\n"
     "  --udp ADDR        network module on UDP port 30718 at ADDR (0.0.0.0 hears broadcasts)\n"
@@ -57,6 +60,7 @@ struct Options {
     std::string tcp;
     std::string udp;
     std::string netRecord;
+    std::string name = "Virtual reader";
     bool panel = false;
     bool help = false;
 };
@@ -91,6 +95,7 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {
                               : arg == "--tcp"        ? &options.tcp
                               : arg == "--udp"        ? &options.udp
                               : arg == "--net-record" ? &options.netRecord
+                              : arg == "--name"       ? &options.name
                                                       : nullptr;
         if (target == nullptr) {
             error = "unknown option " + arg;
@@ -226,6 +231,13 @@ void RunControlLoop(vsim::ControlProtocol& control, const LoopSetup& setup) {
     for (const Channel& client : clients) close(client.inFd);
 }
 
+std::string AbsolutePath(const std::string& path) {
+    if (path.empty() || path[0] == '/') return path;
+    char directory[4096];
+    if (getcwd(directory, sizeof directory) == nullptr) return path;
+    return std::string(directory) + "/" + path;
+}
+
 void Signal(int eventFd) {
     const uint64_t one = 1;
     while (write(eventFd, &one, sizeof one) < 0 && errno == EINTR) {
@@ -288,6 +300,12 @@ int main(int argc, char** argv) {
     }
     network.AddCommands(control);
     WriteText(STDOUT_FILENO, reader.Path() + "\n");
+    // The link outlives a restart of the reader, the terminal's number does not.
+    vsim::ReaderAnnouncement announcement;
+    if (!announcement.Announce(AbsolutePath(options.link.empty() ? reader.Path() : options.link),
+                               options.name))
+        std::fprintf(stderr, "vel-reader-sim: cannot announce the reader in %s\n",
+                     vsim::AnnouncementFolder().c_str());
 
     if (options.panel) {
         // Each side tells the other that it has ended: the loop when it was told to quit or

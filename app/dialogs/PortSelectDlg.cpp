@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QListWidgetItem>
 #include <QMetaObject>
 #include <QRegularExpression>
@@ -14,10 +15,12 @@
 #include <algorithm>
 #include <vector>
 
+#include "AnnouncedReaders.h"
 #include "DeviceAccess.h"
 #include "IPAddrSuche.h"
 #include "LanAddressText.h"
 #include "MessageBox.h"
+#include "PrivateFolder.h"
 #include "Settings.h"
 #include "StringTable.h"
 #include "UdevMonitor.h"
@@ -39,6 +42,7 @@ constexpr int IDS_NO_FTDI_DRIVER = 10171;
 constexpr int IDS_NO_VCOM_DRIVER = 10172;
 constexpr int IDS_LOAD_DRIVER = 10173;
 constexpr int IDS_NO_ACCESS = 10174;
+constexpr int IDS_NO_SUCH_LINE = 11261;
 constexpr int IDS_PARSE_INT = 61712;
 constexpr int IDS_PARSE_INT_RANGE = 61714;
 constexpr int IDS_PARSE_UINT = 61713;
@@ -75,6 +79,13 @@ bool IsSerialLineName(const QString& name) {
     return name.startsWith('/') || comName.match(name).hasMatch();
 }
 
+// Where a list entry's line ends: the port list tags the maker's readers, and virtual readers
+// carry their name, in brackets after the line ("/dev/ttyACM0 [Qor Virtual COM]").
+qsizetype NameTagStart(const QString& entry) {
+    const qsizetype tag = entry.lastIndexOf(QLatin1String(" ["));
+    return tag > 0 && entry.endsWith(']') ? tag : entry.size();
+}
+
 }  // namespace
 
 bool CPortSelectDlg::s_bRescanBusy = false;
@@ -99,6 +110,7 @@ CPortSelectDlg::CPortSelectDlg(QWidget* parent)
 
     connect(m_ui->listInterfaces, &QListWidget::itemSelectionChanged, this,
             &CPortSelectDlg::OnSelectionChanged);
+    connect(m_ui->editLine, &QLineEdit::textEdited, this, &CPortSelectDlg::OnLineEdited);
     connect(m_ui->checkEthernet, &QCheckBox::clicked, this, &CPortSelectDlg::OnEthernetClicked);
     connect(m_ui->buttonIpSearch, &QPushButton::clicked, this, &CPortSelectDlg::OnIpSearchClicked);
     connect(m_ui->buttonHidMode, &QPushButton::clicked, this, &CPortSelectDlg::SwitchToHid);
@@ -134,6 +146,7 @@ void CPortSelectDlg::ResolveStoredInterface() {
     // A line chosen by its path (a udev link, a pseudo-terminal) is not among the enumerated
     // ports; while it exists it is offered with them, so OK does not lose it.
     if (m_strName.startsWith('/') && QFileInfo::exists(m_strName)) m_strStoredLine = m_strName;
+    if (m_strName.startsWith('/')) FollowVirtualReader();
     if (m_strName.startsWith(kUsbPrefix)) {
         RefreshDeviceList(DeviceKind::Usb, m_usbReaders);
         if (m_usbReaders.isEmpty()) {
@@ -163,6 +176,21 @@ void CPortSelectDlg::ResolveStoredInterface() {
             PutSettingString(kSection, "Name", m_strName);
         }
         m_bIsLan = true;
+    }
+}
+
+// A virtual reader gets a new terminal at every start: the one running under the stored name
+// takes the place of the line that has gone, as a USB reader that has gone is replaced.
+void CPortSelectDlg::FollowVirtualReader() {
+    const qsizetype tag = NameTagStart(m_strName);
+    if (tag == m_strName.size() || QFileInfo::exists(m_strName.left(tag))) return;
+    const QString name = m_strName.mid(tag);
+    for (const QString& reader : ListAnnouncedReaders()) {
+        if (reader.endsWith(name)) {
+            m_strName = reader;
+            PutSettingString(kSection, "Name", m_strName);
+            return;
+        }
     }
 }
 
@@ -216,6 +244,8 @@ void CPortSelectDlg::FillInterfaceList() {
     }
     if (!m_strStoredLine.isEmpty() && !m_comPorts.contains(m_strStoredLine))
         m_ui->listInterfaces->addItem(m_strStoredLine);
+    for (const QString& reader : m_virtualReaders)
+        if (reader != m_strStoredLine) m_ui->listInterfaces->addItem(reader);
     for (const QString& reader : m_usbReaders) {
         m_ui->listInterfaces->addItem(kUsbPrefix + reader);
         MarkInaccessibleDevice(m_ui->listInterfaces->item(m_ui->listInterfaces->count() - 1),
@@ -266,6 +296,7 @@ void CPortSelectDlg::OnInitDialog() {
         RefreshDeviceList(DeviceKind::Lan, m_lanReaders);
     if (m_usbReaders.isEmpty()) RefreshDeviceList(DeviceKind::Usb, m_usbReaders);
     if (m_comPorts.isEmpty()) RefreshDeviceList(DeviceKind::Serial, m_comPorts);
+    m_virtualReaders = ListAnnouncedReaders();
     FillInterfaceList();
 
     if (!SelectByName(m_strName)) {
@@ -277,6 +308,10 @@ void CPortSelectDlg::OnInitDialog() {
             m_strName.clear();
         }
     }
+    // The field shows the entry the name selected (the name may be only its beginning).
+    QString shown = m_strName;
+    SelectedText(shown);
+    ShowInLineField(shown);
     SetFlagsFromName();
     EnableLineControls();
     UpdateModeButtons(m_strName);
@@ -289,7 +324,18 @@ void CPortSelectDlg::OnInitDialog() {
     m_monitor = new CUdevMonitor(this);
     connect(m_monitor, &CUdevMonitor::DeviceChanged, this, &CPortSelectDlg::RescanDevices,
             Qt::QueuedConnection);
+    WatchAnnouncedReaders();
     PostRescan();
+}
+
+// A pseudo-terminal brings no device event, so a virtual reader started while the dialog is
+// open is seen by its announcement.
+void CPortSelectDlg::WatchAnnouncedReaders() {
+    const QString folder = AnnouncedReadersFolder();
+    if (!MakePrivateFolder(folder)) return;
+    m_readerWatcher = new QFileSystemWatcher({folder}, this);
+    connect(m_readerWatcher, &QFileSystemWatcher::directoryChanged, this,
+            &CPortSelectDlg::PostRescan);
 }
 
 void CPortSelectDlg::RescanDevices(int event) {
@@ -326,6 +372,11 @@ void CPortSelectDlg::ScanDevices() {
     }
     if (RefreshDeviceList(DeviceKind::Usb, m_usbReaders)) changed = true;
     if (RefreshDeviceList(DeviceKind::Serial, m_comPorts)) changed = true;
+    const QStringList announced = ListAnnouncedReaders();
+    if (announced != m_virtualReaders) {
+        m_virtualReaders = announced;
+        changed = true;
+    }
     if (changed) FillInterfaceList();
     SelectByName(m_strName);
 }
@@ -414,8 +465,10 @@ void CPortSelectDlg::FinishSwitch(int handle, int usbMode) {
 
 void CPortSelectDlg::accept() {
     if (!ExchangeData()) return;
-    QString selected;
-    if (SelectedText(selected)) {
+    // The path field shows the selected entry or what was typed; either is the choice.
+    QString selected = m_ui->editLine->text().trimmed();
+    if (!CheckTypedLine(selected)) return;
+    if (!selected.isEmpty() || SelectedText(selected)) {
         m_strName = selected;
         PutSettingString(kSection, "Name", m_strName);
         m_bIsUsb = m_strName.startsWith(kUsbPrefix);
@@ -449,6 +502,8 @@ void CPortSelectDlg::done(int result) {
     }
     delete m_monitor;
     m_monitor = nullptr;
+    delete m_readerWatcher;
+    m_readerWatcher = nullptr;
     QDialog::done(result);
 }
 
@@ -544,9 +599,44 @@ void CPortSelectDlg::OnSelectionChanged() {
         return;
     }
     m_strName = selected;
+    ShowInLineField(m_strName);
     SetFlagsFromName();
     EnableLineControls();
     UpdateModeButtons(m_strName);
+}
+
+void CPortSelectDlg::ShowInLineField(const QString& name) {
+    m_ui->editLine->setText(name);
+    // A long entry shows its line, not the end of its name.
+    m_ui->editLine->setCursorPosition(0);
+}
+
+void CPortSelectDlg::OnLineEdited(const QString& text) {
+    // The list marks the entry that is exactly the typed text, or none: a marked entry that
+    // is not the choice would mislead.
+    m_strName = text.trimmed();
+    {
+        const QSignalBlocker quiet(m_ui->listInterfaces);
+        m_ui->listInterfaces->clearSelection();
+        const QList<QListWidgetItem*> same =
+            m_ui->listInterfaces->findItems(m_strName, Qt::MatchExactly);
+        if (!m_strName.isEmpty() && !same.isEmpty())
+            m_ui->listInterfaces->setCurrentItem(same.front());
+    }
+    SetFlagsFromName();
+    EnableLineControls();
+    UpdateModeButtons(m_strName);
+}
+
+// A typed path that names nothing is refused here, where it can be corrected, rather than
+// after a failed connection. List entries and other kinds of names go through as they are.
+bool CPortSelectDlg::CheckTypedLine(const QString& typed) {
+    if (!typed.startsWith('/') ||
+        !m_ui->listInterfaces->findItems(typed, Qt::MatchExactly).isEmpty())
+        return true;
+    const QString path = typed.left(NameTagStart(typed));
+    if (QFileInfo::exists(path)) return true;
+    return RefuseValue(m_ui->editLine, LoadString(IDS_NO_SUCH_LINE).arg(path));
 }
 
 void CPortSelectDlg::OnEthernetClicked() {

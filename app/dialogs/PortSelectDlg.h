@@ -4,6 +4,9 @@
 // interface of readers that can run as HID device or as virtual COM port, and offers the
 // driver download for readers plugged in without a driver.
 //
+// Besides the devices the system reports, it lists the virtual readers running on this
+// desktop (they announce their line) and takes any line typed as a path.
+//
 // Construction alone checks the stored choice against the devices present, so the main
 // window can use the object without showing it.
 #pragma once
@@ -15,6 +18,7 @@
 #include <functional>
 #include <memory>
 
+class QFileSystemWatcher;
 class QListWidgetItem;
 class QUrl;
 class CUdevMonitor;
@@ -39,6 +43,7 @@ class CPortSelectDlg : public QDialog {
     static constexpr int IDC_VIRTUAL_COM = 1036;
     static constexpr int IDC_ETHERNET = 1250;
     static constexpr int IDC_IP_SEARCH = 1256;
+    static constexpr int IDC_LINE = 1257;
 
     // Device-change events: a device arrived, device nodes changed, configuration changed.
     static constexpr int kDeviceArrival = 0x8000;
@@ -80,6 +85,7 @@ class CPortSelectDlg : public QDialog {
 
     // Checks the stored choice against the devices present (run by the constructor).
     void ResolveStoredInterface();
+    void FollowVirtualReader();
 
     // Fills the controls and the device list and starts watching device events; runs once
     // per display, from showEvent or exec().
@@ -108,6 +114,8 @@ class CPortSelectDlg : public QDialog {
     QStringList m_comPorts;
     QStringList m_usbReaders;
     QStringList m_lanReaders;
+    // Virtual readers announced on this desktop, as "<line> [<name>]".
+    QStringList m_virtualReaders;
     int m_nRescanTimer = 0;
     int m_nRescanCount = 0;
     QSize m_minTrackSize;
@@ -142,11 +150,16 @@ class CPortSelectDlg : public QDialog {
     bool OfferDriverDownload(const QString& text);
     void FinishSwitch(int handle, int usbMode);
     void OnSelectionChanged();
+    void OnLineEdited(const QString& text);
+    void ShowInLineField(const QString& name);
+    void WatchAnnouncedReaders();
+    bool CheckTypedLine(const QString& typed);
     void OnEthernetClicked();
     void OnIpSearchClicked();
 
     std::unique_ptr<Ui::CPortSelectDlg> m_ui;
     CUdevMonitor* m_monitor = nullptr;
+    QFileSystemWatcher* m_readerWatcher = nullptr;
     bool m_bInitialised = false;
     bool m_bClosed = false;
 

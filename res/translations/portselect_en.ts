@@ -12,6 +12,14 @@
         <translation>Select interface</translation>
     </message>
     <message>
+        <source>Pfad:</source>
+        <translation>Path:</translation>
+    </message>
+    <message>
+        <source>Eine Leitung, die die Liste nicht zeigt, mit ihrem Pfad eingeben</source>
+        <translation>Type the path of a line the list does not show</translation>
+    </message>
+    <message>
         <source>Ethernet aktivieren</source>
         <translation>Enable Ethernet</translation>
     </message>

@@ -447,5 +447,15 @@ The program may have to be allowed through the firewall manually.</translation>
         <comment>11117</comment>
         <translation>The settings could not be saved in %1</translation>
     </message>
+    <message>
+        <source>Schnittstelle: %1</source>
+        <comment>11260</comment>
+        <translation>Interface: %1</translation>
+    </message>
+    <message>
+        <source>Die Leitung %1 gibt es nicht.</source>
+        <comment>11261</comment>
+        <translation>There is no line %1.</translation>
+    </message>
 </context>
 </TS>

@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTabBar>
+#include <QTimer>
 #include <memory>
 
 #include "ControlId.h"
@@ -436,15 +437,42 @@ class MainWindowTest : public QObject {
         QCOMPARE(dlg->m_nCycleTime, 500);
     }
 
-    void failedConnectionAtStartClosesTheWindowThroughCancel() {
+    // The first start with a silent line: the window is up before the connection is tried,
+    // the message names the line, and cancelling the interface choice leaves the station
+    // open without a reader, where runs are refused, until the operator closes it.
+    void cancelAtTheFirstStartKeepsTheStationOpen() {
         m_reader->Engine().SetSilent(true);
         PutSettingInt("Port", "Timeout", 50);
-        apptest::ModalWatcher watcher;
         COrvexFSKDlg dlg;
+        bool shownAtChoice = false;
+        bool choiceCancelled = false;
+        bool closedByTest = false;
+        apptest::ModalWatcher watcher;
+        watcher.SetDialogHandler([&](QDialog* dialog) {
+            if (dialog != &dlg) {
+                shownAtChoice = dlg.isVisible();
+                choiceCancelled = true;
+                return false;
+            }
+            if (choiceCancelled && !closedByTest) {
+                closedByTest = true;
+                QTimer::singleShot(0, &dlg, [&dlg] {
+                    QTest::mouseClick(Find<QPushButton>(dlg, 1006), Qt::LeftButton);
+                    QTest::mouseClick(Find<QPushButton>(dlg, 2), Qt::LeftButton);
+                });
+            }
+            return true;
+        });
         QCOMPARE(dlg.exec(), int(QDialog::Rejected));
-        QCOMPARE(watcher.Messages(), QStringList{"Gerät meldet sich nicht"});
-        QCOMPARE(watcher.Dialogs(), QStringList{"Schnittstelle"});
-        // The fields are stored as shown; the chip type survives although no tabs exist yet.
+        QVERIFY(shownAtChoice);
+        QVERIFY(closedByTest);
+        QCOMPARE(dlg.m_hPort, 0);
+        const QString line = QString::fromStdString(m_reader->Path());
+        QCOMPARE(watcher.Messages(),
+                 QStringList({"Gerät meldet sich nicht\nSchnittstelle: " + line,
+                              "Kein Lesegerät verbunden. Wählen Sie die Schnittstelle im Menü."}));
+        QVERIFY(watcher.Dialogs().contains("Schnittstelle"));
+        // The fields are stored as shown.
         QCOMPARE(GetSettingInt("Settings", "TransponderTyp", -1), 9);
     }
 };

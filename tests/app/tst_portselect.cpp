@@ -1,25 +1,31 @@
 // The interface selection dialog: the stored choice checked against the devices present,
-// the line-format code of the baud rate, the list's select rule, rescans on device events,
-// the USB mode buttons, the driver offer and the validation on OK. The device lists come
+// the line-format code of the baud rate, the list's select rule, a typed line, the virtual
+// readers the simulator program announces, rescans on device events, the USB mode buttons,
+// the driver offer and the validation on OK. The device lists come
 // from a stand-in (no USB or network reader exists here); the mode switch talks to the
 // virtual reader on a pseudo-terminal.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <cstring>
 
+#include "AnnouncedReaders.h"
 #include "ControlId.h"
 #include "Settings.h"
 #include "StringTable.h"
+#include "ReaderAnnouncement.h"
 #include "UdevMonitor.h"
 #include "VirtualReader.h"
 #include "dialogs/PortSelectDlg.h"
 #include "support/AppTest.h"
+#include "vellf.h"
 
 namespace {
 
@@ -79,6 +85,15 @@ class AnsweredSearchDlg : public CPortSelectDlg {
   private:
     QString m_answer;
 };
+
+// Starts the virtual reader program under a name; its line, or "" when it did not start.
+QString StartVirtualReader(QProcess& process, const QString& name) {
+    process.start(QStringLiteral(VEL_READER_SIM), {"--name", name});
+    if (!process.waitForStarted(10000)) return {};
+    while (!process.canReadLine())
+        if (!process.waitForReadyRead(10000)) return {};
+    return QString::fromUtf8(process.readLine()).trimmed();
+}
 
 QString RangeMessage(int low, int high) {
     return LoadString(61714).arg(low).arg(high);
@@ -327,6 +342,118 @@ class PortSelectTest : public QObject {
         ethernet->click();
         QTRY_COMPARE(ListTexts(dialog), QStringList{"/dev/ttyS0"});
         QVERIFY(!search->isVisibleTo(&dialog));
+    }
+
+    // A line the list does not show is typed as its path; a path that names nothing is
+    // refused in the dialog, which stays open with the stored choice untouched.
+    void TypedPathIsTheChoice_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("refusal");  // empty: accepted
+        QTest::addColumn<QString>("marked");   // the list entry marked meanwhile
+        QTest::newRow("line the list lacks") << "READER" << "" << "";
+        QTest::newRow("listed entry") << "/dev/ttyS9" << "" << "/dev/ttyS9";
+        QTest::newRow("missing line")
+            << "/dev/no-such-line" << "Die Leitung /dev/no-such-line gibt es nicht." << "";
+    }
+
+    void TypedPathIsTheChoice() {
+        QFETCH(QString, typed);
+        QFETCH(QString, refusal);
+        QFETCH(QString, marked);
+        vsim::VirtualReader reader;
+        QVERIFY(reader.Start());
+        if (typed == "READER") typed = QString::fromStdString(reader.Path());
+        g_fake.com = {"/dev/ttyS0", "/dev/ttyS9"};
+        StorePort("/dev/ttyS0");
+
+        apptest::ModalWatcher watcher;
+        CPortSelectDlg dialog;
+        dialog.show();
+        auto* line = ControlById<QLineEdit>(&dialog, Dlg::IDC_LINE);
+        QCOMPARE(line->text(), QString("/dev/ttyS0"));
+        line->clear();
+        QTest::keyClicks(line, typed);
+        QCOMPARE(SelectedText(dialog), marked);
+        QTest::mouseClick(ControlById<QPushButton>(&dialog, 1), Qt::LeftButton);
+
+        if (refusal.isEmpty()) {
+            QCOMPARE(dialog.result(), int(QDialog::Accepted));
+            QCOMPARE(GetSettingString("Port", "Name", ""), typed);
+            QCOMPARE(dialog.GetOpenName(), typed + ":1");
+            QVERIFY(watcher.Messages().isEmpty());
+        } else {
+            QTRY_COMPARE(watcher.Messages(), QStringList{refusal});
+            QVERIFY(dialog.isVisible());
+            QCOMPARE(GetSettingString("Port", "Name", ""), QString("/dev/ttyS0"));
+        }
+    }
+
+    // The virtual reader program announces its line while it runs: readers started while
+    // the dialog is open appear by name, the chosen one connects, one that ends is gone from
+    // the list and one that was killed (its announcement left behind) is not listed.
+    void AnnouncedVirtualReadersAreListedByName() {
+        CPortSelectDlg dialog;
+        dialog.show();
+        QCOMPARE(ListTexts(dialog), QStringList{});
+
+        QProcess first;
+        QProcess second;
+        const QString firstLine = StartVirtualReader(first, "Trainer 1");
+        const QString secondLine = StartVirtualReader(second, "Trainer 2");
+        QVERIFY(!firstLine.isEmpty() && !secondLine.isEmpty());
+        const QString firstEntry = firstLine + " [Trainer 1]";
+        QStringList both{firstEntry, secondLine + " [Trainer 2]"};
+        both.sort();
+        QTRY_COMPARE(ListTexts(dialog), both);
+
+        auto* list = ControlById<QListWidget>(&dialog, Dlg::IDC_INTERFACES);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(list->item(both.indexOf(firstEntry))).center());
+        QCOMPARE(ControlById<QLineEdit>(&dialog, Dlg::IDC_LINE)->text(), firstEntry);
+        QTest::mouseClick(ControlById<QPushButton>(&dialog, 1), Qt::LeftButton);
+        QCOMPARE(GetSettingString("Port", "Name", ""), firstEntry);
+
+        const QByteArray port = CPortSelectDlg().GetOpenName().toUtf8();
+        const int handle = LfOpenPort(port.constData(), 19200, 0, 300);
+        QVERIFY2(handle > 0, port.constData());
+        unsigned char version[5] = {};
+        char model[30] = {};
+        QCOMPARE(LfGetVersion(handle, version, 5, model, 30), 4);
+        LfClosePort(handle);
+
+        second.terminate();
+        QVERIFY(second.waitForFinished(10000));
+        first.kill();
+        QVERIFY(first.waitForFinished(10000));
+        const QDir folder(AnnouncedReadersFolder());
+        QCOMPARE(folder.entryList({"*.reader"}, QDir::Files).size(), 1);  // the killed one's
+        QCOMPARE(ListAnnouncedReaders(), QStringList{});
+    }
+
+    // A virtual reader started again has a new terminal: the stored choice follows the one
+    // running under its name; a name nobody runs and a maker's tag are left alone.
+    void StoredVirtualReaderFollowsItsName_data() {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<bool>("follows");
+        QTest::newRow("line gone, name running") << "/dev/pts/99999 [Trainer]" << true;
+        QTest::newRow("line gone, name not running") << "/dev/pts/99999 [Desk 2]" << false;
+        QTest::newRow("maker's tag") << "/dev/ttyACM99 [Qor Virtual COM]" << false;
+    }
+
+    void StoredVirtualReaderFollowsItsName() {
+        QFETCH(QString, stored);
+        QFETCH(bool, follows);
+        vsim::VirtualReader reader;
+        QVERIFY(reader.Start());
+        vsim::ReaderAnnouncement announcement;
+        QVERIFY(announcement.Announce(reader.Path(), "Trainer"));
+        StorePort(stored);
+
+        const CPortSelectDlg dialog;
+        const QString expected =
+            follows ? QString::fromStdString(reader.Path()) + " [Trainer]" : stored;
+        QCOMPARE(dialog.m_strName, expected);
+        QCOMPARE(GetSettingString("Port", "Name", ""), expected);
     }
 
     void SelectionSetsFlagsAndModeButtons_data() {

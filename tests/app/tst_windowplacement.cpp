@@ -1,44 +1,114 @@
-// Where the station's windows open: the stored position of the main window, only while it
-// lies on a screen, and windows pulled back onto the screen when they grow past its edge.
+// Where the station's windows open: the stored position of the main window (its frame's),
+// only while it lies on a screen, else the left edge; no drift over starts and a language
+// switch; and windows pulled back onto the screen when they grow past its edge.
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
 #include <QWidget>
 
+#include "OrvexFSKApp.h"
+#include "OrvexFSKDlg.h"
 #include "Settings.h"
 #include "WindowPlacement.h"
 #include "support/AppTest.h"
+#include "support/StationReader.h"
 
 class WindowPlacementTest : public QObject {
     Q_OBJECT
   private Q_SLOTS:
     void init() { apptest::ClearSettings(); }
 
-    void PositionIsStoredAndRestoredWhileOnAScreen_data() {
+    void PositionIsRestoredWhileOnAScreenElseAtTheLeftEdge_data() {
+        QTest::addColumn<bool>("store");
         QTest::addColumn<QPoint>("stored");
         QTest::addColumn<bool>("restored");
-        QTest::newRow("on the screen") << QPoint(40, 30) << true;
-        QTest::newRow("screen gone") << QPoint(30000, 30) << false;
-        QTest::newRow("left of every screen") << QPoint(-500, 10) << false;
+        QTest::newRow("on the screen") << true << QPoint(40, 30) << true;
+        QTest::newRow("screen gone") << true << QPoint(30000, 30) << false;
+        QTest::newRow("left of every screen") << true << QPoint(-500, 10) << false;
+        QTest::newRow("nothing stored (first start)") << false << QPoint() << false;
     }
 
-    void PositionIsStoredAndRestoredWhileOnAScreen() {
+    // Not restored, the station opens at the left edge: the virtual reader's panel opens at
+    // the right one.
+    void PositionIsRestoredWhileOnAScreenElseAtTheLeftEdge() {
+        QFETCH(bool, store);
         QFETCH(QPoint, stored);
         QFETCH(bool, restored);
-        QWidget first;
-        first.move(stored);
-        StoreWindowPosition(&first);
-
+        if (store) {
+            QWidget first;
+            first.move(stored);
+            StoreWindowPosition(&first);
+        }
         QWidget second;
         second.move(5, 6);
         RestoreWindowPosition(&second);
-        QCOMPARE(second.pos(), restored ? stored : QPoint(5, 6));
+        second.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&second));
+        const QPoint leftEdge = second.screen()->availableGeometry().topLeft();
+        QCOMPARE(second.frameGeometry().topLeft(), restored ? stored : leftEdge);
     }
 
-    void NothingStoredLeavesTheWindowAlone() {
-        QWidget window;
-        window.move(7, 8);
-        RestoreWindowPosition(&window);
-        QCOMPARE(window.pos(), QPoint(7, 8));
+    // The position is the frame's both ways, so a window shown, stored and opened again
+    // stands where it stood, even when its native window existed before it was placed.
+    void FramePositionSurvivesStoreAndRestore_data() {
+        QTest::addColumn<bool>("createdFirst");
+        QTest::newRow("placed before its native window exists") << false;
+        QTest::newRow("native window made before placing") << true;
+    }
+
+    void FramePositionSurvivesStoreAndRestore() {
+        QFETCH(bool, createdFirst);
+        QWidget first;
+        first.move(120, 80);
+        first.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&first));
+        StoreWindowPosition(&first);
+        const QPoint frame = first.frameGeometry().topLeft();
+        QVERIFY(first.geometry().topLeft() != frame);  // the platform draws a frame
+
+        QWidget second;
+        if (createdFirst) second.winId();
+        RestoreWindowPosition(&second);
+        second.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&second));
+        QCOMPARE(second.frameGeometry().topLeft(), frame);
+        StoreWindowPosition(&second);
+        QCOMPARE(GetSettingInt("Fenster", "Y", -1), frame.y());
+    }
+
+    // Three starts of the station, the second with a language switch (a new window in the
+    // other language): the stored position never moves, nor does the window.
+    void StationKeepsItsPlaceOverStartsAndALanguageSwitch() {
+        apptest::StationReader reader;
+        PutSettingInt("Settings", "Sprache", 0);
+        PutSettingInt("Settings", "SoundTyp", 0);
+        PutSettingInt("Fenster", "X", 140);
+        PutSettingInt("Fenster", "Y", 90);
+        const QPoint place(140, 90);
+        QList<QPoint> shown;
+        QList<QPoint> stored;
+        for (int start = 1; start <= 3; ++start) {
+            int window = 0;
+            COrvexFSKApp station;
+            station.RunApplication([&] {
+                COrvexFSKDlg dlg;
+                const bool switchLanguage = start == 2 && ++window == 1;
+                QTimer::singleShot(0, &dlg, [&] {
+                    shown << dlg.frameGeometry().topLeft();
+                    if (switchLanguage)
+                        dlg.OnSystemCommand(COrvexFSKDlg::IDM_ENGLISH);
+                    else
+                        dlg.reject();
+                });
+                const int code = dlg.exec();
+                stored << QPoint(GetSettingInt("Fenster", "X", -1),
+                                 GetSettingInt("Fenster", "Y", -1));
+                return code;
+            });
+        }
+        QCOMPARE(shown.size(), 4);
+        QCOMPARE(shown, QList<QPoint>(4, place));
+        QCOMPARE(stored, QList<QPoint>(4, place));
     }
 
     void GrownWindowIsPulledBackOntoTheScreen_data() {

@@ -51,6 +51,15 @@ class StationDriver : public QObject {
             modal->close();
             return;
         }
+        // The window shows before it connects its reader; the title names the reader's
+        // firmware once it is connected.
+        if (m_step == 0 && !window->windowTitle().contains(QLatin1String(" FW V"))) {
+            if (++m_waited > 150) {
+                Report("error", "no reader connected");
+                QApplication::exit(3);
+            }
+            return;
+        }
         auto* status = window->findChild<QLineEdit*>("statusEdit");
         switch (m_step++) {
             case 0:

@@ -25,6 +25,7 @@
 #include "FreshChip.h"
 #include "LanguageResources.h"
 #include "OrvexFSKDlg.h"
+#include "ReaderAnnouncement.h"
 #include "Settings.h"
 #include "SimPanel.h"
 #include "VirtualReader.h"
@@ -197,7 +198,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "manual-shots: cannot start the virtual reader\n");
         return 1;
     }
-    PutSettingString("Port", "Name", QString::fromStdString(reader.Path()));
+    // Announced as the virtual reader program does, so the interface choice shows it by
+    // name, picked, as a trainee sees it.
+    vsim::ReaderAnnouncement announcement;
+    if (!announcement.Announce(reader.Path(), "Virtual reader")) {
+        std::fprintf(stderr, "manual-shots: cannot announce the virtual reader\n");
+        return 1;
+    }
+    PutSettingString("Port", "Name", QString::fromStdString(reader.Path()) + " [Virtual reader]");
     PutSettingInt("Settings", "SoundTyp", 0);
     PutSettingInt("Version", "Update", 0);
     PutSettingString("Settings", "CustomerNr", "1001");
