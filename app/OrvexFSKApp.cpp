@@ -1,11 +1,10 @@
 #include "OrvexFSKApp.h"
 
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
-#include <QUrl>
+#include <QSet>
 
 #include "MessageBox.h"
 #include "OrvexFSKDlg.h"
@@ -27,13 +26,39 @@ constexpr int kOpenOutOfResources = 0;
 constexpr int kOpenNoAssociation = 31;
 constexpr int kOpenSucceeded = 33;
 
-// The desktop reports only success or failure; a failure to open a local PDF file almost
-// always means that no program is associated with PDF files. Platforms without desktop
-// services (offscreen, VNC) still have the desktop's opener to ask.
+// The openers still running: one that hands the file to a viewer in its own place runs as
+// long as the viewer and must outlive the window (never be killed with it). Kept reachable,
+// and each is removed once it has ended and been waited for.
+QSet<QProcess*>& RunningOpeners() {
+    static auto* openers = new QSet<QProcess*>;
+    return *openers;
+}
+
+// Opens the file with the desktop's opener, a child whose end is read, so none is left
+// defunct. The opener ends with a failure at once when no program takes PDF files (or the
+// file is gone); that, or an opener that cannot start, is told as a missing viewer. The
+// desktop's own URL service is not asked: it reports success as soon as it has started the
+// opener, whatever the opener then says.
 int OpenWithDesktop(const QString& path) {
-    if (QDesktopServices::openUrl(QUrl::fromLocalFile(path))) return kOpenSucceeded;
-    return QProcess::startDetached(QStringLiteral("xdg-open"), {path}) ? kOpenSucceeded
-                                                                       : kOpenNoAssociation;
+    auto* opener = new QProcess;
+    RunningOpeners().insert(opener);
+    const auto ended = [opener](bool failed) {
+        RunningOpeners().remove(opener);
+        opener->deleteLater();
+        if (failed) ShowMessage(LoadString(kMsgNoPdfViewer));
+    };
+    QObject::connect(opener, &QProcess::finished, opener,
+                     [ended](int code, QProcess::ExitStatus status) {
+                         ended(status != QProcess::NormalExit || code != 0);
+                     });
+    QObject::connect(opener, &QProcess::errorOccurred, opener,
+                     [ended](QProcess::ProcessError error) {
+                         if (error == QProcess::FailedToStart) ended(true);
+                     });
+    opener->setProcessChannelMode(QProcess::ForwardedChannels);
+    opener->start(QStringLiteral("xdg-open"), {path});
+    // The answer comes when the opener ends; the failure message is its own.
+    return kOpenSucceeded;
 }
 
 COrvexFSKApp::ManualOpener& ManualOpenerHook() {

@@ -31,7 +31,8 @@ class COrvexFSKApp {
     static constexpr const char* kManualEnglish = "Orvex-FSK-Manual.pdf";
 
     // Opens the manual of the dialog language; without it, the first PDF file of the
-    // program directory; without one, nothing happens.
+    // program directory. Without one, or when no program opens it, the operator is told
+    // that a PDF viewer is needed.
     static void OpenManual();
     // The manual OpenManual would open, or an empty text.
     static QString FindManual();
@@ -39,7 +40,7 @@ class COrvexFSKApp {
     bool IsLanguageLoaded() const { return m_language.IsLoaded(); }
 
     // Test seams: the language file to load instead of the normal search (empty restores
-    // it), and the way the manual is opened (empty restores the desktop's).
+    // it), and the way the manual is opened (empty restores the desktop's opener).
     static void SetLanguageFileForTests(const QString& path);
     static void SetManualOpenerForTests(ManualOpener opener);
 

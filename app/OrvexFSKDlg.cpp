@@ -37,6 +37,7 @@ constexpr int kStrInterface = 102;
 constexpr int kStrSettings = 103;
 constexpr int kStrManual = 11191;
 constexpr int kStrMenuTip = 11192;
+constexpr int kStrChipTabsTip = 11242;
 constexpr int kStrLanConfig = 10091;
 constexpr int kStrRegister = 11120;
 constexpr int kStrRegisterSettings = 11121;
@@ -93,6 +94,7 @@ COrvexFSKDlg::COrvexFSKDlg(QWidget* parent) : QDialog(parent), m_ui(new Ui::COrv
     m_chipTabs->setShape(QTabBar::RoundedNorth);
     m_chipTabs->setExpanding(false);
     m_chipTabs->setDrawBase(false);
+    m_chipTabs->setToolTip(LoadString(kStrChipTabsTip));
     m_ui->chipTabLayout->addWidget(m_chipTabs, 1);
 
     auto* menuButton = new QToolButton(this);
@@ -200,6 +202,8 @@ void COrvexFSKDlg::OnInitDialog() {
     // refuse with their message and the menu offers the interface again.
     ConnectReader(true);
     ShowConnectedReader();
+    if (s_seriesEndToShow) ShowStatusText(SeriesDoneText());
+    s_seriesEndToShow = false;
     OpenRegister();
     StartUpdateCheck();
 }
@@ -626,7 +630,9 @@ void COrvexFSKDlg::CloseWindow(bool ok) {
 
 void COrvexFSKDlg::ChangeLanguage(int language) {
     // The next window reads the fields from the settings, so they are stored as Cancel
-    // stores them; otherwise it would start with the number of an earlier start.
+    // stores them; otherwise it would start with the number of an earlier start. A series
+    // ended here is reported by that window, in its language, with the count stored.
+    s_seriesEndToShow = m_nWriteTimer != 0;
     StopRuns();
     ExchangeUnchecked();
     StoreSettings();

@@ -90,6 +90,7 @@ class COrvexFSKDlg : public QDialog, public station::CRunView {
     void StoreNextNumber(const QString& number) override;
     bool WaitUntilNumberStored() override;
     void CardWritten(const station::CardRecord& card) override;
+    void CardRead(const station::CardRecord& card) override;
     void ReportLogFailure() override;
     QString FailedCardEntry(const station::Status& status,
                             const station::CardRecord& card) override;
@@ -245,6 +246,8 @@ class COrvexFSKDlg : public QDialog, public station::CRunView {
     CLampStrip* m_lampStrip = nullptr;
     CSignalOutput* m_signals = nullptr;
     bool m_bInitialised = false;
+    // A language switch ended a write series: the next window's status line says so.
+    static inline bool s_seriesEndToShow = false;
     std::unique_ptr<CSettingsWriter> m_settingsWriter;
     // Format, facility code and fixed field as last stored with a next number (-1: never).
     std::array<int, 3> m_storedCardFields{-1, -1, -1};

@@ -2,24 +2,39 @@
 #include <QPushButton>
 
 #include "OrvexFSKDlg.h"
+#include "StringTable.h"
 #include "UiWait.h"
 #include "ui_OrvexFSKDlg.h"
 #include "vellf.h"
 
+namespace {
+
+constexpr int kStrReadDone = 11240;
+
+}  // namespace
+
+void COrvexFSKDlg::CardRead(const station::CardRecord& card) {
+    ShowStatusText(LoadString(kStrReadDone) + ": " +
+                   CardText(card.format, card.fields.facility, card.customer));
+}
+
 void COrvexFSKDlg::OnReadOnce() {
     if (IsBusy()) return;
-    const BusyScope busy(*this);
-    if (!ExchangeUnchecked()) return;
-    if (!RequireReader()) return;
-    for (QLineEdit* field :
-         {m_ui->fixedEdit, m_ui->facilityEdit, m_ui->customerEdit, m_ui->uidEdit}) {
-        field->clear();
-        field->repaint();
+    {
+        const BusyScope busy(*this);
+        if (!ExchangeUnchecked() || !RequireReader()) return;
+        for (QLineEdit* field :
+             {m_ui->fixedEdit, m_ui->facilityEdit, m_ui->customerEdit, m_ui->uidEdit}) {
+            field->clear();
+            field->repaint();
+        }
+        // Keeps painting while the operator sees the emptied fields, without taking input.
+        WaitWithEvents(150, QEventLoop::ExcludeUserInputEvents);
+        SetRunOptions();
+        m_readRun.ReadOnce();
     }
-    // Keeps painting while the operator sees the emptied fields, without taking input.
-    WaitWithEvents(150, QEventLoop::ExcludeUserInputEvents);
-    SetRunOptions();
-    m_readRun.ReadOnce();
+    // A log line this read could not write is shown now, where it failed.
+    ShowErrorLog();
 }
 
 void COrvexFSKDlg::StopReadRun() {
@@ -49,7 +64,8 @@ void COrvexFSKDlg::OnReadCyclic() {
         toggle->setChecked(false);
         return;
     }
-    m_strErrorLog.clear();
+    // A list left from before is shown, not dropped, before the run begins its own.
+    ShowErrorLog();
     SetRunOptions();
     m_readRun.StartCyclic();
     LfSetBackgroundMode(m_hPort, 1);

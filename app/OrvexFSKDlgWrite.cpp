@@ -201,11 +201,14 @@ void COrvexFSKDlg::SignalFailure() {
 
 void COrvexFSKDlg::OnWriteOnce() {
     if (IsBusy()) return;
-    const BusyScope busy(*this);
-    if (!ExchangeData(true)) return;
-    if (!RequireReader()) return;
-    SetRunOptions();
-    m_writeRun.WriteOnce();
+    {
+        const BusyScope busy(*this);
+        if (!ExchangeData(true) || !RequireReader()) return;
+        SetRunOptions();
+        m_writeRun.WriteOnce();
+    }
+    // What failed with this card is shown now, while the card is still at hand.
+    ShowErrorLog();
 }
 
 void COrvexFSKDlg::StopWriteSeries(bool showSummary) {
@@ -259,6 +262,8 @@ void COrvexFSKDlg::OnWriteCyclic() {
         case station::SeriesRefusal::None:
             break;
     }
+    // The series begins a list of its own; one left from before is shown first, never lost.
+    ShowErrorLog();
     m_writeRun.StartSeries();
     LfSetBackgroundMode(m_hPort, 1);
     m_nWriteTimer = startTimer(m_nCycleTime, Qt::PreciseTimer);

@@ -21,22 +21,27 @@ bool CReadRun::Read(int& readFacility, QString& readCustomer, int& readFixed, QS
     return true;
 }
 
-void CReadRun::WriteLog() {
-    if (logPath.isEmpty()) return;
+CardRecord CReadRun::FieldsCard() const {
     CardRecord card;
     card.format = m_card.target.format;
     card.chipType = m_card.target.chipType;
     card.fields = CardFields{m_card.facility, ParseNumber64(m_card.customer), m_card.fixed};
     card.customer = m_card.customer;
     card.uid = m_card.uid;
-    LogCard(m_view, logPath, card, QString(), m_card.errorLog, m_card.fileErrorText);
+    return card;
+}
+
+void CReadRun::ReportCard() {
+    const CardRecord card = FieldsCard();
+    if (!logPath.isEmpty())
+        LogCard(m_view, logPath, card, QString(), m_card.errorLog, m_card.fileErrorText);
+    m_view.CardRead(card);
 }
 
 ReadOutcome CReadRun::ReadOnce() {
     ReadOutcome outcome = ReadOutcome::NewCard;
     if (Read(m_card.facility, m_card.customer, m_card.fixed, m_card.uid)) {
-        WriteLog();
-        m_view.ShowStatus(Status{});
+        ReportCard();
     } else {
         // The fields keep what the operator typed; only a card read copies its fields.
         m_card.uid.clear();
@@ -65,8 +70,7 @@ ReadOutcome CReadRun::ReadTick() {
     m_card.fixed = readFixed;
     m_card.facility = readFacility;
     m_card.uid = readUid;
-    WriteLog();
-    m_view.ShowStatus(Status{});
+    ReportCard();
     m_view.ShowFields();
     return ReadOutcome::NewCard;
 }

@@ -39,7 +39,10 @@ class CReadRun {
 
   private:
     bool Read(int& readFacility, QString& readCustomer, int& readFixed, QString& readUid);
-    void WriteLog();
+    // The card the fields now hold, as the log and the view name it.
+    CardRecord FieldsCard() const;
+    // Logs the card just read and tells the view what was read.
+    void ReportCard();
 
     // The card the cyclic read shows, kept apart from the fields the operator may type in.
     struct ShownCard {

@@ -47,6 +47,12 @@ class CRunView {
     virtual bool WaitUntilNumberStored() = 0;
     // A card was written (and verified when asked) and counted; the status line names it.
     virtual void CardWritten(const CardRecord& card) = 0;
+    // A card was read into the fields (and logged when asked). A view that names it says
+    // what was read; by default the status line is emptied.
+    virtual void CardRead(const CardRecord& card) {
+        (void)card;
+        ShowStatus(Status{});
+    }
     // A log line could not be written after every attempt; the card itself is done.
     virtual void ReportLogFailure() = 0;
     // The error list's entries, in the front's words: a card that was written but failed its

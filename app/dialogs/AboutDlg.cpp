@@ -23,6 +23,7 @@ constexpr int kStrIsCurrent = 601;
 constexpr int kStrNoConnection = 602;
 constexpr int kStrNoFile = 603;
 constexpr int kStrStarting = 604;
+constexpr int kStrNoServer = 11241;
 constexpr int kStrAppTitle = 57344;
 // The progress bar's resolution.
 constexpr int kProgressSteps = 1000;
@@ -105,7 +106,10 @@ void CAboutDlg::OnUpdateCheckDone() {
     if (check == nullptr) return;
     QString version;
     QString build;
-    if (!check->GetRemoteVersion(version, build)) {
+    if (!check->HasServer()) {
+        // Nothing failed: this build has nowhere to look.
+        ShowUpdateLine(LoadString(kStrNoServer), kGrey, false);
+    } else if (!check->GetRemoteVersion(version, build)) {
         ShowUpdateLine(LoadString(kStrNoConnection), kRed, false);
     } else if (version.isEmpty() || build.isEmpty()) {
         ShowUpdateLine(LoadString(kStrNoFile), kRed, false);

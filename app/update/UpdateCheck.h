@@ -40,6 +40,8 @@ class CUpdateCheck : public QObject {
     // Forgets window as notification target (a closing window calls this).
     void ClearNotifyTarget(const QObject* window);
 
+    // Whether the build names an update server to ask (not empty, not the placeholder).
+    bool HasServer() const { return !m_strUrl.isEmpty(); }
     // Version and Build of the program's section; false when no text was downloaded.
     bool GetRemoteVersion(QString& version, QString& build) const;
     // Whether the version file offers a newer program than this one.

@@ -54,6 +54,11 @@
         <translation>Write operation completed successfully</translation>
     </message>
     <message>
+        <source>Lesevorgang erfolgreich abgeschlossen</source>
+        <comment>11240</comment>
+        <translation>Read operation completed successfully</translation>
+    </message>
+    <message>
         <source>Der Transponder ist schreibgeschützt</source>
         <comment>128</comment>
         <translation>The transponder is write-protected</translation>
@@ -418,6 +423,11 @@ The program may have to be allowed through the firewall manually.</translation>
         <translation>Menu: interface, settings, card register, language, manual (F1)</translation>
     </message>
     <message>
+        <source>Chiptyp des Transponders, der beschrieben oder gelesen wird</source>
+        <comment>11242</comment>
+        <translation>Chip type of the transponder to write or read</translation>
+    </message>
+    <message>
         <source>CSV für Tabellenkalkulation, Semikolon (*.csv)</source>
         <comment>11193</comment>
         <translation>CSV for spreadsheets, semicolon (*.csv)</translation>
@@ -438,9 +448,9 @@ The program may have to be allowed through the firewall manually.</translation>
         <translation>Not logged: %1</translation>
     </message>
     <message>
-        <source>Die nächste Nummer kann nicht in %1 gespeichert werden; die Serie hält vor dem nächsten Transponder an</source>
+        <source>Die nächste Nummer kann nicht gespeichert werden (%1); die Serie hält vor dem nächsten Transponder an</source>
         <comment>11116</comment>
-        <translation>The next number cannot be stored in %1; the series stops before the next transponder</translation>
+        <translation>The next number cannot be stored (%1); the series stops before the next transponder</translation>
     </message>
     <message>
         <source>Die Einstellungen konnten nicht in %1 gespeichert werden</source>

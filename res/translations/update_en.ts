@@ -42,5 +42,10 @@ does not have the expected checksum and has been deleted.</translation>
         <comment>608</comment>
         <translation>The installer could not be downloaded.</translation>
     </message>
+    <message>
+        <source>Ohne Update-Server gebaut: keine Update-Prüfung</source>
+        <comment>11241</comment>
+        <translation>Built without an update server: no update check</translation>
+    </message>
 </context>
 </TS>

@@ -2,29 +2,51 @@
 // the menu, what OK and Cancel store, and how it connects to readers of several versions.
 #include <QAction>
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTabBar>
 #include <QTimer>
+#include <QTranslator>
 #include <memory>
 
 #include "ControlId.h"
 #include "OrvexFSKDlg.h"
 #include "Settings.h"
+#include "StringTable.h"
 #include "TransponderFactory.h"
 #include "cards/CardFormat.h"
 #include "support/AppTest.h"
 #include "support/StationReader.h"
 #include "support/StationWindow.h"
 #include "vellf.h"
+#include "widgets/StatusLine.h"
 
 namespace {
 
 using apptest::Find;
+
+// Children of this process that have ended but were never waited for.
+int DefunctChildren() {
+    int count = 0;
+    const QString self = QString::number(QCoreApplication::applicationPid());
+    for (const QString& pid : QDir("/proc").entryList({"[0-9]*"}, QDir::Dirs)) {
+        QFile stat("/proc/" + pid + "/stat");
+        if (!stat.open(QIODevice::ReadOnly)) continue;
+        // "pid (name) state ppid ...": the name may hold blanks, so count from its end.
+        const QString line = QString::fromLatin1(stat.readAll());
+        const QStringList fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields[1] == self && fields[0] == "Z") ++count;
+    }
+    return count;
+}
 using apptest::SelectFormat;
 
 QStringList MenuTexts(const COrvexFSKDlg& dlg) {
@@ -115,6 +137,124 @@ class MainWindowTest : public QObject {
         QCOMPARE(dlg->m_nReadTimer != 0 || dlg->m_nWriteTimer != 0, stillRunning);
         if (toggle != 0) QCOMPARE(Find<QPushButton>(*dlg, toggle)->isChecked(), stillRunning);
         QVERIFY(watcher.Messages().isEmpty());
+    }
+
+    void statusLineKeepsTheDecidingWordsOfTheLongestMessagesInView() {
+        auto dlg = OpenWindow();
+        auto* line = Find<CStatusLine>(*dlg, 1026);
+        const QString settings = "/home/operator/.config/Qor Applikationen/Orvex-FSK.ini";
+        const QString reason = "Cannot open the card register /srv/register/cards.sqlite: the "
+                               "folder /srv/register cannot be created";
+        QTranslator english;
+        QVERIFY(english.load(QStringLiteral(ORVEX_QM_FILE)));
+        int elided = 0;
+        for (const bool inEnglish : {false, true}) {
+            if (inEnglish) QCoreApplication::installTranslator(&english);
+            const QString layAgain = " - " + LoadString(11114);
+            // The longest text of each kind the runs show, and the words that must be seen.
+            const QList<std::pair<QString, QString>> messages{
+                {LoadString(119) + ": " + LoadString(11111).arg("37 Bit Huge", "34359738367") +
+                     ", " + LoadString(11112),
+                 inEnglish ? "Write operation completed successfully"
+                           : "Schreibvorgang erfolgreich abgeschlossen"},
+                {LoadString(11240) + ": " + LoadString(11110).arg("34 Bit NC").arg(65535).arg(65535),
+                 inEnglish ? "Read operation completed successfully"
+                           : "Lesevorgang erfolgreich abgeschlossen"},
+                {LoadString(11109) + layAgain,
+                 inEnglish ? "Verification failed" : "Prüfung fehlgeschlagen"},
+                {LoadString(11106) + layAgain,
+                 inEnglish ? "Transponder found but not writable"
+                           : "Transponder erkannt, aber nicht beschreibbar"},
+                {LoadString(11116).arg(settings),
+                 inEnglish ? "The next number cannot be stored"
+                           : "Die nächste Nummer kann nicht gespeichert werden"},
+                {LoadString(11123).arg(reason),
+                 inEnglish ? "The card register cannot record" : "Kartenregister kann nicht schreiben"},
+            };
+            for (const auto& [message, words] : messages) {
+                dlg->ShowStatusText(message);
+                const QString shown = line->ShownText();
+                QVERIFY2(shown.startsWith(words), qPrintable(shown + " | " + message));
+                QCOMPARE(line->text(), message);  // whole, for copying and the tooltip
+                QCOMPARE(line->toolTip(), message);
+                if (shown != message) {
+                    QVERIFY2(shown.endsWith(QChar(0x2026)), qPrintable(shown));
+                    ++elided;
+                }
+            }
+            if (inEnglish) QCoreApplication::removeTranslator(&english);
+        }
+        QVERIFY(elided > 0);
+    }
+
+    void manualWithoutAWorkingViewerIsSaidAndLeavesNoDefunctChild_data() {
+        QTest::addColumn<QString>("opener");  // the desktop opener's script, empty: none
+        QTest::addColumn<bool>("told");
+        QTest::newRow("no opener") << "" << true;
+        QTest::newRow("opener finds no viewer") << "exit 3" << true;
+        QTest::newRow("viewer opens it") << "echo \"$1\" >>\"$0.opened\"" << false;
+    }
+    void manualWithoutAWorkingViewerIsSaidAndLeavesNoDefunctChild() {
+        QFETCH(QString, opener);
+        QFETCH(bool, told);
+        const QString manual =
+            QDir(QCoreApplication::applicationDirPath()).filePath("zz_mainwindow_manual.pdf");
+        QFile pdf(manual);
+        QVERIFY(pdf.open(QIODevice::WriteOnly));
+        pdf.close();
+        QTemporaryDir bin;
+        const QString script = bin.filePath("xdg-open");
+        if (!opener.isEmpty()) {
+            QFile file(script);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(("#!/bin/sh\n" + opener + "\n").toUtf8());
+            file.close();
+            file.setPermissions(file.permissions() | QFile::ExeOwner);
+        }
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", bin.path().toLocal8Bit());
+        const auto restore = qScopeGuard([&path, &manual] {
+            qputenv("PATH", path);
+            QFile::remove(manual);
+        });
+        auto dlg = OpenWindow();
+        QVERIFY(QTest::qWaitForWindowActive(dlg.get()));
+        apptest::ModalWatcher watcher;
+        const QString noViewer = LoadString(10001);
+        // F1, then the menu's entry.
+        QTest::keyClick(dlg.get(), Qt::Key_F1);
+        if (told) QTRY_COMPARE(watcher.Messages(), QStringList{noViewer});
+        MenuAction(*dlg, COrvexFSKDlg::IDM_MANUAL)->trigger();
+        if (told) QTRY_COMPARE(watcher.Messages(), (QStringList{noViewer, noViewer}));
+        const auto opened = [&script] {
+            QFile file(script + ".opened");
+            return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+        };
+        if (!told) QTRY_COMPARE(opened(), manual + '\n' + manual + '\n');
+        QTest::qWait(200);
+        QCOMPARE(watcher.Messages().size(), told ? 2 : 0);
+        QTRY_COMPARE(DefunctChildren(), 0);
+    }
+
+    void mainControlsHaveShortTooltipsInBothLanguages() {
+        QTranslator english;
+        QVERIFY(english.load(QStringLiteral(ORVEX_QM_FILE)));
+        QList<QStringList> tips;
+        for (const bool inEnglish : {false, true}) {
+            if (inEnglish) QCoreApplication::installTranslator(&english);
+            auto dlg = OpenWindow();
+            QStringList shown;
+            for (const int id : {1021, 1016, 1008, 1004, 1005, 1009, 1012, 1020, 1061, 1019, 1042,
+                                 1001, 1002, 1006, 1007, 1151, 1147, 1153, 1148, 2})
+                shown << Find<QWidget>(*dlg, id)->toolTip();
+            shown << dlg->findChild<QWidget*>("systemMenuButton")->toolTip();
+            if (inEnglish) QCoreApplication::removeTranslator(&english);
+            for (const QString& tip : shown)
+                QVERIFY2(!tip.isEmpty() && tip.size() <= 90, qPrintable(shown.join(" | ")));
+            tips << shown;
+        }
+        for (qsizetype i = 0; i < tips[0].size(); ++i)
+            QVERIFY2(tips[0][i] != tips[1][i], qPrintable(tips[0][i]));  // translated
     }
 
     void validatesFieldsPerFormat_data() {

@@ -110,7 +110,12 @@ class ReadRunsTest : public QObject {
         QCOMPARE(Text(1004), facility);
         QCOMPARE(Text(1005), customer);
         QCOMPARE(Text(1009), fixed);
-        QCOMPARE(m_dlg->m_strStatus, QString());
+        // The status line says what was read.
+        const QString status = m_dlg->m_strStatus;
+        QVERIFY2(status.startsWith("Lesevorgang erfolgreich abgeschlossen: ") &&
+                     status.endsWith("Nummer " + customer),
+                 qPrintable(status));
+        QCOMPARE(status.contains("Einrichtung " + facility + ","), format != 1 && format != 7);
         const auto id = m_reader->Engine().FieldSnapshot()->id;
         quint64 value = 0;
         for (int i = 7; i >= 0; --i) value = (value << 8) | (*id)[i];

@@ -416,6 +416,11 @@ class UpdateCheckTest : public QObject {
                                            << noConnection << red << false;
         QTest::newRow("no server") << "none" << QByteArray() << noConnection << red << false;
         QTest::newRow("file missing") << "trusted" << QByteArray() << noConnection << red << false;
+        // Not a failure: the build names no server (none, or the placeholder).
+        const QString noServer = QStringLiteral("Ohne Update-Server gebaut: keine Update-Prüfung");
+        QTest::newRow("built without a server") << "" << QByteArray() << noServer << grey << false;
+        QTest::newRow("placeholder server") << "https://www.qor.example/" << QByteArray()
+                                            << noServer << grey << false;
     }
     void aboutUpdateLine() {
         QFETCH(QString, server);
@@ -425,7 +430,10 @@ class UpdateCheckTest : public QObject {
         QFETCH(bool, clickable);
         if (server == "stranger") QVERIFY(StartServer(false));
         if (!file.isEmpty()) m_server->SetRoute(kVersionPath, file);
-        CUpdateCheck check(server == "none" ? ClosedBaseUrl() : m_server->BaseUrl());
+        const bool named = server == "none" || server == "trusted" || server == "stranger";
+        CUpdateCheck check(server == "none" ? ClosedBaseUrl()
+                           : named          ? m_server->BaseUrl()
+                                            : server);
 
         CAboutDlg about(nullptr);
         about.show();

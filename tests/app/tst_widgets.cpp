@@ -1,6 +1,7 @@
 // The label, bitmap and error-view controls.
 #include <QPlainTextEdit>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QSignalSpy>
 
 #include "ControlId.h"
@@ -118,6 +119,15 @@ class WidgetsTest : public QObject {
         QVERIFY(edit != nullptr);
         QCOMPARE(edit->toPlainText(), QString("Zeile 1\nZeile 2"));
         QCOMPARE(dialog.windowTitle(), QString("Fehleranzeige"));
+
+        // A long entry wraps: the card number at its end is seen without scrolling sideways.
+        CShowErrorLog wide;
+        wide.m_strLog = "Prüfung fehlgeschlagen: Der Transponder konnte nicht zurückgelesen "
+                        "werden: 37 Bit Huge, Nummer 34359738367 ATA5577 E0123456789ABCDE";
+        wide.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&wide));
+        auto* view = ControlById<QPlainTextEdit>(&wide, CShowErrorLog::IDC_LOG);
+        QCOMPARE(view->horizontalScrollBar()->maximum(), 0);
     }
 
     void aboutShowsVersionsLogoAndLinks() {

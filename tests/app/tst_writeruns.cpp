@@ -373,7 +373,7 @@ class WriteRunsTest : public apptest::WriteStationFixture {
         feeder.Stop();
 
         QCOMPARE(watcher.Messages().size(), 2);
-        QVERIFY2(watcher.Messages()[0].startsWith("Die nächste Nummer kann nicht in " + iniPath),
+        QVERIFY2(watcher.Messages()[0].startsWith("Die nächste Nummer kann nicht gespeichert werden (" + iniPath + ")"),
                  qPrintable(watcher.Messages()[0]));
         QVERIFY2(watcher.Messages()[1].contains(iniPath), qPrintable(watcher.Messages()[1]));
         // What a restart reads (the file, not this process's copy) is past every number a
@@ -559,6 +559,71 @@ class WriteRunsTest : public apptest::WriteStationFixture {
         QCoreApplication::removeTranslator(&english);
         QCOMPARE(status, QString("Series finished: 1 transponder written"));
         QCOMPARE(Find<QLineEdit>(*m_dlg, 1026)->toolTip(), status);
+    }
+
+    void errorListAppearsWhereItsFailuresHappen_data() {
+        QTest::addColumn<int>("button");
+        QTest::addColumn<bool>("pendingBefore");  // a list left from before, else a log failure
+        QTest::newRow("write once, its log failed") << 1006 << false;
+        QTest::newRow("read once, its log failed") << 1001 << false;
+        QTest::newRow("series start, list pending") << 1007 << true;
+        QTest::newRow("cyclic read start, list pending") << 1002 << true;
+    }
+    void errorListAppearsWhereItsFailuresHappen() {
+        QFETCH(int, button);
+        QFETCH(bool, pendingBefore);
+        if (!pendingBefore) {
+            // A folder in place of the log file cannot be opened, not even by root.
+            const QString path = m_dir.filePath("log-is-a-folder");
+            QDir().mkpath(path);
+            PutSettingString("Protokoll", "WriteLogFileName", path);
+            PutSettingString("Protokoll", "ReadLogFileName", path);
+            PutSettingInt("Protokoll", "ReadLogEnable", 1);
+        }
+        Engine().PlaceTransponder(vsim::MakeCardChip(9, vellf::EncodeCardWord(26, 1, 2, 0)));
+        Open();
+        const QString pending = "Nicht protokolliert: 26 Bit, Einrichtung 1, Nummer 1\r\n";
+        if (pendingBefore) m_dlg->m_strErrorLog = pending;
+        apptest::ModalWatcher watcher;
+        QStringList shown;
+        watcher.SetDialogHandler([&shown](QDialog* dialog) {
+            shown << ControlById<QPlainTextEdit>(dialog, 1023)->toPlainText();
+            dialog->accept();
+            return true;
+        });
+        Click(button);
+        // Shown by the click itself, not at some later command.
+        QCOMPARE(watcher.Dialogs(), QStringList{"Fehleranzeige"});
+        QVERIFY(m_dlg->m_strErrorLog.isEmpty());
+        if (pendingBefore) {
+            QCOMPARE(shown.size(), 1);
+            QCOMPARE(shown.first().trimmed(), pending.trimmed());
+            QVERIFY(m_dlg->m_nWriteTimer != 0 || m_dlg->m_nReadTimer != 0);  // and then it runs
+            Click(button);
+        } else {
+            QVERIFY2(shown.first().contains("Open Error:"), qPrintable(shown.first()));
+        }
+    }
+
+    void languageSwitchDuringASeriesReportsItsEndInTheNextWindow() {
+        m_reader->Place(9);
+        Open();
+        Click(1007);
+        QTRY_COMPARE_WITH_TIMEOUT(m_dlg->m_nCount, 1, 5000);
+        MenuAction(*m_dlg, COrvexFSKDlg::IDM_ENGLISH)->trigger();
+        QCOMPARE(m_dlg->result(), int(COrvexFSKDlg::kEndLanguageChanged));
+        m_dlg.reset();
+
+        QTranslator english;
+        QVERIFY(english.load(QStringLiteral(ORVEX_QM_FILE)));
+        QCoreApplication::installTranslator(&english);
+        auto removeEnglish = qScopeGuard([&english] { QCoreApplication::removeTranslator(&english); });
+        Open();
+        QCOMPARE(m_dlg->m_strStatus, QString("Series finished: 1 transponder written"));
+        // A window opened later, without a series ended, starts empty.
+        m_dlg.reset();
+        Open();
+        QCOMPARE(m_dlg->m_strStatus, QString());
     }
 
     void writeOnceWithoutTransponder() {

@@ -51,6 +51,9 @@ class StationDriver : public QObject {
             modal->close();
             return;
         }
+        // A click's run pumps events while it waits for the reader; the next step waits
+        // until it has returned rather than read the window in the middle of it.
+        if (m_clicking) return;
         // The window shows before it connects its reader; the title names the reader's
         // firmware once it is connected.
         if (m_step == 0 && !window->windowTitle().contains(QLatin1String(" FW V"))) {
@@ -71,25 +74,32 @@ class StationDriver : public QObject {
                 break;
             case 1:
                 Report("customer-before", window->findChild<QLineEdit*>("customerEdit")->text());
-                window->findChild<QPushButton*>("writeOnceButton")->click();
+                Click(window->findChild<QPushButton*>("writeOnceButton"));
                 break;
             case 2:
                 Report("status-write", status->text());
                 Report("customer-after", window->findChild<QLineEdit*>("customerEdit")->text());
-                window->findChild<QPushButton*>("readOnceButton")->click();
+                Click(window->findChild<QPushButton*>("readOnceButton"));
                 break;
             case 3:
                 Report("status-read", status->text());
                 Report("customer-read", window->findChild<QLineEdit*>("customerEdit")->text());
-                window->findChild<QPushButton*>("closeButton")->click();
+                Click(window->findChild<QPushButton*>("closeButton"));
                 m_timer.stop();
                 break;
         }
     }
 
+    void Click(QPushButton* button) {
+        m_clicking = true;
+        button->click();
+        m_clicking = false;
+    }
+
     QTimer m_timer;
     int m_step = 0;
     int m_waited = 0;
+    bool m_clicking = false;
 };
 
 class StationDriverPlugin : public QGenericPlugin {

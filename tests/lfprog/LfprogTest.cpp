@@ -1,8 +1,11 @@
 // lfprog against the virtual reader over a pseudo-terminal: every format written and read
 // back, locking, values refused before anything is sent, the exit codes, a series fed chip
 // by chip with its log and JSON lines, and Ctrl-C in the middle of a series.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <QRegularExpression>
 
@@ -152,10 +155,72 @@ TEST_F(Lfprog, EveryCommandHasItsHelp) {
         const Result result = RunLfprog(args);
         EXPECT_EQ(result.exit, 0) << command;
         EXPECT_EQ(result.out.rfind(std::string("usage: lfprog ") + command, 0), 0u) << result.out;
+        // The synopsis (up to the first empty line) names every option the text describes,
+        // and the reader's line options wherever it takes a reader.
+        const std::string synopsis = result.out.substr(0, result.out.find("\n\n"));
+        std::vector<std::string> options;
+        static const QRegularExpression described("^  (--[a-z-]+)", QRegularExpression::MultilineOption);
+        for (auto match = described.globalMatch(QString::fromStdString(result.out)); match.hasNext();)
+            options.push_back(match.next().captured(1).toStdString());
+        if (synopsis.find("--port") != std::string::npos) options.insert(options.end(), {"--baud", "--timeout"});
+        for (const std::string& option : options) {
+            const QRegularExpression named(QString::fromStdString(option) + "(?![a-z-])");
+            EXPECT_TRUE(named.match(QString::fromStdString(synopsis)).hasMatch())
+                << command << " synopsis lacks " << option << ":\n" << synopsis;
+        }
     }
     const Result overview = RunLfprog({"--help"});
     EXPECT_EQ(overview.exit, 0);
     EXPECT_NE(overview.out.find("Exit codes:"), std::string::npos);
+}
+
+TEST_F(Lfprog, ALineHeldByAnotherProgramIsNamedAsSuch) {
+    // The station holds its line with a lock, as this test does now.
+    const int held = open(m_port.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
+    const Result busy = RunLfprog({"info", "--port", m_port});
+    EXPECT_EQ(busy.exit, kExitNoReader);
+    EXPECT_NE(busy.err.find("in use by another program: process " + std::to_string(getpid())),
+              std::string::npos)
+        << busy.err;
+    close(held);
+    EXPECT_EQ(RunLfprog({"info", "--port", m_port}).exit, 0);
+
+    const Result missing = RunLfprog({"info", "--port", m_port + "-gone"});
+    EXPECT_EQ(missing.exit, kExitNoReader);
+    EXPECT_NE(missing.err.find("no such line"), std::string::npos) << missing.err;
+}
+
+TEST_F(Lfprog, ASeriesSaysWhenTheReaderFallsSilentAndWhenItAnswersAgain) {
+    LfprogProcess series({"series", "--port", m_port, "--json", "--from", "1", "--count", "1",
+                          "--cycle", "20", "--timeout", "100"});
+    const auto waiting = series.ReadLine(20s);
+    ASSERT_TRUE(waiting);
+    EXPECT_TRUE(Json(*waiting).contains("note")) << *waiting;
+    // Waiting for chips, it looks for one at every cycle.
+    const size_t opened = Engine().RequestCount();
+    for (int i = 0; i < 200 && Engine().RequestCount() < opened + 2; ++i)
+        std::this_thread::sleep_for(20ms);
+    Engine().SetSilent(true);
+    const auto silent = series.ReadLine(10s);
+    ASSERT_TRUE(silent) << "nothing said while the reader is silent";
+    EXPECT_EQ(Json(*silent)["event"].toString(), "reader") << *silent;
+    EXPECT_FALSE(Json(*silent)["answering"].toBool(true));
+    // Said once, not at every look for a chip.
+    EXPECT_FALSE(series.ReadLine(400ms));
+    Engine().SetSilent(false);
+    const auto back = series.ReadLine(10s);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(Json(*back)["event"].toString(), "reader");
+    EXPECT_TRUE(Json(*back)["answering"].toBool(false));
+    PlaceFresh();
+    const Result result = series.Finish();
+    EXPECT_EQ(result.exit, 0) << result.err;
+    int cards = 0;
+    for (const QJsonObject& event : JsonLines(result.out))
+        if (event["event"] == "card" && event["number"].toInteger() == 1) ++cards;
+    EXPECT_EQ(cards, 1) << result.out;
 }
 
 TEST_F(Lfprog, AGroupWordAloneListsItsCommandsAndVersionNamesTheProgram) {

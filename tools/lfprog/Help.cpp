@@ -32,12 +32,13 @@ const std::string kListHelp =
     "                  on every network adapter)\n";
 
 const std::string kInfoHelp =
-    "usage: lfprog info --port NAME [--json]\n"
+    "usage: lfprog info --port NAME [--baud N] [--timeout MS] [--json]\n"
     "\n"
     "Opens the reader and shows its model, version reply, serial number and the SDK version.\n";
 
 const std::string kReadHelp =
-    "usage: lfprog read --port NAME [--format F] [--chip C] [--watch [--cycle MS]] [--log FILE]\n"
+    "usage: lfprog read --port NAME [--baud N] [--timeout MS] [--format F] [--chip C]\n"
+    "                   [--watch [--cycle MS]] [--log FILE]\n"
     "\n"
     "Reads the card on the reader and prints its fields and the chip identification. With\n"
     "--watch it reads every --cycle milliseconds (default 250) and prints each new card once,\n"
@@ -46,8 +47,9 @@ const std::string kReadHelp =
     "  --log FILE      append each card read to FILE in the station's read-log layout\n";
 
 const std::string kWriteHelp =
-    "usage: lfprog write --port NAME [--chip C] [--format F] [--facility N] --number N\n"
-    "                    [--extra N] [--lock] [--no-verify] [--log FILE]\n"
+    "usage: lfprog write --port NAME [--baud N] [--timeout MS] [--chip C] [--format F]\n"
+    "                    [--facility N] --number N [--extra N] [--lock] [--no-verify]\n"
+    "                    [--log FILE] [--reissue] [--register R]\n"
     "\n"
     "Writes one card onto the transponder on the reader and reads it back to verify it.\n"
     "Every value is checked against the format before anything is sent to the reader. The\n"
@@ -66,7 +68,8 @@ const std::string kWriteHelp =
     std::string(kRegisterOption);
 
 const std::string kSeriesHelp =
-    "usage: lfprog series --port NAME [--chip C] [--format F] [--facility N] [--extra N]\n"
+    "usage: lfprog series --port NAME [--baud N] [--timeout MS] [--chip C] [--format F]\n"
+    "                     [--facility N] [--extra N]\n"
     "                     --from N (--count C | --to M) [--lock] [--no-verify] [--log FILE]\n"
     "                     [--cycle MS] [--register R] [--next-free]\n"
     "\n"
@@ -75,9 +78,10 @@ const std::string kSeriesHelp =
     "line. A chip left on the reader is written once; taken away for more than two seconds,\n"
     "the same chip counts as new again. The series ends after C cards, after the card with\n"
     "number M, or before a number the format cannot hold. Ctrl-C ends it after the current\n"
-    "card and prints the next number to use. Every card is recorded in the card register: the\n"
-    "series stops at a number the register holds already (exit 5, naming the earlier card),\n"
-    "and when the register cannot record, before the next chip is written (exit 6).\n" +
+    "card and prints the next number to use. It says when the reader stops answering and when\n"
+    "it answers again. Every card is recorded in the card register: the series stops at a\n"
+    "number the register holds already (exit 5, naming the earlier card), and when the\n"
+    "register cannot record, before the next chip is written (exit 6).\n" +
     std::string(kCardOptions) +
     "  --facility N    facility code (formats with one)\n"
     "  --extra N       the 36-bit format's extra field\n"

@@ -1,9 +1,18 @@
 #include "Reader.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 
 #include "station/Transponder.h"
 #include "vellf.h"
@@ -17,8 +26,6 @@ constexpr int kOpenNoAnswer = LF_OPEN_NO_ANSWER;
 
 std::string OpenErrorText(int result) {
     switch (result) {
-        case LF_OPEN_FAILED:
-            return "the line cannot be opened";
         case LF_OPEN_BAD_TIMEOUT:
             return "the timeout must not be negative";
         case kOpenNoAnswer:
@@ -28,6 +35,52 @@ std::string OpenErrorText(int result) {
         default:
             return "the reader cannot be opened (result " + std::to_string(result) + ")";
     }
+}
+
+// The process holding the lock on the device, as "process N (name)", from the kernel's list
+// of file locks; empty when no lock is listed (a line held in exclusive mode has none).
+std::string LockHolder(const std::string& device) {
+    struct stat file {};
+    if (stat(device.c_str(), &file) != 0) return {};
+    char key[64];
+    std::snprintf(key, sizeof key, "%02x:%02x:%llu", major(file.st_dev), minor(file.st_dev),
+                  static_cast<unsigned long long>(file.st_ino));
+    std::ifstream locks("/proc/locks");
+    for (std::string line; std::getline(locks, line);) {
+        // "1: FLOCK  ADVISORY  WRITE 1234 00:19:3 0 EOF"
+        std::istringstream fields(line);
+        std::string number, kind, mode, access, pid, where;
+        fields >> number >> kind >> mode >> access >> pid >> where;
+        if (kind != "FLOCK" || where != key) continue;
+        std::string name;
+        std::getline(std::ifstream("/proc/" + pid + "/comm"), name);
+        return "process " + pid + (name.empty() ? "" : " (" + name + ")");
+    }
+    return {};
+}
+
+std::string InUseText(const std::string& device) {
+    const std::string holder = LockHolder(device);
+    return "the line is in use by another program" + (holder.empty() ? "" : ": " + holder) +
+           "; end it (the station: close it or choose another interface) and try again";
+}
+
+// The SDK tells only that a line did not open. For a device file a second try here finds
+// why: missing, not permitted, or held by another program (its lock or exclusive mode).
+std::string LineFailureText(const std::string& device) {
+    if (device.empty() || device.front() != '/') return "the line cannot be opened";
+    const int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        if (error == EBUSY) return InUseText(device);
+        if (error == ENOENT) return "no such line";
+        if (error == EACCES || error == EPERM)
+            return "no permission to open the line (is the user in the line's group?)";
+        return std::string("the line cannot be opened: ") + std::strerror(error);
+    }
+    const bool locked = flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    close(fd);  // also gives up the lock if this try got it
+    return locked ? InUseText(device) : "the line cannot be opened";
 }
 
 // The name of an entry as the station's interface list shows it, as the SDK opens it.
@@ -61,6 +114,8 @@ int CReader::Open(const CCommandLine& line, const COutput& out) {
                             static_cast<int>(timeout));
     if (result == kOpenNoAnswer && baud == 0)
         result = LfOpenPort(name.c_str(), kFallbackBaud, 0, static_cast<int>(timeout));
+    if (result == LF_OPEN_FAILED)
+        return out.Fail(kExitNoReader, m_port + ": " + LineFailureText(name));
     if (result <= 0) return out.Fail(kExitNoReader, m_port + ": " + OpenErrorText(result));
     m_handle = result;
 

@@ -112,6 +112,17 @@ ExitCode StatusExitCode(const station::Status& status) {
 
 void CRunReport::ShowStatus(const station::Status& status) {
     m_status = status;
+    // A series says when its reader stops answering while it waits for chips, and when it
+    // answers again: without a word a silent reader looks like waiting. A failed card
+    // (its status says lay it again) is reported by its own line.
+    if (!m_series || status.layAgain) return;
+    const bool silent = status.message == StatusMessage::ReaderSilent;
+    if (silent == m_readerSilent) return;
+    m_readerSilent = silent;
+    CJson object;
+    object.Add("event", "reader").Add("answering", !silent);
+    m_out.Print(object, silent ? "the reader does not answer; waiting for it"
+                               : "the reader answers again");
 }
 
 void CRunReport::SignalFailure() {

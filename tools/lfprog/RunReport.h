@@ -17,7 +17,8 @@ class CRunReport : public station::CRunView {
     // Whether the card was written as a re-issue.
     bool Reissued() const { return m_reissued; }
 
-    // Series mode: every card and failure is printed as it happens.
+    // Series mode: every card and failure, and the reader falling silent and answering
+    // again, is printed as it happens.
     void SetSeries(int total) {
         m_total = total;
         m_series = true;
@@ -51,6 +52,7 @@ class CRunReport : public station::CRunView {
     bool m_series = false;
     bool m_reissue = false;
     bool m_reissued = false;
+    bool m_readerSilent = false;  // the last status said the reader does not answer
     int m_total = 0;  // cards the series writes
     int m_written = 0;
     long long m_next = 0;
