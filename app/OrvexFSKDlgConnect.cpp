@@ -25,7 +25,7 @@ constexpr int kOpenNoAnswer = LF_OPEN_NO_ANSWER;
 constexpr int kOpenBadTimeout = LF_OPEN_BAD_TIMEOUT;
 constexpr int kOpenFailed = LF_OPEN_FAILED;
 
-constexpr int kStrTriedInterface = 11260;
+constexpr int kStrTriedInterface = 11310;
 
 // A connection message names the interface it tried: at the first start, or after the
 // reader's line changed, the operator cannot guess which one that was. The device address

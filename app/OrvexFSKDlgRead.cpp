@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr int kStrReadDone = 11240;
+constexpr int kStrReadDone = 11300;
 
 }  // namespace
 

@@ -23,7 +23,7 @@ constexpr int kStrIsCurrent = 601;
 constexpr int kStrNoConnection = 602;
 constexpr int kStrNoFile = 603;
 constexpr int kStrStarting = 604;
-constexpr int kStrNoServer = 11241;
+constexpr int kStrNoServer = 11301;
 constexpr int kStrAppTitle = 57344;
 // The progress bar's resolution.
 constexpr int kProgressSteps = 1000;

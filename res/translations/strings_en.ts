@@ -55,7 +55,7 @@
     </message>
     <message>
         <source>Lesevorgang erfolgreich abgeschlossen</source>
-        <comment>11240</comment>
+        <comment>11300</comment>
         <translation>Read operation completed successfully</translation>
     </message>
     <message>
@@ -424,7 +424,7 @@ The program may have to be allowed through the firewall manually.</translation>
     </message>
     <message>
         <source>Chiptyp des Transponders, der beschrieben oder gelesen wird</source>
-        <comment>11242</comment>
+        <comment>11302</comment>
         <translation>Chip type of the transponder to write or read</translation>
     </message>
     <message>
@@ -459,12 +459,12 @@ The program may have to be allowed through the firewall manually.</translation>
     </message>
     <message>
         <source>Schnittstelle: %1</source>
-        <comment>11260</comment>
+        <comment>11310</comment>
         <translation>Interface: %1</translation>
     </message>
     <message>
         <source>Die Leitung %1 gibt es nicht.</source>
-        <comment>11261</comment>
+        <comment>11311</comment>
         <translation>There is no line %1.</translation>
     </message>
 </context>

@@ -44,7 +44,7 @@ does not have the expected checksum and has been deleted.</translation>
     </message>
     <message>
         <source>Ohne Update-Server gebaut: keine Update-Prüfung</source>
-        <comment>11241</comment>
+        <comment>11301</comment>
         <translation>Built without an update server: no update check</translation>
     </message>
 </context>

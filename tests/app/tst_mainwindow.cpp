@@ -157,7 +157,7 @@ class MainWindowTest : public QObject {
                      ", " + LoadString(11112),
                  inEnglish ? "Write operation completed successfully"
                            : "Schreibvorgang erfolgreich abgeschlossen"},
-                {LoadString(11240) + ": " + LoadString(11110).arg("34 Bit NC").arg(65535).arg(65535),
+                {LoadString(11300) + ": " + LoadString(11110).arg("34 Bit NC").arg(65535).arg(65535),
                  inEnglish ? "Read operation completed successfully"
                            : "Lesevorgang erfolgreich abgeschlossen"},
                 {LoadString(11109) + layAgain,
