@@ -25,6 +25,7 @@
 #include "SignalOutput.h"
 #include "StringTable.h"
 #include "Trace.h"
+#include "dialogs/RegisterDlg.h"
 #include "WindowPlacement.h"
 #include "station/register/CardRegister.h"
 #include "ui_OrvexFSKDlg.h"
@@ -273,8 +274,8 @@ void COrvexFSKDlg::OnSystemCommand(int id) {
             if (RunSignalSettingsDialog()) ReadSignalSettings();
             break;
         case IDM_REGISTER >> 4:
-            StopRuns();
-            RunRegisterDialog();
+            // The window stays open beside the station: a running series goes on.
+            ShowRegisterWindow();
             break;
         case IDM_REGISTER_SETTINGS >> 4:
             StopRuns();

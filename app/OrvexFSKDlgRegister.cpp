@@ -1,5 +1,6 @@
 // The main window's card register: opened from the settings, handed to the write run, its
-// window and settings dialog, and the question before a number is issued a second time.
+// window (beside the station, refreshed after writes, reading chips back on the station's
+// reader) and settings dialog, and the question before a number is issued a second time.
 #include "ChipTypes.h"
 #include "MessageBox.h"
 #include "OrvexFSKDlg.h"
@@ -15,19 +16,30 @@ namespace {
 
 constexpr int kStrReissue = 11125;
 constexpr int kStrCannotOpen = 11126;
+constexpr int kStrNoReader = 11101;
+constexpr int kStrReaderBusy = 11269;
 
 }  // namespace
 
 void COrvexFSKDlg::OpenRegister() {
+    // The window reads the register that goes now; it comes back on the new one.
+    const bool windowOpen = m_registerDlg != nullptr && m_registerDlg->isVisible();
+    m_registerDlg.reset();
+    m_storedRegister.reset();
     m_writeRun.SetRegister(nullptr);
     m_register.reset();
     const station::RegisterSettings settings = ReadRegisterSettings();
-    if (!settings.enabled) return;
+    if (!settings.enabled) {
+        if (windowOpen) ShowRegisterWindow();
+        return;
+    }
     m_register = std::make_unique<station::CCardRegister>(settings, GetProgramVersion());
     // Set even when it cannot open: the run then refuses every write with the reason
     // instead of writing chips the register does not hold.
     m_writeRun.SetRegister(m_register.get());
-    if (m_register->Open()) return;
+    const bool opened = m_register->Open();
+    if (windowOpen) ShowRegisterWindow();
+    if (opened) return;
     const QString reason = m_register->LastError();
     station::Status status;
     status.message = station::StatusMessage::RegisterFailed;
@@ -47,16 +59,57 @@ bool COrvexFSKDlg::ConfirmReissue(const station::CardRecord& card,
     return AskYesNo(question, false);
 }
 
-void COrvexFSKDlg::RunRegisterDialog() {
-    if (m_register) {
-        CRegisterDlg dialog(*m_register, this);
-        dialog.exec();
+void COrvexFSKDlg::ShowRegisterWindow() {
+    if (m_registerDlg != nullptr) {
+        m_registerDlg->Refresh();
+        m_registerDlg->ShowBeside(*this);
         return;
     }
-    // Switched off for writing, the register kept so far can still be looked at.
-    station::CCardRegister stored(ReadRegisterSettings(), GetProgramVersion());
-    CRegisterDlg dialog(stored, this);
-    dialog.exec();
+    station::CCardRegister* shown = m_register.get();
+    if (shown == nullptr) {
+        // Switched off for writing, the register kept so far can still be looked at.
+        m_storedRegister =
+            std::make_unique<station::CCardRegister>(ReadRegisterSettings(), GetProgramVersion());
+        shown = m_storedRegister.get();
+    }
+    m_registerDlg = std::make_unique<CRegisterDlg>(*shown, this);
+    m_registerDlg->SetChipReader([this](int format, int chipType) {
+        ChipReadBack chip;
+        // One exchange at a time on the handle: a run keeps the reader.
+        if (IsBusy() || m_nWriteTimer != 0 || m_nReadTimer != 0) {
+            chip.failure = LoadString(kStrReaderBusy);
+            return chip;
+        }
+        if (m_hPort == 0) {
+            chip.failure = LoadString(kStrNoReader);
+            return chip;
+        }
+        const BusyScope busy(*this);
+        const station::CardTarget target{m_hPort, format, chipType};
+        int code = 0;
+        chip.read = station::ReadTransponder(target, chip.fields, chip.uid, code);
+        if (!chip.read) {
+            station::Status status{station::DescribeReadError(m_hPort, code), code};
+            if (status.message == station::StatusMessage::NoTransponder &&
+                station::ChipAnswersWithoutCard(target))
+                status.message = station::StatusMessage::BlankChip;
+            chip.failure = StatusText(status);
+        }
+        LfResetField(m_hPort, 0);
+        return chip;
+    });
+    m_registerDlg->ShowBeside(*this);
+}
+
+void COrvexFSKDlg::RefreshRegisterWindowLater() {
+    if (m_registerDlg == nullptr || !m_registerDlg->isVisible() || m_bRegisterRefreshQueued)
+        return;
+    const auto refresh = [this] {
+        m_bRegisterRefreshQueued = false;
+        if (m_registerDlg != nullptr && m_registerDlg->isVisible()) m_registerDlg->Refresh();
+    };
+    m_bRegisterRefreshQueued = true;
+    if (!DeferWhileBusy(refresh)) refresh();
 }
 
 bool COrvexFSKDlg::RunRegisterSettingsDialog() {
