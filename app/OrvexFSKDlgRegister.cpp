@@ -102,14 +102,19 @@ void COrvexFSKDlg::ShowRegisterWindow() {
 }
 
 void COrvexFSKDlg::RefreshRegisterWindowLater() {
-    if (m_registerDlg == nullptr || !m_registerDlg->isVisible() || m_bRegisterRefreshQueued)
+    if (m_registerDlg == nullptr || !m_registerDlg->isVisible()) return;
+    // Read once no run is in the middle of a card: a card being written shows as reserved.
+    if (IsBusy()) {
+        if (!m_bRegisterRefreshQueued) {
+            m_bRegisterRefreshQueued = true;
+            DeferWhileBusy([this] {
+                m_bRegisterRefreshQueued = false;
+                RefreshRegisterWindowLater();
+            });
+        }
         return;
-    const auto refresh = [this] {
-        m_bRegisterRefreshQueued = false;
-        if (m_registerDlg != nullptr && m_registerDlg->isVisible()) m_registerDlg->Refresh();
-    };
-    m_bRegisterRefreshQueued = true;
-    if (!DeferWhileBusy(refresh)) refresh();
+    }
+    m_registerDlg->Refresh();
 }
 
 bool COrvexFSKDlg::RunRegisterSettingsDialog() {

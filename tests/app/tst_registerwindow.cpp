@@ -3,6 +3,7 @@
 // languages, and the row commands that revoke a card or resolve one whose write was never
 // confirmed (the chip read back on the station's virtual reader).
 #include <QAction>
+#include <QCheckBox>
 #include <QApplication>
 #include <QComboBox>
 #include <QContextMenuEvent>
@@ -18,8 +19,10 @@
 #include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <chrono>
 #include <memory>
 
+#include "CardFeeder.h"
 #include "LanguageResources.h"
 #include "TransponderFactory.h"
 #include "cards/CardFormat.h"
@@ -31,6 +34,7 @@
 #include "support/WriteStationFixture.h"
 
 using apptest::Find;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -190,10 +194,24 @@ class RegisterWindowTest : public apptest::WriteStationFixture {
             QVERIFY2(m_dlg->m_strStatus.startsWith("Schreibvorgang erfolgreich"),
                      qPrintable(m_dlg->m_strStatus));
         }
+        QTRY_COMPARE(Column(window.Rows(), CRegisterTableModel::kState),
+                     (QStringList{"geschrieben", "geschrieben"}));
+        QCOMPARE(Column(window.Rows(), CRegisterTableModel::kNumber),
+                 (QStringList{"4712", "4711"}));
+        // A series goes on with the window open, and the window follows it card by card.
+        m_reader->Remove();
+        vsim::CardFeeder feeder(Engine());
+        QVERIFY(feeder.Start({kAta5577, 2, 0ms}));
+        SetCustomer("100");
+        if (!Find<QCheckBox>(*m_dlg, 1019)->isChecked()) Click(1019);  // stop at the count
+        Find<QLineEdit>(*m_dlg, 1040)->setText("2");
+        Click(1007);
+        QVERIFY(SeriesRunning());
+        QTRY_VERIFY_WITH_TIMEOUT(!SeriesRunning(), 30000);
         QTRY_COMPARE(Column(window.Rows(), CRegisterTableModel::kNumber),
-                     (QStringList{"4712", "4711"}));
-        QCOMPARE(Column(window.Rows(), CRegisterTableModel::kState),
-                 (QStringList{"geschrieben", "geschrieben"}));
+                     (QStringList{"101", "100", "4712", "4711"}));
+        QTRY_COMPARE(Column(window.Rows(), CRegisterTableModel::kState).count("geschrieben"), 4);
+        QVERIFY(window.isVisible());
 
         // Rows one line high, and the columns that do not fit scroll.
         auto* table = Control<QTableView>(&window, CRegisterDlg::IDC_TABLE);
