@@ -83,8 +83,8 @@ QString RegisterStateText(const station::RegisterEntry& entry) {
 }
 
 QString CardNameText(int format, const QString& formatText, int facility, const QString& number) {
-    const QString name = IsCardFormat(format) ? QString::fromLatin1(kCardFormats[format].logName)
-                                              : formatText;
+    const QString name =
+        IsCardFormat(format) ? QString::fromLatin1(kCardFormats[format].logName) : formatText;
     if (IsCardFormat(format) && !FormatHasFacility(format))
         return LoadString(kStrCardNoFacility).arg(name, number);
     return LoadString(kStrCard).arg(name).arg(facility).arg(number);
@@ -114,6 +114,7 @@ QString RegisterEventText(const QString& kind) {
 }
 
 QString RegisterReasonText(const QString& reason) {
-    if (const auto revoke = station::RevokeReasonFromText(reason)) return RevokeReasonWords(*revoke);
+    if (const auto revoke = station::RevokeReasonFromText(reason))
+        return RevokeReasonWords(*revoke);
     return Lookup(kResolveWords, reason);
 }

@@ -154,8 +154,7 @@ void CRegisterDlg::ShowBeside(const QWidget& station) {
         const bool right = rightRoom >= least;
         const bool left = !right && leftRoom >= least;
         const int widest = right ? rightRoom : left ? leftRoom : area.width() - decoration.width();
-        resize(std::min(width(), widest),
-               std::min(height(), area.height() - decoration.height()));
+        resize(std::min(width(), widest), std::min(height(), area.height() - decoration.height()));
         const int x = right  ? frame.right() + 1
                       : left ? frame.left() - width() - decoration.width()
                              : area.left();
@@ -262,16 +261,14 @@ void CRegisterDlg::ShowSelectedCard() {
     for (const station::RegisterEntry& card : *cards)
         cardRows.push_back({RegisterStateText(card), ChipName(card.chipType).trimmed(), card.uid,
                             RegisterTimeText(card.time), card.station});
-    FillTable(m_ui->cardsTable, {kStrState, kStrChip, kStrChipId, kStrTime, kStrStation},
-              cardRows);
+    FillTable(m_ui->cardsTable, {kStrState, kStrChip, kStrChipId, kStrTime, kStrStation}, cardRows);
     std::vector<QStringList> eventRows;
     for (const station::RegisterEvent& event : *history)
         eventRows.push_back({RegisterTimeText(event.time), RegisterEventText(event.kind),
                              event.station, event.operatorName, RegisterReasonText(event.reason),
                              event.uid});
     FillTable(m_ui->historyTable,
-              {kStrTime, kStrEvent, kStrStation, kStrOperator, kStrReason, kStrChipId},
-              eventRows);
+              {kStrTime, kStrEvent, kStrStation, kStrOperator, kStrReason, kStrChipId}, eventRows);
 }
 
 void CRegisterDlg::OnRowMenu(const QPoint& position) {
@@ -325,17 +322,16 @@ bool CRegisterDlg::ReadBack(const station::RegisterEntry& card, QString& uid) {
         return true;
     }
     if (chip.read)
-        why = LoadString(kStrReadCard).arg(CardNameText(card.format, card.formatText,
-                                                         chip.fields.facility,
-                                                         QString::number(chip.fields.number)));
+        why = LoadString(kStrReadCard)
+                  .arg(CardNameText(card.format, card.formatText, chip.fields.facility,
+                                    QString::number(chip.fields.number)));
     ShowMessage(LoadString(kStrNotOnChip).arg(CardNameText(card), why));
     return false;
 }
 
 void CRegisterDlg::ChangeDone(bool recorded) {
     if (!recorded)
-        ShowMessage(LoadString(kStrRegisterFailed).arg(m_register.LastError()),
-                    MessageIcon::Error);
+        ShowMessage(LoadString(kStrRegisterFailed).arg(m_register.LastError()), MessageIcon::Error);
     Refresh();
 }
 

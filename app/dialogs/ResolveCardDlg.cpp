@@ -32,9 +32,8 @@ CResolveCardDlg::CResolveCardDlg(const station::RegisterEntry& card, QWidget* pa
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(question);
     // One button per outcome, each a deliberate click: none is the default.
-    const std::pair<int, int> choices[] = {{IDC_READ_BACK, kStrReadBack},
-                                           {IDC_RELEASE, kStrRelease},
-                                           {IDC_DESTROYED, kStrDestroyed}};
+    const std::pair<int, int> choices[] = {
+        {IDC_READ_BACK, kStrReadBack}, {IDC_RELEASE, kStrRelease}, {IDC_DESTROYED, kStrDestroyed}};
     for (const auto& [id, text] : choices) {
         auto* button = new QPushButton(LoadString(text), this);
         button->setAutoDefault(false);

@@ -29,11 +29,11 @@ constexpr station::RevokeReason kReasons[] = {
 CRevokeCardDlg::CRevokeCardDlg(const station::RegisterEntry& card, QWidget* parent)
     : QDialog(parent) {
     setWindowTitle(LoadString(kStrTitle));
-    auto* question = new QLabel(
-        LoadString(kStrQuestion)
-            .arg(CardNameText(card), card.uid.isEmpty() ? QStringLiteral("-") : card.uid,
-                 ChipName(card.chipType).trimmed(), RegisterTimeText(card.time)),
-        this);
+    auto* question =
+        new QLabel(LoadString(kStrQuestion)
+                       .arg(CardNameText(card), card.uid.isEmpty() ? QStringLiteral("-") : card.uid,
+                            ChipName(card.chipType).trimmed(), RegisterTimeText(card.time)),
+                   this);
     question->setWordWrap(true);
     SetControlId(question, IDC_QUESTION);
 

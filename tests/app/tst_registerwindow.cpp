@@ -3,8 +3,8 @@
 // languages, and the row commands that revoke a card or resolve one whose write was never
 // confirmed (the chip read back on the station's virtual reader).
 #include <QAction>
-#include <QCheckBox>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QFile>
@@ -173,11 +173,7 @@ class RegisterWindowTest : public apptest::WriteStationFixture {
         // All of it on the screen, beside the station, its buttons within reach.
         const QRect screen = window.screen()->availableGeometry();
         QCOMPARE(screen.size(), kSmallScreen);
-        QVERIFY2(screen.contains(window.frameGeometry()), qPrintable(QString("%1,%2 %3x%4")
-                                                                          .arg(window.x())
-                                                                          .arg(window.y())
-                                                                          .arg(window.width())
-                                                                          .arg(window.height())));
+        QVERIFY(screen.contains(window.frameGeometry()));
         QVERIFY(!window.frameGeometry().intersects(m_dlg->frameGeometry()));
         for (const int id : {CRegisterDlg::IDC_EXPORT, 2}) {
             auto* button = Control<QPushButton>(&window, id);
@@ -228,7 +224,7 @@ class RegisterWindowTest : public apptest::WriteStationFixture {
 
     void showsEveryStateAndACardsHistory_data() {
         QTest::addColumn<bool>("english");
-        QTest::addColumn<QStringList>("states");     // numbers 4, 3, 2, 1 (valid), 1 (replaced)
+        QTest::addColumn<QStringList>("states");       // numbers 4, 3, 2, 1 (valid), 1 (replaced)
         QTest::addColumn<QStringList>("chainStates");  // number 1: valid first
         QTest::addColumn<QStringList>("events");       // number 1, oldest first
         QTest::newRow("German") << false
@@ -236,8 +232,7 @@ class RegisterWindowTest : public apptest::WriteStationFixture {
                                                "ungeprüft", "geschrieben", "ersetzt"}
                                 << QStringList{"geschrieben", "ersetzt"}
                                 << QStringList{"reserviert", "geprüft",
-                                               "als Ersatzkarte ausgegeben", "geprüft",
-                                               "ersetzt"};
+                                               "als Ersatzkarte ausgegeben", "geprüft", "ersetzt"};
         QTest::newRow("English") << true
                                  << QStringList{"reserved, not confirmed", "revoked (lost)",
                                                 "unverified", "written", "replaced"}
@@ -350,7 +345,8 @@ class RegisterWindowTest : public apptest::WriteStationFixture {
         QTest::addColumn<QString>("state");  // the reservation's state after it; "" gone
         QTest::addColumn<QString>("message");
         QTest::newRow("read back, the chip carries it")
-            << int(CResolveCardDlg::IDC_READ_BACK) << qint64{4711} << "geschrieben" << "";
+            << int(CResolveCardDlg::IDC_READ_BACK) << qint64{4711} << "geschrieben"
+            << "";
         QTest::newRow("read back, the chip carries another card")
             << int(CResolveCardDlg::IDC_READ_BACK) << qint64{4712} << "reserviert, unbestätigt"
             << "Der Transponder trägt nicht 26 Bit, Einrichtung 255, Nummer 4711: gelesen: "
@@ -361,8 +357,9 @@ class RegisterWindowTest : public apptest::WriteStationFixture {
                "Kein Transponder";
         QTest::newRow("released") << int(CResolveCardDlg::IDC_RELEASE) << qint64{-1} << ""
                                   << "";
-        QTest::newRow("destroyed") << int(CResolveCardDlg::IDC_DESTROYED) << qint64{-1}
-                                   << "widerrufen (zerstört)" << "";
+        QTest::newRow("destroyed")
+            << int(CResolveCardDlg::IDC_DESTROYED) << qint64{-1} << "widerrufen (zerstört)"
+            << "";
     }
     void resolveReadsTheChipBackOrReleasesOrMarksItDestroyed() {
         QFETCH(int, choice);
@@ -408,8 +405,7 @@ class RegisterWindowTest : public apptest::WriteStationFixture {
         const auto& rows = window.Rows().Entries();
         QCOMPARE(rows.empty(), state.isEmpty());
         if (!state.isEmpty()) {
-            QCOMPARE(window.Rows().index(0, CRegisterTableModel::kState).data().toString(),
-                     state);
+            QCOMPARE(window.Rows().index(0, CRegisterTableModel::kState).data().toString(), state);
             // Confirmed with the identification of the chip read.
             if (state == "geschrieben") QVERIFY(!rows[0].uid.isEmpty());
         }
