@@ -12,10 +12,10 @@ class CResolveCardDlg : public QDialog {
   public:
     enum Choice { kCancel = 0, kReadBack = 10, kRelease = 11, kDestroyed = 12 };
 
-    static constexpr int IDC_QUESTION = 1325;
-    static constexpr int IDC_READ_BACK = 1326;
-    static constexpr int IDC_RELEASE = 1327;
-    static constexpr int IDC_DESTROYED = 1328;
+    static constexpr int IDC_QUESTION = 1355;
+    static constexpr int IDC_READ_BACK = 1356;
+    static constexpr int IDC_RELEASE = 1357;
+    static constexpr int IDC_DESTROYED = 1358;
     static constexpr int IDCANCEL = 2;
 
     explicit CResolveCardDlg(const station::RegisterEntry& card, QWidget* parent = nullptr);

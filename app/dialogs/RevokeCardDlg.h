@@ -12,9 +12,9 @@ class QComboBox;
 class CRevokeCardDlg : public QDialog {
     Q_OBJECT
   public:
-    static constexpr int IDC_QUESTION = 1320;
-    static constexpr int IDC_REASON = 1321;
-    static constexpr int IDC_REVOKE = 1322;
+    static constexpr int IDC_QUESTION = 1350;
+    static constexpr int IDC_REASON = 1351;
+    static constexpr int IDC_REVOKE = 1352;
     static constexpr int IDCANCEL = 2;
 
     explicit CRevokeCardDlg(const station::RegisterEntry& card, QWidget* parent = nullptr);

@@ -11,6 +11,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
@@ -27,6 +28,7 @@
 #include "TransponderFactory.h"
 #include "cards/CardFormat.h"
 #include "dialogs/RegisterDlg.h"
+#include "dialogs/RegisterSettingsDlg.h"
 #include "dialogs/ResolveCardDlg.h"
 #include "dialogs/RevokeCardDlg.h"
 #include "station/register/CardRegister.h"
@@ -220,6 +222,32 @@ class RegisterWindowTest : public apptest::WriteStationFixture {
         OpenRegisterWindow();
         QCOMPARE(m_dlg->RegisterWindow(), &window);
         QVERIFY(!window.frameGeometry().intersects(m_dlg->frameGeometry()));
+    }
+
+    void followsTheRegisterChosenInItsSettings() {
+        m_reader->Place(kAta5577);
+        Open();
+        OpenRegisterWindow();
+        // Another register file chosen while the window is open: the window reads that one.
+        const QString other = m_dir.filePath("other.sqlite");
+        apptest::ModalWatcher watcher;
+        watcher.SetDialogHandler([&other](QDialog* dialog) {
+            if (qobject_cast<CRegisterSettingsDlg*>(dialog) == nullptr) return false;
+            Control<QLineEdit>(dialog, CRegisterSettingsDlg::IDC_FILE)->setText(other);
+            ClickButton(dialog, 1);
+            return true;
+        });
+        for (QAction* action : m_dlg->SystemMenu()->actions()) {
+            if (action->data().toInt() == COrvexFSKDlg::IDM_REGISTER_SETTINGS) action->trigger();
+        }
+        QCOMPARE(watcher.Dialogs(), QStringList{"Kartenregister-Einstellungen"});
+        CRegisterDlg* window = m_dlg->RegisterWindow();
+        QVERIFY(window != nullptr && window->isVisible());
+        QCOMPARE(window->windowTitle(), "Kartenregister – " + other);
+        SetCustomer("4711");
+        Click(1006);
+        QTRY_COMPARE(Column(window->Rows(), CRegisterTableModel::kNumber), QStringList{"4711"});
+        QVERIFY(QFile::exists(other));
     }
 
     void showsEveryStateAndACardsHistory_data() {
