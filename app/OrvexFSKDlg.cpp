@@ -282,7 +282,10 @@ void COrvexFSKDlg::OnSystemCommand(int id) {
             if (RunRegisterSettingsDialog()) {
                 // What the status line said concerned the register as it was.
                 ShowStatusText(QString());
+                // An open register window comes back on the register now chosen.
+                const bool reopen = m_registerDlg != nullptr && m_registerDlg->isVisible();
                 OpenRegister();
+                if (reopen) ShowRegisterWindow();
             }
             break;
         case IDM_GERMAN >> 4:

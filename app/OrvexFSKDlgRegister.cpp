@@ -1,6 +1,5 @@
 // The main window's card register: opened from the settings, handed to the write run, its
-// window (beside the station, refreshed after writes, reading chips back on the station's
-// reader) and settings dialog, and the question before a number is issued a second time.
+// window and settings dialog, and the question before a number is issued a second time.
 #include "ChipTypes.h"
 #include "MessageBox.h"
 #include "OrvexFSKDlg.h"
@@ -16,30 +15,22 @@ namespace {
 
 constexpr int kStrReissue = 11125;
 constexpr int kStrCannotOpen = 11126;
-constexpr int kStrNoReader = 11101;
-constexpr int kStrReaderBusy = 11269;
 
 }  // namespace
 
 void COrvexFSKDlg::OpenRegister() {
-    // The window reads the register that goes now; it comes back on the new one.
-    const bool windowOpen = m_registerDlg != nullptr && m_registerDlg->isVisible();
+    // The window reads the register that goes now.
     m_registerDlg.reset();
     m_storedRegister.reset();
     m_writeRun.SetRegister(nullptr);
     m_register.reset();
     const station::RegisterSettings settings = ReadRegisterSettings();
-    if (!settings.enabled) {
-        if (windowOpen) ShowRegisterWindow();
-        return;
-    }
+    if (!settings.enabled) return;
     m_register = std::make_unique<station::CCardRegister>(settings, GetProgramVersion());
     // Set even when it cannot open: the run then refuses every write with the reason
     // instead of writing chips the register does not hold.
     m_writeRun.SetRegister(m_register.get());
-    const bool opened = m_register->Open();
-    if (windowOpen) ShowRegisterWindow();
-    if (opened) return;
+    if (m_register->Open()) return;
     const QString reason = m_register->LastError();
     station::Status status;
     status.message = station::StatusMessage::RegisterFailed;
@@ -73,7 +64,10 @@ void COrvexFSKDlg::ShowRegisterWindow() {
         shown = m_storedRegister.get();
     }
     m_registerDlg = std::make_unique<CRegisterDlg>(*shown, this);
+    // The window resolves a card by reading its chip back on the station's reader.
     m_registerDlg->SetChipReader([this](int format, int chipType) {
+        constexpr int kStrNoReader = 11101;
+        constexpr int kStrReaderBusy = 11269;
         ChipReadBack chip;
         // One exchange at a time on the handle: a run keeps the reader.
         if (IsBusy() || m_nWriteTimer != 0 || m_nReadTimer != 0) {

@@ -266,7 +266,9 @@ void COrvexFSKDlg::OnWriteCyclic() {
 
 void COrvexFSKDlg::OnWriteTick() {
     const station::TickOutcome outcome = m_writeRun.SeriesTick();
-    if (outcome == station::TickOutcome::Written || outcome == station::TickOutcome::Failed)
+    // Every outcome but waiting for a chip may have changed a card in the register.
+    if (outcome != station::TickOutcome::Waiting && outcome != station::TickOutcome::Held &&
+        outcome != station::TickOutcome::Protected)
         RefreshRegisterWindowLater();
     if (outcome != station::TickOutcome::Written && outcome != station::TickOutcome::Stopped)
         return;
