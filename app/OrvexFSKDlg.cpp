@@ -26,6 +26,7 @@
 #include "StringTable.h"
 #include "Trace.h"
 #include "WindowPlacement.h"
+#include "dialogs/RegisterDlg.h"
 #include "station/register/CardRegister.h"
 #include "ui_OrvexFSKDlg.h"
 #include "vellf.h"
@@ -285,15 +286,18 @@ void COrvexFSKDlg::OnSystemCommand(int id) {
             if (RunSignalSettingsDialog()) ReadSignalSettings();
             break;
         case IDM_REGISTER >> 4:
-            StopRuns();
-            RunRegisterDialog();
+            // The window stays open beside the station: a running series goes on.
+            ShowRegisterWindow();
             break;
         case IDM_REGISTER_SETTINGS >> 4:
             StopRuns();
             if (RunRegisterSettingsDialog()) {
                 // What the status line said concerned the register as it was.
                 ShowStatusText(QString());
+                // An open register window comes back on the register now chosen.
+                const bool reopen = m_registerDlg != nullptr && m_registerDlg->isVisible();
                 OpenRegister();
+                if (reopen) ShowRegisterWindow();
             }
             break;
         case IDM_GERMAN >> 4:

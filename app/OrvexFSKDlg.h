@@ -24,6 +24,7 @@ class QTabBar;
 class CSignalOutput;
 class CSettingsWriter;
 class CLampStrip;
+class CRegisterDlg;
 
 namespace Ui {
 class COrvexFSKDlg;
@@ -103,6 +104,8 @@ class COrvexFSKDlg : public QDialog, public station::CRunView {
     // that cannot open stays set, so the run refuses every write with the reason.
     void OpenRegister();
     station::CCardRegister* Register() const { return m_register.get(); }
+    // The register window while it is open (it stays beside the station), else nullptr.
+    CRegisterDlg* RegisterWindow() const { return m_registerDlg.get(); }
 
     // Log files.
     void OnChooseReadLog();
@@ -232,7 +235,10 @@ class COrvexFSKDlg : public QDialog, public station::CRunView {
     void ShowCount();
     bool RefuseValue(QWidget* control, const QString& message);
     void RunAboutDialog();
-    void RunRegisterDialog();
+    // Opens the register window beside the station, or brings it to the front.
+    void ShowRegisterWindow();
+    // After a write: the open register window shows the rows again once the run returned.
+    void RefreshRegisterWindowLater();
     bool RunRegisterSettingsDialog();
     void StartUpdateCheck();
     void ChangeLanguage(int language);
@@ -252,6 +258,11 @@ class COrvexFSKDlg : public QDialog, public station::CRunView {
     // Format, facility code and fixed field as last stored with a next number (-1: never).
     std::array<int, 3> m_storedCardFields{-1, -1, -1};
     std::unique_ptr<station::CCardRegister> m_register;
+    // The register the window reads while the station does not record (switched off).
+    std::unique_ptr<station::CCardRegister> m_storedRegister;
+    // Declared after the registers it reads, so that it goes first.
+    std::unique_ptr<CRegisterDlg> m_registerDlg;
+    bool m_bRegisterRefreshQueued = false;
     int m_nBusy = 0;
     std::vector<std::function<void()>> m_deferred;
     // The connected reader's port string and stored interface name.

@@ -19,6 +19,9 @@ constexpr int kStrCannotOpen = 11126;
 }  // namespace
 
 void COrvexFSKDlg::OpenRegister() {
+    // The window reads the register that goes now.
+    m_registerDlg.reset();
+    m_storedRegister.reset();
     m_writeRun.SetRegister(nullptr);
     m_register.reset();
     const station::RegisterSettings settings = ReadRegisterSettings();
@@ -47,16 +50,65 @@ bool COrvexFSKDlg::ConfirmReissue(const station::CardRecord& card,
     return AskYesNo(question, false);
 }
 
-void COrvexFSKDlg::RunRegisterDialog() {
-    if (m_register) {
-        CRegisterDlg dialog(*m_register, this);
-        dialog.exec();
+void COrvexFSKDlg::ShowRegisterWindow() {
+    if (m_registerDlg != nullptr) {
+        m_registerDlg->Refresh();
+        m_registerDlg->ShowBeside(*this);
         return;
     }
-    // Switched off for writing, the register kept so far can still be looked at.
-    station::CCardRegister stored(ReadRegisterSettings(), GetProgramVersion());
-    CRegisterDlg dialog(stored, this);
-    dialog.exec();
+    station::CCardRegister* shown = m_register.get();
+    if (shown == nullptr) {
+        // Switched off for writing, the register kept so far can still be looked at.
+        m_storedRegister =
+            std::make_unique<station::CCardRegister>(ReadRegisterSettings(), GetProgramVersion());
+        shown = m_storedRegister.get();
+    }
+    m_registerDlg = std::make_unique<CRegisterDlg>(*shown, this);
+    // The window resolves a card by reading its chip back on the station's reader.
+    m_registerDlg->SetChipReader([this](int format, int chipType) {
+        constexpr int kStrNoReader = 11101;
+        constexpr int kStrReaderBusy = 11269;
+        ChipReadBack chip;
+        // One exchange at a time on the handle: a run keeps the reader.
+        if (IsBusy() || m_nWriteTimer != 0 || m_nReadTimer != 0) {
+            chip.failure = LoadString(kStrReaderBusy);
+            return chip;
+        }
+        if (m_hPort == 0) {
+            chip.failure = LoadString(kStrNoReader);
+            return chip;
+        }
+        const BusyScope busy(*this);
+        const station::CardTarget target{m_hPort, format, chipType};
+        int code = 0;
+        chip.read = station::ReadTransponder(target, chip.fields, chip.uid, code);
+        if (!chip.read) {
+            station::Status status{station::DescribeReadError(m_hPort, code), code};
+            if (status.message == station::StatusMessage::NoTransponder &&
+                station::ChipAnswersWithoutCard(target))
+                status.message = station::StatusMessage::BlankChip;
+            chip.failure = StatusText(status);
+        }
+        LfResetField(m_hPort, 0);
+        return chip;
+    });
+    m_registerDlg->ShowBeside(*this);
+}
+
+void COrvexFSKDlg::RefreshRegisterWindowLater() {
+    if (m_registerDlg == nullptr || !m_registerDlg->isVisible()) return;
+    // Read once no run is in the middle of a card: a card being written shows as reserved.
+    if (IsBusy()) {
+        if (!m_bRegisterRefreshQueued) {
+            m_bRegisterRefreshQueued = true;
+            DeferWhileBusy([this] {
+                m_bRegisterRefreshQueued = false;
+                RefreshRegisterWindowLater();
+            });
+        }
+        return;
+    }
+    m_registerDlg->Refresh();
 }
 
 bool COrvexFSKDlg::RunRegisterSettingsDialog() {

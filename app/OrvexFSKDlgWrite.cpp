@@ -37,8 +37,6 @@ constexpr int kStrNotWritable = 11106;
 constexpr int kStrWriteError = 11107;
 constexpr int kStrVerifyMismatch = 11108;
 constexpr int kStrVerifyUnreadable = 11109;
-constexpr int kStrCard = 11110;
-constexpr int kStrCardNoFacility = 11111;
 constexpr int kStrVerified = 11112;
 constexpr int kStrSeriesDone = 11113;
 constexpr int kStrSeriesDoneOne = 11195;
@@ -118,9 +116,7 @@ void COrvexFSKDlg::ShowStatus(const station::Status& status) {
 }
 
 QString COrvexFSKDlg::CardText(int format, int facility, const QString& customer) const {
-    const QString name = IsCardFormat(format) ? kCardFormats[format].logName : "";
-    if (!FormatHasFacility(format)) return LoadString(kStrCardNoFacility).arg(name, customer);
-    return LoadString(kStrCard).arg(name).arg(facility).arg(customer);
+    return CardNameText(format, QString(), facility, customer);
 }
 
 QString COrvexFSKDlg::FailedCardEntry(const station::Status& status,
@@ -207,6 +203,7 @@ void COrvexFSKDlg::OnWriteOnce() {
         SetRunOptions();
         m_writeRun.WriteOnce();
     }
+    RefreshRegisterWindowLater();
     // What failed with this card is shown now, while the card is still at hand.
     ShowErrorLog();
 }
@@ -274,6 +271,10 @@ void COrvexFSKDlg::OnWriteCyclic() {
 
 void COrvexFSKDlg::OnWriteTick() {
     const station::TickOutcome outcome = m_writeRun.SeriesTick();
+    // Every outcome but waiting for a chip may have changed a card in the register.
+    if (outcome != station::TickOutcome::Waiting && outcome != station::TickOutcome::Held &&
+        outcome != station::TickOutcome::Protected)
+        RefreshRegisterWindowLater();
     if (outcome != station::TickOutcome::Written && outcome != station::TickOutcome::Stopped)
         return;
     const station::SeriesEnd end = m_writeRun.Ended();

@@ -69,7 +69,7 @@ QString CRegisterTableModel::Text(const station::RegisterEntry& entry, int colum
         case kReissue:
             return YesNoText(entry.reissue);
         case kState:
-            return RegisterStateText(entry.state);
+            return RegisterStateText(entry);
         case kTime:
             return RegisterTimeText(entry.time);
         case kStation:

@@ -1,26 +1,92 @@
 #include "RegisterDlg.h"
 
+#include <QAction>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QMenu>
 #include <QRegularExpressionValidator>
+#include <QScreen>
+#include <QTableWidget>
 #include <algorithm>
 
+#include "CardFormats.h"
+#include "ChipTypes.h"
 #include "MessageBox.h"
 #include "RegisterCsvFile.h"
+#include "RegisterText.h"
+#include "ResolveCardDlg.h"
+#include "RevokeCardDlg.h"
 #include "Settings.h"
 #include "StringTable.h"
+#include "WindowPlacement.h"
 #include "station/register/CardRegister.h"
 #include "ui_RegisterDlg.h"
 
 namespace {
 
+constexpr int kStrRegisterFailed = 11123;
 constexpr int kStrCannotWrite = 11127;
 constexpr int kStrCannotRead = 11128;
 constexpr int kStrExportTitle = 11129;
+constexpr int kStrRegister = 11120;
+constexpr int kStrFormat = 11131;
+constexpr int kStrChip = 11134;
+constexpr int kStrChipId = 11135;
+constexpr int kStrState = 11139;
+constexpr int kStrTime = 11140;
+constexpr int kStrStation = 11141;
+constexpr int kStrOperator = 11142;
 constexpr int kStrEntries = 11147;
 constexpr int kStrCsvFiles = 11148;
 constexpr int kStrCsvSpreadsheet = 11193;
 constexpr int kStrCsvComma = 11194;
+constexpr int kStrRevokeMenu = 11252;
+constexpr int kStrResolveMenu = 11253;
+constexpr int kStrEvent = 11254;
+constexpr int kStrReason = 11265;
+constexpr int kStrNotOnChip = 11266;
+constexpr int kStrReadCard = 11267;
+constexpr int kStrNoReader = 11268;
+
+using State = station::RegisterEntry::State;
+
+// Rows one text line high, so that a small screen shows as many as it can.
+void SingleLineRows(QTableView* table) {
+    table->verticalHeader()->setVisible(false);
+    table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
+    table->horizontalHeader()->setStretchLastSection(true);
+}
+
+void FillTable(QTableWidget* table, const QList<int>& headerIds,
+               const std::vector<QStringList>& rows) {
+    QStringList headers;
+    for (const int id : headerIds) headers << LoadString(id);
+    table->clear();
+    table->setColumnCount(static_cast<int>(headers.size()));
+    table->setHorizontalHeaderLabels(headers);
+    table->setRowCount(static_cast<int>(rows.size()));
+    for (int row = 0; row < table->rowCount(); ++row) {
+        const QStringList& cells = rows[static_cast<std::size_t>(row)];
+        for (int column = 0; column < cells.size(); ++column)
+            table->setItem(row, column, new QTableWidgetItem(cells[column]));
+    }
+    table->resizeColumnsToContents();
+}
+
+// Whether the fields read from a chip are the card's, in the fields its format has.
+bool SameCard(const station::RegisterEntry& card, const station::CardFields& read) {
+    return read.number == card.fields.number &&
+           (!FormatHasFacility(card.format) || read.facility == card.fields.facility) &&
+           (!FormatHasFixedField(card.format) || read.fixed == card.fields.fixed);
+}
+
+// The register's place for the title: its file, or the server and database.
+QString RegisterPlace(const station::CCardRegister& cardRegister) {
+    if (cardRegister.Settings().kind == station::RegisterSettings::Kind::SQLite)
+        return station::RegisterFile(cardRegister.Settings());
+    return cardRegister.Where();
+}
 
 }  // namespace
 
@@ -29,15 +95,32 @@ CRegisterDlg::CRegisterDlg(station::CCardRegister& cardRegister, QWidget* parent
     m_ui->setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setWindowFlag(Qt::WindowMaximizeButtonHint, true);
+    setModal(false);
+    setWindowTitle(LoadString(kStrRegister) + QStringLiteral(" – ") + RegisterPlace(m_register));
     m_ui->numberEdit->setValidator(
         new QRegularExpressionValidator(QRegularExpression("[0-9]{0,18}"), this));
     m_ui->registerTable->setModel(&m_rows);
-    m_ui->registerTable->verticalHeader()->setVisible(false);
-    m_ui->registerTable->horizontalHeader()->setStretchLastSection(true);
+    SingleLineRows(m_ui->registerTable);
+    SingleLineRows(m_ui->cardsTable);
+    SingleLineRows(m_ui->historyTable);
+    m_ui->splitter->setStretchFactor(0, 3);
+    m_ui->splitter->setStretchFactor(1, 2);
+    ClearCardPane();
     const QDate today = QDate::currentDate();
     m_ui->fromDate->setDate(today);
     m_ui->toDate->setDate(today);
     EnableDates();
+
+    m_rowMenu = new QMenu(this);
+    m_revokeAction = m_rowMenu->addAction(LoadString(kStrRevokeMenu));
+    m_resolveAction = m_rowMenu->addAction(LoadString(kStrResolveMenu));
+    connect(m_revokeAction, &QAction::triggered, this, &CRegisterDlg::OnRevoke);
+    connect(m_resolveAction, &QAction::triggered, this, &CRegisterDlg::OnResolve);
+    connect(m_ui->registerTable, &QWidget::customContextMenuRequested, this,
+            &CRegisterDlg::OnRowMenu);
+    connect(m_ui->registerTable->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &CRegisterDlg::ShowSelectedCard);
+
     connect(m_ui->fromCheck, &QCheckBox::toggled, this, &CRegisterDlg::EnableDates);
     connect(m_ui->toCheck, &QCheckBox::toggled, this, &CRegisterDlg::EnableDates);
     connect(m_ui->showButton, &QPushButton::clicked, this, &CRegisterDlg::ShowRows);
@@ -57,6 +140,32 @@ void CRegisterDlg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
 }
 
+void CRegisterDlg::ShowBeside(const QWidget& station) {
+    if (const QScreen* screen = station.screen()) {
+        const QRect area = screen->availableGeometry();
+        const QRect frame = station.frameGeometry();
+        // The station's frame tells how much the window system adds around a window.
+        const QSize decoration = frame.size() - station.size();
+        const int rightRoom = area.right() - frame.right() - decoration.width();
+        const int leftRoom = frame.left() - area.left() - decoration.width();
+        // Beside the station where the room there takes the window at its least width,
+        // narrowed to that room (the table scrolls); else over it, as much as fits.
+        const int least = minimumSizeHint().width();
+        const bool right = rightRoom >= least;
+        const bool left = !right && leftRoom >= least;
+        const int widest = right ? rightRoom : left ? leftRoom : area.width() - decoration.width();
+        resize(std::min(width(), widest), std::min(height(), area.height() - decoration.height()));
+        const int x = right  ? frame.right() + 1
+                      : left ? frame.left() - width() - decoration.width()
+                             : area.left();
+        move(x, frame.top());
+    }
+    show();
+    KeepOnScreen(this);
+    raise();
+    activateWindow();
+}
+
 void CRegisterDlg::EnableDates() {
     m_ui->fromDate->setEnabled(m_ui->fromCheck->isChecked());
     m_ui->toDate->setEnabled(m_ui->toCheck->isChecked());
@@ -68,18 +177,19 @@ station::RegisterFilter CRegisterDlg::Filter() const {
     if (!number.isEmpty()) filter.number = number.toLongLong();
     filter.uid = m_ui->uidEdit->text().trimmed();
     // The register keeps UTC dates, the operator means local ones: a day more on each side
-    // here, the exact local dates in ShowRows.
+    // here, the exact local dates in LoadRows.
     if (m_ui->fromCheck->isChecked()) filter.from = m_ui->fromDate->date().addDays(-1);
     if (m_ui->toCheck->isChecked()) filter.to = m_ui->toDate->date().addDays(1);
     return filter;
 }
 
-bool CRegisterDlg::ShowRows() {
+bool CRegisterDlg::LoadRows(QString& error) {
+    const std::optional<station::RegisterEntry> selected = SelectedEntry();
     std::optional<std::vector<station::RegisterEntry>> rows = m_register.List(Filter());
     if (!rows) {
+        error = LoadString(kStrCannotRead).arg(m_register.LastError());
         m_rows.SetEntries({});
-        m_ui->countLabel->setText(LoadString(kStrEntries).arg(0));
-        ShowMessage(LoadString(kStrCannotRead).arg(m_register.LastError()), MessageIcon::Error);
+        ClearCardPane();
         return false;
     }
     const bool from = m_ui->fromCheck->isChecked();
@@ -93,7 +203,136 @@ bool CRegisterDlg::ShowRows() {
     m_rows.SetEntries(std::move(*rows));
     m_ui->countLabel->setText(LoadString(kStrEntries).arg(m_rows.rowCount()));
     m_ui->registerTable->resizeColumnsToContents();
+    if (selected) SelectEntry(selected->id);
+    ShowSelectedCard();
     return true;
+}
+
+bool CRegisterDlg::ShowRows() {
+    QString error;
+    if (LoadRows(error)) return true;
+    m_ui->countLabel->setText(LoadString(kStrEntries).arg(0));
+    ShowMessage(error, MessageIcon::Error);
+    return false;
+}
+
+void CRegisterDlg::Refresh() {
+    QString error;
+    if (!LoadRows(error)) m_ui->countLabel->setText(error);
+}
+
+std::optional<station::RegisterEntry> CRegisterDlg::SelectedEntry() const {
+    const QModelIndexList selected = m_ui->registerTable->selectionModel()->selectedRows();
+    if (selected.isEmpty()) return std::nullopt;
+    const int row = selected.constFirst().row();
+    if (row < 0 || row >= m_rows.rowCount()) return std::nullopt;
+    return m_rows.Entries()[static_cast<std::size_t>(row)];
+}
+
+void CRegisterDlg::SelectEntry(std::int64_t id) {
+    const auto& entries = m_rows.Entries();
+    const auto found = std::find_if(entries.begin(), entries.end(),
+                                    [id](const station::RegisterEntry& e) { return e.id == id; });
+    if (found == entries.end()) return;
+    const QSignalBlocker blocker(m_ui->registerTable->selectionModel());
+    m_ui->registerTable->selectRow(static_cast<int>(found - entries.begin()));
+}
+
+void CRegisterDlg::ClearCardPane() {
+    m_ui->groupCard->setTitle(QString());
+    FillTable(m_ui->cardsTable, {kStrState, kStrChip, kStrChipId, kStrTime, kStrStation}, {});
+    FillTable(m_ui->historyTable,
+              {kStrTime, kStrEvent, kStrStation, kStrOperator, kStrReason, kStrChipId}, {});
+}
+
+void CRegisterDlg::ShowSelectedCard() {
+    const std::optional<station::RegisterEntry> entry = SelectedEntry();
+    ClearCardPane();
+    if (!entry || !IsCardFormat(entry->format)) return;
+    const auto cards = m_register.FindCard(entry->format, entry->fields);
+    const auto history = m_register.History(entry->format, entry->fields);
+    if (!cards || !history) {
+        m_ui->groupCard->setTitle(LoadString(kStrCannotRead).arg(m_register.LastError()));
+        return;
+    }
+    m_ui->groupCard->setTitle(CardNameText(*entry));
+    // The valid card comes first, the cards it replaced below it.
+    std::vector<QStringList> cardRows;
+    for (const station::RegisterEntry& card : *cards)
+        cardRows.push_back({RegisterStateText(card), ChipName(card.chipType).trimmed(), card.uid,
+                            RegisterTimeText(card.time), card.station});
+    FillTable(m_ui->cardsTable, {kStrState, kStrChip, kStrChipId, kStrTime, kStrStation}, cardRows);
+    std::vector<QStringList> eventRows;
+    for (const station::RegisterEvent& event : *history)
+        eventRows.push_back({RegisterTimeText(event.time), RegisterEventText(event.kind),
+                             event.station, event.operatorName, RegisterReasonText(event.reason),
+                             event.uid});
+    FillTable(m_ui->historyTable,
+              {kStrTime, kStrEvent, kStrStation, kStrOperator, kStrReason, kStrChipId}, eventRows);
+}
+
+void CRegisterDlg::OnRowMenu(const QPoint& position) {
+    const QModelIndex index = m_ui->registerTable->indexAt(position);
+    if (!index.isValid()) return;
+    m_ui->registerTable->selectRow(index.row());
+    m_menuEntry = m_rows.Entries()[static_cast<std::size_t>(index.row())];
+    // Only what the card's state allows is offered.
+    m_revokeAction->setEnabled(
+        station::RefusedChange(m_menuEntry, station::CardChange::Revoke).isEmpty());
+    m_resolveAction->setEnabled(
+        station::RefusedChange(m_menuEntry, station::CardChange::ResolveReleased).isEmpty());
+    m_rowMenu->popup(m_ui->registerTable->viewport()->mapToGlobal(position));
+}
+
+void CRegisterDlg::OnRevoke() {
+    CRevokeCardDlg question(m_menuEntry, this);
+    if (question.exec() != QDialog::Accepted) return;
+    ChangeDone(m_register.Revoke(m_menuEntry.id, question.Reason()));
+}
+
+void CRegisterDlg::OnResolve() {
+    const station::RegisterEntry card = m_menuEntry;
+    CResolveCardDlg question(card, this);
+    switch (question.exec()) {
+        case CResolveCardDlg::kReadBack: {
+            QString uid;
+            if (ReadBack(card, uid)) ChangeDone(m_register.ResolveConfirmed(card.id, uid));
+            return;
+        }
+        case CResolveCardDlg::kRelease:
+            ChangeDone(m_register.ResolveReleased(card.id));
+            return;
+        case CResolveCardDlg::kDestroyed:
+            ChangeDone(m_register.ResolveDestroyed(card.id));
+            return;
+        default:
+            return;
+    }
+}
+
+bool CRegisterDlg::ReadBack(const station::RegisterEntry& card, QString& uid) {
+    if (!m_chipReader) {
+        ShowMessage(LoadString(kStrNoReader));
+        return false;
+    }
+    const ChipReadBack chip = m_chipReader(card.format, card.chipType);
+    QString why = chip.failure;
+    if (chip.read && SameCard(card, chip.fields)) {
+        uid = chip.uid;
+        return true;
+    }
+    if (chip.read)
+        why = LoadString(kStrReadCard)
+                  .arg(CardNameText(card.format, card.formatText, chip.fields.facility,
+                                    QString::number(chip.fields.number)));
+    ShowMessage(LoadString(kStrNotOnChip).arg(CardNameText(card), why));
+    return false;
+}
+
+void CRegisterDlg::ChangeDone(bool recorded) {
+    if (!recorded)
+        ShowMessage(LoadString(kStrRegisterFailed).arg(m_register.LastError()), MessageIcon::Error);
+    Refresh();
 }
 
 void CRegisterDlg::OnExport() {

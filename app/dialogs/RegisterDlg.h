@@ -1,12 +1,20 @@
 // The register window: the card register's rows in a table, newest first, filtered by
-// number, chip identification and date, and exported to a CSV file.
+// number, chip identification and date, and exported to a CSV file. It stays open beside the
+// station (not modal) and is refreshed after each write. Selecting a row shows its number's
+// cards (the valid one first, then the ones it replaced) and their history; a row's context
+// menu revokes a card or resolves one whose write was never confirmed.
 #pragma once
 
 #include <QDialog>
 #include <QString>
+#include <functional>
 #include <memory>
+#include <optional>
 
 #include "RegisterTableModel.h"
+
+class QMenu;
+class QAction;
 
 namespace station {
 class CCardRegister;
@@ -15,6 +23,16 @@ class CCardRegister;
 namespace Ui {
 class CRegisterDlg;
 }
+
+// What the station's reader found when a card's chip was laid on it to be read back.
+struct ChipReadBack {
+    bool read = false;  // a card was read from the chip
+    station::CardFields fields;
+    QString uid;      // the chip identification, empty where the chip has none
+    QString failure;  // why nothing was read, in the operator's words
+};
+// Reads the chip on the station's reader in the card format and chip type given.
+using ChipReader = std::function<ChipReadBack(int format, int chipType)>;
 
 class CRegisterDlg : public QDialog {
     Q_OBJECT
@@ -30,29 +48,63 @@ class CRegisterDlg : public QDialog {
     static constexpr int IDC_TABLE = 1308;
     static constexpr int IDC_COUNT = 1309;
     static constexpr int IDC_EXPORT = 1310;
+    static constexpr int IDC_CARD = 1311;
+    static constexpr int IDC_CARDS = 1312;
+    static constexpr int IDC_HISTORY = 1313;
 
     // The register must outlive the dialog.
     CRegisterDlg(station::CCardRegister& cardRegister, QWidget* parent = nullptr);
     ~CRegisterDlg() override;
 
-    // Shows the rows that pass the filter fields; false (after a message) when the register
-    // cannot be read.
+    // The reader that reads a chip back to resolve a card; without one that choice says so.
+    void SetChipReader(ChipReader reader) { m_chipReader = std::move(reader); }
+
+    // Shows the rows that pass the filter fields, the selected card staying selected; false
+    // (after a message) when the register cannot be read.
     bool ShowRows();
+    // The same after a write, without a message: the reason goes to the count line.
+    void Refresh();
     const CRegisterTableModel& Rows() const { return m_rows; }
 
     // Writes the rows shown to path; false after a message naming the file and the reason.
     bool ExportTo(const QString& path, const station::CsvOptions& options = {});
+
+    // Shows the window beside station (right of it, else left, else as much as fits), no
+    // larger than its screen.
+    void ShowBeside(const QWidget& station);
+
+    // The row context menu's commands, as the menu offers them for the row (tests trigger
+    // them through the menu).
+    QMenu* RowMenu() const { return m_rowMenu; }
 
   protected:
     void showEvent(QShowEvent* event) override;
 
   private:
     station::RegisterFilter Filter() const;
+    bool LoadRows(QString& error);
     void OnExport();
     void EnableDates();
+    void OnRowMenu(const QPoint& position);
+    void OnRevoke();
+    void OnResolve();
+    // Reads the chip back; true when it carries the card (uid receives its identification).
+    bool ReadBack(const station::RegisterEntry& card, QString& uid);
+    // After a change: the rows again, the card still selected, or the reason why not.
+    void ChangeDone(bool recorded);
+    std::optional<station::RegisterEntry> SelectedEntry() const;
+    void SelectEntry(std::int64_t id);
+    // The selected row's number: its cards and their history in the pane below the table.
+    void ShowSelectedCard();
+    void ClearCardPane();
 
     std::unique_ptr<Ui::CRegisterDlg> m_ui;
     station::CCardRegister& m_register;
     CRegisterTableModel m_rows;
+    ChipReader m_chipReader;
+    QMenu* m_rowMenu = nullptr;
+    QAction* m_revokeAction = nullptr;
+    QAction* m_resolveAction = nullptr;
+    station::RegisterEntry m_menuEntry;  // the row the menu was opened on
     bool m_bInitialised = false;
 };

@@ -141,9 +141,9 @@ No transponder is written until the register can be reached or is switched off i
         <translation>no</translation>
     </message>
     <message>
-        <source>reserviert</source>
+        <source>reserviert, unbestätigt</source>
         <comment>11145</comment>
-        <translation>reserved</translation>
+        <translation>reserved, not confirmed</translation>
     </message>
     <message>
         <source>geschrieben</source>
@@ -164,6 +164,160 @@ No transponder is written until the register can be reached or is switched off i
         <source>ungeprüft</source>
         <comment>11149</comment>
         <translation>unverified</translation>
+    </message>
+    <message>
+        <source>ersetzt</source>
+        <comment>11240</comment>
+        <translation>replaced</translation>
+    </message>
+    <message>
+        <source>widerrufen (%1)</source>
+        <comment>11241</comment>
+        <translation>revoked (%1)</translation>
+    </message>
+    <message>
+        <source>verloren</source>
+        <comment>11242</comment>
+        <translation>lost</translation>
+    </message>
+    <message>
+        <source>gestohlen</source>
+        <comment>11243</comment>
+        <translation>stolen</translation>
+    </message>
+    <message>
+        <source>zurückgegeben</source>
+        <comment>11244</comment>
+        <translation>returned</translation>
+    </message>
+    <message>
+        <source>zerstört</source>
+        <comment>11245</comment>
+        <translation>destroyed</translation>
+    </message>
+    <message>
+        <source>reserviert</source>
+        <comment>11246</comment>
+        <translation>reserved</translation>
+    </message>
+    <message>
+        <source>als Ersatzkarte ausgegeben</source>
+        <comment>11247</comment>
+        <translation>re-issued</translation>
+    </message>
+    <message>
+        <source>widerrufen</source>
+        <comment>11248</comment>
+        <translation>revoked</translation>
+    </message>
+    <message>
+        <source>freigegeben</source>
+        <comment>11249</comment>
+        <translation>released</translation>
+    </message>
+    <message>
+        <source>geklärt</source>
+        <comment>11250</comment>
+        <translation>resolved</translation>
+    </message>
+    <message>
+        <source>bestätigt</source>
+        <comment>11251</comment>
+        <translation>confirmed</translation>
+    </message>
+    <message>
+        <source>Widerrufen...</source>
+        <comment>11252</comment>
+        <translation>Revoke...</translation>
+    </message>
+    <message>
+        <source>Klären...</source>
+        <comment>11253</comment>
+        <translation>Resolve...</translation>
+    </message>
+    <message>
+        <source>Ereignis</source>
+        <comment>11254</comment>
+        <translation>Event</translation>
+    </message>
+    <message>
+        <source>Karte widerrufen</source>
+        <comment>11255</comment>
+        <translation>Revoke card</translation>
+    </message>
+    <message>
+        <source>%1 auf Chip %2 (%3), geschrieben am %4, widerrufen?
+
+Die Nummer wird danach nicht wieder vergeben; nur eine Ersatzkarte beschreibt sie erneut.</source>
+        <comment>11256</comment>
+        <translation>Revoke %1 on chip %2 (%3), written on %4?
+
+The number is never handed out again afterwards; only a re-issue writes it again.</translation>
+    </message>
+    <message>
+        <source>Grund:</source>
+        <comment>11257</comment>
+        <translation>Reason:</translation>
+    </message>
+    <message>
+        <source>Widerrufen</source>
+        <comment>11258</comment>
+        <translation>Revoke</translation>
+    </message>
+    <message>
+        <source>Abbrechen</source>
+        <comment>11259</comment>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Karte klären</source>
+        <comment>11260</comment>
+        <translation>Resolve card</translation>
+    </message>
+    <message>
+        <source>%1 ist %2 (%3, Station %4). Was ist mit dem Transponder?</source>
+        <comment>11261</comment>
+        <translation>%1 is %2 (%3, station %4). What became of the transponder?</translation>
+    </message>
+    <message>
+        <source>Transponder auflegen und zurücklesen</source>
+        <comment>11262</comment>
+        <translation>Lay the transponder on the reader and read it back</translation>
+    </message>
+    <message>
+        <source>Nummer freigeben: kein Transponder trägt sie</source>
+        <comment>11263</comment>
+        <translation>Release the number: no transponder carries it</translation>
+    </message>
+    <message>
+        <source>Transponder zerstört: die Nummer bleibt belegt</source>
+        <comment>11264</comment>
+        <translation>Transponder destroyed: the number stays held</translation>
+    </message>
+    <message>
+        <source>Grund</source>
+        <comment>11265</comment>
+        <translation>Reason</translation>
+    </message>
+    <message>
+        <source>Der Transponder trägt nicht %1: %2</source>
+        <comment>11266</comment>
+        <translation>The transponder does not carry %1: %2</translation>
+    </message>
+    <message>
+        <source>gelesen: %1</source>
+        <comment>11267</comment>
+        <translation>read: %1</translation>
+    </message>
+    <message>
+        <source>Kein Leser zum Zurücklesen bereit</source>
+        <comment>11268</comment>
+        <translation>No reader ready to read the chip back</translation>
+    </message>
+    <message>
+        <source>Der Leser ist mit einem Lauf beschäftigt; erst den Lauf beenden</source>
+        <comment>11269</comment>
+        <translation>The reader is busy with a run; stop the run first</translation>
     </message>
 </context>
 <context>
@@ -195,6 +349,18 @@ No transponder is written until the register can be reached or is switched off i
     <message>
         <source>Anzeigen</source>
         <translation>Show</translation>
+    </message>
+    <message>
+        <source>Karte</source>
+        <translation>Card</translation>
+    </message>
+    <message>
+        <source>Gültige Karte, darunter die von ihr ersetzten:</source>
+        <translation>The valid card, below it the cards it replaced:</translation>
+    </message>
+    <message>
+        <source>Verlauf der Nummer:</source>
+        <translation>History of the number:</translation>
     </message>
     <message>
         <source>Exportieren...</source>

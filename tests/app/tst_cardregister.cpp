@@ -135,23 +135,16 @@ class CardRegisterTest : public apptest::WriteStationFixture {
         }
 
         // The window from the menu: the same rows, newest first, in the operator's words.
-        QList<QStringList> shown;
-        apptest::ModalWatcher watcher;
-        watcher.SetDialogHandler([&shown](QDialog* dialog) {
-            auto* window = qobject_cast<CRegisterDlg*>(dialog);
-            if (window == nullptr) return false;
-            const CRegisterTableModel& model = window->Rows();
-            for (int row = 0; row < model.rowCount(); ++row) {
-                QStringList cells;
-                for (int column = 0; column < model.columnCount(); ++column)
-                    cells << model.index(row, column).data().toString();
-                shown << cells;
-            }
-            dialog->reject();
-            return true;
-        });
         TriggerMenu(COrvexFSKDlg::IDM_REGISTER);
-        QCOMPARE(watcher.Dialogs(), QStringList{"Kartenregister"});
+        QVERIFY(m_dlg->RegisterWindow() != nullptr);
+        QList<QStringList> shown;
+        const CRegisterTableModel& model = m_dlg->RegisterWindow()->Rows();
+        for (int row = 0; row < model.rowCount(); ++row) {
+            QStringList cells;
+            for (int column = 0; column < model.columnCount(); ++column)
+                cells << model.index(row, column).data().toString();
+            shown << cells;
+        }
         QCOMPARE(shown.size(), 3);
         QCOMPARE(shown[0].mid(0, 5), (QStringList{"102", "26 Bit", "255", "", "ATA5577"}));
         QCOMPARE(shown[0][CRegisterTableModel::kChipId], rows[0].uid);

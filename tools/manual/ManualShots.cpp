@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableView>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -140,7 +141,14 @@ bool ShootLanguage(const QString& folder, const QString& language, vsim::Virtual
             std::fprintf(stderr, "manual-shots: the station has no card register\n");
             return false;
         }
+        Begin("register-" + language);
         CRegisterDlg registerWindow(*station.Register());
+        registerWindow.show();
+        Settle();
+        // The card written above selected, so that its history shows below the table.
+        auto* table = ControlById<QTableView>(&registerWindow, CRegisterDlg::IDC_TABLE);
+        if (table == nullptr) qFatal("manual-shots: the register window has no table");
+        table->selectRow(0);
         ok &= Shoot(registerWindow, folder, "register-" + language);
     }
     {
