@@ -94,6 +94,7 @@ class COrvexFSKDlg : public QDialog, public station::CRunView {
     QString FailedCardEntry(const station::Status& status,
                             const station::CardRecord& card) override;
     QString NotLoggedEntry(const station::CardRecord& card, const QDateTime& when) override;
+    QString NotConfirmedEntry(const station::CardRecord& card, const QString& reason) override;
     bool ConfirmReissue(const station::CardRecord& card,
                         const station::RegisterEntry& earlier) override;
 

@@ -48,6 +48,7 @@ constexpr int kStrRegisterFailed = 11123;
 constexpr int kStrNoFreeNumber = 11124;
 constexpr int kStrNumberNotStored = 11116;
 constexpr int kStrBlankChip = 11190;
+constexpr int kStrNotConfirmed = 11210;
 
 // The string table's text of each status a run shows without a value of its own.
 int StatusStringId(StatusMessage message) {
@@ -127,6 +128,13 @@ QString COrvexFSKDlg::FailedCardEntry(const station::Status& status,
                                       const station::CardRecord& card) {
     return StatusText(status) + ": " + CardText(card.format, card.fields.facility, card.customer) +
            ' ' + ChipName(card.chipType).trimmed() + ' ' + card.uid;
+}
+
+QString COrvexFSKDlg::NotConfirmedEntry(const station::CardRecord& card, const QString& reason) {
+    return LoadString(kStrNotConfirmed)
+        .arg(CardText(card.format, card.fields.facility, card.customer) + ' ' +
+                 ChipName(card.chipType).trimmed() + ' ' + card.uid,
+             reason);
 }
 
 void COrvexFSKDlg::StoreNextNumber(const QString& number) {
@@ -269,7 +277,8 @@ void COrvexFSKDlg::OnWriteCyclic() {
 
 void COrvexFSKDlg::OnWriteTick() {
     const station::TickOutcome outcome = m_writeRun.SeriesTick();
-    if (outcome != station::TickOutcome::Written && outcome != station::TickOutcome::Stopped)
+    if (outcome != station::TickOutcome::Written && outcome != station::TickOutcome::Stopped &&
+        outcome != station::TickOutcome::Unconfirmed)
         return;
     const station::SeriesEnd end = m_writeRun.Ended();
     if (outcome == station::TickOutcome::Stopped || end == station::SeriesEnd::Duplicate ||

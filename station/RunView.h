@@ -53,6 +53,11 @@ class CRunView {
     // verification (status says how), and a card whose log line was lost.
     virtual QString FailedCardEntry(const Status& status, const CardRecord& card) = 0;
     virtual QString NotLoggedEntry(const CardRecord& card, const QDateTime& when) = 0;
+    // The entry of a card that is on its chip but whose row the register could not confirm
+    // (it stays reserved); reason in the register's words.
+    virtual QString NotConfirmedEntry(const CardRecord& card, const QString& reason) {
+        return FailedCardEntry(Status{StatusMessage::RegisterFailed, 0, false, reason}, card);
+    }
     // A single write's number was issued before (earlier names that card's chip, chip type
     // and time): true when the operator deliberately issues it again, as a replacement.
     virtual bool ConfirmReissue(const CardRecord& card, const RegisterEntry& earlier) {

@@ -226,10 +226,14 @@ CWriteRun::CardResult CWriteRun::WriteCurrentCard(bool inSeries) {
         LogCard(m_view, options.logPath, card, LockText(options.lock), m_card.errorLog,
                 m_card.fileErrorText);
     if (registered && !m_register->Confirm(rowId, card.verified, card.uid)) {
-        // The chip is written and the number stays reserved; the next card must not be
-        // written while the register cannot record.
-        m_view.ShowStatus(Status{StatusMessage::RegisterFailed, 0, false, m_register->LastError()});
+        // The chip is written and the number stays reserved, so this is no success: the
+        // error list names the card for the operator to resolve, and the next card must not
+        // be written while the register cannot record.
+        const QString reason = m_register->LastError();
+        m_view.ShowStatus(Status{StatusMessage::RegisterFailed, 0, false, reason});
+        m_card.errorLog += m_view.NotConfirmedEntry(card, reason) + QStringLiteral("\r\n");
         if (inSeries) m_end = SeriesEnd::RegisterFailed;
+        return CardResult::Unconfirmed;
     }
     m_view.SignalSuccess();
     return CardResult::Written;
@@ -251,8 +255,15 @@ WriteOutcome CWriteRun::WriteOnce() {
         default:
         {
             const CardResult result = WriteCurrentCard(false);
-            // A card held as unverified keeps its number, so the next one takes the next.
-            if (result == CardResult::Unverified && options.autoIncrement) IncrementCustomerNr();
+            // A card held as unverified or unconfirmed keeps its number, so the next one takes
+            // the next.
+            const bool onChip = result == CardResult::Unverified ||
+                                result == CardResult::Unconfirmed;
+            if (onChip && options.autoIncrement) IncrementCustomerNr();
+            if (result == CardResult::Unconfirmed) {
+                m_view.SignalFailure();
+                outcome = WriteOutcome::Unconfirmed;
+            }
             if (result != CardResult::Written) break;
             if (options.autoIncrement) IncrementCustomerNr();
             outcome = WriteOutcome::Written;
@@ -328,6 +339,14 @@ TickOutcome CWriteRun::SeriesTick() {
 
     m_view.ShowLamps(LampState::Writing);
     const CardResult result = WriteCurrentCard(true);
+    if (result == CardResult::Unconfirmed) {
+        // Counted, since the chip carries the card; the register's failure has ended the series.
+        m_view.ShowLamps(LampState::WriteFailed);
+        m_view.SignalFailure();
+        if (options.autoIncrement) IncrementCustomerNr();
+        m_view.ShowFields();
+        return TickOutcome::Unconfirmed;
+    }
     if (result != CardResult::Written) {
         m_view.ShowLamps(LampState::WriteFailed);
         m_view.SignalFailure();

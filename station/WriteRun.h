@@ -35,6 +35,8 @@ enum class WriteOutcome {
     Protected,  // the chip is write-protected
     Written,
     Failed,  // the write or its verification failed
+    // On the chip, but the register could not confirm its row (it stays reserved): a failure.
+    Unconfirmed,
 };
 
 // Why a series cannot start.
@@ -48,6 +50,9 @@ enum class TickOutcome {
     Written,
     Failed,
     Stopped,  // the register refused the card; Ended() says why, nothing was written
+    // Written and counted, but the register could not confirm it; the series ends
+    // (RegisterFailed).
+    Unconfirmed,
 };
 
 // Why a series ended by itself.
@@ -90,6 +95,7 @@ class CWriteRun {
         Failed,      // the write failed before a block reached the chip
         Unverified,  // the write went out but failed or did not verify: the number stays held
         Refused,  // the register holds no row for the card; nothing was written
+        Unconfirmed,  // on the chip and counted, but its row could not be confirmed
     };
 
     // Reserves the card's number in the register, writes, verifies when asked, logs, counts

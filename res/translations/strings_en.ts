@@ -447,5 +447,10 @@ The program may have to be allowed through the firewall manually.</translation>
         <comment>11117</comment>
         <translation>The settings could not be saved in %1</translation>
     </message>
+    <message>
+        <source>Geschrieben, aber im Kartenregister nicht bestätigt: %1 (%2)</source>
+        <comment>11210</comment>
+        <translation>Written but not confirmed in the card register: %1 (%2)</translation>
+    </message>
 </context>
 </TS>

@@ -10,4 +10,5 @@ enum ExitCode : int {
     kExitDuplicate = 5,  // the card register holds the number already
     kExitRegister = 6,   // the card register cannot be opened or cannot record
     kExitBlankChip = 7,  // a chip answers but holds no card in the format asked
+    kExitNoFreeNumber = 8,  // a next-free series found no free number before its end
 };

@@ -225,6 +225,7 @@ std::string OverviewHelp() {
             "  4  no card: no transponder on the reader\n"
             "  5  duplicate: the card register holds the number already\n"
             "  6  register: the card register cannot be opened or cannot record the card\n"
-            "  7  blank chip: a chip answers but holds no card in the format asked\n";
+            "  7  blank chip: a chip answers but holds no card in the format asked\n"
+            "  8  no free number: a next-free series ended before its count or end value\n";
     return text;
 }

@@ -101,8 +101,9 @@ ExitCode StatusExitCode(const station::Status& status) {
         case StatusMessage::ReadError:
             return ExitCodeOfSdkError(StatusSdkError(status));
         case StatusMessage::Duplicate:
-        case StatusMessage::NoFreeNumber:
             return kExitDuplicate;
+        case StatusMessage::NoFreeNumber:
+            return kExitNoFreeNumber;
         case StatusMessage::RegisterFailed:
             return kExitRegister;
         default:
@@ -137,6 +138,11 @@ void CRunReport::ReportLogFailure() {
 QString CRunReport::FailedCardEntry(const station::Status& status,
                                     const station::CardRecord& card) {
     return QString::fromStdString(StatusText(status) + ": " + CardText(card));
+}
+
+QString CRunReport::NotConfirmedEntry(const station::CardRecord& card, const QString& reason) {
+    return QString::fromStdString("written but not confirmed in the card register (" +
+                                  reason.toStdString() + "): " + CardText(card));
 }
 
 QString CRunReport::NotLoggedEntry(const station::CardRecord& card, const QDateTime& when) {

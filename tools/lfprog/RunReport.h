@@ -41,6 +41,7 @@ class CRunReport : public station::CRunView {
     QString FailedCardEntry(const station::Status& status,
                             const station::CardRecord& card) override;
     QString NotLoggedEntry(const station::CardRecord& card, const QDateTime& when) override;
+    QString NotConfirmedEntry(const station::CardRecord& card, const QString& reason) override;
     bool ConfirmReissue(const station::CardRecord& card,
                         const station::RegisterEntry& earlier) override;
 

@@ -32,7 +32,17 @@ int RunWrite(CommandContext& context) {
     run.SetRegister(cardRegister.get());
     SetWriteOptions(run.options, context.line);
 
-    if (run.WriteOnce() != WriteOutcome::Written) {
+    const WriteOutcome outcome = run.WriteOnce();
+    if (outcome == WriteOutcome::Unconfirmed) {
+        // The chip carries the card, but the register still calls its number only reserved.
+        std::string text = "written but not confirmed in the card register: " +
+                           DescribeCard(choice.format, choice.fields);
+        if (!card.uid.isEmpty()) text += " uid " + card.uid.toStdString();
+        return out.Fail(kExitRegister,
+                        text + " (" + report.LastStatus().detail.toStdString() +
+                            "); the register keeps its number reserved, not confirmed");
+    }
+    if (outcome != WriteOutcome::Written) {
         const Status& status = report.LastStatus();
         std::string text = StatusText(status);
         if (status.message == StatusMessage::Duplicate)
