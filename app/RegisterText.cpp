@@ -27,6 +27,9 @@ QString RegisterStateText(station::RegisterEntry::State state) {
             return LoadString(kStrWritten);
         case station::RegisterEntry::State::Unverified:
             return LoadString(kStrUnverified);
+        case station::RegisterEntry::State::Replaced:
+        case station::RegisterEntry::State::Revoked:
+            return station::StateText(state);
         case station::RegisterEntry::State::Reserved:
             break;
     }

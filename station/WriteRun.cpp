@@ -116,11 +116,12 @@ bool CWriteRun::ReserveCard(CardRecord& card, bool inSeries, std::int64_t& rowId
         result =
             m_register->ReserveNextFree(card, options.lock, m_seriesStart, NextFreeLimit(), rowId);
     } else {
-        result = m_register->Reserve(card, options.lock, false, rowId, earlier);
+        result = m_register->Reserve(card, options.lock, rowId, earlier);
         // A single card may replace a lost one deliberately; a series never asks.
         if (result == ReserveResult::Duplicate && !inSeries && earlier &&
             m_view.ConfirmReissue(card, *earlier))
-            result = m_register->Reserve(card, options.lock, true, rowId, earlier);
+            result = m_register->ReserveReissue(card, options.lock, earlier->id, QString(),
+                                                    rowId, earlier);
     }
     Status status;
     SeriesEnd end = SeriesEnd::Running;
@@ -128,6 +129,7 @@ bool CWriteRun::ReserveCard(CardRecord& card, bool inSeries, std::int64_t& rowId
         case ReserveResult::Reserved:
             return true;
         case ReserveResult::Duplicate:
+        case ReserveResult::InProgress:
             status.message = StatusMessage::Duplicate;
             if (earlier) {
                 status.detail = earlier->uid.isEmpty() ? ChipName(earlier->chipType) : earlier->uid;

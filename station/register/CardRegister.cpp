@@ -155,8 +155,20 @@ ReserveResult CCardRegister::Race(
     return Failed(operation, lostText);
 }
 
-ReserveResult CCardRegister::Reserve(const CardRecord& card, bool locked, bool reissue,
-                                     std::int64_t& rowId, std::optional<RegisterEntry>& earlier) {
+ReserveResult CCardRegister::Reserve(const CardRecord& card, bool locked, std::int64_t& rowId,
+                                     std::optional<RegisterEntry>& earlier) {
+    return ReserveRow(card, locked, false, rowId, earlier);
+}
+
+ReserveResult CCardRegister::ReserveReissue(const CardRecord& card, bool locked, std::int64_t,
+                                            const QString&, std::int64_t& rowId,
+                                            std::optional<RegisterEntry>& earlier) {
+    return ReserveRow(card, locked, true, rowId, earlier);
+}
+
+ReserveResult CCardRegister::ReserveRow(const CardRecord& card, bool locked, bool reissue,
+                                        std::int64_t& rowId,
+                                        std::optional<RegisterEntry>& earlier) {
     rowId = 0;
     earlier.reset();
     const NewRow row{card, locked, reissue, m_station, m_operator, m_programVersion};
@@ -249,12 +261,98 @@ std::optional<std::vector<RegisterEntry>> CCardRegister::List(const RegisterFilt
     return entries;
 }
 
+namespace {
+
+const QString kNotYet = QStringLiteral("not yet");
+
+}  // namespace
+
+QString CCardRegister::Where() const {
+    return m_connection->Place();
+}
+
+bool CCardRegister::FindValidByUid(const QString&, std::optional<RegisterEntry>& valid) {
+    valid.reset();
+    m_lastError = kNotYet;
+    return false;
+}
+
+std::optional<std::vector<RegisterEntry>> CCardRegister::FindCard(int, const CardFields&) {
+    m_lastError = kNotYet;
+    return std::nullopt;
+}
+
+bool CCardRegister::MarkReplaced(std::int64_t, std::int64_t, const QString&) {
+    m_lastError = kNotYet;
+    return false;
+}
+
+bool CCardRegister::Revoke(std::int64_t, RevokeReason) {
+    m_lastError = kNotYet;
+    return false;
+}
+
+bool CCardRegister::ResolveConfirmed(std::int64_t, const QString&) {
+    m_lastError = kNotYet;
+    return false;
+}
+
+bool CCardRegister::ResolveReleased(std::int64_t) {
+    m_lastError = kNotYet;
+    return false;
+}
+
+bool CCardRegister::ResolveDestroyed(std::int64_t) {
+    m_lastError = kNotYet;
+    return false;
+}
+
+std::optional<std::vector<RegisterEvent>> CCardRegister::History(int, const CardFields&) {
+    m_lastError = kNotYet;
+    return std::nullopt;
+}
+
+std::optional<std::vector<RegisterEvent>> CCardRegister::History(std::int64_t) {
+    m_lastError = kNotYet;
+    return std::nullopt;
+}
+
+QString RevokeReasonText(RevokeReason reason) {
+    switch (reason) {
+        case RevokeReason::Lost:
+            return QStringLiteral("lost");
+        case RevokeReason::Stolen:
+            return QStringLiteral("stolen");
+        case RevokeReason::Returned:
+            return QStringLiteral("returned");
+        case RevokeReason::Destroyed:
+            break;
+    }
+    return QStringLiteral("destroyed");
+}
+
+std::optional<RevokeReason> RevokeReasonFromText(const QString& text) {
+    for (const auto reason : {RevokeReason::Lost, RevokeReason::Stolen, RevokeReason::Returned,
+                              RevokeReason::Destroyed})
+        if (text.trimmed().compare(RevokeReasonText(reason), Qt::CaseInsensitive) == 0)
+            return reason;
+    return std::nullopt;
+}
+
+QString RefusedChange(const RegisterEntry&, CardChange) {
+    return kNotYet;
+}
+
 QString StateText(RegisterEntry::State state) {
     switch (state) {
         case RegisterEntry::State::Written:
             return QStringLiteral("written");
         case RegisterEntry::State::Unverified:
             return QStringLiteral("unverified");
+        case RegisterEntry::State::Replaced:
+            return QStringLiteral("replaced");
+        case RegisterEntry::State::Revoked:
+            return QStringLiteral("revoked");
         case RegisterEntry::State::Reserved:
             break;
     }
@@ -262,7 +360,8 @@ QString StateText(RegisterEntry::State state) {
 }
 
 RegisterEntry::State StateFromText(const QString& text) {
-    for (const auto state : {RegisterEntry::State::Written, RegisterEntry::State::Unverified})
+    for (const auto state : {RegisterEntry::State::Written, RegisterEntry::State::Unverified,
+                             RegisterEntry::State::Replaced, RegisterEntry::State::Revoked})
         if (text == StateText(state)) return state;
     return RegisterEntry::State::Reserved;
 }

@@ -6,9 +6,10 @@
 // "reserved", committed) before the chip is written and confirmed after the write and its
 // verification. A reservation is released only when no write command reached the chip; a
 // card whose write went out but failed or did not verify keeps its number as "unverified",
-// since the chip may carry it. A unique index on format, facility
-// code and number among the rows that are not deliberate re-issues lets the database itself
-// refuse a second card with the same number.
+// since the chip may carry it. A unique index on the card as it reaches the chip among the
+// rows that are not deliberate re-issues lets the database itself refuse a second card with
+// the same number. Every change of a card is appended to a history that is never rewritten.
+// Single-threaded: one register object belongs to the thread that made it (Qt SQL's rule).
 #pragma once
 
 #include <QDate>
@@ -60,9 +61,22 @@ QString RegisterFile(const RegisterSettings& settings);
 using SettingText = std::function<QString(const QString& key, const QString& defaultValue)>;
 RegisterSettings RegisterSettingsFrom(const SettingText& value);
 
-// A card the register holds.
+// Why a card was revoked; stored as "lost", "stolen", "returned", "destroyed".
+enum class RevokeReason { Lost, Stolen, Returned, Destroyed };
+
+QString RevokeReasonText(RevokeReason reason);
+// A stored word or lfprog's --reason (any case); nullopt for anything else.
+std::optional<RevokeReason> RevokeReasonFromText(const QString& text);
+
+// A card the register holds. Its life:
+//   reserved   -> written / unverified (the write went out), or the row goes (released:
+//                 no write command reached the chip), or revoked (destroyed) when resolved so
+//   written    -> revoked (with a reason), replaced (a re-issue or an overwrite took its place)
+//   unverified -> written (read back later), revoked, replaced, or goes when resolved released
+//   revoked, replaced: final; their number stays held, only a re-issue writes it again.
+// Every state but a released one holds the number: "next free number" never hands it out.
 struct RegisterEntry {
-    enum class State { Reserved, Written, Unverified };
+    enum class State { Reserved, Written, Unverified, Replaced, Revoked };
 
     std::int64_t id = 0;
     int format = 0;    // index into kCardFormats (stored as the format's command name)
@@ -77,11 +91,47 @@ struct RegisterEntry {
     bool verified = false;
     bool reissue = false;  // a deliberate re-issue (a replacement card)
     State state = State::Reserved;
+    // A revoked card's reason word (RevokeReasonText), else a re-issue's reason as given.
+    QString reason;
+    std::int64_t replaces = 0;    // the row this re-issue replaces, 0: none
+    std::int64_t replacedBy = 0;  // the row that replaced this card, 0: none
     QDateTime time;        // UTC: when it was reserved, then when it was written
     QString station;       // host name
     QString operatorName;  // login name
     QString programVersion;
 };
+
+// One change of a card, appended to the register's history and never changed afterwards.
+// kind is one of "reserved", "written", "verified", "unverified", "reissued", "replaced",
+// "revoked", "released", "resolved". reason: a revoke's reason word, a re-issue's reason,
+// "confirmed"/"released"/"destroyed" for "resolved", the replacing row for "replaced".
+struct RegisterEvent {
+    std::int64_t id = 0;
+    std::int64_t cardId = 0;  // the row; a released row is gone, its events stay
+    QString kind;
+    QDateTime time;  // UTC; on PostgreSQL the server's clock
+    QString station;
+    QString operatorName;
+    QString reason;
+    QString uid;  // the chip identification the change names, if any
+};
+
+// The changes the register makes to a card; RefusedChange tells which ones its state allows.
+enum class CardChange {
+    Confirm,           // reserved -> written (again on written: nothing changes)
+    HoldUnverified,    // reserved -> unverified
+    Release,           // reserved -> gone
+    Reissue,           // written, unverified, revoked -> a new card replaces it
+    Replace,           // written, unverified -> replaced (an overwrite of its chip)
+    Revoke,            // written, unverified -> revoked
+    ResolveConfirmed,  // reserved, unverified -> written (its chip was read back)
+    ResolveReleased,   // reserved, unverified -> gone, recorded
+    ResolveDestroyed,  // reserved, unverified -> revoked (destroyed), the number stays held
+};
+
+// Why card may not take change, in the operator's words ("4711 is revoked (lost); only a
+// re-issue writes it again"); empty when the change is allowed.
+QString RefusedChange(const RegisterEntry& card, CardChange change);
 
 // What the register window and "lfprog register list" show; empty members do not filter.
 struct RegisterFilter {
@@ -93,7 +143,9 @@ struct RegisterFilter {
 
 enum class ReserveResult {
     Reserved,
-    Duplicate,  // the number was issued before (earlier names the card)
+    Duplicate,   // the number was issued before (earlier names the card)
+    InProgress,  // a re-issue of a card only reserved: another station is writing it
+                 // (earlier names the reservation and its station)
     Exhausted,  // next free number: none up to the limit
     Failed,     // the register cannot record (LastError says why)
 };
@@ -115,16 +167,33 @@ class CCardRegister {
     // Why the last call failed, in the database's own words.
     QString LastError() const;
 
+    // Where the register is, for the operator: "file /path/register.sqlite" or
+    // "PostgreSQL user@host:port/database".
+    QString Where() const;
+
     // The card issued earlier with these fields that is not a re-issue, if any.
     std::optional<RegisterEntry> FindIssued(int format, const CardFields& fields);
 
     // Reserves card's number before its chip is written: a row in state Reserved with the
-    // card, lock and time. A number issued before gives Duplicate and earlier, unless reissue
-    // asks for a deliberate replacement. rowId receives the row to confirm or release.
-    ReserveResult Reserve(const CardRecord& card, bool locked, bool reissue, std::int64_t& rowId,
+    // card, lock and time. A card is the bits that reach the chip: the same card under two
+    // format names (26 Bit and 26 Bit Huge) is one card. A number the register holds in any
+    // state gives Duplicate with earlier, the card's valid row or else its newest one. rowId
+    // receives the row to confirm or release.
+    ReserveResult Reserve(const CardRecord& card, bool locked, std::int64_t& rowId,
                           std::optional<RegisterEntry>& earlier);
+    // Reserves a deliberate re-issue of the card held in row replaces (the earlier row the
+    // operator confirmed replacing), with the reason given. Refused with InProgress when the
+    // card's newest row is only reserved (earlier names it and its station), with Duplicate
+    // when another card took replaces' place meanwhile (earlier names it), with Failed when
+    // replaces is no card of this number or its state allows no re-issue (LastError says
+    // why). Once the new card is confirmed or held unverified, replaces becomes Replaced
+    // (a revoked card stays revoked), both linked.
+    ReserveResult ReserveReissue(const CardRecord& card, bool locked, std::int64_t replaces,
+                                 const QString& reason, std::int64_t& rowId,
+                                 std::optional<RegisterEntry>& earlier);
     // Reserves the smallest free number from start up to limit for the card's format and
-    // facility code and sets card.fields.number (and card.customer) to it.
+    // facility code and sets card.fields.number (and card.customer) to it. Every number the
+    // register holds in any state is skipped.
     ReserveResult ReserveNextFree(CardRecord& card, bool locked, std::int64_t start,
                                   std::int64_t limit, std::int64_t& rowId);
     // The chip was written (and verified when asked): the row becomes Written, with the
@@ -133,14 +202,44 @@ class CCardRegister {
     // The write went out to the chip but failed or did not verify: the chip may carry the
     // number, so the row keeps it as Unverified (with the chip identification when known).
     bool HoldUnverified(std::int64_t rowId, const QString& uid);
-    // No write command reached the chip: the reservation goes.
+    // No write command reached the chip: the reservation goes (recorded as "released").
     bool Release(std::int64_t rowId);
 
     // The rows that pass the filter, newest first.
     std::optional<std::vector<RegisterEntry>> List(const RegisterFilter& filter);
 
+    // The valid card (written or unverified) whose chip identification is uid, if any:
+    // a chip that carries a card of the register. False with LastError when the register
+    // cannot answer, so that "no card" and "no answer" never look alike.
+    bool FindValidByUid(const QString& uid, std::optional<RegisterEntry>& valid);
+    // The cards of this number (under either format name of its layout): the valid one
+    // first, then the others (replaced, revoked, reserved) newest first; empty when the
+    // register holds none, nullopt when it cannot answer.
+    std::optional<std::vector<RegisterEntry>> FindCard(int format, const CardFields& fields);
+
+    // The operator confirmed writing row newRowId over the chip of the valid card oldRowId:
+    // oldRowId becomes Replaced, linked to newRowId, with the reason.
+    bool MarkReplaced(std::int64_t oldRowId, std::int64_t newRowId, const QString& reason);
+    // A written or unverified card is revoked; its number stays held.
+    bool Revoke(std::int64_t rowId, RevokeReason reason);
+    // An unconfirmed reservation (or unverified card) resolved by the operator: its chip was
+    // read back and carries the card (becomes Written, verified, with the chip's uid); or
+    // released deliberately (the row goes, the history keeps it); or destroyed (becomes
+    // Revoked with reason destroyed, the number stays held).
+    bool ResolveConfirmed(std::int64_t rowId, const QString& uid);
+    bool ResolveReleased(std::int64_t rowId);
+    bool ResolveDestroyed(std::int64_t rowId);
+
+    // A card's history, oldest first: every event of every row of this number (under either
+    // format name), or of one row; nullopt when the register cannot answer.
+    std::optional<std::vector<RegisterEvent>> History(int format, const CardFields& fields);
+    std::optional<std::vector<RegisterEvent>> History(std::int64_t rowId);
+
   private:
     class Connection;
+
+    ReserveResult ReserveRow(const CardRecord& card, bool locked, bool reissue,
+                             std::int64_t& rowId, std::optional<RegisterEntry>& earlier);
 
     // Opens the register when it is not open; false with LastError when it cannot.
     bool Ready();
@@ -167,8 +266,8 @@ class CCardRegister {
     QString m_lastError;
 };
 
-// A state's stored word ("reserved", "written", "unverified") and back; a word this program
-// does not know reads as Reserved, a card that is held but not confirmed.
+// A state's stored word ("reserved", "written", "unverified", "replaced", "revoked") and back;
+// a word this program does not know reads as Reserved, a card that is held but not confirmed.
 QString StateText(RegisterEntry::State state);
 RegisterEntry::State StateFromText(const QString& text);
 

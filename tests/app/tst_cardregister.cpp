@@ -343,7 +343,7 @@ class CardRegisterTest : public apptest::WriteStationFixture {
             card.customer = "101";
             std::int64_t rowId = 0;
             std::optional<station::RegisterEntry> earlier;
-            QCOMPARE(other.Reserve(card, false, false, rowId, earlier),
+            QCOMPARE(other.Reserve(card, false, rowId, earlier),
                      station::ReserveResult::Reserved);
             QVERIFY(other.Confirm(rowId, true, "OTHER-STATION"));
         }
@@ -564,7 +564,7 @@ class CardRegisterTest : public apptest::WriteStationFixture {
             card.customer = QString::number(number);
             std::int64_t rowId = 0;
             std::optional<station::RegisterEntry> earlier;
-            if (cardRegister->Reserve(card, false, false, rowId, earlier) !=
+            if (cardRegister->Reserve(card, false, rowId, earlier) !=
                     station::ReserveResult::Reserved ||
                 !cardRegister->Confirm(rowId, true, uid))
                 qFatal("register: %s", qPrintable(cardRegister->LastError()));

@@ -31,7 +31,10 @@ std::vector<RegisterEntry> All(CCardRegister& cardRegister) {
 std::int64_t ReserveOk(CCardRegister& cardRegister, const CardRecord& card, bool reissue = false) {
     std::int64_t rowId = 0;
     std::optional<RegisterEntry> earlier;
-    EXPECT_EQ(cardRegister.Reserve(card, false, reissue, rowId, earlier), ReserveResult::Reserved)
+    const ReserveResult result =
+        reissue ? cardRegister.ReserveReissue(card, false, 0, QString(), rowId, earlier)
+                : cardRegister.Reserve(card, false, rowId, earlier);
+    EXPECT_EQ(result, ReserveResult::Reserved)
         << cardRegister.LastError().toStdString();
     return rowId;
 }
@@ -64,7 +67,7 @@ void ReserveConfirmRelease(RegisterDatabases&, const RegisterSettings& settings)
     card.fields.fixed = 0;
     std::int64_t rowId = 0;
     std::optional<RegisterEntry> earlier;
-    ASSERT_EQ(cardRegister.Reserve(card, true, false, rowId, earlier), ReserveResult::Reserved)
+    ASSERT_EQ(cardRegister.Reserve(card, true, rowId, earlier), ReserveResult::Reserved)
         << cardRegister.LastError().toStdString();
     auto rows = All(cardRegister);
     ASSERT_EQ(rows.size(), 1u);
@@ -107,7 +110,7 @@ void DuplicateGuard(RegisterDatabases&, const RegisterSettings& settings) {
     ASSERT_TRUE(cardRegister.Confirm(first, true, QStringLiteral("CAFE0001")));
     std::int64_t rowId = 0;
     std::optional<RegisterEntry> earlier;
-    ASSERT_EQ(cardRegister.Reserve(Card(100), false, false, rowId, earlier),
+    ASSERT_EQ(cardRegister.Reserve(Card(100), false, rowId, earlier),
               ReserveResult::Duplicate);
     ASSERT_TRUE(earlier);
     EXPECT_EQ(earlier->id, first);
@@ -115,7 +118,7 @@ void DuplicateGuard(RegisterDatabases&, const RegisterSettings& settings) {
     EXPECT_TRUE(earlier->time.isValid());
     // A reservation not yet confirmed holds its number as well.
     const std::int64_t pending = ReserveOk(cardRegister, Card(101));
-    ASSERT_EQ(cardRegister.Reserve(Card(101), false, false, rowId, earlier),
+    ASSERT_EQ(cardRegister.Reserve(Card(101), false, rowId, earlier),
               ReserveResult::Duplicate);
     EXPECT_EQ(earlier->id, pending);
     // The same number with another facility code or format is another card.
@@ -165,7 +168,7 @@ void RacingStations(RegisterDatabases& databases, const RegisterSettings& settin
         for (int number = 100; number < 100 + kNumbers; ++number) {
             std::int64_t rowId = 0;
             std::optional<RegisterEntry> earlier;
-            const auto result = cardRegister.Reserve(Card(number), false, false, rowId, earlier);
+            const auto result = cardRegister.Reserve(Card(number), false, rowId, earlier);
             if (result == ReserveResult::Reserved) {
                 reserved[index].push_back(number);
             } else if (result != ReserveResult::Duplicate || !earlier) {

@@ -46,7 +46,7 @@ void ExpectRefused(CCardRegister& cardRegister, const char* reason) {
         << cardRegister.LastError().toStdString();
     std::int64_t rowId = 0;
     std::optional<RegisterEntry> earlier;
-    EXPECT_EQ(cardRegister.Reserve(Card(1), false, false, rowId, earlier), ReserveResult::Failed);
+    EXPECT_EQ(cardRegister.Reserve(Card(1), false, rowId, earlier), ReserveResult::Failed);
     EXPECT_TRUE(cardRegister.LastError().contains(QString::fromLatin1(reason)))
         << cardRegister.LastError().toStdString();
 }
@@ -149,19 +149,19 @@ TEST(RegisterFailure, ServerStoppedAndStartedAgain) {
     CCardRegister cardRegister(registertest::ServerSettings(server, server.Database()), kVersion);
     std::int64_t rowId = 0;
     std::optional<RegisterEntry> earlier;
-    ASSERT_EQ(cardRegister.Reserve(Card(1), false, false, rowId, earlier), ReserveResult::Reserved)
+    ASSERT_EQ(cardRegister.Reserve(Card(1), false, rowId, earlier), ReserveResult::Reserved)
         << cardRegister.LastError().toStdString();
 
     // A server restarted between two cards is used at once.
     ASSERT_TRUE(server.Stop());
     ASSERT_TRUE(server.Start()) << server.Error().toStdString();
-    ASSERT_EQ(cardRegister.Reserve(Card(2), false, false, rowId, earlier), ReserveResult::Reserved)
+    ASSERT_EQ(cardRegister.Reserve(Card(2), false, rowId, earlier), ReserveResult::Reserved)
         << cardRegister.LastError().toStdString();
 
     ASSERT_TRUE(server.Stop());
     for (int attempt = 0; attempt < 2; ++attempt) {
         const auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(cardRegister.Reserve(Card(3), false, false, rowId, earlier),
+        EXPECT_EQ(cardRegister.Reserve(Card(3), false, rowId, earlier),
                   ReserveResult::Failed);
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
         EXPECT_TRUE(cardRegister.LastError().startsWith(QStringLiteral("Cannot ")))
@@ -172,7 +172,7 @@ TEST(RegisterFailure, ServerStoppedAndStartedAgain) {
     EXPECT_FALSE(cardRegister.IsOpen());
 
     ASSERT_TRUE(server.Start()) << server.Error().toStdString();
-    ASSERT_EQ(cardRegister.Reserve(Card(3), false, false, rowId, earlier), ReserveResult::Reserved)
+    ASSERT_EQ(cardRegister.Reserve(Card(3), false, rowId, earlier), ReserveResult::Reserved)
         << cardRegister.LastError().toStdString();
     EXPECT_EQ(cardRegister.List({})->size(), 3u);
 }

@@ -66,6 +66,12 @@ void PrintEntry(const COutput& out, const RegisterEntry& entry) {
         case RegisterEntry::State::Unverified:
             text += "  unverified (the write went out, the card did not check)";
             break;
+        case RegisterEntry::State::Replaced:
+            text += "  replaced";
+            break;
+        case RegisterEntry::State::Revoked:
+            text += "  revoked (" + entry.reason.toStdString() + ")";
+            break;
         case RegisterEntry::State::Reserved:
             text += "  reserved, not confirmed";
             break;
