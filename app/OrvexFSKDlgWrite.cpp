@@ -49,6 +49,8 @@ constexpr int kStrNoFreeNumber = 11124;
 constexpr int kStrNumberNotStored = 11116;
 constexpr int kStrBlankChip = 11190;
 constexpr int kStrNotConfirmed = 11210;
+constexpr int kStrChipCarriesCard = 11214;
+constexpr int kStrReissueInProgress = 11215;
 
 // The string table's text of each status a run shows without a value of its own.
 int StatusStringId(StatusMessage message) {
@@ -105,6 +107,16 @@ QString COrvexFSKDlg::StatusText(const station::Status& status) const {
             return LoadString(kStrDuplicate).arg(status.detail, RegisterTimeText(status.when));
         case StatusMessage::RegisterFailed:
             return LoadString(kStrRegisterFailed).arg(status.detail);
+        case StatusMessage::ChipCarriesCard:
+            return LoadString(kStrChipCarriesCard)
+                .arg(IsCardFormat(status.cardFormat)
+                         ? CardText(status.cardFormat, status.card.facility,
+                                    QString::number(status.card.number))
+                         : status.detail,
+                     RegisterTimeText(status.when));
+        case StatusMessage::ReissueInProgress:
+            return LoadString(kStrReissueInProgress)
+                .arg(status.detail, RegisterTimeText(status.when));
         case StatusMessage::NumberNotStored:
             return LoadString(kStrNumberNotStored).arg(SettingsFilePath());
         default:

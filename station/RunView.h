@@ -59,10 +59,21 @@ class CRunView {
         return FailedCardEntry(Status{StatusMessage::RegisterFailed, 0, false, reason}, card);
     }
     // A single write's number was issued before (earlier names that card's chip, chip type
-    // and time): true when the operator deliberately issues it again, as a replacement.
-    virtual bool ConfirmReissue(const CardRecord& card, const RegisterEntry& earlier) {
+    // and time): true when the operator deliberately issues it again, as a replacement, for
+    // the reason the view puts in reason (may stay empty).
+    virtual bool ConfirmReissue(const CardRecord& card, const RegisterEntry& earlier,
+                                QString& reason) {
         (void)card;
         (void)earlier;
+        (void)reason;
+        return false;
+    }
+    // The chip a single write is about to write carries onChip, a valid card of the register
+    // (written since onChip.time): true when the operator deliberately writes card over it;
+    // the earlier card then counts as replaced. No is the safe answer.
+    virtual bool ConfirmOverwrite(const CardRecord& card, const RegisterEntry& onChip) {
+        (void)card;
+        (void)onChip;
         return false;
     }
 };

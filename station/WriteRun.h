@@ -8,6 +8,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "station/RunCard.h"
 #include "station/RunView.h"
@@ -16,6 +17,7 @@
 namespace station {
 
 class CCardRegister;
+struct RegisterEntry;
 
 struct WriteOptions {
     bool lock = false;
@@ -96,7 +98,19 @@ class CWriteRun {
         Unverified,  // the write went out but failed or did not verify: the number stays held
         Refused,  // the register holds no row for the card; nothing was written
         Unconfirmed,  // on the chip and counted, but its row could not be confirmed
+        ChipTaken,    // the chip carries a valid card of the register; nothing was written
     };
+    enum class ChipCheck {
+        Free,       // no valid card of the register on the chip
+        Overwrite,  // one, and the operator writes over it
+        Refused,    // one, not written over (shown)
+        Failed,     // the register cannot tell (shown; a series ends)
+    };
+
+    // Looks the chip on the reader up in the register before it is written; onChip receives
+    // the valid card it carries.
+    ChipCheck CheckChip(const CardRecord& card, bool inSeries,
+                        std::optional<RegisterEntry>& onChip);
 
     // Reserves the card's number in the register, writes, verifies when asked, logs, counts
     // and confirms the register's row; shows what failed.

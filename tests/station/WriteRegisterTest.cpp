@@ -41,7 +41,7 @@ class RegisterView : public CRunView {
     void ReportLogFailure() override {}
     QString FailedCardEntry(const Status&, const CardRecord&) override { return "failed"; }
     QString NotLoggedEntry(const CardRecord&, const QDateTime&) override { return "not logged"; }
-    bool ConfirmReissue(const CardRecord&, const RegisterEntry& entry) override {
+    bool ConfirmReissue(const CardRecord&, const RegisterEntry& entry, QString&) override {
         earlier.push_back(entry);
         return reissue;
     }
