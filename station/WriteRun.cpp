@@ -260,8 +260,8 @@ CWriteRun::CardResult CWriteRun::WriteCurrentCard(bool inSeries) {
         const bool reached = code == 0 || WriteMayHaveReachedChip(code);
         if (registered && reached) {
             card.verified = false;
-            if (!m_register->HoldUnverified(rowId, m_card.uid) ||
-                (onChip && !m_register->MarkReplaced(onChip->id, rowId, kOverwritten)))
+            // The earlier card stays valid: which of the two the chip carries is unknown.
+            if (!m_register->HoldUnverified(rowId, m_card.uid))
                 m_view.ShowStatus(
                     Status{StatusMessage::RegisterFailed, 0, false, m_register->LastError()});
             ShowFailure(failure, inSeries);
