@@ -3,8 +3,12 @@
 #include <QSqlDatabase>
 #include <QStandardPaths>
 #include <QSysInfo>
+#include <algorithm>
 
+#include "station/CardFormatTable.h"
+#include "station/register/CardLife.h"
 #include "station/register/RegisterConnection.h"
+#include "station/register/RegisterEvents.h"
 #include "station/register/RegisterRows.h"
 
 namespace station {
@@ -127,10 +131,19 @@ bool CCardRegister::Perform(const QString& operation,
     return Fail(operation, error);
 }
 
+QString CCardRegister::Where() const {
+    if (m_settings.kind == RegisterSettings::Kind::SQLite)
+        return QStringLiteral("file ") + RegisterFile(m_settings);
+    return QStringLiteral("PostgreSQL %1@%2:%3/%4")
+        .arg(m_settings.user.isEmpty() ? LoginName() : m_settings.user, m_settings.host)
+        .arg(m_settings.port)
+        .arg(m_settings.database);
+}
+
 std::optional<RegisterEntry> CCardRegister::FindIssued(int format, const CardFields& fields) {
     std::optional<RegisterEntry> found;
     Perform(QStringLiteral("look the number up"), [&](QSqlDatabase& db, QString& error) {
-        return LookUpIssued(db, format, fields, found, error);
+        return LookUpIssued(db, CardKeyOf(format, fields), found, error);
     });
     return found;
 }
@@ -157,39 +170,32 @@ ReserveResult CCardRegister::Race(
 
 ReserveResult CCardRegister::Reserve(const CardRecord& card, bool locked, std::int64_t& rowId,
                                      std::optional<RegisterEntry>& earlier) {
-    return ReserveRow(card, locked, false, rowId, earlier);
-}
-
-ReserveResult CCardRegister::ReserveReissue(const CardRecord& card, bool locked, std::int64_t,
-                                            const QString&, std::int64_t& rowId,
-                                            std::optional<RegisterEntry>& earlier) {
-    return ReserveRow(card, locked, true, rowId, earlier);
-}
-
-ReserveResult CCardRegister::ReserveRow(const CardRecord& card, bool locked, bool reissue,
-                                        std::int64_t& rowId,
-                                        std::optional<RegisterEntry>& earlier) {
     rowId = 0;
     earlier.reset();
-    const NewRow row{card, locked, reissue, m_station, m_operator, m_programVersion};
+    const CardKey key = CardKeyOf(card.format, card.fields);
+    const NewRow row{card, locked, 0, QString(), m_programVersion};
+    // The card's rows in any state hold its number; the valid one is named, else the newest.
+    auto lookUp = [&](QSqlDatabase& db, QString& error) {
+        std::vector<RegisterEntry> rows;
+        if (!SelectCard(db, key, rows, error)) return false;
+        if (!rows.empty()) earlier = rows.front();
+        return true;
+    };
     auto attempt = [&](QSqlDatabase& db, QString& error) -> std::optional<ReserveResult> {
-        if (!reissue) {
-            if (!LookUpIssued(db, card.format, card.fields, earlier, error)) {
-                RollbackTransaction(db);
-                return ReserveResult::Failed;
-            }
-            if (earlier) {
-                RollbackTransaction(db);
-                return ReserveResult::Duplicate;
-            }
+        if (!lookUp(db, error)) {
+            RollbackTransaction(db);
+            return ReserveResult::Failed;
         }
-        const Insertion insertion = InsertAndCommit(db, row, rowId, error);
+        if (earlier) {
+            RollbackTransaction(db);
+            return ReserveResult::Duplicate;
+        }
+        const Insertion insertion =
+            InsertAndCommit(db, row, Origin{m_station, m_operator}, rowId, error);
         if (insertion == Insertion::Committed) return ReserveResult::Reserved;
         if (insertion == Insertion::Failed) return ReserveResult::Failed;
         // Another station took the number after the lookup: it won, this one reports it.
-        if (!LookUpIssued(db, card.format, card.fields, earlier, error)) {
-            return ReserveResult::Failed;
-        }
+        if (!lookUp(db, error)) return ReserveResult::Failed;
         if (earlier) return ReserveResult::Duplicate;
         // The winner released its reservation meanwhile; try again.
         return std::nullopt;
@@ -198,14 +204,60 @@ ReserveResult CCardRegister::ReserveRow(const CardRecord& card, bool locked, boo
                 QStringLiteral("other stations kept taking the number"), attempt);
 }
 
+ReserveResult CCardRegister::ReserveReissue(const CardRecord& card, bool locked,
+                                            std::int64_t replaces, const QString& reason,
+                                            std::int64_t& rowId,
+                                            std::optional<RegisterEntry>& earlier) {
+    rowId = 0;
+    earlier.reset();
+    const CardKey key = CardKeyOf(card.format, card.fields);
+    const NewRow row{card, locked, replaces, reason, m_programVersion};
+    auto attempt = [&](QSqlDatabase& db, QString& error) -> std::optional<ReserveResult> {
+        std::vector<RegisterEntry> rows;
+        const bool read = SelectCard(db, key, rows, error);
+        auto end = [&](ReserveResult result) {
+            RollbackTransaction(db);
+            return result;
+        };
+        if (!read) return end(ReserveResult::Failed);
+        if (rows.empty()) {
+            error = QStringLiteral("%1 is not in the register; a re-issue replaces a card it holds")
+                        .arg(CardName(card.format, card.fields));
+            return end(ReserveResult::Failed);
+        }
+        const RegisterEntry& newest = *std::max_element(
+            rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.id < b.id; });
+        // Another station is writing the number now: its chip would carry the same card.
+        if (newest.state == RegisterEntry::State::Reserved) {
+            earlier = newest;
+            return end(ReserveResult::InProgress);
+        }
+        // The valid card is replaced, else the newest (a revoked or replaced card).
+        earlier = IsValid(rows.front()) ? rows.front() : newest;
+        if (earlier->id != replaces) return end(ReserveResult::Duplicate);
+        const QString refused = RefusedChange(*earlier, CardChange::Reissue);
+        if (!refused.isEmpty()) {
+            error = refused;
+            return end(ReserveResult::Failed);
+        }
+        const Insertion insertion =
+            InsertAndCommit(db, row, Origin{m_station, m_operator}, rowId, error);
+        if (insertion == Insertion::Committed) return ReserveResult::Reserved;
+        if (insertion == Insertion::Failed) return ReserveResult::Failed;
+        // Another station re-issued the card at the same moment: look again.
+        return std::nullopt;
+    };
+    return Race(QStringLiteral("reserve the re-issue"),
+                QStringLiteral("other stations kept re-issuing the card"), attempt);
+}
+
 ReserveResult CCardRegister::ReserveNextFree(CardRecord& card, bool locked, std::int64_t start,
                                              std::int64_t limit, std::int64_t& rowId) {
     rowId = 0;
     if (limit < start) return Ready() ? ReserveResult::Exhausted : ReserveResult::Failed;
-    const int facility = IndexedFacility(card.format, card.fields);
     auto attempt = [&](QSqlDatabase& db, QString& error) -> std::optional<ReserveResult> {
         std::optional<std::int64_t> free;
-        if (!FindFreeNumber(db, card.format, facility, start, limit, free, error)) {
+        if (!FindFreeNumber(db, card.format, card.fields, start, limit, free, error)) {
             RollbackTransaction(db);
             return ReserveResult::Failed;
         }
@@ -216,8 +268,9 @@ ReserveResult CCardRegister::ReserveNextFree(CardRecord& card, bool locked, std:
         CardRecord candidate = card;
         candidate.fields.number = *free;
         candidate.customer = QString::number(static_cast<long long>(*free));
-        const NewRow row{candidate, locked, false, m_station, m_operator, m_programVersion};
-        const Insertion insertion = InsertAndCommit(db, row, rowId, error);
+        const NewRow row{candidate, locked, 0, QString(), m_programVersion};
+        const Insertion insertion =
+            InsertAndCommit(db, row, Origin{m_station, m_operator}, rowId, error);
         if (insertion == Insertion::Committed) {
             card = candidate;
             return ReserveResult::Reserved;
@@ -228,26 +281,6 @@ ReserveResult CCardRegister::ReserveNextFree(CardRecord& card, bool locked, std:
     };
     return Race(QStringLiteral("reserve the next free number"),
                 QStringLiteral("other stations kept taking the free numbers"), attempt);
-}
-
-// Confirm and Release may run twice (see Perform): setting a row written twice, or deleting a
-// reservation that is gone, changes nothing.
-bool CCardRegister::Confirm(std::int64_t rowId, bool verified, const QString& uid) {
-    return Perform(QStringLiteral("confirm the card"), [&](QSqlDatabase& db, QString& error) {
-        return ConfirmRow(db, rowId, RegisterEntry::State::Written, uid, error, verified);
-    });
-}
-
-bool CCardRegister::HoldUnverified(std::int64_t rowId, const QString& uid) {
-    return Perform(QStringLiteral("hold the unverified card"), [&](QSqlDatabase& db, QString& error) {
-        return ConfirmRow(db, rowId, RegisterEntry::State::Unverified, uid, error);
-    });
-}
-
-bool CCardRegister::Release(std::int64_t rowId) {
-    return Perform(
-        QStringLiteral("release the reservation"),
-        [&](QSqlDatabase& db, QString& error) { return DeleteReservation(db, rowId, error); });
 }
 
 std::optional<std::vector<RegisterEntry>> CCardRegister::List(const RegisterFilter& filter) {
@@ -261,109 +294,45 @@ std::optional<std::vector<RegisterEntry>> CCardRegister::List(const RegisterFilt
     return entries;
 }
 
-namespace {
-
-const QString kNotYet = QStringLiteral("not yet");
-
-}  // namespace
-
-QString CCardRegister::Where() const {
-    return m_connection->Place();
-}
-
-bool CCardRegister::FindValidByUid(const QString&, std::optional<RegisterEntry>& valid) {
+bool CCardRegister::FindValidByUid(const QString& uid, std::optional<RegisterEntry>& valid) {
     valid.reset();
-    m_lastError = kNotYet;
-    return false;
+    if (uid.isEmpty()) return true;
+    return Perform(QStringLiteral("look the chip up"), [&](QSqlDatabase& db, QString& error) {
+        return LookUpValidByUid(db, uid, valid, error);
+    });
 }
 
-std::optional<std::vector<RegisterEntry>> CCardRegister::FindCard(int, const CardFields&) {
-    m_lastError = kNotYet;
-    return std::nullopt;
+std::optional<std::vector<RegisterEntry>> CCardRegister::FindCard(int format,
+                                                                  const CardFields& fields) {
+    std::vector<RegisterEntry> entries;
+    if (!IsCardFormat(format)) return entries;
+    const bool read =
+        Perform(QStringLiteral("look the card up"), [&](QSqlDatabase& db, QString& error) {
+            return SelectCard(db, CardKeyOf(format, fields), entries, error);
+        });
+    if (!read) return std::nullopt;
+    return entries;
 }
 
-bool CCardRegister::MarkReplaced(std::int64_t, std::int64_t, const QString&) {
-    m_lastError = kNotYet;
-    return false;
+std::optional<std::vector<RegisterEvent>> CCardRegister::History(int format,
+                                                                 const CardFields& fields) {
+    std::vector<RegisterEvent> events;
+    if (!IsCardFormat(format)) return events;
+    const bool read =
+        Perform(QStringLiteral("read the history"), [&](QSqlDatabase& db, QString& error) {
+            return SelectEvents(db, CardKeyOf(format, fields), events, error);
+        });
+    if (!read) return std::nullopt;
+    return events;
 }
 
-bool CCardRegister::Revoke(std::int64_t, RevokeReason) {
-    m_lastError = kNotYet;
-    return false;
-}
-
-bool CCardRegister::ResolveConfirmed(std::int64_t, const QString&) {
-    m_lastError = kNotYet;
-    return false;
-}
-
-bool CCardRegister::ResolveReleased(std::int64_t) {
-    m_lastError = kNotYet;
-    return false;
-}
-
-bool CCardRegister::ResolveDestroyed(std::int64_t) {
-    m_lastError = kNotYet;
-    return false;
-}
-
-std::optional<std::vector<RegisterEvent>> CCardRegister::History(int, const CardFields&) {
-    m_lastError = kNotYet;
-    return std::nullopt;
-}
-
-std::optional<std::vector<RegisterEvent>> CCardRegister::History(std::int64_t) {
-    m_lastError = kNotYet;
-    return std::nullopt;
-}
-
-QString RevokeReasonText(RevokeReason reason) {
-    switch (reason) {
-        case RevokeReason::Lost:
-            return QStringLiteral("lost");
-        case RevokeReason::Stolen:
-            return QStringLiteral("stolen");
-        case RevokeReason::Returned:
-            return QStringLiteral("returned");
-        case RevokeReason::Destroyed:
-            break;
-    }
-    return QStringLiteral("destroyed");
-}
-
-std::optional<RevokeReason> RevokeReasonFromText(const QString& text) {
-    for (const auto reason : {RevokeReason::Lost, RevokeReason::Stolen, RevokeReason::Returned,
-                              RevokeReason::Destroyed})
-        if (text.trimmed().compare(RevokeReasonText(reason), Qt::CaseInsensitive) == 0)
-            return reason;
-    return std::nullopt;
-}
-
-QString RefusedChange(const RegisterEntry&, CardChange) {
-    return kNotYet;
-}
-
-QString StateText(RegisterEntry::State state) {
-    switch (state) {
-        case RegisterEntry::State::Written:
-            return QStringLiteral("written");
-        case RegisterEntry::State::Unverified:
-            return QStringLiteral("unverified");
-        case RegisterEntry::State::Replaced:
-            return QStringLiteral("replaced");
-        case RegisterEntry::State::Revoked:
-            return QStringLiteral("revoked");
-        case RegisterEntry::State::Reserved:
-            break;
-    }
-    return QStringLiteral("reserved");
-}
-
-RegisterEntry::State StateFromText(const QString& text) {
-    for (const auto state : {RegisterEntry::State::Written, RegisterEntry::State::Unverified,
-                             RegisterEntry::State::Replaced, RegisterEntry::State::Revoked})
-        if (text == StateText(state)) return state;
-    return RegisterEntry::State::Reserved;
+std::optional<std::vector<RegisterEvent>> CCardRegister::History(std::int64_t rowId) {
+    std::vector<RegisterEvent> events;
+    const bool read = Perform(
+        QStringLiteral("read the history"),
+        [&](QSqlDatabase& db, QString& error) { return SelectEvents(db, rowId, events, error); });
+    if (!read) return std::nullopt;
+    return events;
 }
 
 }  // namespace station

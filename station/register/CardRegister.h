@@ -95,9 +95,9 @@ struct RegisterEntry {
     QString reason;
     std::int64_t replaces = 0;    // the row this re-issue replaces, 0: none
     std::int64_t replacedBy = 0;  // the row that replaced this card, 0: none
-    QDateTime time;        // UTC: when it was reserved, then when it was written
-    QString station;       // host name
-    QString operatorName;  // login name
+    QDateTime time;               // UTC: when it was reserved, then when it was written
+    QString station;              // host name
+    QString operatorName;         // login name
     QString programVersion;
 };
 
@@ -146,8 +146,8 @@ enum class ReserveResult {
     Duplicate,   // the number was issued before (earlier names the card)
     InProgress,  // a re-issue of a card only reserved: another station is writing it
                  // (earlier names the reservation and its station)
-    Exhausted,  // next free number: none up to the limit
-    Failed,     // the register cannot record (LastError says why)
+    Exhausted,   // next free number: none up to the limit
+    Failed,      // the register cannot record (LastError says why)
 };
 
 class CCardRegister {
@@ -238,8 +238,18 @@ class CCardRegister {
   private:
     class Connection;
 
-    ReserveResult ReserveRow(const CardRecord& card, bool locked, bool reissue,
-                             std::int64_t& rowId, std::optional<RegisterEntry>& earlier);
+    // Changes one card in a transaction: its row is read, done tells whether the change was
+    // made before (a repeated call after a lost reply changes nothing), RefusedChange whether
+    // the state allows it, and apply makes it. A refused change gives false with its words in
+    // LastError and leaves the connection open.
+    using Apply = std::function<bool(QSqlDatabase&, const RegisterEntry&, QString&)>;
+    bool Change(std::int64_t rowId, CardChange change, const QString& operation, const Apply& apply,
+                const std::function<bool(const RegisterEntry&)>& done = {});
+    // Appends an event of the card in row to the history.
+    bool Record(QSqlDatabase& db, const RegisterEntry& card, const QString& kind,
+                const QString& reason, const QString& uid, QString& error);
+    // A re-issue that reached its chip replaces the card it was reserved for.
+    bool ReplaceEarlier(QSqlDatabase& db, const RegisterEntry& reissue, QString& error);
 
     // Opens the register when it is not open; false with LastError when it cannot.
     bool Ready();

@@ -2,8 +2,8 @@
 #include <QStringList>
 
 #include "station/CardFormatTable.h"
-#include "station/register/CardRegister.h"
 #include "station/ChipTypeTable.h"
+#include "station/register/CardRegister.h"
 
 namespace station {
 
@@ -30,9 +30,9 @@ void WriteRegisterCsv(QTextStream& out, const std::vector<RegisterEntry>& entrie
                       const CsvOptions& options) {
     const QLatin1String lineEnd("\r\n");
     if (options.byteOrderMark) out << QChar(0xFEFF);
-    const QStringList header = {"id",    "format",   "facility", "number",   "extra",
-                                "chip",  "chip_id",  "locked",   "verified", "reissue",
-                                "state", "time",     "station",  "operator", "program_version"};
+    const QStringList header = {"id",    "format",  "facility", "number",   "extra",
+                                "chip",  "chip_id", "locked",   "verified", "reissue",
+                                "state", "time",    "station",  "operator", "program_version"};
     out << header.join(options.separator) << lineEnd;
     for (const RegisterEntry& entry : entries) {
         const QString chip = QString::fromLatin1(ChipCommandName(entry.chipType));

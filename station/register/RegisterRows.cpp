@@ -7,6 +7,7 @@
 #include "station/CardFormatTable.h"
 #include "station/ChipTypeTable.h"
 #include "station/register/RegisterConnection.h"
+#include "station/register/RegisterEvents.h"
 
 namespace station {
 
@@ -14,11 +15,11 @@ namespace {
 
 const QString kColumns = QStringLiteral(
     "id, format, facility, number, extra, chip, chip_id, locked, verified, reissue, state, time, "
-    "station, operator, program_version");
+    "station, operator, program_version, reason, replaces, replaced_by");
 
-QString TimeText(const QDateTime& time) {
-    return time.toUTC().toString(Qt::ISODateWithMs);
-}
+// The valid card of a number before the others, then the newest first.
+const QString kCardOrder =
+    QStringLiteral("CASE WHEN state IN ('written', 'unverified') THEN 0 ELSE 1 END, id DESC");
 
 QString FormatText(int format) {
     return IsCardFormat(format) ? QString::fromLatin1(kCardFormats[format].commandName)
@@ -54,35 +55,60 @@ RegisterEntry EntryFrom(const QSqlQuery& query) {
     entry.station = query.value(12).toString();
     entry.operatorName = query.value(13).toString();
     entry.programVersion = query.value(14).toString();
+    entry.reason = query.value(15).toString();
+    entry.replaces = query.value(16).toLongLong();
+    entry.replacedBy = query.value(17).toLongLong();
     return entry;
 }
 
-// Qt binds a null text as NULL; the register keeps "no chip identification" as empty text.
-QVariant Text(const QString& text) {
-    return text.isNull() ? QVariant(QString(QLatin1String(""))) : QVariant(text);
+bool SelectRows(QSqlQuery& query, std::vector<RegisterEntry>& entries, QString& error) {
+    if (!query.exec()) {
+        error = DatabaseWords(query.lastError());
+        return false;
+    }
+    while (query.next()) entries.push_back(EntryFrom(query));
+    return true;
 }
 
-// Inserts a reserved row with query; a refusal of the unique index comes back in
-// insertError. A failed query must outlive the rollback: PostgreSQL cannot free its prepared
-// statement inside the aborted transaction.
-bool InsertReserved(QSqlQuery& query, const NewRow& row, std::int64_t& rowId,
-                    QSqlError& insertError) {
-    query.prepare(QStringLiteral(
-        "INSERT INTO cards (format, facility, number, extra, chip, chip_id, locked, verified, "
-        "reissue, state, time, station, operator, program_version) "
-        "VALUES (?, ?, ?, ?, ?, ?, ?, 0, ?, 'reserved', ?, ?, ?, ?) RETURNING id"));
-    query.addBindValue(FormatText(row.card.format));
-    query.addBindValue(IndexedFacility(row.card.format, row.card.fields));
-    query.addBindValue(static_cast<qlonglong>(row.card.fields.number));
-    query.addBindValue(row.card.fields.fixed);
-    query.addBindValue(ChipText(row.card.chipType));
-    query.addBindValue(Text(row.card.uid));
+bool SelectFirst(QSqlQuery& query, std::optional<RegisterEntry>& found, QString& error) {
+    found.reset();
+    std::vector<RegisterEntry> entries;
+    if (!SelectRows(query, entries, error)) return false;
+    if (!entries.empty()) found = entries.front();
+    return true;
+}
+
+void BindKey(QSqlQuery& query, const CardKey& key) {
+    query.addBindValue(key.layout);
+    query.addBindValue(static_cast<qlonglong>(key.value));
+}
+
+// Inserts a reserved row with query; a refusal of a unique index comes back in insertError.
+// A failed query must outlive the rollback: PostgreSQL cannot free its prepared statement
+// inside the aborted transaction.
+bool InsertReserved(QSqlQuery& query, RegisterDialect dialect, const NewRow& row,
+                    const Origin& origin, std::int64_t& rowId, QSqlError& insertError) {
+    const CardRecord& card = row.card;
+    query.prepare(
+        QStringLiteral("INSERT INTO cards (format, facility, number, extra, chip, chip_id, locked, "
+                       "verified, reissue, state, time, station, operator, program_version, "
+                       "layout, card_key, reason, replaces) VALUES (?, ?, ?, ?, ?, ?, ?, 0, ?, "
+                       "'reserved', %1, ?, ?, ?, ?, ?, ?, ?) RETURNING id")
+            .arg(NowExpression(dialect)));
+    query.addBindValue(FormatText(card.format));
+    query.addBindValue(FormatHasFacility(card.format) ? card.fields.facility : 0);
+    query.addBindValue(static_cast<qlonglong>(card.fields.number));
+    query.addBindValue(card.fields.fixed);
+    query.addBindValue(ChipText(card.chipType));
+    query.addBindValue(TextValue(card.uid));
     query.addBindValue(row.locked ? 1 : 0);
-    query.addBindValue(row.reissue ? 1 : 0);
-    query.addBindValue(TimeText(QDateTime::currentDateTimeUtc()));
-    query.addBindValue(Text(row.station));
-    query.addBindValue(Text(row.operatorName));
-    query.addBindValue(Text(row.programVersion));
+    query.addBindValue(row.replaces != 0 ? 1 : 0);
+    query.addBindValue(TextValue(origin.station));
+    query.addBindValue(TextValue(origin.operatorName));
+    query.addBindValue(TextValue(row.programVersion));
+    BindKey(query, CardKeyOf(card.format, card.fields));
+    query.addBindValue(TextValue(row.reason));
+    query.addBindValue(static_cast<qlonglong>(row.replaces));
     if (!query.exec() || !query.next()) {
         insertError = query.lastError();
         return false;
@@ -95,47 +121,69 @@ bool InsertReserved(QSqlQuery& query, const NewRow& row, std::int64_t& rowId,
 
 }  // namespace
 
-int IndexedFacility(int format, const CardFields& fields) {
-    return FormatHasFacility(format) ? fields.facility : 0;
-}
-
-bool LookUpIssued(QSqlDatabase& db, int format, const CardFields& fields,
-                  std::optional<RegisterEntry>& found, QString& error) {
-    found.reset();
+bool LookUpIssued(QSqlDatabase& db, const CardKey& key, std::optional<RegisterEntry>& found,
+                  QString& error) {
     QSqlQuery query(db);
-    query.prepare(QStringLiteral("SELECT %1 FROM cards WHERE format = ? AND facility = ? AND "
-                                 "number = ? AND reissue = 0")
+    query.prepare(QStringLiteral("SELECT %1 FROM cards WHERE layout = ? AND card_key = ? AND "
+                                 "reissue = 0")
                       .arg(kColumns));
-    query.addBindValue(FormatText(format));
-    query.addBindValue(IndexedFacility(format, fields));
-    query.addBindValue(static_cast<qlonglong>(fields.number));
-    if (!query.exec()) {
-        error = DatabaseWords(query.lastError());
-        return false;
-    }
-    if (query.next()) found = EntryFrom(query);
-    return true;
+    BindKey(query, key);
+    return SelectFirst(query, found, error);
 }
 
-bool FindFreeNumber(QSqlDatabase& db, int format, int facility, std::int64_t start,
+bool SelectCard(QSqlDatabase& db, const CardKey& key, std::vector<RegisterEntry>& entries,
+                QString& error) {
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("SELECT %1 FROM cards WHERE layout = ? AND card_key = ? "
+                                 "ORDER BY %2")
+                      .arg(kColumns, kCardOrder));
+    BindKey(query, key);
+    entries.clear();
+    return SelectRows(query, entries, error);
+}
+
+bool LookUpRow(QSqlDatabase& db, std::int64_t rowId, std::optional<RegisterEntry>& found,
+               QString& error) {
+    QSqlQuery query(db);
+    // SQLite's transactions hold the whole file already.
+    const bool lock = DialectOf(db) == RegisterDialect::PostgreSQL;
+    query.prepare(QStringLiteral("SELECT %1 FROM cards WHERE id = ?%2")
+                      .arg(kColumns, lock ? QStringLiteral(" FOR UPDATE") : QString()));
+    query.addBindValue(static_cast<qlonglong>(rowId));
+    return SelectFirst(query, found, error);
+}
+
+bool LookUpValidByUid(QSqlDatabase& db, const QString& uid, std::optional<RegisterEntry>& found,
+                      QString& error) {
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("SELECT %1 FROM cards WHERE chip_id = ? AND "
+                                 "state IN ('written', 'unverified') ORDER BY id DESC LIMIT 1")
+                      .arg(kColumns));
+    query.addBindValue(uid);
+    return SelectFirst(query, found, error);
+}
+
+bool FindFreeNumber(QSqlDatabase& db, int format, const CardFields& first, std::int64_t start,
                     std::int64_t limit, std::optional<std::int64_t>& free, QString& error) {
     free.reset();
-    // The issued numbers of the range; table names the table where a query has two.
+    // Within a facility code the numbers are consecutive keys from the key of number 0.
+    CardFields zero = first;
+    zero.number = 0;
+    const CardKey base = CardKeyOf(format, zero);
+    // The held keys of the range; table names the table where a query has two.
     auto where = [](const QString& table) {
-        return QStringLiteral(
-                   "%1format = ? AND %1facility = ? AND %1reissue = 0 AND "
-                   "%1number >= ? AND %1number <= ?")
-            .arg(table);
+        return QStringLiteral("%1layout = ? AND %1card_key >= ? AND %1card_key <= ?").arg(table);
     };
     auto bind = [&](QSqlQuery& query) {
-        query.addBindValue(FormatText(format));
-        query.addBindValue(facility);
-        query.addBindValue(static_cast<qlonglong>(start));
-        query.addBindValue(static_cast<qlonglong>(limit));
+        query.addBindValue(base.layout);
+        query.addBindValue(static_cast<qlonglong>(base.value + start));
+        query.addBindValue(static_cast<qlonglong>(base.value + limit));
     };
-    // The common case, numbers issued without gaps from start on, costs one index scan.
+    // The common case, numbers issued without gaps from start on, costs one index scan. A
+    // number re-issued has several rows, counted once.
     QSqlQuery span(db);
-    span.prepare(QStringLiteral("SELECT COUNT(*), MAX(number), MIN(number) FROM cards WHERE %1")
+    span.prepare(QStringLiteral("SELECT COUNT(DISTINCT card_key), MAX(card_key), MIN(card_key) "
+                                "FROM cards WHERE %1")
                      .arg(where(QString())));
     bind(span);
     if (!span.exec() || !span.next()) {
@@ -143,8 +191,8 @@ bool FindFreeNumber(QSqlDatabase& db, int format, int facility, std::int64_t sta
         return false;
     }
     const std::int64_t count = span.value(0).toLongLong();
-    const std::int64_t highest = span.value(1).toLongLong();
-    const std::int64_t lowest = span.value(2).toLongLong();
+    const std::int64_t highest = span.value(1).toLongLong() - base.value;
+    const std::int64_t lowest = span.value(2).toLongLong() - base.value;
     if (count == 0 || lowest > start) {
         free = start;
         return true;
@@ -153,13 +201,12 @@ bool FindFreeNumber(QSqlDatabase& db, int format, int facility, std::int64_t sta
         if (highest < limit) free = highest + 1;
         return true;
     }
-    // A gap lies between start and the highest number: the first number after an issued one
+    // A gap lies between start and the highest number: the first number after a held one
     // that is itself free.
     QSqlQuery gap(db);
-    gap.prepare(QStringLiteral("SELECT c.number + 1 FROM cards c WHERE %1 AND NOT EXISTS "
-                               "(SELECT 1 FROM cards d WHERE d.format = c.format AND "
-                               "d.facility = c.facility AND d.reissue = 0 AND "
-                               "d.number = c.number + 1) ORDER BY c.number LIMIT 1")
+    gap.prepare(QStringLiteral("SELECT c.card_key + 1 FROM cards c WHERE %1 AND NOT EXISTS "
+                               "(SELECT 1 FROM cards d WHERE d.layout = c.layout AND "
+                               "d.card_key = c.card_key + 1) ORDER BY c.card_key LIMIT 1")
                     .arg(where(QStringLiteral("c."))));
     bind(gap);
     if (!gap.exec()) {
@@ -167,39 +214,70 @@ bool FindFreeNumber(QSqlDatabase& db, int format, int facility, std::int64_t sta
         return false;
     }
     if (gap.next()) {
-        const std::int64_t number = gap.value(0).toLongLong();
+        const std::int64_t number = gap.value(0).toLongLong() - base.value;
         if (number <= limit) free = number;
     }
     return true;
 }
 
-bool ConfirmRow(QSqlDatabase& db, std::int64_t rowId, RegisterEntry::State state,
-                const QString& uid, QString& error, bool verified) {
+Insertion InsertAndCommit(QSqlDatabase& db, const NewRow& row, const Origin& origin,
+                          std::int64_t& rowId, QString& error) {
+    {
+        QSqlQuery insert(db);
+        QSqlError insertError;
+        if (!InsertReserved(insert, DialectOf(db), row, origin, rowId, insertError)) {
+            RollbackTransaction(db);
+            if (IsUniqueViolation(insertError)) return Insertion::Taken;
+            error = DatabaseWords(insertError);
+            return Insertion::Failed;
+        }
+    }
+    const QString kind =
+        row.replaces != 0 ? QStringLiteral("reissued") : QStringLiteral("reserved");
+    const CardKey key = CardKeyOf(row.card.format, row.card.fields);
+    if (AppendEvent(db, {rowId, key, kind, row.reason, row.card.uid}, origin, error) &&
+        RunStatement(db, QStringLiteral("COMMIT"), error))
+        return Insertion::Committed;
+    RollbackTransaction(db);
+    rowId = 0;
+    return Insertion::Failed;
+}
+
+bool UpdateRow(QSqlDatabase& db, std::int64_t rowId, const StateChange& change, QString& error) {
+    QStringList assignments = {QStringLiteral("state = ?")};
+    QVariantList values = {StateText(change.state)};
+    if (change.stamp) assignments << QStringLiteral("time = ") + NowExpression(DialectOf(db));
+    if (change.verified) {
+        assignments << QStringLiteral("verified = ?");
+        values << (*change.verified ? 1 : 0);
+    }
+    if (!change.uid.isEmpty()) {
+        assignments << QStringLiteral("chip_id = ?");
+        values << change.uid;
+    }
+    if (change.reason) {
+        assignments << QStringLiteral("reason = ?");
+        values << TextValue(*change.reason);
+    }
+    if (change.replacedBy != 0) {
+        assignments << QStringLiteral("replaced_by = ?");
+        values << static_cast<qlonglong>(change.replacedBy);
+    }
     QSqlQuery query(db);
-    const bool withUid = !uid.isEmpty();
-    query.prepare(QStringLiteral("UPDATE cards SET state = ?, time = ?, verified = ?%1 "
-                                 "WHERE id = ?")
-                      .arg(withUid ? QStringLiteral(", chip_id = ?") : QString()));
-    query.addBindValue(StateText(state));
-    query.addBindValue(TimeText(QDateTime::currentDateTimeUtc()));
-    query.addBindValue(verified ? 1 : 0);
-    if (withUid) query.addBindValue(uid);
+    query.prepare(QStringLiteral("UPDATE cards SET %1 WHERE id = ?")
+                      .arg(assignments.join(QStringLiteral(", "))));
+    for (const QVariant& value : values) query.addBindValue(value);
     query.addBindValue(static_cast<qlonglong>(rowId));
     if (!query.exec()) {
         error = DatabaseWords(query.lastError());
         return false;
     }
-    if (query.numRowsAffected() != 1) {
-        error = QStringLiteral("its reservation %1 is no longer there").arg(rowId);
-        return false;
-    }
     return true;
 }
 
-bool DeleteReservation(QSqlDatabase& db, std::int64_t rowId, QString& error) {
+bool DeleteRow(QSqlDatabase& db, std::int64_t rowId, QString& error) {
     QSqlQuery query(db);
-    // Only a reservation goes; a written card stays whatever a caller asks.
-    query.prepare(QStringLiteral("DELETE FROM cards WHERE id = ? AND state = 'reserved'"));
+    query.prepare(QStringLiteral("DELETE FROM cards WHERE id = ?"));
     query.addBindValue(static_cast<qlonglong>(rowId));
     if (query.exec()) return true;
     error = DatabaseWords(query.lastError());
@@ -240,30 +318,7 @@ bool SelectEntries(QSqlDatabase& db, const RegisterFilter& filter,
     query.setForwardOnly(true);
     query.prepare(statement);
     for (const QVariant& value : values) query.addBindValue(value);
-    if (!query.exec()) {
-        error = DatabaseWords(query.lastError());
-        return false;
-    }
-    while (query.next()) entries.push_back(EntryFrom(query));
-    return true;
-}
-
-Insertion InsertAndCommit(QSqlDatabase& db, const NewRow& row, std::int64_t& rowId,
-                          QString& error) {
-    {
-        QSqlQuery insert(db);
-        QSqlError insertError;
-        if (!InsertReserved(insert, row, rowId, insertError)) {
-            RollbackTransaction(db);
-            if (IsUniqueViolation(insertError)) return Insertion::Taken;
-            error = DatabaseWords(insertError);
-            return Insertion::Failed;
-        }
-    }
-    if (RunStatement(db, QStringLiteral("COMMIT"), error)) return Insertion::Committed;
-    RollbackTransaction(db);
-    rowId = 0;
-    return Insertion::Failed;
+    return SelectRows(query, entries, error);
 }
 
 }  // namespace station

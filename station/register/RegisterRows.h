@@ -1,6 +1,6 @@
 // The card register's statements on its "cards" table, the same on SQLite and PostgreSQL:
-// looking a number up, finding the next free one, reserving, confirming, releasing and listing
-// rows. CCardRegister decides around them when to connect again and when to retry.
+// looking a card up, finding the next free number, reserving, changing a card's state and
+// listing rows. CCardRegister decides around them when to connect again and when to retry.
 #pragma once
 
 #include <QSqlDatabase>
@@ -9,45 +9,81 @@
 #include <optional>
 #include <vector>
 
+#include "station/register/CardKey.h"
 #include "station/register/CardRegister.h"
 #include "station/register/RegisterSchema.h"
 
 namespace station {
 
-// The facility code the unique index holds: 0 for formats without one.
-int IndexedFacility(int format, const CardFields& fields);
+// The issued (not re-issued) card with the key, if any.
+bool LookUpIssued(QSqlDatabase& db, const CardKey& key, std::optional<RegisterEntry>& found,
+                  QString& error);
 
-// The issued (not re-issued) card with the number, if any.
-bool LookUpIssued(QSqlDatabase& db, int format, const CardFields& fields,
-                  std::optional<RegisterEntry>& found, QString& error);
+// Every row of the card with the key: the valid one (written or unverified) first, then the
+// others newest first.
+bool SelectCard(QSqlDatabase& db, const CardKey& key, std::vector<RegisterEntry>& entries,
+                QString& error);
 
-// The smallest number from start to limit without an issued card, if any.
-bool FindFreeNumber(QSqlDatabase& db, int format, int facility, std::int64_t start,
+// The row with the id, if any; on PostgreSQL locked until the transaction ends, so that two
+// stations changing one card take turns.
+bool LookUpRow(QSqlDatabase& db, std::int64_t rowId, std::optional<RegisterEntry>& found,
+               QString& error);
+
+// The newest valid card whose chip identification is uid, if any.
+bool LookUpValidByUid(QSqlDatabase& db, const QString& uid, std::optional<RegisterEntry>& found,
+                      QString& error);
+
+// The smallest number from start to limit whose key (first's key with that number) the
+// register holds in no state, if any.
+bool FindFreeNumber(QSqlDatabase& db, int format, const CardFields& first, std::int64_t start,
                     std::int64_t limit, std::optional<std::int64_t>& free, QString& error);
+
+// Who changes the register: the station's host and login names.
+struct Origin {
+    const QString& station;
+    const QString& operatorName;
+};
 
 // A reserved row's values besides the time.
 struct NewRow {
     const CardRecord& card;
     bool locked;
-    bool reissue;
-    const QString& station;
-    const QString& operatorName;
+    std::int64_t replaces;  // a re-issue's earlier row, 0 for an issue
+    const QString& reason;  // a re-issue's reason
     const QString& programVersion;
 };
 
 enum class Insertion { Committed, Taken, Failed };
 
-// Inserts the reserved row and commits the transaction; Taken when the unique index refused
-// the number (another station holds it), the transaction then rolled back.
-Insertion InsertAndCommit(QSqlDatabase& db, const NewRow& row, std::int64_t& rowId, QString& error);
+// Inserts the reserved row with its first event ("reserved" or "reissued") and commits the
+// transaction; Taken when a unique index refused the row (another station holds the number
+// or re-issued the card), the transaction then rolled back.
+Insertion InsertAndCommit(QSqlDatabase& db, const NewRow& row, const Origin& origin,
+                          std::int64_t& rowId, QString& error);
 
-// The row takes state (written or unverified), with the write's time, and the chip
-// identification when given; false when the row is gone.
-bool ConfirmRow(QSqlDatabase& db, std::int64_t rowId, RegisterEntry::State state,
-                const QString& uid, QString& error, bool verified = false);
+// A row's new state and what comes with it; empty members stay as they are.
+struct StateChange {
+    explicit StateChange(RegisterEntry::State newState) : state(newState) {}
+    // A write's outcome (written or unverified) now, with the chip identification when known.
+    static StateChange Outcome(RegisterEntry::State newState, bool verified, const QString& uid) {
+        StateChange change(newState);
+        change.stamp = true;
+        change.verified = verified;
+        change.uid = uid;
+        return change;
+    }
 
-// Deletes the row if it is still a reservation.
-bool DeleteReservation(QSqlDatabase& db, std::int64_t rowId, QString& error);
+    RegisterEntry::State state;
+    bool stamp = false;  // the time becomes now (the card was written)
+    std::optional<bool> verified;
+    QString uid;
+    std::optional<QString> reason;
+    std::int64_t replacedBy = 0;
+};
+
+bool UpdateRow(QSqlDatabase& db, std::int64_t rowId, const StateChange& change, QString& error);
+
+bool DeleteRow(QSqlDatabase& db, std::int64_t rowId, QString& error);
 
 // The rows that pass the filter, newest first.
 bool SelectEntries(QSqlDatabase& db, const RegisterFilter& filter,

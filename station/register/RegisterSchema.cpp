@@ -4,12 +4,18 @@
 #include <QSqlQuery>
 #include <QStringList>
 
+#include "station/register/RegisterMigration.h"
+
 namespace station {
 
 QString DatabaseWords(const QSqlError& error) {
     // One line: the client library's messages run over several, for a status line.
     const QString text = error.databaseText().simplified();
     return text.isEmpty() ? error.driverText().simplified() : text;
+}
+
+QVariant TextValue(const QString& text) {
+    return text.isNull() ? QVariant(QString(QLatin1String(""))) : QVariant(text);
 }
 
 bool RunStatement(QSqlDatabase& db, const QString& statement, QString& error) {
@@ -31,14 +37,61 @@ void RollbackTransaction(QSqlDatabase& db) {
     RunStatement(db, QStringLiteral("ROLLBACK"), ignored);
 }
 
+RegisterDialect DialectOf(const QSqlDatabase& db) {
+    return db.driverName() == QLatin1String("QPSQL") ? RegisterDialect::PostgreSQL
+                                                     : RegisterDialect::SQLite;
+}
+
+QString NowExpression(RegisterDialect dialect) {
+    return dialect == RegisterDialect::SQLite
+               ? QStringLiteral("strftime('%Y-%m-%dT%H:%M:%fZ', 'now')")
+               : QStringLiteral(
+                     "to_char(now() AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"')");
+}
+
+QString IdColumn(RegisterDialect dialect) {
+    return dialect == RegisterDialect::SQLite
+               ? QStringLiteral("id INTEGER PRIMARY KEY AUTOINCREMENT")
+               : QStringLiteral("id BIGSERIAL PRIMARY KEY");
+}
+
+QStringList Version2CardColumns() {
+    return {
+        QStringLiteral("layout TEXT NOT NULL DEFAULT ''"),
+        QStringLiteral("card_key BIGINT NOT NULL DEFAULT 0"),
+        QStringLiteral("reason TEXT NOT NULL DEFAULT ''"),
+        QStringLiteral("replaces BIGINT NOT NULL DEFAULT 0"),
+        QStringLiteral("replaced_by BIGINT NOT NULL DEFAULT 0"),
+    };
+}
+
+QStringList Version2Statements(RegisterDialect dialect) {
+    return {
+        // The database itself refuses a second card with one number, also from a station
+        // that raced past the duplicate lookup, and a second re-issue of one card.
+        QStringLiteral("CREATE UNIQUE INDEX cards_issued ON cards (layout, card_key) "
+                       "WHERE reissue = 0"),
+        QStringLiteral("CREATE UNIQUE INDEX cards_replaces ON cards (replaces) "
+                       "WHERE replaces <> 0"),
+        QStringLiteral("CREATE INDEX cards_card ON cards (layout, card_key)"),
+        QStringLiteral("CREATE INDEX cards_chip ON cards (chip_id)"),
+        // Appended only: a card's history is never rewritten.
+        QStringLiteral("CREATE TABLE card_events (%1, card_id BIGINT NOT NULL, "
+                       "layout TEXT NOT NULL, card_key BIGINT NOT NULL, kind TEXT NOT NULL, "
+                       "time TEXT NOT NULL, station TEXT NOT NULL DEFAULT '', "
+                       "operator TEXT NOT NULL DEFAULT '', reason TEXT NOT NULL DEFAULT '', "
+                       "chip_id TEXT NOT NULL DEFAULT '')")
+            .arg(IdColumn(dialect)),
+        QStringLiteral("CREATE INDEX card_events_card ON card_events (layout, card_key)"),
+        QStringLiteral("CREATE INDEX card_events_row ON card_events (card_id)"),
+    };
+}
+
 namespace {
 
-// The tables of the current schema; the statements differ only in the row id's type.
+// The tables of the current schema.
 QStringList CreateStatements(RegisterDialect dialect) {
-    const QString id = dialect == RegisterDialect::SQLite
-                           ? QStringLiteral("id INTEGER PRIMARY KEY AUTOINCREMENT")
-                           : QStringLiteral("id BIGSERIAL PRIMARY KEY");
-    return {
+    QStringList statements = {
         QStringLiteral("CREATE TABLE register_info (key TEXT PRIMARY KEY, value TEXT NOT NULL)"),
         QStringLiteral("CREATE TABLE cards (%1, format TEXT NOT NULL, facility INTEGER NOT NULL, "
                        "number BIGINT NOT NULL, extra INTEGER NOT NULL DEFAULT 0, "
@@ -47,22 +100,15 @@ QStringList CreateStatements(RegisterDialect dialect) {
                        "reissue INTEGER NOT NULL DEFAULT 0, state TEXT NOT NULL, "
                        "time TEXT NOT NULL, station TEXT NOT NULL DEFAULT '', "
                        "operator TEXT NOT NULL DEFAULT '', "
-                       "program_version TEXT NOT NULL DEFAULT '')")
-            .arg(id),
-        // The database itself refuses a second card with one number, also from a station
-        // that raced past the duplicate lookup.
-        QStringLiteral("CREATE UNIQUE INDEX cards_issued ON cards (format, facility, number) "
-                       "WHERE reissue = 0"),
+                       "program_version TEXT NOT NULL DEFAULT '', %2)")
+            .arg(IdColumn(dialect), Version2CardColumns().join(QStringLiteral(", "))),
         QStringLiteral("CREATE INDEX cards_time ON cards (time)"),
-        QStringLiteral("INSERT INTO register_info (key, value) VALUES ('schema_version', '%1')")
-            .arg(kRegisterSchemaVersion),
     };
-}
-
-// Changes from each older schema version to the next; none yet, version 1 is the first.
-bool Migrate(QSqlDatabase&, int fromVersion, QString& error) {
-    error = QStringLiteral("the register's schema version %1 is unknown").arg(fromVersion);
-    return false;
+    statements += Version2Statements(dialect);
+    statements << QStringLiteral(
+                      "INSERT INTO register_info (key, value) VALUES ('schema_version', '%1')")
+                      .arg(kRegisterSchemaVersion);
+    return statements;
 }
 
 struct Found {
@@ -176,9 +222,7 @@ bool PrepareRegisterSchema(QSqlDatabase& db, RegisterDialect dialect, QString& e
             if (!(ok = RunStatement(db, statement, error))) break;
         }
     } else if (ok && version < kRegisterSchemaVersion) {
-        for (int from = version; ok && from < kRegisterSchemaVersion; ++from) {
-            ok = Migrate(db, from, error);
-        }
+        ok = MigrateRegister(db, dialect, version, error);
     }
     if (ok) ok = RunStatement(db, QStringLiteral("COMMIT"), error);
     if (!ok) RollbackTransaction(db);

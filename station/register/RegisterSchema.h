@@ -1,15 +1,18 @@
 // The card register's tables, the same on SQLite and PostgreSQL: "cards" with one row per
-// reserved or written card and "register_info" with the schema version, so that a newer
-// program's register is refused instead of being written in a layout this one does not know.
+// card the register holds, "card_events" with every change of a card (appended only), and
+// "register_info" with the schema version, so that a newer program's register is refused
+// instead of being written in a layout this one does not know.
 #pragma once
 
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QString>
+#include <QStringList>
+#include <QVariant>
 
 namespace station {
 
-inline constexpr int kRegisterSchemaVersion = 1;
+inline constexpr int kRegisterSchemaVersion = 2;
 
 enum class RegisterDialect { SQLite, PostgreSQL };
 
@@ -23,6 +26,9 @@ bool PrepareRegisterSchema(QSqlDatabase& db, RegisterDialect dialect, QString& e
 // The database's own words for an error, the driver's where the database said nothing.
 QString DatabaseWords(const QSqlError& error);
 
+// Qt binds a null text as NULL; the register keeps "none" as empty text.
+QVariant TextValue(const QString& text);
+
 // Runs one statement without values; false with error in the database's words.
 bool RunStatement(QSqlDatabase& db, const QString& statement, QString& error);
 
@@ -30,5 +36,19 @@ bool RunStatement(QSqlDatabase& db, const QString& statement, QString& error);
 // wait to write.
 bool BeginTransaction(QSqlDatabase& db, RegisterDialect dialect, QString& error);
 void RollbackTransaction(QSqlDatabase& db);
+
+RegisterDialect DialectOf(const QSqlDatabase& db);
+
+// SQL giving the current UTC time as the register stores it (ISO 8601 with milliseconds): on
+// PostgreSQL the server's clock, so that the stations' clocks do not order the history.
+QString NowExpression(RegisterDialect dialect);
+
+// The row id column's definition.
+QString IdColumn(RegisterDialect dialect);
+
+// The columns version 2 adds to "cards", as in ALTER TABLE ... ADD COLUMN.
+QStringList Version2CardColumns();
+// The indexes and the history table of version 2, after its columns exist.
+QStringList Version2Statements(RegisterDialect dialect);
 
 }  // namespace station

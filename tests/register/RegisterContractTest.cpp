@@ -9,35 +9,13 @@
 #include <set>
 #include <thread>
 
-#include "RegisterDatabases.h"
+#include "RegisterCases.h"
 #include "station/register/RegisterConnection.h"
 
 using namespace station;
-using registertest::Card;
-using registertest::RegisterDatabases;
+using namespace registertest;
 
 namespace {
-
-const QString kVersion = QStringLiteral("9.8.7");
-
-using Case = std::function<void(RegisterDatabases&, const RegisterSettings&)>;
-
-std::vector<RegisterEntry> All(CCardRegister& cardRegister) {
-    auto entries = cardRegister.List({});
-    EXPECT_TRUE(entries) << cardRegister.LastError().toStdString();
-    return entries.value_or(std::vector<RegisterEntry>{});
-}
-
-std::int64_t ReserveOk(CCardRegister& cardRegister, const CardRecord& card, bool reissue = false) {
-    std::int64_t rowId = 0;
-    std::optional<RegisterEntry> earlier;
-    const ReserveResult result =
-        reissue ? cardRegister.ReserveReissue(card, false, 0, QString(), rowId, earlier)
-                : cardRegister.Reserve(card, false, rowId, earlier);
-    EXPECT_EQ(result, ReserveResult::Reserved)
-        << cardRegister.LastError().toStdString();
-    return rowId;
-}
 
 void SchemaAndVersion(RegisterDatabases& databases, const RegisterSettings& settings) {
     {
@@ -53,7 +31,7 @@ void SchemaAndVersion(RegisterDatabases& databases, const RegisterSettings& sett
     QSqlQuery query(databases.Raw(settings));
     ASSERT_TRUE(query.exec("SELECT value FROM register_info WHERE key = 'schema_version'"));
     ASSERT_TRUE(query.next());
-    EXPECT_EQ(query.value(0).toString(), QStringLiteral("1"));
+    EXPECT_EQ(query.value(0).toString(), QStringLiteral("2"));
     if (settings.kind == RegisterSettings::Kind::SQLite) {
         ASSERT_TRUE(query.exec("PRAGMA journal_mode"));
         ASSERT_TRUE(query.next());
@@ -91,10 +69,14 @@ void ReserveConfirmRelease(RegisterDatabases&, const RegisterSettings& settings)
     EXPECT_TRUE(rows[0].verified);
     EXPECT_EQ(rows[0].uid, QStringLiteral("E0A1B2C3"));
 
-    // A failed card's reservation goes; a written card stays whatever a release asks.
+    // A failed card's reservation goes (a second release finds it gone); a written card stays
+    // whatever a release asks.
     const std::int64_t failed = ReserveOk(cardRegister, Card(4712));
     ASSERT_TRUE(cardRegister.Release(failed));
-    ASSERT_TRUE(cardRegister.Release(rowId));
+    ASSERT_TRUE(cardRegister.Release(failed));
+    EXPECT_FALSE(cardRegister.Release(rowId));
+    EXPECT_TRUE(cardRegister.LastError().contains("only a reservation"))
+        << cardRegister.LastError().toStdString();
     rows = All(cardRegister);
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].id, rowId);
@@ -110,38 +92,121 @@ void DuplicateGuard(RegisterDatabases&, const RegisterSettings& settings) {
     ASSERT_TRUE(cardRegister.Confirm(first, true, QStringLiteral("CAFE0001")));
     std::int64_t rowId = 0;
     std::optional<RegisterEntry> earlier;
-    ASSERT_EQ(cardRegister.Reserve(Card(100), false, rowId, earlier),
-              ReserveResult::Duplicate);
+    ASSERT_EQ(cardRegister.Reserve(Card(100), false, rowId, earlier), ReserveResult::Duplicate);
     ASSERT_TRUE(earlier);
     EXPECT_EQ(earlier->id, first);
     EXPECT_EQ(earlier->uid, QStringLiteral("CAFE0001"));
     EXPECT_TRUE(earlier->time.isValid());
     // A reservation not yet confirmed holds its number as well.
     const std::int64_t pending = ReserveOk(cardRegister, Card(101));
-    ASSERT_EQ(cardRegister.Reserve(Card(101), false, rowId, earlier),
-              ReserveResult::Duplicate);
+    ASSERT_EQ(cardRegister.Reserve(Card(101), false, rowId, earlier), ReserveResult::Duplicate);
     EXPECT_EQ(earlier->id, pending);
-    // The same number with another facility code or format is another card.
+    // The same number with another facility code is another card, and so is another card
+    // word under the other name of the layout (Huge 100 is facility 0 number 100).
     ReserveOk(cardRegister, Card(100, 13));
-    CardRecord otherFormat = Card(100, 0);
-    otherFormat.format = 1;
-    ReserveOk(cardRegister, otherFormat);
+    ReserveOk(cardRegister, Huge26(100));
     EXPECT_EQ(cardRegister.FindIssued(0, Card(100).fields)->id, first);
     EXPECT_FALSE(cardRegister.FindIssued(0, Card(102).fields));
 }
 
+// 26 Bit and 26 Bit Huge (37 and 37 Huge) put one card word on the chip: one card, kept under
+// the name the operator chose.
+void SameCardUnderTwoNames(RegisterDatabases&, const RegisterSettings& settings) {
+    CCardRegister cardRegister(settings, kVersion);
+    auto card = [](int format, int facility, std::int64_t number) {
+        CardRecord record = Card(number, facility);
+        record.format = format;
+        return record;
+    };
+    struct Pair {
+        const char* name;
+        CardRecord first;
+        CardRecord second;
+    };
+    const Pair table[] = {
+        {"26 then 26 Huge", card(0, 12, 4711), card(1, 0, 791143)},
+        {"26 Huge then 26", card(1, 0, (13 << 16) | 5), card(0, 13, 5)},
+        {"37 then 37 Huge", card(6, 5, 7), card(7, 0, (5 << 19) | 7)},
+        {"37 Huge then 37", card(7, 0, (6 << 19) | 524287), card(6, 6, 524287)},
+    };
+    for (const Pair& pair : table) {
+        SCOPED_TRACE(pair.name);
+        const std::int64_t first = WrittenOk(cardRegister, pair.first);
+        std::int64_t rowId = 0;
+        std::optional<RegisterEntry> earlier;
+        EXPECT_EQ(cardRegister.Reserve(pair.second, false, rowId, earlier),
+                  ReserveResult::Duplicate);
+        ASSERT_TRUE(earlier);
+        EXPECT_EQ(earlier->id, first);
+        EXPECT_EQ(earlier->format, pair.first.format);
+        EXPECT_EQ(earlier->fields.number, pair.first.fields.number);
+        const auto found = cardRegister.FindCard(pair.second.format, pair.second.fields);
+        ASSERT_TRUE(found);
+        EXPECT_EQ(Ids(*found), std::vector<std::int64_t>{first});
+        // A series under the other name skips the card as well.
+        CardRecord next = pair.second;
+        EXPECT_EQ(cardRegister.ReserveNextFree(next, false, pair.second.fields.number,
+                                               pair.second.fields.number + 1, rowId),
+                  ReserveResult::Reserved);
+        EXPECT_EQ(next.fields.number, pair.second.fields.number + 1);
+    }
+}
+
 void Reissue(RegisterDatabases&, const RegisterSettings& settings) {
     CCardRegister cardRegister(settings, kVersion);
-    const std::int64_t first = ReserveOk(cardRegister, Card(7));
-    ASSERT_TRUE(cardRegister.Confirm(first, true, QStringLiteral("01")));
-    const std::int64_t replacement = ReserveOk(cardRegister, Card(7), true);
+    const std::int64_t first = WrittenOk(cardRegister, Card(7), QStringLiteral("01"));
+    std::int64_t rowId = 0;
+    std::optional<RegisterEntry> earlier;
+    // A number another station is still writing is not re-issued; the refusal names it.
+    const std::int64_t pending = ReserveOk(cardRegister, Card(8));
+    EXPECT_EQ(cardRegister.ReserveReissue(Card(8), false, pending, "broken", rowId, earlier),
+              ReserveResult::InProgress);
+    ASSERT_TRUE(earlier);
+    EXPECT_EQ(earlier->id, pending);
+    EXPECT_FALSE(earlier->station.isEmpty());
+    // Nor a number the register does not hold.
+    EXPECT_EQ(cardRegister.ReserveReissue(Card(9), false, first, "broken", rowId, earlier),
+              ReserveResult::Failed);
+    EXPECT_TRUE(cardRegister.LastError().contains("not in the register"))
+        << cardRegister.LastError().toStdString();
+
+    // Until the replacement is written the earlier card stays valid, and the number is in
+    // progress for anyone else re-issuing it.
+    std::int64_t replacement = 0;
+    ASSERT_EQ(cardRegister.ReserveReissue(Card(7), false, first, QStringLiteral("lost at lunch"),
+                                          replacement, earlier),
+              ReserveResult::Reserved)
+        << cardRegister.LastError().toStdString();
+    EXPECT_EQ(Row(cardRegister, first).state, RegisterEntry::State::Written);
+    EXPECT_EQ(cardRegister.ReserveReissue(Card(7), false, first, "again", rowId, earlier),
+              ReserveResult::InProgress);
+    EXPECT_EQ(earlier->id, replacement);
     ASSERT_TRUE(cardRegister.Confirm(replacement, true, QStringLiteral("02")));
-    const auto rows = All(cardRegister);
-    ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(std::count_if(rows.begin(), rows.end(), [](const auto& row) { return row.reissue; }),
-              1);
-    // The guard still names the original card.
-    EXPECT_EQ(cardRegister.FindIssued(0, Card(7).fields)->id, first);
+
+    const RegisterEntry old = Row(cardRegister, first);
+    const RegisterEntry now = Row(cardRegister, replacement);
+    EXPECT_EQ(old.state, RegisterEntry::State::Replaced);
+    EXPECT_EQ(old.replacedBy, replacement);
+    EXPECT_TRUE(now.reissue);
+    EXPECT_EQ(now.replaces, first);
+    EXPECT_EQ(now.reason, QStringLiteral("lost at lunch"));
+    EXPECT_EQ(Ids(cardRegister.FindCard(0, Card(7).fields).value()),
+              (std::vector<std::int64_t>{replacement, first}));
+    // An operator who confirmed replacing the earlier card learns that another took its place.
+    EXPECT_EQ(cardRegister.ReserveReissue(Card(7), false, first, "again", rowId, earlier),
+              ReserveResult::Duplicate);
+    EXPECT_EQ(earlier->id, replacement);
+    // A plain write of the number names the valid card.
+    EXPECT_EQ(cardRegister.Reserve(Card(7), false, rowId, earlier), ReserveResult::Duplicate);
+    EXPECT_EQ(earlier->id, replacement);
+    // A revoked card is re-issued and keeps its reason.
+    ASSERT_TRUE(cardRegister.Revoke(replacement, RevokeReason::Stolen));
+    const std::int64_t third = ReissuedOk(cardRegister, Card(7), replacement);
+    EXPECT_EQ(Row(cardRegister, replacement).state, RegisterEntry::State::Revoked);
+    EXPECT_EQ(Row(cardRegister, replacement).replacedBy, third);
+    EXPECT_EQ(Kinds(cardRegister.History(0, Card(7).fields)),
+              (std::vector<QString>{"reserved", "verified", "reissued", "verified", "replaced",
+                                    "revoked", "reissued", "verified", "replaced"}));
 }
 
 // Each thread with its own register (connection), as two stations on one database.
@@ -152,8 +217,9 @@ void RacingStations(RegisterDatabases& databases, const RegisterSettings& settin
         ReserveOk(cardRegister, Card(1));
         QSqlQuery raw(databases.Raw(settings));
         const QString insert = QStringLiteral(
-            "INSERT INTO cards (format, facility, number, chip, state, time, reissue) "
-            "VALUES ('26', 12, 1, 'ata5577', 'written', '2026-01-01T00:00:00.000Z', %1)");
+            "INSERT INTO cards (format, facility, number, chip, state, time, reissue, layout, "
+            "card_key) VALUES ('26', 12, 1, 'ata5577', 'written', '2026-01-01T00:00:00.000Z', "
+            "%1, '26', 786433)");
         EXPECT_FALSE(raw.exec(insert.arg(0)));
         // Recognised as the index's refusal, which a racing station reports as a duplicate.
         EXPECT_TRUE(IsUniqueViolation(raw.lastError())) << raw.lastError().text().toStdString();
@@ -208,29 +274,29 @@ void NextFreeNumber(RegisterDatabases&, const RegisterSettings& settings) {
     CCardRegister cardRegister(settings, kVersion);
     auto next = [&](std::int64_t& rowId) {
         CardRecord card = Card(0);
-        const auto result = cardRegister.ReserveNextFree(card, false, 10, 14, rowId);
+        const auto result = cardRegister.ReserveNextFree(card, false, 10, 16, rowId);
         EXPECT_NE(result, ReserveResult::Failed) << cardRegister.LastError().toStdString();
         if (result == ReserveResult::Reserved) {
             EXPECT_EQ(card.customer, QString::number(static_cast<long long>(card.fields.number)));
         }
         return result == ReserveResult::Reserved ? card.fields.number : -1;
     };
-    std::int64_t rows[5] = {};
-    // A number issued by a single write below the end is skipped.
+    // Every state holds its number: reserved (12), revoked (13), unverified (15) and a
+    // replaced card with its re-issue (16).
     ReserveOk(cardRegister, Card(12));
-    // A re-issue does not hold a number.
-    ReserveOk(cardRegister, Card(13), true);
+    ASSERT_TRUE(cardRegister.Revoke(WrittenOk(cardRegister, Card(13)), RevokeReason::Lost));
+    ASSERT_TRUE(cardRegister.HoldUnverified(ReserveOk(cardRegister, Card(15)), QString()));
+    ReissuedOk(cardRegister, Card(16), WrittenOk(cardRegister, Card(16)));
+    std::int64_t rows[3] = {};
     EXPECT_EQ(next(rows[0]), 10);
     EXPECT_EQ(next(rows[1]), 11);
-    EXPECT_EQ(next(rows[2]), 13);
     // A released number is filled again before the series goes on.
     ASSERT_TRUE(cardRegister.Release(rows[1]));
     EXPECT_EQ(next(rows[1]), 11);
-    EXPECT_EQ(next(rows[3]), 14);
-    EXPECT_EQ(next(rows[4]), -1);
+    EXPECT_EQ(next(rows[2]), 14);
     CardRecord card = Card(0);
     std::int64_t rowId = 0;
-    EXPECT_EQ(cardRegister.ReserveNextFree(card, false, 10, 14, rowId), ReserveResult::Exhausted);
+    EXPECT_EQ(cardRegister.ReserveNextFree(card, false, 10, 16, rowId), ReserveResult::Exhausted);
     // Another facility code has its own numbers.
     card.fields.facility = 99;
     ASSERT_EQ(cardRegister.ReserveNextFree(card, false, 10, 14, rowId), ReserveResult::Reserved);
@@ -295,10 +361,14 @@ const std::pair<const char*, Case> kCases[] = {
     {"schema and version", SchemaAndVersion},
     {"reserve, confirm, release", ReserveConfirmRelease},
     {"duplicate guard", DuplicateGuard},
+    {"one card under two names", SameCardUnderTwoNames},
     {"re-issue", Reissue},
     {"racing stations", RacingStations},
     {"next free number", NextFreeNumber},
     {"list filter", ListFilter},
+    {"card life", CardLife},
+    {"lookups and history", LookupsAndHistory},
+    {"migration from version 1", MigrationFromVersion1},
 };
 
 class RegisterContract : public testing::TestWithParam<RegisterSettings::Kind> {};

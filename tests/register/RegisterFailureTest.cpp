@@ -161,8 +161,7 @@ TEST(RegisterFailure, ServerStoppedAndStartedAgain) {
     ASSERT_TRUE(server.Stop());
     for (int attempt = 0; attempt < 2; ++attempt) {
         const auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(cardRegister.Reserve(Card(3), false, rowId, earlier),
-                  ReserveResult::Failed);
+        EXPECT_EQ(cardRegister.Reserve(Card(3), false, rowId, earlier), ReserveResult::Failed);
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
         EXPECT_TRUE(cardRegister.LastError().startsWith(QStringLiteral("Cannot ")))
             << cardRegister.LastError().toStdString();
