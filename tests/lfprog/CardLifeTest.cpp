@@ -244,7 +244,8 @@ TEST_F(Lfprog, RegisterCommandsRevokeResolveAndTraceACard) {
         std::vector<std::string> args = {"register"};
         args.insert(args.end(), step.args.begin(), step.args.end());
         SCOPED_TRACE(args[1] + " " + args[2] + " " + args.back());
-        args.insert(args.end(), {"--port", m_port, "--json"});
+        if (args[1] == "resolve") args.insert(args.end(), {"--port", m_port});
+        args.push_back("--json");
         const Result result = RunLfprog(args);
         EXPECT_EQ(result.exit, step.exit) << result.out << result.err;
         if (step.exit != 0) {

@@ -34,8 +34,10 @@ TEST_F(Lfprog, WritesAndReadsBackEveryFormatAtItsLargestValues) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.format);
         PlaceFresh();
+        // The huge formats put the same cards on the chip as the standard ones, which the
+        // register would refuse as issued; this is about the card words.
         std::vector<std::string> args = {"write", "--format", c.format, "--number",
-                                         std::to_string(c.number)};
+                                         std::to_string(c.number), "--register", "off"};
         args.insert(args.end(), c.fields.begin(), c.fields.end());
         const Result written = Run(args);
         ASSERT_EQ(written.exit, 0) << written.out << written.err;
@@ -70,7 +72,7 @@ TEST_F(Lfprog, LockLocksTheChipAndASecondWriteFails) {
     // Asked to write over the card the register holds on it, the locked chip refuses.
     const Result again = Run({"write", "--number", "43", "--overwrite"});
     EXPECT_EQ(again.exit, kExitFailure);
-    const QJsonObject error = Json(again.out);
+    const QJsonObject error = Json(Lines(again.out).back());
     EXPECT_TRUE(error.contains("error"));
     EXPECT_GT(error["sdk_error"].toInt(), 0);
     EXPECT_EQ(CardOnField(), vellf::EncodeCardWord(26, 0, 42, 0));

@@ -192,7 +192,7 @@ bool CRunReport::ConfirmOverwrite(const station::CardRecord& card,
                                                  : "a card";
     text += " on chip " + onChip.uid.toStdString() + ", written " +
             onChip.time.toUTC().toString(Qt::ISODate).toStdString() +
-            "; the register marks it replaced";
+            "; once written, the register marks it replaced";
     m_out.Note(text);
     return true;
 }
