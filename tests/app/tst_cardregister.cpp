@@ -320,7 +320,10 @@ class CardRegisterTest : public apptest::WriteStationFixture {
         watcher.Clear();
         TriggerMenu(COrvexFSKDlg::IDM_REGISTER_SETTINGS);
         QCOMPARE(watcher.Messages(), QStringList{});
-        QCOMPARE(m_dlg->m_strStatus, QString());
+        // The status line names the register the cards now go into.
+        QVERIFY2(m_dlg->m_strStatus.startsWith("Kartenregister: ") &&
+                     m_dlg->m_strStatus.contains(station::DefaultRegisterFile()),
+                 qPrintable(m_dlg->m_strStatus));
         Click(1006);
         QVERIFY2(m_dlg->m_strStatus.startsWith(kWriteDone), qPrintable(m_dlg->m_strStatus));
         QCOMPARE(Numbers(DefaultRegisterRows()), QList<qint64>{4711});
