@@ -44,7 +44,8 @@ int RunWrite(CommandContext& context) {
         if (!card.uid.isEmpty()) text += " uid " + card.uid.toStdString();
         return out.Fail(kExitRegister,
                         text + " (" + report.LastStatus().detail.toStdString() +
-                            "); the register keeps its number reserved, not confirmed");
+                            "); the register keeps its number reserved until 'lfprog register "
+                            "resolve' settles it");
     }
     if (outcome != WriteOutcome::Written) {
         const Status& status = report.LastStatus();
