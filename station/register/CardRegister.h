@@ -95,16 +95,18 @@ struct RegisterEntry {
     QString reason;
     std::int64_t replaces = 0;    // the row this re-issue replaces, 0: none
     std::int64_t replacedBy = 0;  // the row that replaced this card, 0: none
-    QDateTime time;               // UTC: when it was reserved, then when it was written
-    QString station;              // host name
-    QString operatorName;         // login name
+    // UTC: when it was reserved, then when it was written; on PostgreSQL the server's clock.
+    QDateTime time;
+    QString station;       // host name
+    QString operatorName;  // login name
     QString programVersion;
 };
 
 // One change of a card, appended to the register's history and never changed afterwards.
 // kind is one of "reserved", "written", "verified", "unverified", "reissued", "replaced",
-// "revoked", "released", "resolved". reason: a revoke's reason word, a re-issue's reason,
-// "confirmed"/"released"/"destroyed" for "resolved", the replacing row for "replaced".
+// "revoked", "released", "resolved". reason: a revoke's reason word, the reason given for a
+// re-issue or an overwrite ("reissued", "replaced"), "confirmed"/"released"/"destroyed" for
+// "resolved".
 struct RegisterEvent {
     std::int64_t id = 0;
     std::int64_t cardId = 0;  // the row; a released row is gone, its events stay
@@ -121,7 +123,7 @@ enum class CardChange {
     Confirm,           // reserved -> written (again on written: nothing changes)
     HoldUnverified,    // reserved -> unverified
     Release,           // reserved -> gone
-    Reissue,           // written, unverified, revoked -> a new card replaces it
+    Reissue,           // any state but reserved -> a new card replaces it
     Replace,           // written, unverified -> replaced (an overwrite of its chip)
     Revoke,            // written, unverified -> revoked
     ResolveConfirmed,  // reserved, unverified -> written (its chip was read back)

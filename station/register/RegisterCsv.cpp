@@ -20,6 +20,11 @@ QString CsvField(const QString& text, QChar separator) {
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
+// A linked row's id, empty for none.
+QString Row(std::int64_t id) {
+    return id != 0 ? QString::number(static_cast<long long>(id)) : QString();
+}
+
 QString Flag(bool value) {
     return value ? QStringLiteral("1") : QStringLiteral("0");
 }
@@ -30,9 +35,12 @@ void WriteRegisterCsv(QTextStream& out, const std::vector<RegisterEntry>& entrie
                       const CsvOptions& options) {
     const QLatin1String lineEnd("\r\n");
     if (options.byteOrderMark) out << QChar(0xFEFF);
-    const QStringList header = {"id",    "format",  "facility", "number",   "extra",
-                                "chip",  "chip_id", "locked",   "verified", "reissue",
-                                "state", "time",    "station",  "operator", "program_version"};
+    // The columns of the card's life come last, so that readers of the earlier columns by
+    // position still find them.
+    const QStringList header = {"id",     "format",   "facility",   "number",   "extra",
+                                "chip",   "chip_id",  "locked",     "verified", "reissue",
+                                "state",  "time",     "station",    "operator", "program_version",
+                                "reason", "replaces", "replaced_by"};
     out << header.join(options.separator) << lineEnd;
     for (const RegisterEntry& entry : entries) {
         const QString chip = QString::fromLatin1(ChipCommandName(entry.chipType));
@@ -57,6 +65,9 @@ void WriteRegisterCsv(QTextStream& out, const std::vector<RegisterEntry>& entrie
             entry.station,
             entry.operatorName,
             entry.programVersion,
+            entry.reason,
+            Row(entry.replaces),
+            Row(entry.replacedBy),
         };
         QStringList quoted;
         for (const QString& field : fields) quoted << CsvField(field, options.separator);
