@@ -35,8 +35,12 @@ void COrvexFSKDlg::OpenRegister() {
     // instead of writing chips the register does not hold.
     m_writeRun.SetRegister(m_register.get());
     if (m_register->Open()) {
-        // The operator sees which register the cards go into, not a private file by mistake.
-        ShowStatusText(LoadString(kStrRecordsInto).arg(m_register->Where()));
+        // The operator sees which register the cards go into, not a private file by mistake;
+        // a file by its path alone, which reads the same in every language.
+        const QString where = settings.kind == station::RegisterSettings::Kind::SQLite
+                                  ? station::RegisterFile(settings)
+                                  : m_register->Where();
+        ShowStatusText(LoadString(kStrRecordsInto).arg(where));
         return;
     }
     const QString reason = m_register->LastError();
