@@ -73,10 +73,9 @@ bool COrvexFSKDlg::ConfirmOverwrite(const station::CardRecord& card,
         IsCardFormat(onChip.format)
             ? CardText(onChip.format, onChip.fields.facility, QString::number(onChip.fields.number))
             : onChip.formatText;
-    const QString question =
-        LoadString(kStrOverwrite)
-            .arg(onChipText, RegisterTimeText(onChip.time),
-                 CardText(card.format, card.fields.facility, card.customer));
+    const QString question = LoadString(kStrOverwrite)
+                                 .arg(onChipText, RegisterTimeText(onChip.time),
+                                      CardText(card.format, card.fields.facility, card.customer));
     return AskYesNo(question, false);
 }
 

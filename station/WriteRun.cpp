@@ -128,8 +128,8 @@ bool CWriteRun::ReserveCard(CardRecord& card, bool inSeries, std::int64_t& rowId
         QString reason;
         if (result == ReserveResult::Duplicate && !inSeries && earlier &&
             m_view.ConfirmReissue(card, *earlier, reason))
-            result = m_register->ReserveReissue(card, options.lock, earlier->id, reason, rowId,
-                                                earlier);
+            result =
+                m_register->ReserveReissue(card, options.lock, earlier->id, reason, rowId, earlier);
     }
     Status status;
     SeriesEnd end = SeriesEnd::Running;
@@ -314,8 +314,8 @@ WriteOutcome CWriteRun::WriteOnce() {
             const CardResult result = WriteCurrentCard(false);
             // A card held as unverified or unconfirmed keeps its number, so the next one takes
             // the next.
-            const bool onChip = result == CardResult::Unverified ||
-                                result == CardResult::Unconfirmed;
+            const bool onChip =
+                result == CardResult::Unverified || result == CardResult::Unconfirmed;
             if (onChip && options.autoIncrement) IncrementCustomerNr();
             if (result == CardResult::Unconfirmed) {
                 m_view.SignalFailure();

@@ -242,8 +242,8 @@ class CardRegisterTest : public apptest::WriteStationFixture {
         QFETCH(bool, confirm);
         WriteFirstCard();
         if (QTest::currentTestFailed()) return;
-        const QString when = DefaultRegisterRows().at(0).time.toLocalTime().toString(
-            "yyyy-MM-dd HH:mm:ss");
+        const QString when =
+            DefaultRegisterRows().at(0).time.toLocalTime().toString("yyyy-MM-dd HH:mm:ss");
 
         SetCustomer("4712");
         apptest::ModalWatcher watcher(confirm ? QMessageBox::Yes : QMessageBox::No);

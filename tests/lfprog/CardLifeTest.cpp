@@ -140,8 +140,8 @@ TEST_F(Lfprog, AChipThatCarriesAValidCardIsWrittenOverOnlyWhenAskedAndTheEarlier
 TEST_F(Lfprog, ASeriesRefusesAChipThatCarriesAValidCardAndWaitsForAnother) {
     PlaceFresh();
     ASSERT_EQ(Run({"write", "--number", "20"}).exit, 0);
-    LfprogProcess series({"series", "--port", m_port, "--json", "--from", "21", "--count", "1",
-                          "--cycle", "20"});
+    LfprogProcess series(
+        {"series", "--port", m_port, "--json", "--from", "21", "--count", "1", "--cycle", "20"});
     const auto line = series.ReadLine(30s);
     ASSERT_TRUE(line);
     // A note may come first.
@@ -152,7 +152,8 @@ TEST_F(Lfprog, ASeriesRefusesAChipThatCarriesAValidCardAndWaitsForAnother) {
         ASSERT_NE(event["event"].toString(), "end") << *next;
     }
     ASSERT_TRUE(failed);
-    EXPECT_TRUE((*failed)["error"].toString().contains("number 20")) << (*failed)["error"].toString().toStdString();
+    EXPECT_TRUE((*failed)["error"].toString().contains("number 20"))
+        << (*failed)["error"].toString().toStdString();
     EXPECT_EQ(CardOnField(), vellf::EncodeCardWord(26, 0, 20, 0));
 
     // The next chip is written, and the series ends at its count.
@@ -252,8 +253,8 @@ TEST_F(Lfprog, RegisterCommandsRevokeResolveAndTraceACard) {
             EXPECT_TRUE(Json(Lines(result.out).back()).contains("error")) << result.out;
         }
         if (step.number == 0) continue;
-        const Result listed = RunLfprog(
-            {"register", "list", "--number", std::to_string(step.number), "--json"});
+        const Result listed =
+            RunLfprog({"register", "list", "--number", std::to_string(step.number), "--json"});
         const std::vector<QJsonObject> rows = JsonLines(listed.out);
         ASSERT_EQ(rows.size(), static_cast<size_t>(step.rows)) << listed.out;
         if (!rows.empty()) {

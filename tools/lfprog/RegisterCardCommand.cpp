@@ -24,8 +24,8 @@ namespace {
 // The number and the optional --format and --facility that name a card.
 struct CardQuery {
     std::int64_t number = 0;
-    int format = -1;     // -1: any
-    int facility = -1;   // -1: any
+    int format = -1;    // -1: any
+    int facility = -1;  // -1: any
 };
 
 int ParseCardQuery(CommandContext& context, const char* command, CardQuery& query) {
@@ -53,9 +53,9 @@ std::string QueryText(const CardQuery& query) {
 }
 
 int CannotRead(const COutput& out, const CCardRegister& cardRegister) {
-    return out.Fail(kExitRegister, "the card register (" + cardRegister.Where().toStdString() +
-                                       ") cannot be read: " +
-                                       cardRegister.LastError().toStdString());
+    return out.Fail(kExitRegister,
+                    "the card register (" + cardRegister.Where().toStdString() +
+                        ") cannot be read: " + cardRegister.LastError().toStdString());
 }
 
 // Every card the query names, one list per card: the valid row first, then the others newest
@@ -105,20 +105,21 @@ int OneCard(CommandContext& context, const char* command, std::unique_ptr<CCardR
     if (cards.size() > 1) {
         for (const auto& each : cards) PrintEntry(out, each.front());
         return out.Fail(kExitUsage, std::to_string(cards.size()) + " cards carry " +
-                                        QueryText(query) + ": name one with --format and --facility");
+                                        QueryText(query) +
+                                        ": name one with --format and --facility");
     }
     card = std::move(cards.front());
     return kExitSuccess;
 }
 
 // The register's refusal of a change in its words, or its failure.
-int ChangeFailed(const COutput& out, const CCardRegister& cardRegister,
-                 const RegisterEntry& entry, CardChange change) {
+int ChangeFailed(const COutput& out, const CCardRegister& cardRegister, const RegisterEntry& entry,
+                 CardChange change) {
     const QString refusal = RefusedChange(entry, change);
     if (!refusal.isEmpty()) return out.Fail(kExitFailure, refusal.toStdString());
-    return out.Fail(kExitRegister, "the card register (" + cardRegister.Where().toStdString() +
-                                       ") cannot record the change: " +
-                                       cardRegister.LastError().toStdString());
+    return out.Fail(kExitRegister,
+                    "the card register (" + cardRegister.Where().toStdString() +
+                        ") cannot record the change: " + cardRegister.LastError().toStdString());
 }
 
 // Reads the chip on the reader in the card's format; kExitSuccess when it carries the card,
@@ -130,8 +131,8 @@ int ReadBack(CommandContext& context, const RegisterEntry& entry, QString& uid) 
     CRunReport report(out);
     RunCard card;
     const bool knownChip = *ChipCommandName(entry.chipType) != '\0';
-    card.target = CardTarget{reader.Handle(), entry.format,
-                             knownChip ? entry.chipType : LF_CHIP_ATA5577};
+    card.target =
+        CardTarget{reader.Handle(), entry.format, knownChip ? entry.chipType : LF_CHIP_ATA5577};
     CReadRun run(report, card);
     if (run.ReadOnce() != ReadOutcome::NewCard) {
         const Status& status = report.LastStatus();
@@ -152,9 +153,10 @@ int RunRegisterWhere(CommandContext& context) {
     RegisterSettings settings;
     if (const int status = ChooseRegister(context.line, context.out, settings)) return status;
     const std::string where =
-        settings.enabled
-            ? CCardRegister(settings, QStringLiteral("lfprog " LFPROG_VERSION)).Where().toStdString()
-            : std::string("switched off");
+        settings.enabled ? CCardRegister(settings, QStringLiteral("lfprog " LFPROG_VERSION))
+                               .Where()
+                               .toStdString()
+                         : std::string("switched off");
     CJson object;
     object.Add("enabled", settings.enabled).Add("where", where);
     context.out.Print(object, where);
@@ -209,8 +211,9 @@ int RunRegisterRevoke(CommandContext& context) {
     const auto reason =
         reasonText ? RevokeReasonFromText(QString::fromStdString(*reasonText)) : std::nullopt;
     if (!reason)
-        return out.Fail(kExitUsage, "register revoke needs --reason lost, stolen, returned or "
-                                    "destroyed");
+        return out.Fail(kExitUsage,
+                        "register revoke needs --reason lost, stolen, returned or "
+                        "destroyed");
     std::unique_ptr<CCardRegister> cardRegister;
     std::vector<RegisterEntry> card;
     if (const int status = OneCard(context, "revoke", cardRegister, card)) return status;
@@ -231,8 +234,10 @@ int RunRegisterResolve(CommandContext& context) {
     const int ways = static_cast<int>(context.line.Has("read")) +
                      static_cast<int>(context.line.Has("release")) +
                      static_cast<int>(context.line.Has("destroyed"));
-    if (ways != 1) return out.Fail(kExitUsage, "register resolve takes one of --read, --release "
-                                               "and --destroyed");
+    if (ways != 1)
+        return out.Fail(kExitUsage,
+                        "register resolve takes one of --read, --release "
+                        "and --destroyed");
     std::unique_ptr<CCardRegister> cardRegister;
     std::vector<RegisterEntry> card;
     if (const int status = OneCard(context, "resolve", cardRegister, card)) return status;

@@ -153,8 +153,8 @@ int RunSeries(CommandContext& context) {
     std::string refusal = endCode != kExitSuccess ? StatusText(report.LastStatus()) : "";
     // Fewer cards than asked for: the line says how many.
     if (run.Ended() == SeriesEnd::NoFreeNumber)
-        refusal += ": " + std::to_string(run.count) + " of " + std::to_string(total) +
-                   " cards written";
+        refusal +=
+            ": " + std::to_string(run.count) + " of " + std::to_string(total) + " cards written";
     if (!refusal.empty()) end.Add("error", refusal).Add("exit", static_cast<int>(endCode));
     out.Print(end, std::string("series ended (") + EndReason(run.Ended()) +
                        "): " + std::to_string(run.count) + " cards written, next number " +
