@@ -211,7 +211,7 @@ void Reissue(RegisterDatabases&, const RegisterSettings& settings) {
 
 // Each thread with its own register (connection), as two stations on one database.
 void RacingStations(RegisterDatabases& databases, const RegisterSettings& settings) {
-    // The index alone refuses a second card with the number, the guard bypassed.
+    // The indexes alone refuse a second card with the number, the guard bypassed.
     {
         CCardRegister cardRegister(settings, kVersion);
         ReserveOk(cardRegister, Card(1));
@@ -224,6 +224,14 @@ void RacingStations(RegisterDatabases& databases, const RegisterSettings& settin
         // Recognised as the index's refusal, which a racing station reports as a duplicate.
         EXPECT_TRUE(IsUniqueViolation(raw.lastError())) << raw.lastError().text().toStdString();
         EXPECT_TRUE(raw.exec(insert.arg(1))) << raw.lastError().text().toStdString();
+        // Nor may two re-issues replace one card.
+        const QString reissue = QStringLiteral(
+            "INSERT INTO cards (format, facility, number, chip, state, time, reissue, layout, "
+            "card_key, replaces) VALUES ('26', 12, 1, 'ata5577', 'reserved', "
+            "'2026-01-01T00:00:00.000Z', 1, '26', 786433, 1)");
+        EXPECT_TRUE(raw.exec(reissue)) << raw.lastError().text().toStdString();
+        EXPECT_FALSE(raw.exec(reissue));
+        EXPECT_TRUE(IsUniqueViolation(raw.lastError())) << raw.lastError().text().toStdString();
     }
     constexpr int kNumbers = 25;
     std::vector<std::int64_t> reserved[2];
