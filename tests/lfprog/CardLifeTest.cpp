@@ -142,16 +142,15 @@ TEST_F(Lfprog, ASeriesRefusesAChipThatCarriesAValidCardAndWaitsForAnother) {
     ASSERT_EQ(Run({"write", "--number", "20"}).exit, 0);
     LfprogProcess series(
         {"series", "--port", m_port, "--json", "--from", "21", "--count", "1", "--cycle", "20"});
-    const auto line = series.ReadLine(30s);
-    ASSERT_TRUE(line);
     // A note may come first.
     std::optional<QJsonObject> failed;
-    for (std::optional<std::string> next = line; next && !failed; next = series.ReadLine(30s)) {
-        const QJsonObject event = Json(*next);
+    while (!failed) {
+        const auto line = series.ReadLine(30s);
+        ASSERT_TRUE(line) << "no refusal";
+        const QJsonObject event = Json(*line);
+        ASSERT_NE(event["event"].toString(), "end") << *line;
         if (event["event"] == "failed") failed = event;
-        ASSERT_NE(event["event"].toString(), "end") << *next;
     }
-    ASSERT_TRUE(failed);
     EXPECT_TRUE((*failed)["error"].toString().contains("number 20"))
         << (*failed)["error"].toString().toStdString();
     EXPECT_EQ(CardOnField(), vellf::EncodeCardWord(26, 0, 20, 0));
