@@ -120,8 +120,9 @@ bool CWriteRun::ReserveCard(CardRecord& card, bool inSeries, std::int64_t& rowId
             m_register->ReserveNextFree(card, options.lock, m_seriesStart, NextFreeLimit(), rowId);
     } else {
         result = m_register->Reserve(card, options.lock, rowId, earlier);
-        // A number only reserved is being written elsewhere: no question, nothing replaces it.
-        if (result == ReserveResult::Duplicate && earlier &&
+        // A single write's number only reserved is being written elsewhere: no question,
+        // nothing replaces it.
+        if (result == ReserveResult::Duplicate && !inSeries && earlier &&
             earlier->state == RegisterEntry::State::Reserved)
             result = ReserveResult::InProgress;
         // A single card may replace a lost one deliberately; a series never asks.
