@@ -96,8 +96,11 @@ class COrvexFSKDlg : public QDialog, public station::CRunView {
     QString FailedCardEntry(const station::Status& status,
                             const station::CardRecord& card) override;
     QString NotLoggedEntry(const station::CardRecord& card, const QDateTime& when) override;
-    bool ConfirmReissue(const station::CardRecord& card,
-                        const station::RegisterEntry& earlier) override;
+    QString NotConfirmedEntry(const station::CardRecord& card, const QString& reason) override;
+    bool ConfirmReissue(const station::CardRecord& card, const station::RegisterEntry& earlier,
+                        QString& reason) override;
+    bool ConfirmOverwrite(const station::CardRecord& card,
+                          const station::RegisterEntry& onChip) override;
 
     // The card register every write goes through, as the settings choose it; nullptr while
     // it is switched off. Opened at start and again after its settings dialog; a register

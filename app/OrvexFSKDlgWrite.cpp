@@ -46,6 +46,9 @@ constexpr int kStrRegisterFailed = 11123;
 constexpr int kStrNoFreeNumber = 11124;
 constexpr int kStrNumberNotStored = 11116;
 constexpr int kStrBlankChip = 11190;
+constexpr int kStrNotConfirmed = 11210;
+constexpr int kStrChipCarriesCard = 11214;
+constexpr int kStrReissueInProgress = 11215;
 
 // The string table's text of each status a run shows without a value of its own.
 int StatusStringId(StatusMessage message) {
@@ -102,6 +105,16 @@ QString COrvexFSKDlg::StatusText(const station::Status& status) const {
             return LoadString(kStrDuplicate).arg(status.detail, RegisterTimeText(status.when));
         case StatusMessage::RegisterFailed:
             return LoadString(kStrRegisterFailed).arg(status.detail);
+        case StatusMessage::ChipCarriesCard:
+            return LoadString(kStrChipCarriesCard)
+                .arg(IsCardFormat(status.cardFormat)
+                         ? CardText(status.cardFormat, status.card.facility,
+                                    QString::number(status.card.number))
+                         : status.detail,
+                     RegisterTimeText(status.when));
+        case StatusMessage::ReissueInProgress:
+            return LoadString(kStrReissueInProgress)
+                .arg(status.detail, RegisterTimeText(status.when));
         case StatusMessage::NumberNotStored:
             return LoadString(kStrNumberNotStored).arg(SettingsFilePath());
         default:
@@ -123,6 +136,13 @@ QString COrvexFSKDlg::FailedCardEntry(const station::Status& status,
                                       const station::CardRecord& card) {
     return StatusText(status) + ": " + CardText(card.format, card.fields.facility, card.customer) +
            ' ' + ChipName(card.chipType).trimmed() + ' ' + card.uid;
+}
+
+QString COrvexFSKDlg::NotConfirmedEntry(const station::CardRecord& card, const QString& reason) {
+    return LoadString(kStrNotConfirmed)
+        .arg(CardText(card.format, card.fields.facility, card.customer) + ' ' +
+                 ChipName(card.chipType).trimmed() + ' ' + card.uid,
+             reason);
 }
 
 void COrvexFSKDlg::StoreNextNumber(const QString& number) {
@@ -275,7 +295,8 @@ void COrvexFSKDlg::OnWriteTick() {
     if (outcome != station::TickOutcome::Waiting && outcome != station::TickOutcome::Held &&
         outcome != station::TickOutcome::Protected)
         RefreshRegisterWindowLater();
-    if (outcome != station::TickOutcome::Written && outcome != station::TickOutcome::Stopped)
+    if (outcome != station::TickOutcome::Written && outcome != station::TickOutcome::Stopped &&
+        outcome != station::TickOutcome::Unconfirmed)
         return;
     const station::SeriesEnd end = m_writeRun.Ended();
     if (outcome == station::TickOutcome::Stopped || end == station::SeriesEnd::Duplicate ||

@@ -59,11 +59,27 @@ class CRunView {
     // verification (status says how), and a card whose log line was lost.
     virtual QString FailedCardEntry(const Status& status, const CardRecord& card) = 0;
     virtual QString NotLoggedEntry(const CardRecord& card, const QDateTime& when) = 0;
+    // The entry of a card that is on its chip but whose row the register could not confirm
+    // (it stays reserved); reason in the register's words.
+    virtual QString NotConfirmedEntry(const CardRecord& card, const QString& reason) {
+        return FailedCardEntry(Status{StatusMessage::RegisterFailed, 0, false, reason}, card);
+    }
     // A single write's number was issued before (earlier names that card's chip, chip type
-    // and time): true when the operator deliberately issues it again, as a replacement.
-    virtual bool ConfirmReissue(const CardRecord& card, const RegisterEntry& earlier) {
+    // and time): true when the operator deliberately issues it again, as a replacement, for
+    // the reason the view puts in reason (may stay empty).
+    virtual bool ConfirmReissue(const CardRecord& card, const RegisterEntry& earlier,
+                                QString& reason) {
         (void)card;
         (void)earlier;
+        (void)reason;
+        return false;
+    }
+    // The chip a single write is about to write carries onChip, a valid card of the register
+    // (written since onChip.time): true when the operator deliberately writes card over it;
+    // the earlier card then counts as replaced. No is the safe answer.
+    virtual bool ConfirmOverwrite(const CardRecord& card, const RegisterEntry& onChip) {
+        (void)card;
+        (void)onChip;
         return false;
     }
 };

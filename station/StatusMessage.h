@@ -6,6 +6,8 @@
 #include <QString>
 #include <cstdint>
 
+#include "station/CardNumbers.h"
+
 namespace station {
 
 enum class StatusMessage {
@@ -34,6 +36,12 @@ enum class StatusMessage {
     Duplicate,       // the number was issued before: detail names the chip, when the time
     RegisterFailed,  // the register cannot record the card: detail says why
     NoFreeNumber,    // the register has no free number up to the series' end
+    // The chip on the reader carries a valid card of the register (card, cardFormat; detail
+    // its identification, when since when); it is not written over unasked.
+    ChipCarriesCard,
+    // A re-issue of a number another station is still writing (only reserved there): detail
+    // names the station, when the reservation's time.
+    ReissueInProgress,
     // The settings cannot keep the next number; no chip is written with this one.
     NumberNotStored,
 };
@@ -47,6 +55,9 @@ struct Status {
     // The register's messages: the earlier card's chip or the reason, and its time.
     QString detail = QString();
     QDateTime when = QDateTime();
+    // ChipCarriesCard: the card on the chip (an index into kCardFormats, -1 unknown).
+    int cardFormat = -1;
+    CardFields card = CardFields();
 };
 
 }  // namespace station

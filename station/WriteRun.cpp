@@ -19,6 +19,9 @@ namespace {
 // A chip must have been away longer than this before the same one counts as new again.
 constexpr std::uint32_t kAbsentForgetMs = 2000;
 
+// The history's reason when the operator wrote a new card over a valid one.
+const QString kOverwritten = QStringLiteral("overwritten");
+
 std::uint32_t SteadyTickCount() {
     using namespace std::chrono;
     static const steady_clock::time_point start = steady_clock::now();
@@ -117,11 +120,17 @@ bool CWriteRun::ReserveCard(CardRecord& card, bool inSeries, std::int64_t& rowId
             m_register->ReserveNextFree(card, options.lock, m_seriesStart, NextFreeLimit(), rowId);
     } else {
         result = m_register->Reserve(card, options.lock, rowId, earlier);
-        // A single card may replace a lost one deliberately; a series never asks.
+        // A single write's number only reserved is being written elsewhere: no question,
+        // nothing replaces it.
         if (result == ReserveResult::Duplicate && !inSeries && earlier &&
-            m_view.ConfirmReissue(card, *earlier))
-            result = m_register->ReserveReissue(card, options.lock, earlier->id, QString(),
-                                                    rowId, earlier);
+            earlier->state == RegisterEntry::State::Reserved)
+            result = ReserveResult::InProgress;
+        // A single card may replace a lost one deliberately; a series never asks.
+        QString reason;
+        if (result == ReserveResult::Duplicate && !inSeries && earlier &&
+            m_view.ConfirmReissue(card, *earlier, reason))
+            result =
+                m_register->ReserveReissue(card, options.lock, earlier->id, reason, rowId, earlier);
     }
     Status status;
     SeriesEnd end = SeriesEnd::Running;
@@ -129,10 +138,17 @@ bool CWriteRun::ReserveCard(CardRecord& card, bool inSeries, std::int64_t& rowId
         case ReserveResult::Reserved:
             return true;
         case ReserveResult::Duplicate:
-        case ReserveResult::InProgress:
             status.message = StatusMessage::Duplicate;
             if (earlier) {
                 status.detail = earlier->uid.isEmpty() ? ChipName(earlier->chipType) : earlier->uid;
+                status.when = earlier->time;
+            }
+            end = SeriesEnd::Duplicate;
+            break;
+        case ReserveResult::InProgress:
+            status.message = StatusMessage::ReissueInProgress;
+            if (earlier) {
+                status.detail = earlier->station;
                 status.when = earlier->time;
             }
             end = SeriesEnd::Duplicate;
@@ -150,6 +166,33 @@ bool CWriteRun::ReserveCard(CardRecord& card, bool inSeries, std::int64_t& rowId
     m_view.ShowStatus(status);
     if (inSeries) m_end = end;
     return false;
+}
+
+CWriteRun::ChipCheck CWriteRun::CheckChip(const CardRecord& card, bool inSeries,
+                                          std::optional<RegisterEntry>& onChip) {
+    onChip.reset();
+    // A chip without an identification cannot be matched with a card of the register.
+    if (m_card.uid.isEmpty()) return ChipCheck::Free;
+    if (!m_register->FindValidByUid(m_card.uid, onChip)) {
+        // No answer is not "no card": nothing is written while the register cannot tell.
+        m_view.ShowStatus(Status{StatusMessage::RegisterFailed, 0, false, m_register->LastError()});
+        if (inSeries) m_end = SeriesEnd::RegisterFailed;
+        return ChipCheck::Failed;
+    }
+    if (!onChip) return ChipCheck::Free;
+    if (!inSeries) {
+        // The same number again is the register's duplicate question, not an overwrite.
+        if (onChip->format == card.format && SameCard(card.format, onChip->fields, card.fields)) {
+            onChip.reset();
+            return ChipCheck::Free;
+        }
+        if (m_view.ConfirmOverwrite(card, *onChip)) return ChipCheck::Overwrite;
+    }
+    Status status{StatusMessage::ChipCarriesCard, 0, inSeries, onChip->uid, onChip->time};
+    status.cardFormat = onChip->format;
+    status.card = onChip->fields;
+    m_view.ShowStatus(status);
+    return ChipCheck::Refused;
 }
 
 CWriteRun::CardResult CWriteRun::WriteCurrentCard(bool inSeries) {
@@ -171,7 +214,18 @@ CWriteRun::CardResult CWriteRun::WriteCurrentCard(bool inSeries) {
     // the write and the confirmation leaves the number taken, never free for a second chip.
     std::int64_t rowId = 0;
     const bool registered = RegisterActive();
+    // The valid card the chip carries, which an overwrite the operator confirmed replaces.
+    std::optional<RegisterEntry> onChip;
     if (registered) {
+        switch (CheckChip(card, inSeries, onChip)) {
+            case ChipCheck::Failed:
+                return CardResult::Refused;
+            case ChipCheck::Refused:
+                return CardResult::ChipTaken;
+            case ChipCheck::Free:
+            case ChipCheck::Overwrite:
+                break;
+        }
         if (!ReserveCard(card, inSeries, rowId)) return CardResult::Refused;
         if (nextFree) {
             fields.number = card.fields.number;
@@ -207,6 +261,7 @@ CWriteRun::CardResult CWriteRun::WriteCurrentCard(bool inSeries) {
         const bool reached = code == 0 || WriteMayHaveReachedChip(code);
         if (registered && reached) {
             card.verified = false;
+            // The earlier card stays valid: which of the two the chip carries is unknown.
             if (!m_register->HoldUnverified(rowId, m_card.uid))
                 m_view.ShowStatus(
                     Status{StatusMessage::RegisterFailed, 0, false, m_register->LastError()});
@@ -227,11 +282,16 @@ CWriteRun::CardResult CWriteRun::WriteCurrentCard(bool inSeries) {
     if (!options.logPath.isEmpty())
         LogCard(m_view, options.logPath, card, LockText(options.lock), m_card.errorLog,
                 m_card.fileErrorText);
-    if (registered && !m_register->Confirm(rowId, card.verified, card.uid)) {
-        // The chip is written and the number stays reserved; the next card must not be
-        // written while the register cannot record.
-        m_view.ShowStatus(Status{StatusMessage::RegisterFailed, 0, false, m_register->LastError()});
+    if (registered && (!m_register->Confirm(rowId, card.verified, card.uid) ||
+                       (onChip && !m_register->MarkReplaced(onChip->id, rowId, kOverwritten)))) {
+        // The chip is written and the number stays reserved, so this is no success: the
+        // error list names the card for the operator to resolve, and the next card must not
+        // be written while the register cannot record.
+        const QString reason = m_register->LastError();
+        m_view.ShowStatus(Status{StatusMessage::RegisterFailed, 0, false, reason});
+        m_card.errorLog += m_view.NotConfirmedEntry(card, reason) + QStringLiteral("\r\n");
         if (inSeries) m_end = SeriesEnd::RegisterFailed;
+        return CardResult::Unconfirmed;
     }
     m_view.SignalSuccess();
     return CardResult::Written;
@@ -253,8 +313,15 @@ WriteOutcome CWriteRun::WriteOnce() {
         default:
         {
             const CardResult result = WriteCurrentCard(false);
-            // A card held as unverified keeps its number, so the next one takes the next.
-            if (result == CardResult::Unverified && options.autoIncrement) IncrementCustomerNr();
+            // A card held as unverified or unconfirmed keeps its number, so the next one takes
+            // the next.
+            const bool onChip =
+                result == CardResult::Unverified || result == CardResult::Unconfirmed;
+            if (onChip && options.autoIncrement) IncrementCustomerNr();
+            if (result == CardResult::Unconfirmed) {
+                m_view.SignalFailure();
+                outcome = WriteOutcome::Unconfirmed;
+            }
             if (result != CardResult::Written) break;
             if (options.autoIncrement) IncrementCustomerNr();
             outcome = WriteOutcome::Written;
@@ -330,6 +397,14 @@ TickOutcome CWriteRun::SeriesTick() {
 
     m_view.ShowLamps(LampState::Writing);
     const CardResult result = WriteCurrentCard(true);
+    if (result == CardResult::Unconfirmed) {
+        // Counted, since the chip carries the card; the register's failure has ended the series.
+        m_view.ShowLamps(LampState::WriteFailed);
+        m_view.SignalFailure();
+        if (options.autoIncrement) IncrementCustomerNr();
+        m_view.ShowFields();
+        return TickOutcome::Unconfirmed;
+    }
     if (result != CardResult::Written) {
         m_view.ShowLamps(LampState::WriteFailed);
         m_view.SignalFailure();

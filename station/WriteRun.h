@@ -8,6 +8,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "station/RunCard.h"
 #include "station/RunView.h"
@@ -16,6 +17,7 @@
 namespace station {
 
 class CCardRegister;
+struct RegisterEntry;
 
 struct WriteOptions {
     bool lock = false;
@@ -35,6 +37,8 @@ enum class WriteOutcome {
     Protected,  // the chip is write-protected
     Written,
     Failed,  // the write or its verification failed
+    // On the chip, but the register could not confirm its row (it stays reserved): a failure.
+    Unconfirmed,
 };
 
 // Why a series cannot start.
@@ -48,6 +52,9 @@ enum class TickOutcome {
     Written,
     Failed,
     Stopped,  // the register refused the card; Ended() says why, nothing was written
+    // Written and counted, but the register could not confirm it; the series ends
+    // (RegisterFailed).
+    Unconfirmed,
 };
 
 // Why a series ended by itself.
@@ -90,7 +97,20 @@ class CWriteRun {
         Failed,      // the write failed before a block reached the chip
         Unverified,  // the write went out but failed or did not verify: the number stays held
         Refused,  // the register holds no row for the card; nothing was written
+        Unconfirmed,  // on the chip and counted, but its row could not be confirmed
+        ChipTaken,    // the chip carries a valid card of the register; nothing was written
     };
+    enum class ChipCheck {
+        Free,       // no valid card of the register on the chip
+        Overwrite,  // one, and the operator writes over it
+        Refused,    // one, not written over (shown)
+        Failed,     // the register cannot tell (shown; a series ends)
+    };
+
+    // Looks the chip on the reader up in the register before it is written; onChip receives
+    // the valid card it carries.
+    ChipCheck CheckChip(const CardRecord& card, bool inSeries,
+                        std::optional<RegisterEntry>& onChip);
 
     // Reserves the card's number in the register, writes, verifies when asked, logs, counts
     // and confirms the register's row; shows what failed.

@@ -467,5 +467,44 @@ The program may have to be allowed through the firewall manually.</translation>
         <comment>11311</comment>
         <translation>There is no line %1.</translation>
     </message>
+    <message>
+        <source>Geschrieben, aber im Kartenregister nicht bestätigt: %1 (%2)</source>
+        <comment>11210</comment>
+        <translation>Written but not confirmed in the card register: %1 (%2)</translation>
+    </message>
+    <message>
+        <source>Auf diesem Transponder steht die gültige Karte %1 des Kartenregisters (geschrieben am %2).
+
+Den Transponder mit %3 überschreiben? Die bisherige Karte gilt dann als ersetzt.</source>
+        <comment>11211</comment>
+        <translation>This transponder carries the valid card %1 of the card register (written on %2).
+
+Write %3 over it? The earlier card then counts as replaced.</translation>
+    </message>
+    <message>
+        <source>Ersatzkarte</source>
+        <comment>11212</comment>
+        <translation>Replacement card</translation>
+    </message>
+    <message>
+        <source>Grund der Ersatzkarte (zum Beispiel verloren, defekt):</source>
+        <comment>11213</comment>
+        <translation>Reason for the replacement card (for example lost, broken):</translation>
+    </message>
+    <message>
+        <source>Transponder trägt bereits die gültige Karte %1 (seit %2); er wird nicht überschrieben</source>
+        <comment>11214</comment>
+        <translation>The transponder carries the valid card %1 (since %2); it is not written over</translation>
+    </message>
+    <message>
+        <source>Die Nummer ist nur reserviert: Station %1 schreibt sie gerade (seit %2); keine Ersatzkarte möglich</source>
+        <comment>11215</comment>
+        <translation>The number is only reserved: station %1 is writing it (since %2); no replacement card possible</translation>
+    </message>
+    <message>
+        <source>Kartenregister: %1</source>
+        <comment>11216</comment>
+        <translation>Card register: %1</translation>
+    </message>
 </context>
 </TS>

@@ -103,6 +103,15 @@ class CardRegisterTest : public apptest::WriteStationFixture {
         QVERIFY(SeriesRunning());
         QTRY_VERIFY_WITH_TIMEOUT(!SeriesRunning(), kSeriesTimeoutMs);
     }
+    // Writes 26 Bit, facility 12, number 4711 once onto a chip laid on the reader.
+    void WriteFirstCard() {
+        m_reader->Place(kAta5577);
+        Open();
+        SetCustomer("4711");
+        Find<QLineEdit>(*m_dlg, 1004)->setText("12");
+        Click(1006);
+        QVERIFY2(m_dlg->m_strStatus.startsWith(kWriteDone), qPrintable(m_dlg->m_strStatus));
+    }
     // Replaces the chip on the reader with a fresh one.
     void FreshChip() {
         m_reader->Remove();
@@ -181,17 +190,13 @@ class CardRegisterTest : public apptest::WriteStationFixture {
 
     void singleWriteOfAnIssuedNumberAsks_data() {
         QTest::addColumn<bool>("confirm");
-        QTest::newRow("re-issue confirmed") << true;
-        QTest::newRow("re-issue declined") << false;
+        QTest::newRow("confirmed") << true;
+        QTest::newRow("declined") << false;
     }
     void singleWriteOfAnIssuedNumberAsks() {
         QFETCH(bool, confirm);
-        m_reader->Place(kAta5577);
-        Open();
-        SetCustomer("4711");
-        Find<QLineEdit>(*m_dlg, 1004)->setText("12");
-        Click(1006);
-        QVERIFY2(m_dlg->m_strStatus.startsWith(kWriteDone), qPrintable(m_dlg->m_strStatus));
+        WriteFirstCard();
+        if (QTest::currentTestFailed()) return;
         const station::RegisterEntry earlier = DefaultRegisterRows().at(0);
 
         FreshChip();
@@ -222,6 +227,43 @@ class CardRegisterTest : public apptest::WriteStationFixture {
         QVERIFY(rows[0].reissue);
         QVERIFY(!rows[1].reissue);
         QVERIFY(rows[0].uid != rows[1].uid);
+    }
+
+    void singleWriteOverAChipWithAValidCardAsks_data() { singleWriteOfAnIssuedNumberAsks_data(); }
+    void singleWriteOverAChipWithAValidCardAsks() {
+        // "Once" pressed twice on one chip.
+        QFETCH(bool, confirm);
+        WriteFirstCard();
+        if (QTest::currentTestFailed()) return;
+        const QString when =
+            DefaultRegisterRows().at(0).time.toLocalTime().toString("yyyy-MM-dd HH:mm:ss");
+
+        SetCustomer("4712");
+        apptest::ModalWatcher watcher(confirm ? QMessageBox::Yes : QMessageBox::No);
+        Click(1006);
+        QCOMPARE(watcher.Messages(),
+                 QStringList{QString("Auf diesem Transponder steht die gültige Karte 26 Bit, "
+                                     "Einrichtung 12, Nummer 4711 des Kartenregisters "
+                                     "(geschrieben am %1).\n\nDen Transponder mit 26 Bit, "
+                                     "Einrichtung 12, Nummer 4712 überschreiben? Die bisherige "
+                                     "Karte gilt dann als ersetzt.")
+                                 .arg(when)});
+        QCOMPARE(watcher.DefaultButtons(), QList<QMessageBox::StandardButton>{QMessageBox::No});
+        const auto rows = DefaultRegisterRows();
+        if (!confirm) {
+            QCOMPARE(m_dlg->m_strStatus,
+                     QString("Transponder trägt bereits die gültige Karte 26 Bit, Einrichtung "
+                             "12, Nummer 4711 (seit %1); er wird nicht überschrieben")
+                         .arg(when));
+            QCOMPARE(CardOnField(), vellf::EncodeCardWord(26, 12, 4711, 0));
+            QCOMPARE(Numbers(rows), QList<qint64>{4711});
+            return;
+        }
+        QCOMPARE(CardOnField(), vellf::EncodeCardWord(26, 12, 4712, 0));
+        QCOMPARE(Numbers(rows), (QList<qint64>{4712, 4711}));
+        QCOMPARE(rows[0].state, station::RegisterEntry::State::Written);
+        QCOMPARE(rows[1].state, station::RegisterEntry::State::Replaced);
+        QCOMPARE(rows[1].replacedBy, rows[0].id);
     }
 
     void registerThatCannotRecordRefusesEveryWrite() {
@@ -271,7 +313,10 @@ class CardRegisterTest : public apptest::WriteStationFixture {
         watcher.Clear();
         TriggerMenu(COrvexFSKDlg::IDM_REGISTER_SETTINGS);
         QCOMPARE(watcher.Messages(), QStringList{});
-        QCOMPARE(m_dlg->m_strStatus, QString());
+        // The status line names the register the cards now go into.
+        QVERIFY2(m_dlg->m_strStatus.startsWith("Kartenregister: ") &&
+                     m_dlg->m_strStatus.contains(station::DefaultRegisterFile()),
+                 qPrintable(m_dlg->m_strStatus));
         Click(1006);
         QVERIFY2(m_dlg->m_strStatus.startsWith(kWriteDone), qPrintable(m_dlg->m_strStatus));
         QCOMPARE(Numbers(DefaultRegisterRows()), QList<qint64>{4711});

@@ -27,6 +27,7 @@ constexpr int kExitNoCard = 4;
 constexpr int kExitDuplicate = 5;
 constexpr int kExitRegister = 6;
 constexpr int kExitBlankChip = 7;
+constexpr int kExitNoFreeNumber = 8;
 
 inline QJsonObject Json(const std::string& line) {
     QJsonParseError error{};

@@ -73,9 +73,10 @@ TEST_F(Lfprog, LockLocksTheChipAndASecondWriteFails) {
     ASSERT_TRUE(field);
     for (size_t block = 0; block < 4; ++block) EXPECT_TRUE(field->locked.at(block)) << block;
 
-    const Result again = Run({"write", "--number", "43"});
+    // Asked to write over the card the register holds on it, the locked chip refuses.
+    const Result again = Run({"write", "--number", "43", "--overwrite"});
     EXPECT_EQ(again.exit, kExitFailure);
-    const QJsonObject error = Json(again.out);
+    const QJsonObject error = Json(Lines(again.out).back());
     EXPECT_TRUE(error.contains("error"));
     EXPECT_GT(error["sdk_error"].toInt(), 0);
     EXPECT_EQ(CardOnField(), vellf::EncodeCardWord(26, 0, 42, 0));

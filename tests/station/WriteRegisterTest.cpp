@@ -41,7 +41,7 @@ class RegisterView : public CRunView {
     void ReportLogFailure() override {}
     QString FailedCardEntry(const Status&, const CardRecord&) override { return "failed"; }
     QString NotLoggedEntry(const CardRecord&, const QDateTime&) override { return "not logged"; }
-    bool ConfirmReissue(const CardRecord&, const RegisterEntry& entry) override {
+    bool ConfirmReissue(const CardRecord&, const RegisterEntry& entry, QString&) override {
         earlier.push_back(entry);
         return reissue;
     }
@@ -426,6 +426,8 @@ TEST_F(WriteRegister, PostgreSqlServerGoneDuringASeriesStopsItAndEveryWrittenChi
     EXPECT_EQ(second.run.Ended(), SeriesEnd::RegisterFailed);
     EXPECT_EQ(second.run.count, 2);
     EXPECT_EQ(second.view.LastStatus().message, StatusMessage::RegisterFailed);
+    // A card the register holds only as reserved is no success.
+    EXPECT_EQ(second.view.failures, 1);
 
     ASSERT_TRUE(server.Start()) << server.Error().toStdString();
     CCardRegister check(settings, QStringLiteral("9.9"));

@@ -20,6 +20,8 @@ constexpr OptionSpec kOptions[] = {
     {"mask", true},   {"gateway", true},  {"name", true},       {"register", true},
     {"uid", true},    {"reissue", false}, {"next-free", false},
     {"version", false},  {"separator", true}, {"bom", false},
+    {"reason", true},    {"overwrite", false}, {"read", false},   {"release", false},
+    {"destroyed", false},
 };
 
 const OptionSpec* FindOption(const std::string& name) {

@@ -23,6 +23,10 @@ int RunLanPing(CommandContext& context);
 int RunRegisterList(CommandContext& context);
 int RunRegisterFind(CommandContext& context);
 int RunRegisterExport(CommandContext& context);
+int RunRegisterWhere(CommandContext& context);
+int RunRegisterHistory(CommandContext& context);
+int RunRegisterRevoke(CommandContext& context);
+int RunRegisterResolve(CommandContext& context);
 
 struct CommandInfo {
     const char* words;                 // "read", "lan config"

@@ -49,13 +49,17 @@ const std::string kReadHelp =
 const std::string kWriteHelp =
     "usage: lfprog write --port NAME [--baud N] [--timeout MS] [--chip C] [--format F]\n"
     "                    [--facility N] --number N [--extra N] [--lock] [--no-verify]\n"
-    "                    [--log FILE] [--reissue] [--register R]\n"
+    "                    [--log FILE] [--reissue [--reason TEXT]] [--overwrite]\n"
+    "                    [--register R]\n"
     "\n"
     "Writes one card onto the transponder on the reader and reads it back to verify it.\n"
     "Every value is checked against the format before anything is sent to the reader. The\n"
     "card is recorded in the card register; a number the register holds already is refused\n"
     "(exit 5, naming the earlier card) unless --reissue writes it as a replacement card. A\n"
-    "register that cannot record the card stops the write before the chip is touched (exit 6).\n" +
+    "chip that carries a valid card of the register is not written over (exit 5, naming that\n"
+    "card) unless --overwrite says so. A register that cannot record the card stops the\n"
+    "write before the chip is touched (exit 6); a card written whose row the register cannot\n"
+    "confirm is reported as written but not confirmed (exit 6).\n" +
     std::string(kCardOptions) +
     "  --facility N    facility code (formats with one)\n"
     "  --number N      card number\n"
@@ -64,7 +68,12 @@ const std::string kWriteHelp =
     "  --no-verify     do not read the card back\n"
     "  --log FILE      append the card to FILE in the station's write-log layout\n"
     "  --reissue       write a number the register holds already again, recorded as a\n"
-    "                  re-issue (a replacement for a lost or broken card)\n" +
+    "                  re-issue (a replacement for a lost or broken card); the earlier card\n"
+    "                  counts as replaced. A number another station is still writing (only\n"
+    "                  reserved) is refused, naming that station\n"
+    "  --reason TEXT   why the card is re-issued, kept in the register's history\n"
+    "  --overwrite     write over a chip that carries a valid card of the register; that\n"
+    "                  card counts as replaced by the new one\n" +
     std::string(kRegisterOption);
 
 const std::string kSeriesHelp =
@@ -102,22 +111,69 @@ const std::string kRegisterListHelp =
     "                            [--register R]\n"
     "\n"
     "Lists the cards of the card register, newest first: time (UTC), card, chip and its\n"
-    "identification, whether it was written or only reserved (a write that was never\n"
-    "confirmed), verified, locked, re-issue, station and operator.\n"
+    "identification, its state (written, unverified, replaced, revoked with its reason, or\n"
+    "reserved: a write that was never confirmed), verified, locked, re-issue, station and\n"
+    "operator.\n"
     "  --number N      only cards with number N\n"
     "  --uid TEXT      only chips whose identification contains TEXT\n"
     "  --from DATE     only cards from DATE (YYYY-MM-DD, UTC) on\n"
     "  --to DATE       only cards up to and including DATE\n" +
     std::string(kRegisterOption);
 
+const std::string kCardQueryOptions =
+    "  --format F      only cards of format F (26 and 26-huge, 37 and 37-huge put the same\n"
+    "                  card on the chip and count as one card)\n"
+    "  --facility N    only cards with facility code N\n";
+
 const std::string kRegisterFindHelp =
     "usage: lfprog register find NUMBER [--format F] [--facility N] [--register R]\n"
     "\n"
-    "Shows the card(s) carrying NUMBER: the chip and since when. Exit 1 when the register\n"
-    "holds no card with the number.\n"
-    "  --format F      only cards of format F\n"
-    "  --facility N    only cards with facility code N\n" +
+    "Shows which chip is valid for NUMBER: the valid card (written or unverified) and since\n"
+    "when, and below it the cards it replaced and any revoked or unconfirmed one, newest\n"
+    "first. Exit 1 when the register holds no card with the number.\n" +
+    kCardQueryOptions + std::string(kRegisterOption);
+
+const std::string kRegisterWhereHelp =
+    "usage: lfprog register where [--register R]\n"
+    "\n"
+    "Shows the register that write, series and the register commands use: its SQLite file,\n"
+    "or the PostgreSQL server and database, or that it is switched off.\n" +
     std::string(kRegisterOption);
+
+const std::string kRegisterHistoryHelp =
+    "usage: lfprog register history NUMBER [--format F] [--facility N] [--register R]\n"
+    "\n"
+    "Lists every change of the card, oldest first: reserved, written, verified, unverified,\n"
+    "re-issued, replaced, revoked, released, resolved, each with its time (UTC), station,\n"
+    "operator and reason. The history is only ever added to. Exit 1 when the register holds\n"
+    "no card with the number, exit 2 when several do and --format or --facility must say\n"
+    "which.\n" +
+    kCardQueryOptions + std::string(kRegisterOption);
+
+const std::string kRegisterRevokeHelp =
+    "usage: lfprog register revoke NUMBER [--format F] [--facility N]\n"
+    "                              --reason lost|stolen|returned|destroyed [--register R]\n"
+    "\n"
+    "Revokes the valid card with NUMBER: it is no longer valid, and its number is never\n"
+    "handed out again by the next free number; only a deliberate re-issue (write --reissue)\n"
+    "writes it again. Exit 1 when there is no such card or it is not valid (the message says\n"
+    "why), exit 2 when several cards carry the number.\n" +
+    kCardQueryOptions +
+    "  --reason R      lost, stolen, returned or destroyed\n" + std::string(kRegisterOption);
+
+const std::string kRegisterResolveHelp =
+    "usage: lfprog register resolve NUMBER [--format F] [--facility N]\n"
+    "                               (--read --port NAME | --release | --destroyed) [--register R]\n"
+    "\n"
+    "Settles a card whose write was never confirmed (reserved, not confirmed) or did not\n"
+    "check (unverified), for example after a station was ended during a write:\n"
+    "  --read          lay the chip on the reader: it is read back in the card's format and,\n"
+    "                  when it carries the card, the card counts as written with that chip's\n"
+    "                  identification\n"
+    "  --release       no chip carries the number: the row goes and the number is free again\n"
+    "                  (the history keeps it)\n"
+    "  --destroyed     the chip is destroyed: the card counts as revoked, the number stays held\n" +
+    kCardQueryOptions + std::string(kRegisterOption);
 
 const std::string kRegisterExportHelp =
     "usage: lfprog register export [FILE|-] [--number N] [--uid TEXT] [--from DATE]\n"
@@ -164,7 +220,7 @@ const std::vector<CommandInfo>& Commands() {
          "write one card",
          kWriteHelp.c_str(),
          {"port", "baud", "timeout", "format", "chip", "facility", "number", "extra", "lock",
-          "no-verify", "log", "reissue", "register"},
+          "no-verify", "log", "reissue", "reason", "overwrite", "register"},
          RunWrite},
         {"series",
          "write a series of cards with consecutive numbers",
@@ -178,11 +234,35 @@ const std::vector<CommandInfo>& Commands() {
          {"number", "uid", "from", "to", "register"},
          RunRegisterList},
         {"register find",
-         "show the card(s) with a number and since when",
+         "show the valid card with a number, and the cards it replaced",
          kRegisterFindHelp.c_str(),
          {"format", "facility", "register"},
          RunRegisterFind,
          true},
+        {"register history",
+         "list every change of a card",
+         kRegisterHistoryHelp.c_str(),
+         {"format", "facility", "register"},
+         RunRegisterHistory,
+         true},
+        {"register revoke",
+         "revoke a card: lost, stolen, returned or destroyed",
+         kRegisterRevokeHelp.c_str(),
+         {"format", "facility", "reason", "register"},
+         RunRegisterRevoke,
+         true},
+        {"register resolve",
+         "settle a card whose write was never confirmed",
+         kRegisterResolveHelp.c_str(),
+         {"port", "baud", "timeout", "format", "facility", "read", "release", "destroyed",
+          "register"},
+         RunRegisterResolve,
+         true},
+        {"register where",
+         "show which register lfprog records into",
+         kRegisterWhereHelp.c_str(),
+         {"register"},
+         RunRegisterWhere},
         {"register export",
          "write the card register as CSV",
          kRegisterExportHelp.c_str(),
@@ -229,6 +309,7 @@ std::string OverviewHelp() {
             "  4  no card: no transponder on the reader\n"
             "  5  duplicate: the card register holds the number already\n"
             "  6  register: the card register cannot be opened or cannot record the card\n"
-            "  7  blank chip: a chip answers but holds no card in the format asked\n";
+            "  7  blank chip: a chip answers but holds no card in the format asked\n"
+            "  8  no free number: a next-free series ended before its count or end value\n";
     return text;
 }

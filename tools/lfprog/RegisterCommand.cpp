@@ -1,6 +1,6 @@
-// lfprog register list|find|export: the card register on the command line, as the station's
+// lfprog register list|export: the card register on the command line, as the station's
 // register window shows it: the cards with a filter by number, chip identification and date,
-// the card(s) carrying one number and since when, and the rows as CSV.
+// and the rows as CSV.
 #include <QDate>
 #include <QFile>
 #include <QFileInfo>
@@ -12,20 +12,20 @@
 #include "CardOptions.h"
 #include "Commands.h"
 #include "RegisterChoice.h"
+#include "RegisterOutput.h"
 #include "station/CardFormatTable.h"
 #include "station/ChipTypeTable.h"
 
 using namespace station;
 
-namespace {
-
 std::string TimeText(const QDateTime& time) {
     return time.toUTC().toString(Qt::ISODate).toStdString();
 }
 
-void PrintEntry(const COutput& out, const RegisterEntry& entry) {
+void PrintEntry(const COutput& out, const RegisterEntry& entry, const char* role) {
     CJson object;
     object.Add("id", static_cast<long long>(entry.id));
+    if (role != nullptr) object.Add("role", role);
     // A row from a newer program keeps its stored words and shows every field.
     const bool known = IsCardFormat(entry.format);
     const std::string chip = entry.chipText.isEmpty() ? std::string(ChipCommandName(entry.chipType))
@@ -80,13 +80,13 @@ void PrintEntry(const COutput& out, const RegisterEntry& entry) {
     if (entry.locked) text += ", locked";
     if (entry.reissue) text += ", re-issue";
     text += "  at " + entry.station.toStdString() + " by " + entry.operatorName.toStdString();
+    if (role != nullptr) text = std::string(role) + ": " + text;
     out.Print(object, text);
 }
 
-// The register for reading: an SQLite file that does not exist yet is an empty register, and
-// is not made by looking at it. rows receives the rows passing the filter.
-int ReadRegister(const CCommandLine& line, const COutput& out, const RegisterFilter& filter,
-                 std::vector<RegisterEntry>& rows) {
+int OpenReadableRegister(const CCommandLine& line, const COutput& out,
+                         std::unique_ptr<CCardRegister>& cardRegister) {
+    cardRegister.reset();
     RegisterSettings settings;
     if (const int status = ChooseRegister(line, out, settings)) return status;
     if (!settings.enabled)
@@ -96,13 +96,31 @@ int ReadRegister(const CCommandLine& line, const COutput& out, const RegisterFil
     if (settings.kind == RegisterSettings::Kind::SQLite) {
         if (!QFileInfo::exists(RegisterFile(settings))) return kExitSuccess;
     }
+    return OpenRegister(settings, out, cardRegister);
+}
+
+int ParseCardNumber(const COutput& out, const std::string& text, std::int64_t& number) {
+    long long value = 0;
+    if (!ParseInteger(text, 0, std::numeric_limits<long long>::max(), value))
+        return out.Fail(kExitUsage, "card number '" + text + "' is not a number from 0");
+    number = value;
+    return kExitSuccess;
+}
+
+namespace {
+
+// The rows passing the filter of the register for reading; none from a register not made yet.
+int ReadRegister(const CCommandLine& line, const COutput& out, const RegisterFilter& filter,
+                 std::vector<RegisterEntry>& rows) {
     std::unique_ptr<CCardRegister> cardRegister;
-    if (const int status = OpenRegister(settings, out, cardRegister)) return status;
+    if (const int status = OpenReadableRegister(line, out, cardRegister)) return status;
+    if (!cardRegister) return kExitSuccess;
     auto listed = cardRegister->List(filter);
     if (!listed)
-        return out.Fail(kExitRegister,
-                        "the card register (" + DescribeRegister(settings) +
-                            ") cannot be read: " + cardRegister->LastError().toStdString());
+        return out.Fail(kExitRegister, "the card register (" +
+                                           cardRegister->Where().toStdString() +
+                                           ") cannot be read: " +
+                                           cardRegister->LastError().toStdString());
     rows = std::move(*listed);
     return kExitSuccess;
 }
@@ -117,19 +135,11 @@ int ParseDate(const CCommandLine& line, const COutput& out, const char* option, 
     return kExitSuccess;
 }
 
-int ParseNumber(const COutput& out, const std::string& text, std::int64_t& number) {
-    long long value = 0;
-    if (!ParseInteger(text, 0, std::numeric_limits<long long>::max(), value))
-        return out.Fail(kExitUsage, "card number '" + text + "' is not a number from 0");
-    number = value;
-    return kExitSuccess;
-}
-
 // --number, --uid, --from and --to of list and export.
 int ParseFilter(const CCommandLine& line, const COutput& out, RegisterFilter& filter) {
     if (const auto number = line.Value("number")) {
         std::int64_t value = 0;
-        if (const int status = ParseNumber(out, *number, value)) return status;
+        if (const int status = ParseCardNumber(out, *number, value)) return status;
         filter.number = value;
     }
     filter.uid = QString::fromStdString(line.Value("uid").value_or(""));
@@ -148,41 +158,6 @@ int RunRegisterList(CommandContext& context) {
     std::vector<RegisterEntry> rows;
     if (const int status = ReadRegister(context.line, context.out, filter, rows)) return status;
     for (const RegisterEntry& entry : rows) PrintEntry(context.out, entry);
-    return kExitSuccess;
-}
-
-int RunRegisterFind(CommandContext& context) {
-    const CCommandLine& line = context.line;
-    const COutput& out = context.out;
-    if (context.operands.size() != 1)
-        return out.Fail(kExitUsage, "register find takes one card number");
-    RegisterFilter filter;
-    std::int64_t number = 0;
-    if (const int status = ParseNumber(out, context.operands[0], number)) return status;
-    filter.number = number;
-    // Without --format or --facility every format and facility code carrying the number.
-    int format = -1;
-    if (const auto name = line.Value("format")) {
-        format = FormatOfCommandName(*name);
-        if (format < 0) return out.Fail(kExitUsage, "unknown format '" + *name + "'");
-    }
-    long long facility = -1;
-    if (const auto text = line.Value("facility");
-        text && !ParseInteger(*text, 0, std::numeric_limits<int>::max(), facility))
-        return out.Fail(kExitUsage, "facility code '" + *text + "' is not a number from 0");
-
-    std::vector<RegisterEntry> rows;
-    if (const int status = ReadRegister(line, out, filter, rows)) return status;
-    int found = 0;
-    for (const RegisterEntry& entry : rows) {
-        if (format >= 0 && entry.format != format) continue;
-        if (facility >= 0 && entry.fields.facility != facility) continue;
-        PrintEntry(out, entry);
-        ++found;
-    }
-    if (found == 0)
-        return out.Fail(kExitFailure,
-                        "no card with number " + std::to_string(number) + " in the register");
     return kExitSuccess;
 }
 

@@ -3,6 +3,7 @@
 #include "CardOptions.h"
 #include "Reader.h"
 #include "station/register/CardRegister.h"
+#include "station/CardFormatTable.h"
 #include "station/ChipTypeTable.h"
 
 using station::StatusMessage;
@@ -53,6 +54,11 @@ std::string MessageText(StatusMessage message) {
             return "the card register cannot record the card";
         case StatusMessage::NoFreeNumber:
             return "the card register has no free number up to the end value";
+        case StatusMessage::ChipCarriesCard:
+            return "the chip on the reader carries a valid card of the card register";
+        case StatusMessage::ReissueInProgress:
+            return "the number is only reserved: another station is writing it, so it cannot "
+                   "be re-issued";
         case StatusMessage::NumberNotStored:
             return "the next number cannot be stored";
     }
@@ -84,6 +90,19 @@ std::string StatusText(const station::Status& status) {
         if (status.when.isValid())
             text += " since " + status.when.toUTC().toString(Qt::ISODate).toStdString();
     }
+    if (status.message == StatusMessage::ChipCarriesCard) {
+        if (station::IsCardFormat(status.cardFormat))
+            text += ": " + DescribeCard(status.cardFormat, status.card);
+        if (status.when.isValid())
+            text += ", written " + status.when.toUTC().toString(Qt::ISODate).toStdString();
+        text += "; it is not written over";
+    }
+    if (status.message == StatusMessage::ReissueInProgress) {
+        if (!status.detail.isEmpty()) text += " (station " + status.detail.toStdString();
+        if (status.when.isValid())
+            text += ", reserved " + status.when.toUTC().toString(Qt::ISODate).toStdString();
+        if (!status.detail.isEmpty()) text += ")";
+    }
     if (status.message == StatusMessage::RegisterFailed && !status.detail.isEmpty())
         text += ": " + status.detail.toStdString();
     return text;
@@ -101,8 +120,11 @@ ExitCode StatusExitCode(const station::Status& status) {
         case StatusMessage::ReadError:
             return ExitCodeOfSdkError(StatusSdkError(status));
         case StatusMessage::Duplicate:
-        case StatusMessage::NoFreeNumber:
+        case StatusMessage::ChipCarriesCard:
+        case StatusMessage::ReissueInProgress:
             return kExitDuplicate;
+        case StatusMessage::NoFreeNumber:
+            return kExitNoFreeNumber;
         case StatusMessage::RegisterFailed:
             return kExitRegister;
         default:
@@ -150,20 +172,39 @@ QString CRunReport::FailedCardEntry(const station::Status& status,
     return QString::fromStdString(StatusText(status) + ": " + CardText(card));
 }
 
+QString CRunReport::NotConfirmedEntry(const station::CardRecord& card, const QString& reason) {
+    return QString::fromStdString("written but not confirmed in the card register (" +
+                                  reason.toStdString() + "): " + CardText(card));
+}
+
 QString CRunReport::NotLoggedEntry(const station::CardRecord& card, const QDateTime& when) {
     return QString::fromStdString("not logged: " + CardText(card) + ", ") +
            when.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
 }
 
 bool CRunReport::ConfirmReissue(const station::CardRecord& card,
-                                const station::RegisterEntry& earlier) {
+                                const station::RegisterEntry& earlier, QString& reason) {
     if (!m_reissue) return false;
     std::string text =
         "re-issue of " + DescribeCard(card.format, card.fields) + ": the earlier card";
     if (!earlier.uid.isEmpty()) text += " on chip " + earlier.uid.toStdString();
     text += " since " + earlier.time.toUTC().toString(Qt::ISODate).toStdString();
     m_out.Note(text);
+    reason = m_reissueReason;
     m_reissued = true;
+    return true;
+}
+
+bool CRunReport::ConfirmOverwrite(const station::CardRecord& card,
+                                  const station::RegisterEntry& onChip) {
+    if (!m_overwrite) return false;
+    std::string text = "writing " + DescribeCard(card.format, card.fields) + " over ";
+    text += station::IsCardFormat(onChip.format) ? DescribeCard(onChip.format, onChip.fields)
+                                                 : "a card";
+    text += " on chip " + onChip.uid.toStdString() + ", written " +
+            onChip.time.toUTC().toString(Qt::ISODate).toStdString() +
+            "; once written, the register marks it replaced";
+    m_out.Note(text);
     return true;
 }
 

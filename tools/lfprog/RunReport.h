@@ -12,8 +12,14 @@ class CRunReport : public station::CRunView {
     explicit CRunReport(const COutput& out) : m_out(out) {}
 
     // A single write's number that the register holds already is written again as a
-    // replacement card (--reissue); otherwise the write is refused.
-    void SetReissue(bool reissue) { m_reissue = reissue; }
+    // replacement card (--reissue, for the --reason given); otherwise the write is refused.
+    void SetReissue(bool reissue, QString reason) {
+        m_reissue = reissue;
+        m_reissueReason = std::move(reason);
+    }
+    // A chip that carries a valid card of the register is written over (--overwrite);
+    // otherwise the write is refused.
+    void SetOverwrite(bool overwrite) { m_overwrite = overwrite; }
     // Whether the card was written as a re-issue.
     bool Reissued() const { return m_reissued; }
 
@@ -42,8 +48,11 @@ class CRunReport : public station::CRunView {
     QString FailedCardEntry(const station::Status& status,
                             const station::CardRecord& card) override;
     QString NotLoggedEntry(const station::CardRecord& card, const QDateTime& when) override;
-    bool ConfirmReissue(const station::CardRecord& card,
-                        const station::RegisterEntry& earlier) override;
+    QString NotConfirmedEntry(const station::CardRecord& card, const QString& reason) override;
+    bool ConfirmReissue(const station::CardRecord& card, const station::RegisterEntry& earlier,
+                        QString& reason) override;
+    bool ConfirmOverwrite(const station::CardRecord& card,
+                          const station::RegisterEntry& onChip) override;
 
   private:
     const COutput& m_out;
@@ -53,6 +62,8 @@ class CRunReport : public station::CRunView {
     bool m_reissue = false;
     bool m_reissued = false;
     bool m_readerSilent = false;  // the last status said the reader does not answer
+    QString m_reissueReason;
+    bool m_overwrite = false;
     int m_total = 0;  // cards the series writes
     int m_written = 0;
     long long m_next = 0;

@@ -52,6 +52,8 @@ ExitCode EndExitCode(SeriesEnd end) {
             return kExitDuplicate;
         case SeriesEnd::RegisterFailed:
             return kExitRegister;
+        case SeriesEnd::NoFreeNumber:
+            return kExitNoFreeNumber;
         default:
             return kExitSuccess;
     }
@@ -148,7 +150,11 @@ int RunSeries(CommandContext& context) {
         .Add("written", run.count)
         .Add("next", next);
     // The register's refusal names the earlier card or the reason.
-    const std::string refusal = endCode != kExitSuccess ? StatusText(report.LastStatus()) : "";
+    std::string refusal = endCode != kExitSuccess ? StatusText(report.LastStatus()) : "";
+    // Fewer cards than asked for: the line says how many.
+    if (run.Ended() == SeriesEnd::NoFreeNumber)
+        refusal +=
+            ": " + std::to_string(run.count) + " of " + std::to_string(total) + " cards written";
     if (!refusal.empty()) end.Add("error", refusal).Add("exit", static_cast<int>(endCode));
     out.Print(end, std::string("series ended (") + EndReason(run.Ended()) +
                        "): " + std::to_string(run.count) + " cards written, next number " +

@@ -17,6 +17,8 @@ int RunWrite(CommandContext& context) {
     if (const int status = ParseFormatAndChip(context.line, out, choice)) return status;
     // Every value is checked before the reader is even opened.
     if (const int status = ParseCardFields(context.line, out, "number", choice)) return status;
+    if (context.line.Has("reason") && !context.line.Has("reissue"))
+        return out.Fail(kExitUsage, "--reason goes with --reissue");
     RegisterSettings registerSettings;
     if (const int status = ChooseRegister(context.line, out, registerSettings)) return status;
     // A register that cannot record is reported before the reader is even opened.
@@ -26,17 +28,32 @@ int RunWrite(CommandContext& context) {
     CReader reader;
     if (const int status = reader.Open(context.line, out)) return status;
     CRunReport report(out);
-    report.SetReissue(context.line.Has("reissue"));
+    report.SetReissue(context.line.Has("reissue"),
+                      QString::fromStdString(context.line.Value("reason").value_or("")));
+    report.SetOverwrite(context.line.Has("overwrite"));
     RunCard card = MakeRunCard(reader.Handle(), choice);
     CWriteRun run(report, card);
     run.SetRegister(cardRegister.get());
     SetWriteOptions(run.options, context.line);
 
-    if (run.WriteOnce() != WriteOutcome::Written) {
+    const WriteOutcome outcome = run.WriteOnce();
+    if (outcome == WriteOutcome::Unconfirmed) {
+        // The chip carries the card, but the register still calls its number only reserved.
+        std::string text = "written but not confirmed in the card register: " +
+                           DescribeCard(choice.format, choice.fields);
+        if (!card.uid.isEmpty()) text += " uid " + card.uid.toStdString();
+        return out.Fail(kExitRegister,
+                        text + " (" + report.LastStatus().detail.toStdString() +
+                            "); the register keeps its number reserved until 'lfprog register "
+                            "resolve' settles it");
+    }
+    if (outcome != WriteOutcome::Written) {
         const Status& status = report.LastStatus();
         std::string text = StatusText(status);
         if (status.message == StatusMessage::Duplicate)
             text += " (--reissue writes it again as a replacement card)";
+        if (status.message == StatusMessage::ChipCarriesCard)
+            text += " (--overwrite writes over it and marks that card replaced)";
         return out.Fail(StatusExitCode(status), text, StatusSdkError(status));
     }
     CJson object;
