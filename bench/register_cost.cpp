@@ -118,7 +118,7 @@ bool TimeDirect(CCardRegister& cardRegister, int facility, int cards, DirectTime
         std::int64_t rowId = 0;
         std::optional<station::RegisterEntry> earlier;
         const Clock::time_point start = Clock::now();
-        if (cardRegister.Reserve(card, false, false, rowId, earlier) !=
+        if (cardRegister.Reserve(card, false, rowId, earlier) !=
             station::ReserveResult::Reserved) {
             std::fprintf(stderr, "reserve failed: %s\n", qPrintable(cardRegister.LastError()));
             return false;
