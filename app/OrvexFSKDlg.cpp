@@ -203,9 +203,12 @@ void COrvexFSKDlg::OnInitDialog() {
     // refuse with their message and the menu offers the interface again.
     ConnectReader(true);
     ShowConnectedReader();
-    if (s_seriesEndToShow) ShowStatusText(SeriesDoneText());
-    s_seriesEndToShow = false;
     OpenRegister();
+    // After a language switch during a series its end matters more than the register's
+    // place; a register that failed to open keeps its reason on the status line.
+    if (s_seriesEndToShow && (m_register == nullptr || m_register->IsOpen()))
+        ShowStatusText(SeriesDoneText());
+    s_seriesEndToShow = false;
     StartUpdateCheck();
 }
 
