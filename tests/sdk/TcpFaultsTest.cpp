@@ -11,6 +11,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
 #include <thread>
 
 #include "LoopbackReaderTest.h"
@@ -26,6 +30,29 @@ using namespace std::chrono_literals;
 
 namespace {
 
+// Bytes the kernel holds for the station's end of the peer's connection client, from
+// /proc/net/tcp; 0 when the connection is not found.
+long StationReceiveQueue(int client) {
+    sockaddr_in station{};
+    socklen_t size = sizeof station;
+    if (getpeername(client, reinterpret_cast<sockaddr*>(&station), &size) != 0) return 0;
+    char local[32];
+    std::snprintf(local, sizeof local, "%08X:%04X", station.sin_addr.s_addr,
+                  ntohs(station.sin_port));
+    std::ifstream table("/proc/net/tcp");
+    std::string line;
+    std::getline(table, line);  // the header
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string slot, address, remote, state, queues;
+        fields >> slot >> address >> remote >> state >> queues;
+        if (address != local) continue;
+        const size_t colon = queues.find(':');
+        return colon == std::string::npos ? 0 : std::stol(queues.substr(colon + 1), nullptr, 16);
+    }
+    return 0;
+}
+
 // Sends bytes of noise to the port and returns once the port has read them all: nothing is
 // left in the send queue.
 void FloodAndDrain(int client, size_t bytes) {
@@ -39,6 +66,12 @@ void FloodAndDrain(int client, size_t bytes) {
         ioctl(client, TIOCOUTQ, &outq);
         if (outq > 0) std::this_thread::sleep_for(5ms);
     }
+    // On loopback the last megabytes are acknowledged as soon as they sit in the station's
+    // receive queue; wait until the station has read them too, so that a slow machine does
+    // not time out the next command behind them. Bounded: a station that stopped reading
+    // shows in the command's result.
+    for (int i = 0; i < 3000 && StationReceiveQueue(client) > 0; ++i)
+        std::this_thread::sleep_for(10ms);
 }
 
 // A loopback socket bound to address:port (0 = any port); listening when backlog >= 0.
