@@ -1,13 +1,13 @@
 #include "station/register/RegisterConnection.h"
 
-#include "station/register/RegisterFileModes.h"
-
 #include <pwd.h>
 #include <unistd.h>
 
 #include <QFileInfo>
 #include <QThread>
 #include <atomic>
+
+#include "station/register/RegisterFileModes.h"
 
 namespace station {
 
