@@ -43,7 +43,8 @@ void COrvexFSKDlg::OpenRegister() {
         const QString where = settings.kind == station::RegisterSettings::Kind::SQLite
                                   ? station::RegisterFile(settings)
                                   : m_register->Where();
-        ShowStatusText(LoadString(kStrRecordsInto).arg(where));
+        const QString warning = m_register->LastWarning();
+        ShowStatusText(warning.isEmpty() ? LoadString(kStrRecordsInto).arg(where) : warning);
         return;
     }
     const QString reason = m_register->LastError();

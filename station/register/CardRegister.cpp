@@ -92,6 +92,10 @@ QString CCardRegister::LastError() const {
     return m_lastError;
 }
 
+QString CCardRegister::LastWarning() const {
+    return m_connection->Warning();
+}
+
 bool CCardRegister::Ready() {
     QString error;
     if (m_connection->Open(error)) return true;

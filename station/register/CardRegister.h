@@ -168,6 +168,9 @@ class CCardRegister {
     bool IsOpen() const;
     // Why the last call failed, in the database's own words.
     QString LastError() const;
+    // What the last open found amiss but could work with, such as a register other accounts
+    // can read (with the command that fixes it); empty when nothing.
+    QString LastWarning() const;
 
     // Where the register is, for the operator: "file /path/register.sqlite" or
     // "PostgreSQL user@host:port/database".

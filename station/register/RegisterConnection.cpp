@@ -3,10 +3,11 @@
 #include <pwd.h>
 #include <unistd.h>
 
-#include <QDir>
 #include <QFileInfo>
 #include <QThread>
 #include <atomic>
+
+#include "station/register/RegisterFileModes.h"
 
 namespace station {
 
@@ -93,12 +94,11 @@ bool CCardRegister::Connection::Open(QString& error) {
 bool CCardRegister::Connection::Connect(QString& error) {
     const bool sqlite = m_dialect == RegisterDialect::SQLite;
     const QString file = Place();
-    if (sqlite) {
-        const QString folder = QFileInfo(file).absolutePath();
-        if (!QDir().mkpath(folder)) {
-            error = QStringLiteral("the folder %1 cannot be created").arg(folder);
-            return false;
-        }
+    m_warning.clear();
+    // Made private before SQLite opens it: its companions take the database file's mode.
+    if (sqlite && (!MakePrivateFolder(QFileInfo(file).absolutePath(), error) ||
+                   !CreatePrivateFile(file, error))) {
+        return false;
     }
     m_name = NewConnectionName();
     m_thread = QThread::currentThreadId();
@@ -141,6 +141,8 @@ bool CCardRegister::Connection::Connect(QString& error) {
             return false;
         }
         if (!RunStatement(db, QStringLiteral("ROLLBACK"), error)) return false;
+        // After the first statements, so that the write-ahead log and its index exist.
+        m_warning = ExposedRegisterWarning(file);
     }
     return true;
 }

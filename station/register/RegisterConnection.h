@@ -29,6 +29,9 @@ class CCardRegister::Connection {
     RegisterDialect Dialect() const { return m_dialect; }
     // Where the register is, for messages: the file or host:port/database.
     QString Place() const;
+    // What the last connect found amiss but could work with (a register other accounts can
+    // read); empty when nothing.
+    QString Warning() const { return m_warning; }
 
   private:
     bool Connect(QString& error);
@@ -40,6 +43,7 @@ class CCardRegister::Connection {
     QString m_name;
     Qt::HANDLE m_thread = nullptr;  // Qt SQL connections belong to the thread that made them
     bool m_ready = false;
+    QString m_warning;
 };
 
 // The user's login name: the register's operator and PostgreSQL's default user.

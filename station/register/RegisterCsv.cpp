@@ -4,14 +4,19 @@
 #include "station/CardFormatTable.h"
 #include "station/ChipTypeTable.h"
 #include "station/register/CardRegister.h"
+#include "station/register/SpreadsheetCell.h"
 
 namespace station {
 
 namespace {
 
-// A field in quotes where it holds a separator, a quote or a line break (quotes doubled).
-QString CsvField(const QString& text, QChar separator) {
-    if (!text.contains(separator) && !text.contains(QLatin1Char('"')) &&
+// A field in quotes where it holds a separator, a quote or a line break (quotes doubled); a
+// cell a spreadsheet would take for a formula keeps its text (station, operator and program
+// version are free text any station may write).
+QString CsvField(const QString& cell, QChar separator) {
+    const bool marked = NeedsTextMark(cell);
+    const QString text = SpreadsheetText(cell);
+    if (!marked && !text.contains(separator) && !text.contains(QLatin1Char('"')) &&
         !text.contains(QLatin1Char('\r')) && !text.contains(QLatin1Char('\n'))) {
         return text;
     }

@@ -322,6 +322,19 @@ class CardRegisterTest : public apptest::WriteStationFixture {
         QCOMPARE(Numbers(DefaultRegisterRows()), QList<qint64>{4711});
     }
 
+    void registerOtherAccountsCanReadIsNamedOnTheStatusLine() {
+        const QString file = m_dir.filePath("shared.sqlite");
+        QFile made(file);
+        QVERIFY(made.open(QIODevice::WriteOnly));  // an empty file opens as a new register
+        made.close();
+        QVERIFY(made.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                    QFile::ReadOther));
+        PutSettingString("Register", "File", file);
+        Open();
+        QVERIFY2(m_dlg->m_strStatus.contains("chmod 600 '" + file + "'"),
+                 qPrintable(m_dlg->m_strStatus));
+    }
+
     void registerSwitchedOffInItsSettingsWritesAsBefore() {
         m_reader->Place(kAta5577);
         Open();

@@ -1,7 +1,10 @@
 // lfprog through the card register in an SQLite file: a series fills it and list, find and
 // export show it; a second series stops at the first number issued before; a single write
 // refuses a duplicate and records a deliberate re-issue; the register chosen by the station's
-// settings or --register; a register that cannot record stops everything before the reader.
+// settings or --register; a register that cannot record stops everything before the reader; a
+// register other accounts can read is named with its fix.
+#include <sys/stat.h>
+
 #include <QDate>
 #include <QDir>
 #include <QFileInfo>
@@ -314,4 +317,13 @@ TEST_F(Lfprog, ARowFromANewerProgramIsListedAndExportedWithItsStoredWords) {
     const Result csv = RunLfprog({"register", "export", "-"});
     EXPECT_EQ(csv.exit, 0) << csv.err;
     EXPECT_NE(csv.out.find(",48-new,0,100,0,tx9000,"), std::string::npos) << csv.out;
+}
+
+TEST_F(Lfprog, ARegisterOtherAccountsCanReadIsNamedWithTheCommandThatFixesIt) {
+    const std::string file = ScratchPath("shared.sqlite");
+    std::ofstream{file};  // an empty file opens as a new register
+    ASSERT_EQ(::chmod(file.c_str(), 0644), 0);
+    const Result listed = RunLfprog({"register", "list", "--register", file});
+    EXPECT_EQ(listed.exit, 0) << listed.err;
+    EXPECT_NE(listed.err.find("chmod 600 '" + file + "'"), std::string::npos) << listed.err;
 }

@@ -81,6 +81,8 @@ int OpenRegister(const RegisterSettings& settings, const COutput& out,
         return out.Fail(kExitRegister,
                         "the card register (" + DescribeRegister(settings) +
                             ") cannot be opened: " + opened->LastError().toStdString());
+    if (const QString warning = opened->LastWarning(); !warning.isEmpty())
+        out.Note(warning.toStdString());
     cardRegister = std::move(opened);
     return kExitSuccess;
 }
