@@ -66,17 +66,16 @@ bool CCardRegister::BackupTo(const QString& file, bool replace) {
     QTemporaryFile part(target.absolutePath() + QStringLiteral("/.") + target.fileName() +
                         QStringLiteral(".XXXXXX"));
     part.setAutoRemove(false);
-    if (!part.open()) {
-        m_lastError = QStringLiteral("%1 cannot be written: %2").arg(path, part.errorString());
-        return false;
-    }
+    const bool made = part.open();
     const QString partPath = part.fileName();
+    const QString notMade = part.errorString();
     part.close();
     auto discard = [&](const QString& reason) {
-        QFile::remove(partPath);
+        if (made) QFile::remove(partPath);
         m_lastError = QStringLiteral("%1 cannot be written: %2").arg(path, reason);
         return false;
     };
+    if (!made) return discard(notMade);
 
     QSqlQuery copy(m_connection->Database());
     copy.prepare(QStringLiteral("VACUUM INTO ?"));

@@ -113,18 +113,21 @@ TEST_F(Lfprog, ABackupThatCannotBeMadeLeavesEveryFileAsItWas) {
     std::ofstream(earlier) << "an earlier backup";
     const QStringList files = FolderNames(m_dir);
 
+    const std::string& own = registerFile;
+    const std::string copy = ScratchPath("copy.sqlite");
+    const std::string server = "postgresql://orvex@127.0.0.1:1/orvex";
     const struct {
         std::vector<std::string> args;  // after "register backup"
         int exit;
         const char* says;
     } cases[] = {
-        {{earlier, "--register", registerFile}, kExitFailure, "exists already"},
-        {{registerFile, "--force", "--register", registerFile}, kExitFailure, "the register itself"},
-        {{ScratchPath("no/folder.sqlite"), "--register", registerFile}, kExitFailure, "cannot be written"},
-        {{ScratchPath("c.sqlite"), "--register", "postgresql://orvex@127.0.0.1:1/orvex"}, kExitUsage, "pg_dump"},
-        {{ScratchPath("c.sqlite"), "--register", "off"}, kExitRegister, "switched off"},
-        {{ScratchPath("c.sqlite"), "--register", ScratchPath("none.sqlite")}, kExitRegister, "no card register"},
-        {{"--register", registerFile}, kExitUsage, "file"},
+        {{earlier, "--register", own}, kExitFailure, "exists already"},
+        {{own, "--force", "--register", own}, kExitFailure, "the register itself"},
+        {{ScratchPath("no/copy.sqlite"), "--register", own}, kExitFailure, "cannot be written"},
+        {{copy, "--register", server}, kExitUsage, "pg_dump"},
+        {{copy, "--register", "off"}, kExitRegister, "switched off"},
+        {{copy, "--register", ScratchPath("none.sqlite")}, kExitRegister, "no card register"},
+        {{"--register", own}, kExitUsage, "file"},
     };
     for (const auto& c : cases) {
         std::vector<std::string> args = {"register", "backup"};

@@ -15,7 +15,8 @@ int RunRegisterBackup(CommandContext& context) {
     RegisterSettings settings;
     if (const int status = ChooseRegister(context.line, out, settings)) return status;
     if (settings.enabled && settings.kind == RegisterSettings::Kind::PostgreSQL) {
-        const std::string user = settings.user.isEmpty() ? "" : " -U " + settings.user.toStdString();
+        const std::string user =
+            settings.user.isEmpty() ? "" : " -U " + settings.user.toStdString();
         return out.Fail(kExitUsage,
                         "a PostgreSQL register is backed up on its server with pg_dump, for "
                         "example: pg_dump -h " +
@@ -27,16 +28,15 @@ int RunRegisterBackup(CommandContext& context) {
     if (const int status = OpenReadableRegister(context.line, out, cardRegister)) return status;
     // Looking for a register to copy never makes one.
     if (!cardRegister)
-        return out.Fail(kExitRegister,
-                        "there is no card register to copy at " + RegisterFile(settings).toStdString());
+        return out.Fail(kExitRegister, "there is no card register to copy at " +
+                                           RegisterFile(settings).toStdString());
     const QString file = QFileInfo(QString::fromStdString(context.operands[0])).absoluteFilePath();
     if (!cardRegister->BackupTo(file, context.line.Has("force")))
-        return out.Fail(kExitFailure, "the card register (" + DescribeRegister(settings) +
-                                          ") cannot be backed up: " +
-                                          cardRegister->LastError().toStdString());
+        return out.Fail(kExitFailure,
+                        "the card register (" + DescribeRegister(settings) +
+                            ") cannot be backed up: " + cardRegister->LastError().toStdString());
     CJson object;
-    object.Add("backup", file.toStdString())
-        .Add("register", RegisterFile(settings).toStdString());
+    object.Add("backup", file.toStdString()).Add("register", RegisterFile(settings).toStdString());
     out.Print(object, "the card register " + RegisterFile(settings).toStdString() +
                           " is backed up to " + file.toStdString());
     return kExitSuccess;
