@@ -240,6 +240,13 @@ class CCardRegister {
     std::optional<std::vector<RegisterEvent>> History(int format, const CardFields& fields);
     std::optional<std::vector<RegisterEvent>> History(std::int64_t rowId);
 
+    // Copies an SQLite register, while stations write into it, into file: one consistent
+    // snapshot with the write-ahead log's rows, a database of its own (mode 0600) that opens
+    // as a register. An existing file is refused unless replace; it is then replaced only
+    // once the copy is complete. False with LastError, also for a PostgreSQL register (its
+    // server's pg_dump makes the copy).
+    bool BackupTo(const QString& file, bool replace);
+
   private:
     class Connection;
 

@@ -21,7 +21,7 @@ constexpr OptionSpec kOptions[] = {
     {"uid", true},    {"reissue", false}, {"next-free", false},
     {"version", false},  {"separator", true}, {"bom", false},
     {"reason", true},    {"overwrite", false}, {"read", false},   {"release", false},
-    {"destroyed", false},
+    {"destroyed", false}, {"force", false},
 };
 
 const OptionSpec* FindOption(const std::string& name) {

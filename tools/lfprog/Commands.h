@@ -23,6 +23,7 @@ int RunLanPing(CommandContext& context);
 int RunRegisterList(CommandContext& context);
 int RunRegisterFind(CommandContext& context);
 int RunRegisterExport(CommandContext& context);
+int RunRegisterBackup(CommandContext& context);
 int RunRegisterWhere(CommandContext& context);
 int RunRegisterHistory(CommandContext& context);
 int RunRegisterRevoke(CommandContext& context);

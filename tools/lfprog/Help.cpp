@@ -186,6 +186,17 @@ const std::string kRegisterExportHelp =
     "  --bom           start with UTF-8's byte-order mark, so spreadsheets read UTF-8\n" +
     std::string(kRegisterOption);
 
+const std::string kRegisterBackupHelp =
+    "usage: lfprog register backup FILE [--force] [--register R]\n"
+    "\n"
+    "Copies an SQLite register to FILE while stations go on writing into it: one consistent\n"
+    "snapshot, the rows still in its write-ahead log included (copying register.sqlite alone\n"
+    "is no backup). The copy is a register of its own, readable only by its owner; give it\n"
+    "to --register to look into it, or put it in the register's place (the stations ended)\n"
+    "to restore it. A PostgreSQL register is backed up on its server with pg_dump (exit 2).\n"
+    "  --force         replace FILE when it exists (only once the copy is complete)\n" +
+    std::string(kRegisterOption);
+
 const std::string kLanConfigHelp =
     "usage: lfprog lan config DEVICE [--address A.B.C.D] [--mask M] [--gateway G] [--name N]\n"
     "\n"
@@ -268,6 +279,12 @@ const std::vector<CommandInfo>& Commands() {
          kRegisterExportHelp.c_str(),
          {"number", "uid", "from", "to", "register", "separator", "bom"},
          RunRegisterExport,
+         true},
+        {"register backup",
+         "copy an SQLite register while stations use it",
+         kRegisterBackupHelp.c_str(),
+         {"register", "force"},
+         RunRegisterBackup,
          true},
         {"lan config",
          "show or change a network reader's settings",
