@@ -6,9 +6,12 @@
 // chip's write and read-back. Then the register's own Reserve + Confirm per card, timed
 // directly. SQLite is a file in a temporary folder (WAL, full sync, as the station
 // keeps it); PostgreSQL a server on loopback that the program starts in a temporary folder.
+// With --rows 1000,1000000 it measures instead how the register's cost follows its size
+// (RegisterScale.h), --cards operations of each kind at each size.
 #include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +23,7 @@
 
 #include "PgServer.h"
 #include "QuietSeries.h"
+#include "RegisterScale.h"
 #include "Statistics.h"
 #include "VirtualReader.h"
 #include "station/register/CardRegister.h"
@@ -42,7 +46,22 @@ using station::RegisterSettings;
 struct Options : bench::SeriesOptions {
     bool sqlite = true;
     bool postgresql = true;
+    std::vector<std::int64_t> rows;  // register sizes to compare; none: the series timing
 };
+
+bool ParseRows(const std::string& text, std::vector<std::int64_t>& rows) {
+    size_t at = 0;
+    while (at <= text.size()) {
+        const size_t comma = std::min(text.find(',', at), text.size());
+        char* end = nullptr;
+        const std::string part = text.substr(at, comma - at);
+        const long long value = std::strtoll(part.c_str(), &end, 10);
+        if (part.empty() || *end != '\0' || value < 100 || value > 1000000) return false;
+        rows.push_back(value);
+        at = comma + 1;
+    }
+    return !rows.empty();
+}
 
 bool ParseOptions(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
@@ -52,6 +71,10 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             options.sqlite = which == "sqlite" || which == "both";
             options.postgresql = which == "postgresql" || which == "both";
             if (!options.sqlite && !options.postgresql) return false;
+            continue;
+        }
+        if (std::strcmp(arg, "--rows") == 0 && i + 1 < argc) {
+            if (!ParseRows(argv[++i], options.rows)) return false;
             continue;
         }
         if (!bench::ReadSeriesOption(argc, argv, i, options)) return false;
@@ -143,7 +166,7 @@ int main(int argc, char** argv) {
     if (!ParseOptions(argc, argv, options)) {
         std::fprintf(stderr,
                      "usage: %s [--cards N] [--runs R] [--direct M] "
-                     "[--database sqlite|postgresql|both]\n",
+                     "[--database sqlite|postgresql|both] [--rows N,M (100 to 1000000)]\n",
                      argv[0]);
         return 2;
     }
@@ -182,6 +205,33 @@ int main(int argc, char** argv) {
         settings.user = server->User();
         subjects.push_back(
             {"PostgreSQL", std::make_unique<CCardRegister>(settings, "bench"), {}, {}, {}, {}, {}});
+    }
+    if (!options.rows.empty()) {
+        std::vector<bench::ScaleTarget> targets;
+        int made = 0;
+        if (options.sqlite) {
+            targets.push_back({"SQLite", [&](std::int64_t rows, RegisterSettings& settings) {
+                                   settings.kind = RegisterSettings::Kind::SQLite;
+                                   settings.file = scratch.filePath(
+                                       QStringLiteral("scale-%1-%2.sqlite").arg(rows).arg(++made));
+                                   return true;
+                               }});
+        }
+        if (server) {
+            targets.push_back({"PostgreSQL", [&](std::int64_t rows, RegisterSettings& settings) {
+                                   const QString name =
+                                       QStringLiteral("scale_%1_%2").arg(rows).arg(++made);
+                                   settings = subjects.back().cardRegister->Settings();
+                                   settings.database = name;
+                                   if (server->CreateDatabase(name)) return true;
+                                   std::fprintf(stderr, "no database %s: %s\n", qPrintable(name),
+                                                qPrintable(server->Error()));
+                                   return false;
+                               }});
+        }
+        const bool ok = bench::RunScale(targets, options.rows, options.cards);
+        std::printf("load average at the end: %s\n", LoadAverage().c_str());
+        return ok ? 0 : 1;
     }
     for (Subject& subject : subjects) {
         if (subject.cardRegister && !subject.cardRegister->Open()) {

@@ -141,6 +141,14 @@ struct RegisterFilter {
     QString uid;  // part of the chip identification, any case
     QDate from;   // UTC dates, both inclusive
     QDate to;
+    // A page: at most limit rows (0: all); with after, only the rows listed after that one
+    // (older, or as old with a smaller id), so that every page costs what the first did.
+    int limit = 0;
+    struct Position {
+        QDateTime time;
+        std::int64_t id = 0;
+    };
+    std::optional<Position> after;
 };
 
 enum class ReserveResult {

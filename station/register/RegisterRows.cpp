@@ -3,6 +3,7 @@
 #include <QSqlQuery>
 #include <QStringList>
 #include <QVariant>
+#include <algorithm>
 
 #include "station/CardFormatTable.h"
 #include "station/ChipTypeTable.h"
@@ -20,6 +21,11 @@ const QString kColumns = QStringLiteral(
 // The valid card of a number before the others, then the newest first.
 const QString kCardOrder =
     QStringLiteral("CASE WHEN state IN ('written', 'unverified') THEN 0 ELSE 1 END, id DESC");
+
+// As NowExpression stores it.
+QString TimeText(const QDateTime& time) {
+    return time.toUTC().toString(Qt::ISODateWithMs);
+}
 
 QString FormatText(int format) {
     return IsCardFormat(format) ? QString::fromLatin1(kCardFormats[format].commandName)
@@ -119,6 +125,98 @@ bool InsertReserved(QSqlQuery& query, RegisterDialect dialect, const NewRow& row
     return true;
 }
 
+// How far the keys from a series' first key on were found held, remembered in register_info
+// per layout and first key (a station's series starts where its operator set it, so
+// stations sharing a facility with their own ranges keep their own marks): a release is the
+// only way such a key becomes free again, and releases are found through their own index
+// (FirstFreedKey). Any other gap is searched for once.
+QString HeldMarkName(const QString& layout, std::int64_t low) {
+    return QStringLiteral("next_free %1 %2").arg(layout).arg(low);
+}
+
+bool ReadHeldMark(QSqlDatabase& db, const QString& name, std::optional<std::int64_t>& heldTo,
+                  QString& error) {
+    heldTo.reset();
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("SELECT value FROM register_info WHERE key = ?"));
+    query.addBindValue(name);
+    if (!query.exec()) {
+        error = DatabaseWords(query.lastError());
+        return false;
+    }
+    if (!query.next()) return true;
+    bool ok = false;
+    const std::int64_t value = query.value(0).toString().toLongLong(&ok);
+    // A damaged mark only costs one full search.
+    if (ok) heldTo = value;
+    return true;
+}
+
+bool WriteHeldMark(QSqlDatabase& db, const QString& name, std::int64_t heldTo, QString& error) {
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("INSERT INTO register_info (key, value) VALUES (?, ?) "
+                                 "ON CONFLICT (key) DO UPDATE SET value = excluded.value"));
+    query.addBindValue(name);
+    query.addBindValue(QString::number(heldTo));
+    if (query.exec()) return true;
+    error = DatabaseWords(query.lastError());
+    return false;
+}
+
+bool FirstKey(QSqlQuery& query, std::optional<std::int64_t>& key, QString& error) {
+    key.reset();
+    if (!query.exec()) {
+        error = DatabaseWords(query.lastError());
+        return false;
+    }
+    if (query.next() && !query.value(0).isNull()) key = query.value(0).toLongLong();
+    return true;
+}
+
+// The smallest key from low to high that no row holds: low itself, or the end of the run of
+// held keys from low on (walked once; the mark remembers where it ends).
+bool FirstFreeKey(QSqlDatabase& db, const QString& layout, std::int64_t low, std::int64_t high,
+                  std::optional<std::int64_t>& key, QString& error) {
+    QSqlQuery lowest(db);
+    lowest.prepare(QStringLiteral(
+        "SELECT MIN(card_key) FROM cards WHERE layout = ? AND card_key >= ? AND card_key <= ?"));
+    lowest.addBindValue(layout);
+    lowest.addBindValue(static_cast<qlonglong>(low));
+    lowest.addBindValue(static_cast<qlonglong>(high));
+    std::optional<std::int64_t> held;
+    if (!FirstKey(lowest, held, error)) return false;
+    if (!held || *held > low) {
+        key = low;
+        return true;
+    }
+    QSqlQuery gap(db);
+    gap.prepare(QStringLiteral("SELECT c.card_key + 1 FROM cards c WHERE c.layout = ? AND "
+                               "c.card_key >= ? AND c.card_key <= ? AND NOT EXISTS "
+                               "(SELECT 1 FROM cards d WHERE d.layout = c.layout AND "
+                               "d.card_key = c.card_key + 1) ORDER BY c.card_key LIMIT 1"));
+    gap.addBindValue(layout);
+    gap.addBindValue(static_cast<qlonglong>(low));
+    gap.addBindValue(static_cast<qlonglong>(high));
+    if (!FirstKey(gap, key, error)) return false;
+    if (key && *key > high) key.reset();
+    return true;
+}
+
+// The smallest key from low to high that a release made free and no row holds again.
+bool FirstFreedKey(QSqlDatabase& db, const QString& layout, std::int64_t low, std::int64_t high,
+                   std::optional<std::int64_t>& key, QString& error) {
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral(
+        "SELECT e.card_key FROM card_events e WHERE e.kind IN ('released', 'resolved') AND "
+        "e.layout = ? AND e.card_key >= ? AND e.card_key <= ? AND NOT EXISTS "
+        "(SELECT 1 FROM cards c WHERE c.layout = e.layout AND c.card_key = e.card_key) "
+        "ORDER BY e.card_key LIMIT 1"));
+    query.addBindValue(layout);
+    query.addBindValue(static_cast<qlonglong>(low));
+    query.addBindValue(static_cast<qlonglong>(high));
+    return FirstKey(query, key, error);
+}
+
 }  // namespace
 
 bool LookUpIssued(QSqlDatabase& db, const CardKey& key, std::optional<RegisterEntry>& found,
@@ -170,53 +268,29 @@ bool FindFreeNumber(QSqlDatabase& db, int format, const CardFields& first, std::
     CardFields zero = first;
     zero.number = 0;
     const CardKey base = CardKeyOf(format, zero);
-    // The held keys of the range; table names the table where a query has two.
-    auto where = [](const QString& table) {
-        return QStringLiteral("%1layout = ? AND %1card_key >= ? AND %1card_key <= ?").arg(table);
-    };
-    auto bind = [&](QSqlQuery& query) {
-        query.addBindValue(base.layout);
-        query.addBindValue(static_cast<qlonglong>(base.value + start));
-        query.addBindValue(static_cast<qlonglong>(base.value + limit));
-    };
-    // The common case, numbers issued without gaps from start on, costs one index scan. A
-    // number re-issued has several rows, counted once.
-    QSqlQuery span(db);
-    span.prepare(QStringLiteral("SELECT COUNT(DISTINCT card_key), MAX(card_key), MIN(card_key) "
-                                "FROM cards WHERE %1")
-                     .arg(where(QString())));
-    bind(span);
-    if (!span.exec() || !span.next()) {
-        error = DatabaseWords(span.lastError());
-        return false;
+    const std::int64_t low = base.value + start;
+    const std::int64_t high = base.value + limit;
+    const QString markName = HeldMarkName(base.layout, low);
+    std::optional<std::int64_t> mark;
+    if (!ReadHeldMark(db, markName, mark, error)) return false;
+    // Up to the mark only a release frees a key; past it the search goes on from the mark,
+    // so a series costs the same at any register size.
+    const std::int64_t from = mark ? std::max(low, *mark + 1) : low;
+    std::optional<std::int64_t> key;
+    if (from <= high) {
+        if (!FirstFreeKey(db, base.layout, from, high, key, error)) return false;
+        const std::int64_t heldTo = key ? *key - 1 : high;
+        if (!mark || heldTo > *mark) {
+            if (!WriteHeldMark(db, markName, heldTo, error)) return false;
+        }
     }
-    const std::int64_t count = span.value(0).toLongLong();
-    const std::int64_t highest = span.value(1).toLongLong() - base.value;
-    const std::int64_t lowest = span.value(2).toLongLong() - base.value;
-    if (count == 0 || lowest > start) {
-        free = start;
-        return true;
+    if (mark && *mark >= low) {
+        std::optional<std::int64_t> freed;
+        if (!FirstFreedKey(db, base.layout, low, std::min(*mark, high), freed, error))
+            return false;
+        if (freed && (!key || *freed < *key)) key = freed;
     }
-    if (highest - start + 1 == count) {
-        if (highest < limit) free = highest + 1;
-        return true;
-    }
-    // A gap lies between start and the highest number: the first number after a held one
-    // that is itself free.
-    QSqlQuery gap(db);
-    gap.prepare(QStringLiteral("SELECT c.card_key + 1 FROM cards c WHERE %1 AND NOT EXISTS "
-                               "(SELECT 1 FROM cards d WHERE d.layout = c.layout AND "
-                               "d.card_key = c.card_key + 1) ORDER BY c.card_key LIMIT 1")
-                    .arg(where(QStringLiteral("c."))));
-    bind(gap);
-    if (!gap.exec()) {
-        error = DatabaseWords(gap.lastError());
-        return false;
-    }
-    if (gap.next()) {
-        const std::int64_t number = gap.value(0).toLongLong() - base.value;
-        if (number <= limit) free = number;
-    }
+    if (key) free = *key - base.value;
     return true;
 }
 
@@ -309,11 +383,20 @@ bool SelectEntries(QSqlDatabase& db, const RegisterFilter& filter,
         conditions << QStringLiteral("time < ?");
         values << filter.to.addDays(1).toString(Qt::ISODate);
     }
+    if (filter.after) {
+        conditions << QStringLiteral("(time, id) < (?, ?)");
+        values << TimeText(filter.after->time) << static_cast<qlonglong>(filter.after->id);
+    }
     QString statement = QStringLiteral("SELECT %1 FROM cards").arg(kColumns);
     if (!conditions.isEmpty()) {
         statement += QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
     }
+    // Read backwards along the (time, id) index: a page never sorts the table.
     statement += QStringLiteral(" ORDER BY time DESC, id DESC");
+    if (filter.limit > 0) {
+        statement += QStringLiteral(" LIMIT ?");
+        values << filter.limit;
+    }
     QSqlQuery query(db);
     query.setForwardOnly(true);
     query.prepare(statement);

@@ -34,7 +34,9 @@ bool LookUpValidByUid(QSqlDatabase& db, const QString& uid, std::optional<Regist
                       QString& error);
 
 // The smallest number from start to limit whose key (first's key with that number) the
-// register holds in no state, if any.
+// register holds in no state, if any. Remembers in the transaction how far the numbers from
+// start on are held, so that the next search starts there and finds a released number
+// through an index: its cost does not grow with the register.
 bool FindFreeNumber(QSqlDatabase& db, int format, const CardFields& first, std::int64_t start,
                     std::int64_t limit, std::optional<std::int64_t>& free, QString& error);
 

@@ -66,7 +66,7 @@ QStringList Version2CardColumns() {
 }
 
 QStringList Version2Statements(RegisterDialect dialect) {
-    return {
+    QStringList statements = {
         // The database itself refuses a second card with one number, also from a station
         // that raced past the duplicate lookup, and a second re-issue of one card.
         QStringLiteral("CREATE UNIQUE INDEX cards_issued ON cards (layout, card_key) "
@@ -84,6 +84,20 @@ QStringList Version2Statements(RegisterDialect dialect) {
             .arg(IdColumn(dialect)),
         QStringLiteral("CREATE INDEX card_events_card ON card_events (layout, card_key)"),
         QStringLiteral("CREATE INDEX card_events_row ON card_events (card_id)"),
+    };
+    return statements + ScaleIndexes(QString());
+}
+
+QStringList ScaleIndexes(const QString& ifNotExists) {
+    return {
+        // Newest first, a page at a time, without sorting the table.
+        QStringLiteral("CREATE INDEX %1cards_newest ON cards (time, id)").arg(ifNotExists),
+        // A search by number alone, any format.
+        QStringLiteral("CREATE INDEX %1cards_number ON cards (number)").arg(ifNotExists),
+        // The numbers a release made free again, for next free number.
+        QStringLiteral("CREATE INDEX %1card_events_freed ON card_events (layout, card_key) "
+                       "WHERE kind IN ('released', 'resolved')")
+            .arg(ifNotExists),
     };
 }
 
@@ -190,6 +204,28 @@ bool CheckExisting(QSqlDatabase& db, RegisterDialect dialect, const Found& found
     return true;
 }
 
+// Registers made before the scale indexes existed gain them on their first open; looked up
+// first, so that a role that may not create indexes opens a register that has them.
+bool AddMissingIndexes(QSqlDatabase& db, RegisterDialect dialect, QString& error) {
+    QSqlQuery query(db);
+    const QString names = QStringLiteral("('cards_newest', 'cards_number', 'card_events_freed')");
+    const QString statement =
+        dialect == RegisterDialect::SQLite
+            ? QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'index' AND name IN ")
+            : QStringLiteral("SELECT COUNT(*) FROM pg_indexes WHERE schemaname = "
+                             "current_schema() AND indexname IN ");
+    if (!query.exec(statement + names) || !query.next()) {
+        error = DatabaseWords(query.lastError());
+        return false;
+    }
+    if (query.value(0).toInt() == ScaleIndexes(QString()).size()) return true;
+    query.finish();
+    for (const QString& create : ScaleIndexes(QStringLiteral("IF NOT EXISTS "))) {
+        if (!RunStatement(db, create, error)) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool PrepareRegisterSchema(QSqlDatabase& db, RegisterDialect dialect, QString& error) {
@@ -206,7 +242,7 @@ bool PrepareRegisterSchema(QSqlDatabase& db, RegisterDialect dialect, QString& e
         }
         if (!RunStatement(db, QStringLiteral("PRAGMA synchronous=FULL"), error)) return false;
     }
-    if (version == kRegisterSchemaVersion) return true;
+    if (version == kRegisterSchemaVersion) return AddMissingIndexes(db, dialect, error);
 
     // Created or migrated in one transaction; two stations starting on a new register at once
     // wait for each other (SQLite's write lock, PostgreSQL's advisory lock) and the second

@@ -50,5 +50,8 @@ QString IdColumn(RegisterDialect dialect);
 QStringList Version2CardColumns();
 // The indexes and the history table of version 2, after its columns exist.
 QStringList Version2Statements(RegisterDialect dialect);
+// The indexes that keep listing, searching and next free number flat at any register size;
+// ifNotExists is empty or "IF NOT EXISTS ".
+QStringList ScaleIndexes(const QString& ifNotExists);
 
 }  // namespace station

@@ -345,6 +345,12 @@ void ListFilter(RegisterDatabases& databases, const RegisterSettings& settings) 
     combined.uid = QStringLiteral("E004");
     RegisterFilter wildcard;
     wildcard.uid = QStringLiteral("%");
+    RegisterFilter firstPage;
+    firstPage.limit = 2;
+    RegisterFilter nextPage = firstPage;
+    nextPage.after = RegisterFilter::Position{registertest::Row(cardRegister, ids[1]).time, ids[1]};
+    RegisterFilter pageOfDates = byDates;
+    pageOfDates.limit = 1;
     const Row table[] = {
         {"everything", {}, {2, 1, 0, 3}},
         {"number", byNumber, {1}},
@@ -352,6 +358,9 @@ void ListFilter(RegisterDatabases& databases, const RegisterSettings& settings) 
         {"dates inclusive", byDates, {1, 0}},
         {"dates and chip id", combined, {1, 0}},
         {"a wildcard is a character", wildcard, {}},
+        {"first page", firstPage, {2, 1}},
+        {"the page after a row", nextPage, {0, 3}},
+        {"a page of a filter", pageOfDates, {1}},
     };
     for (const Row& row : table) {
         SCOPED_TRACE(row.name);

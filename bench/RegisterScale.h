@@ -1,0 +1,26 @@
+// The register's cost against its size: the same operations on a register of a thousand and
+// of a million cards (filled in one statement), with the ratio of their medians.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "station/register/CardRegister.h"
+
+namespace bench {
+
+// A register of each size to measure: settings of an empty register, made on demand.
+struct ScaleTarget {
+    const char* name;
+    std::function<bool(std::int64_t rows, station::RegisterSettings& settings)> fresh;
+};
+
+// Prints, per target and size, the medians of a next-free series card (reserve + confirm),
+// a duplicate lookup, find by number and the list's first page, then the ratios of the
+// largest size to the smallest. False when a register could not be made or used.
+bool RunScale(const std::vector<ScaleTarget>& targets, const std::vector<std::int64_t>& sizes,
+              int cards);
+
+}  // namespace bench
