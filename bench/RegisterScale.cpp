@@ -34,19 +34,8 @@ bool Fill(const RegisterSettings& settings, std::int64_t rows, QString& error) {
     const QString name = QStringLiteral("bench-fill");
     bool ok = false;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(
-            settings.kind == RegisterSettings::Kind::SQLite ? QStringLiteral("QSQLITE")
-                                                            : QStringLiteral("QPSQL"),
-            name);
-        if (settings.kind == RegisterSettings::Kind::SQLite) {
-            db.setDatabaseName(settings.file);
-        } else {
-            db.setHostName(settings.host);
-            db.setPort(settings.port);
-            db.setDatabaseName(settings.database);
-            db.setUserName(settings.user);
-        }
-        ok = db.open();
+        QSqlDatabase db = registerfill::PlainConnection(settings, name);
+        ok = db.isOpen();
         if (!ok) error = db.lastError().text();
         // One number near the end was released: "next free number" must find it.
         if (ok) ok = registerfill::FillRegister(db, rows, rows - 10, error);

@@ -25,6 +25,22 @@ bool Run(QSqlDatabase& db, const QString& statement, std::int64_t rows, std::int
 
 }  // namespace
 
+QSqlDatabase PlainConnection(const station::RegisterSettings& settings, const QString& name) {
+    const bool sqlite = settings.kind == station::RegisterSettings::Kind::SQLite;
+    QSqlDatabase db = QSqlDatabase::addDatabase(
+        sqlite ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL"), name);
+    if (sqlite) {
+        db.setDatabaseName(settings.file);
+    } else {
+        db.setHostName(settings.host);
+        db.setPort(settings.port);
+        db.setDatabaseName(settings.database);
+        db.setUserName(settings.user);
+    }
+    db.open();
+    return db;
+}
+
 bool FillRegister(QSqlDatabase& db, std::int64_t rows, std::int64_t gap, QString& error) {
     const bool sqlite = db.driverName() == QLatin1String("QSQLITE");
     const station::CardKey base =

@@ -6,6 +6,8 @@
 #include <QString>
 #include <cstdint>
 
+#include "station/register/CardRegister.h"
+
 namespace registerfill {
 
 // The 35-bit format holds a million numbers under one facility code.
@@ -15,6 +17,10 @@ inline constexpr int kFillFacility = 7;
 // Cards kFillFormat / kFillFacility numbers 1 to rows, written by station "fill" at one card a
 // second, oldest first; gap (when not 0) is left out, as a release leaves it. db is a plain
 // connection to a register whose tables exist. False with error.
+// A plain connection named name to the register the settings name, beside the register's own
+// (no busy timeout, no schema check), opened when it can be: isOpen() and lastError() say.
+QSqlDatabase PlainConnection(const station::RegisterSettings& settings, const QString& name);
+
 bool FillRegister(QSqlDatabase& db, std::int64_t rows, std::int64_t gap, QString& error);
 
 }  // namespace registerfill

@@ -5,6 +5,8 @@
 #include <QDir>
 #include <cstdlib>
 
+#include "RegisterFill.h"
+
 namespace registertest {
 
 using station::RegisterSettings;
@@ -47,18 +49,8 @@ RegisterSettings RegisterDatabases::Fresh() {
 QSqlDatabase RegisterDatabases::Raw(const RegisterSettings& settings) {
     const QString name = QStringLiteral("raw-%1").arg(m_rawNames.size());
     m_rawNames << name;
-    const bool sqlite = settings.kind == RegisterSettings::Kind::SQLite;
-    QSqlDatabase db = QSqlDatabase::addDatabase(
-        sqlite ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL"), name);
-    if (sqlite) {
-        db.setDatabaseName(settings.file);
-    } else {
-        db.setHostName(settings.host);
-        db.setPort(settings.port);
-        db.setDatabaseName(settings.database);
-        db.setUserName(settings.user);
-    }
-    EXPECT_TRUE(db.open());
+    QSqlDatabase db = registerfill::PlainConnection(settings, name);
+    EXPECT_TRUE(db.isOpen());
     return db;
 }
 
