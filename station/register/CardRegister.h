@@ -141,6 +141,9 @@ struct RegisterFilter {
     QString uid;  // part of the chip identification, any case
     QDate from;   // UTC dates, both inclusive
     QDate to;
+    // Exact bounds, such as the operator's local days: since inclusive, until exclusive.
+    QDateTime since;
+    QDateTime until;
     // A page: at most limit rows (0: all); with after, only the rows listed after that one
     // (older, or as old with a smaller id), so that every page costs what the first did.
     int limit = 0;
@@ -227,6 +230,9 @@ class CCardRegister {
 
     // The rows that pass the filter, newest first.
     std::optional<std::vector<RegisterEntry>> List(const RegisterFilter& filter);
+    // How many rows pass the filter (its limit and after aside); nullopt when the register
+    // cannot answer. Counting reads every row that passes: for a window's total, not per card.
+    std::optional<std::int64_t> Count(RegisterFilter filter);
     // Writes the rows that pass the filter as CSV (WriteRegisterCsv's layout, newest first) a
     // page at a time from one read snapshot, so that memory stays flat at any size and a card
     // confirmed meanwhile is neither missed nor written twice; the filter's limit and after are
