@@ -52,8 +52,8 @@ std::vector<int> Lines(const std::vector<HolderImportRow>& rows) {
 QString Csv(CCardRegister& cardRegister, bool valid) {
     QString text;
     QTextStream out(&text);
-    const bool written = valid ? cardRegister.WriteValidCardsCsv(out, {})
-                               : cardRegister.WriteBlockListCsv(out, {});
+    const bool written =
+        valid ? cardRegister.WriteValidCardsCsv(out, {}) : cardRegister.WriteBlockListCsv(out, {});
     EXPECT_TRUE(written) << cardRegister.LastError().toStdString();
     out.flush();
     return text;
@@ -73,7 +73,8 @@ void HolderListAndSave(RegisterDatabases&, const RegisterSettings& settings) {
     twin.personnelNumber = "1001";
     EXPECT_FALSE(cardRegister.SaveHolder(twin));
     EXPECT_EQ(twin.id, 0);
-    EXPECT_TRUE(cardRegister.LastError().contains("another holder")) << cardRegister.LastError().toStdString();
+    EXPECT_TRUE(cardRegister.LastError().contains("another holder"))
+        << cardRegister.LastError().toStdString();
     EXPECT_FALSE(cardRegister.LastError().contains("1001"));
     Holder renumbered = bob;
     renumbered.personnelNumber = "1001";
@@ -155,8 +156,8 @@ void HolderImport(RegisterDatabases& databases, const RegisterSettings& settings
     SavedHolder(cardRegister, "2", "Bob", "Lab");
     SavedHolder(cardRegister, "3", "Cid", "Lab");
     const std::vector<HolderImportRow> rows = {
-        {2, "1", "Ann", "Lab", ""},           // unchanged: an empty notes cell keeps the notes
-        {3, " 2 ", "Bob", "Office", ""},      // changed department
+        {2, "1", "Ann", "Lab", ""},                // unchanged: an empty notes cell keeps the notes
+        {3, " 2 ", "Bob", "Office", ""},           // changed department
         {4, "5", "=HYPERLINK(\"x\")", "", "new"},  // added
     };
     auto count = [&] {
@@ -202,8 +203,9 @@ void HolderImport(RegisterDatabases& databases, const RegisterSettings& settings
 
     // The same list again changes nothing, and the rows stay as they are.
     QSqlQuery raw(databases.Raw(settings));
-    const QString snapshot = "SELECT id, personnel_number, name, department, notes, left_since, "
-                             "changed FROM holders ORDER BY id";
+    const QString snapshot =
+        "SELECT id, personnel_number, name, department, notes, left_since, "
+        "changed FROM holders ORDER BY id";
     auto table = [&] {
         QStringList lines;
         EXPECT_TRUE(raw.exec(snapshot)) << raw.lastError().text().toStdString();
@@ -271,9 +273,14 @@ void HolderCardsAndExports(RegisterDatabases&, const RegisterSettings& settings)
     const QString eleven = Row(cardRegister, nobodys).time.toString(Qt::ISODate);
     EXPECT_EQ(valid.toStdString(),
               ("personnel_number,name,department,format,facility,number,valid_since\r\n"
-              ",,,26,12,11," + eleven + "\r\n"
-              "1002,\"'=SUM(A1)\",Office,26,12,12," + bobSince + "\r\n"
-              "1001,Ann; Weber,Lab,26,12,100," + since + "\r\n")
+               ",,,26,12,11," +
+               eleven +
+               "\r\n"
+               "1002,\"'=SUM(A1)\",Office,26,12,12," +
+               bobSince +
+               "\r\n"
+               "1001,Ann; Weber,Lab,26,12,100," +
+               since + "\r\n")
                   .toStdString());
     const QString blocked = Csv(cardRegister, false);
     EXPECT_TRUE(blocked.startsWith("format,facility,number,revoked_since,reason\r\n26,12,10,"))
