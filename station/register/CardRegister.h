@@ -15,6 +15,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <QTextStream>
 #include <cstdint>
 #include <functional>
@@ -27,6 +28,11 @@
 class QSqlDatabase;
 
 namespace station {
+
+struct Holder;
+struct HolderFilter;
+struct HolderImportRow;
+struct HolderImportPlan;
 
 // Where the register lives; the station keeps it in its settings, never a password (the
 // PostgreSQL client takes that from PGPASSWORD or the user's .pgpass).
@@ -100,11 +106,13 @@ struct RegisterEntry {
     QString station;       // host name
     QString operatorName;  // login name
     QString programVersion;
+    std::int64_t holder = 0;  // the holder's row, 0: issued to nobody
 };
 
 // One change of a card, appended to the register's history and never changed afterwards.
 // kind is one of "reserved", "written", "verified", "unverified", "reissued", "replaced",
-// "revoked", "released", "resolved". reason: a revoke's reason word, the reason given for a
+// "revoked", "released", "resolved", "issued to" (reason "holder <row id>": the person's data
+// stays in the holders table). reason: a revoke's reason word, the reason given for a
 // re-issue or an overwrite ("reissued", "replaced"), "confirmed"/"released"/"destroyed" for
 // "resolved".
 struct RegisterEvent {
@@ -154,6 +162,13 @@ struct RegisterFilter {
     std::optional<Position> after;
 };
 
+// How a CSV file is laid out: German spreadsheets split columns at ';' and read a file
+// without a byte-order mark in the local 8-bit code page.
+struct CsvOptions {
+    QChar separator = QLatin1Char(',');
+    bool byteOrderMark = false;  // UTF-8's, at the start
+};
+
 enum class ReserveResult {
     Reserved,
     Duplicate,   // the number was issued before (earlier names the card)
@@ -161,6 +176,9 @@ enum class ReserveResult {
                  // (earlier names the reservation and its station)
     Exhausted,   // next free number: none up to the limit
     Failed,      // the register cannot record (LastError says why)
+    // CardRecord::holderMustBeWithoutCard: the holder has a reserved, written or unverified
+    // card already (a series over people then takes the next holder).
+    HolderHasCard,
 };
 
 // How a CSV file is laid out: German spreadsheets split columns at ';' and read a file
@@ -277,6 +295,33 @@ class CCardRegister {
     // server's pg_dump makes the copy).
     bool BackupTo(const QString& file, bool replace);
 
+    // Holders (station/register/Holders.h). The holders passing the filter, in the list's
+    // order (import order: by id).
+    std::optional<std::vector<Holder>> Holders(const HolderFilter& filter);
+    // False with LastError when the register cannot answer; holder empty when none.
+    bool FindHolder(const QString& personnelNumber, std::optional<Holder>& holder);
+    bool FindHolder(std::int64_t id, std::optional<Holder>& holder);
+    std::optional<QStringList> Departments();
+    // Adds (id 0, id set afterwards) or changes a holder; a personnel number another holder
+    // has is refused with LastError.
+    bool SaveHolder(Holder& holder);
+    // Every card the holder was ever given, newest first.
+    std::optional<std::vector<RegisterEntry>> HolderCards(std::int64_t holderId);
+    // Plans and (unless dryRun) applies an import in one transaction: all or nothing. Any
+    // refused row makes the whole import refused: false with LastError, plan.refused names
+    // the lines, nothing stored (also false when the register cannot answer, plan empty).
+    // markMissingLeft: holders still here whom no row names are marked as left, now.
+    // Applying the same rows twice changes nothing; an empty notes cell keeps the notes.
+    bool ImportHolders(const std::vector<HolderImportRow>& rows, bool markMissingLeft,
+                       bool dryRun, HolderImportPlan& plan);
+
+    // Exports for the access-control system, written row by row (spreadsheet-safe cells):
+    // the valid cards with their holders (personnel number, name, department, format,
+    // facility code, number, valid since) and the block list of revoked cards (format,
+    // facility code, number, revoked since, reason). False with LastError.
+    bool WriteValidCardsCsv(QTextStream& out, const CsvOptions& options);
+    bool WriteBlockListCsv(QTextStream& out, const CsvOptions& options);
+
   private:
     class Connection;
 
@@ -290,6 +335,9 @@ class CCardRegister {
     // Appends an event of the card in row to the history.
     bool Record(QSqlDatabase& db, const RegisterEntry& card, const QString& kind,
                 const QString& reason, const QString& uid, QString& error);
+    // Writes the header, then each row of statement as CSV (timeColumn in ISO 8601 UTC).
+    bool ExportCsv(QTextStream& out, const CsvOptions& options, const QString& operation,
+                   const QString& statement, const QStringList& header, int timeColumn);
     // A re-issue that reached its chip replaces the card it was reserved for.
     bool ReplaceEarlier(QSqlDatabase& db, const RegisterEntry& reissue, QString& error);
 

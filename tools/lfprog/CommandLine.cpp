@@ -22,6 +22,7 @@ constexpr OptionSpec kOptions[] = {
     {"version", false},  {"separator", true}, {"bom", false},
     {"reason", true},    {"overwrite", false}, {"read", false},   {"release", false},
     {"destroyed", false}, {"force", false},
+    {"valid", false},    {"blocked", false},   {"without-card", false}, {"department", true},
 };
 
 const OptionSpec* FindOption(const std::string& name) {

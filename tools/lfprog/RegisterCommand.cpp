@@ -195,6 +195,8 @@ int RunRegisterExport(CommandContext& context) {
             return out.Fail(kExitUsage, "--separator takes , or ;");
         csv.separator = QLatin1Char((*separator)[0]);
     }
+    if (context.line.Has("valid") || context.line.Has("blocked"))
+        return RunAccessExport(context, csv);
 
     std::int64_t rows = 0;
     const std::string target = context.operands.empty() ? "-" : context.operands[0];
