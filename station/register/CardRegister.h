@@ -160,6 +160,9 @@ enum class ReserveResult {
     Failed,      // the register cannot record (LastError says why)
 };
 
+struct ImportSource;
+struct ImportReport;
+
 class CCardRegister {
   public:
     CCardRegister(RegisterSettings settings, QString programVersion);
@@ -254,6 +257,12 @@ class CCardRegister {
     // once the copy is complete. False with LastError, also for a PostgreSQL register (its
     // server's pg_dump makes the copy).
     bool BackupTo(const QString& file, bool replace);
+
+    // Adds the source's cards (RegisterImport.h) in one transaction: a card whose number the
+    // register holds already is left out and listed in report, so a second import of the same
+    // source adds nothing. Row links and history are renumbered to the new rows. Other
+    // stations wait while it runs. False with LastError, nothing added.
+    bool Import(const ImportSource& source, ImportReport& report);
 
   private:
     class Connection;
