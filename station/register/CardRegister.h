@@ -188,6 +188,9 @@ struct CsvOptions {
     bool byteOrderMark = false;  // UTF-8's, at the start
 };
 
+struct ImportSource;
+struct ImportReport;
+
 class CCardRegister {
   public:
     CCardRegister(RegisterSettings settings, QString programVersion);
@@ -321,6 +324,12 @@ class CCardRegister {
     // facility code, number, revoked since, reason). False with LastError.
     bool WriteValidCardsCsv(QTextStream& out, const CsvOptions& options);
     bool WriteBlockListCsv(QTextStream& out, const CsvOptions& options);
+
+    // Adds the source's cards (RegisterImport.h) in one transaction: a card whose number the
+    // register holds already is left out and listed in report, so a second import of the same
+    // source adds nothing. Row links and history are renumbered to the new rows. Other
+    // stations wait while it runs. False with LastError, nothing added.
+    bool Import(const ImportSource& source, ImportReport& report);
 
   private:
     class Connection;

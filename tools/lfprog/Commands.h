@@ -25,6 +25,7 @@ int RunRegisterList(CommandContext& context);
 int RunRegisterFind(CommandContext& context);
 int RunRegisterExport(CommandContext& context);
 int RunRegisterBackup(CommandContext& context);
+int RunRegisterImport(CommandContext& context);
 int RunRegisterWhere(CommandContext& context);
 int RunRegisterHistory(CommandContext& context);
 int RunRegisterRevoke(CommandContext& context);

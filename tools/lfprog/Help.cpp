@@ -213,6 +213,19 @@ const std::string kRegisterBackupHelp =
     "  --force         replace FILE when it exists (only once the copy is complete)\n" +
     std::string(kRegisterOption);
 
+const std::string kRegisterImportHelp =
+    "usage: lfprog register import FILE [--register R]\n"
+    "\n"
+    "Adds the cards of FILE to the register: a CSV file as 'lfprog register export' writes it\n"
+    "(, or ; between the fields), or another station's SQLite register (only read, never\n"
+    "changed), for example to move a site's stations onto one PostgreSQL register. Times,\n"
+    "stations, operators, states, re-issue links and the history are kept. A card whose\n"
+    "number the register holds already is left out and listed, never doubled, so importing a\n"
+    "file twice changes nothing. A line that does not read is reported with its number and\n"
+    "nothing is imported (exit 1). Exit 5 when every card of FILE was there already. Other\n"
+    "stations wait while the import runs.\n" +
+    std::string(kRegisterOption);
+
 const std::string kLanConfigHelp =
     "usage: lfprog lan config DEVICE [--address A.B.C.D] [--mask M] [--gateway G] [--name N]\n"
     "\n"
@@ -307,6 +320,12 @@ const std::vector<CommandInfo>& Commands() {
          kHoldersListHelp.c_str(),
          {"without-card", "department", "register"},
          RunHoldersList},
+        {"register import",
+         "add the cards of a CSV export or an SQLite register",
+         kRegisterImportHelp.c_str(),
+         {"register"},
+         RunRegisterImport,
+         true},
         {"lan config",
          "show or change a network reader's settings",
          kLanConfigHelp.c_str(),
@@ -345,7 +364,7 @@ std::string OverviewHelp() {
             "  2  usage: a bad command line, or a value out of its format's range\n"
             "  3  no reader: it cannot be opened or does not answer\n"
             "  4  no card: no transponder on the reader\n"
-            "  5  duplicate: the card register holds the number already\n"
+            "  5  duplicate: the card register holds the number already (import: every card)\n"
             "  6  register: the card register cannot be opened or cannot record the card\n"
             "  7  blank chip: a chip answers but holds no card in the format asked\n"
             "  8  no free number: a next-free series ended before its count or end value\n";
