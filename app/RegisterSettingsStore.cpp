@@ -25,5 +25,7 @@ void StoreRegisterSettings(const station::RegisterSettings& settings) {
     PutSettingInt(kSection, "Port", settings.port);
     PutSettingString(kSection, "Name", settings.database);
     PutSettingString(kSection, "User", settings.user);
+    PutSettingString(kSection, "SslMode", settings.sslMode);
+    PutSettingString(kSection, "SslRootCert", settings.sslRootCert);
     PutSettingInt(kSection, "NextFree", settings.nextFree ? 1 : 0);
 }

@@ -11,6 +11,7 @@
 #include "station/register/RegisterConnection.h"
 #include "station/register/RegisterEvents.h"
 #include "station/register/RegisterRows.h"
+#include "station/register/RegisterTls.h"
 
 namespace station {
 
@@ -85,6 +86,15 @@ RegisterSettings RegisterSettingsFrom(const SettingText& value) {
     const QString name = value(QStringLiteral("Name"), settings.database).trimmed();
     if (!name.isEmpty()) settings.database = name;
     settings.user = value(QStringLiteral("User"), settings.user).trimmed();
+    const QString sslMode = value(QStringLiteral("SslMode"), settings.sslMode).trimmed();
+    settings.sslMode = SslModeFrom(sslMode);
+    if (!sslMode.isEmpty() && settings.sslMode.isEmpty())
+        refuse(QStringLiteral("SslMode"), sslMode, SslModes().join(QStringLiteral(", ")));
+    settings.sslRootCert = value(QStringLiteral("SslRootCert"), settings.sslRootCert).trimmed();
+    if (const QString problem = SslRootCertProblem(settings.sslRootCert); !problem.isEmpty()) {
+        if (!settings.unreadable.isEmpty()) settings.unreadable += QStringLiteral("; ");
+        settings.unreadable += problem;
+    }
     return settings;
 }
 

@@ -46,6 +46,10 @@ struct RegisterSettings {
     int port = 5432;
     QString database = QStringLiteral("orvex");
     QString user;  // empty: the login name
+    // PostgreSQL's TLS: a sslmode word (empty: the client library's default or PGSSLMODE)
+    // and the certificate authority's file for verify-ca/verify-full (empty: its default).
+    QString sslMode;
+    QString sslRootCert;
     // A series takes each number from the register: the smallest free number from the
     // series' start value, so that stations sharing one register interleave without gaps.
     bool nextFree = false;
@@ -61,9 +65,9 @@ QString DefaultRegisterFile();
 QString RegisterFile(const RegisterSettings& settings);
 
 // The settings' section "Register" with the keys "Enabled" (1/0), "Database" ("SQLite" or
-// "PostgreSQL"), "File", "Host", "Port", "Name", "User" and "NextFree" (1/0). value gives a
-// key's text or the default; a value that does not read keeps the default and is named in
-// unreadable.
+// "PostgreSQL"), "File", "Host", "Port", "Name", "User", "SslMode", "SslRootCert" and
+// "NextFree" (1/0). value gives a key's text or the default; a value that does not read
+// keeps the default and is named in unreadable.
 using SettingText = std::function<QString(const QString& key, const QString& defaultValue)>;
 RegisterSettings RegisterSettingsFrom(const SettingText& value);
 

@@ -8,6 +8,7 @@
 #include <atomic>
 
 #include "station/register/RegisterFileModes.h"
+#include "station/register/RegisterTls.h"
 
 namespace station {
 
@@ -121,9 +122,12 @@ bool CCardRegister::Connection::Connect(QString& error) {
         // No password: the client library takes it from PGPASSWORD or the .pgpass file. A
         // server that is gone must not hold the station for long.
         // A connection whose server went silent (a network lost) fails within seconds too.
-        db.setConnectOptions(QStringLiteral(
+        QString options = QStringLiteral(
             "connect_timeout=3;application_name=orvex-fsk;keepalives=1;keepalives_idle=5;"
-            "keepalives_interval=2;keepalives_count=3;tcp_user_timeout=10000"));
+            "keepalives_interval=2;keepalives_count=3;tcp_user_timeout=10000");
+        if (const QString tls = TlsConnectOptions(m_settings); !tls.isEmpty())
+            options += u';' + tls;
+        db.setConnectOptions(options);
     }
     if (!db.open()) {
         error = DatabaseWords(db.lastError());

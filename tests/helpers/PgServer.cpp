@@ -220,16 +220,124 @@ bool PgServer::InitCluster() {
         if (status > 0) m_error = "initdb failed: " + LogTail().toStdString();
         return false;
     }
+    if (m_tls) {
+        // TCP connections over TLS only; the socket folder stays for the server's own tools.
+        std::ofstream hba(data + "/pg_hba.conf", std::ios::trunc);
+        hba << "local all all scram-sha-256\n"
+               "hostssl all all 127.0.0.1/32 scram-sha-256\n";
+        if (!hba) {
+            m_error = "cannot write pg_hba.conf";
+            return false;
+        }
+    }
     return true;
 }
 
 bool PgServer::Launch() {
-    m_pid =
-        Spawn({m_binaries + "/postgres", "-D", m_folder + "/data", "-p", std::to_string(m_port),
-               "-k", m_folder + "/sockets", "-c", "listen_addresses=127.0.0.1", "-c",
-               "shared_buffers=16MB", "-c", "max_connections=40", "-c", "logging_collector=off"},
-              true, {});
+    std::vector<std::string> argv = {
+        m_binaries + "/postgres",     "-D", m_folder + "/data",     "-p",
+        std::to_string(m_port),       "-k", m_folder + "/sockets",  "-c",
+        "listen_addresses=127.0.0.1", "-c", "shared_buffers=16MB",  "-c",
+        "max_connections=40",         "-c", "logging_collector=off"};
+    if (m_tls) {
+        argv.insert(argv.end(),
+                    {"-c", "ssl=on", "-c", "ssl_cert_file=" + m_folder + "/tls/server.crt", "-c",
+                     "ssl_key_file=" + m_folder + "/tls/server.key"});
+    }
+    m_pid = Spawn(std::move(argv), true, {});
     return m_pid > 0;
+}
+
+bool PgServer::MakeCertificates() {
+    const std::string tls = m_folder + "/tls/";
+    if (mkdir(tls.c_str(), 0755) != 0) {
+        m_error = "cannot create the folder for the certificates";
+        return false;
+    }
+    {
+        std::ofstream extensions(tls + "server.ext");
+        extensions << "subjectAltName=IP:127.0.0.1,DNS:localhost\n";
+    }
+    const std::vector<std::string> ec = {"-newkey", "ec", "-pkeyopt",
+                                         "ec_paramgen_curve:prime256v1", "-nodes"};
+    auto authority = [&](const std::string& name, const std::string& subject) {
+        std::vector<std::string> argv = {"openssl", "req", "-x509"};
+        argv.insert(argv.end(), ec.begin(), ec.end());
+        argv.insert(argv.end(),
+                    {"-keyout", tls + name + ".key", "-out", tls + name + ".crt", "-days", "2",
+                     "-subj", "/CN=" + subject, "-addext", "basicConstraints=critical,CA:TRUE",
+                     "-addext", "keyUsage=critical,keyCertSign,cRLSign"});
+        return RunProgram(argv, false) == 0;
+    };
+    std::vector<std::string> request = {"openssl", "req", "-new"};
+    request.insert(request.end(), ec.begin(), ec.end());
+    request.insert(request.end(), {"-keyout", tls + "server.key", "-out", tls + "server.csr",
+                                   "-subj", "/CN=localhost"});
+    // Both authorities carry one name, so that only the key tells them apart.
+    const bool made =
+        authority("ca", "orvex test authority") && authority("other", "orvex test authority") &&
+        RunProgram(request, false) == 0 &&
+        RunProgram({"openssl", "x509", "-req", "-in", tls + "server.csr", "-CA", tls + "ca.crt",
+                    "-CAkey", tls + "ca.key", "-set_serial", "1", "-days", "2", "-extfile",
+                    tls + "server.ext", "-out", tls + "server.crt"},
+                   false) == 0;
+    if (!made) {
+        m_error = "openssl could not make the certificates: " + LogTail().toStdString();
+        return false;
+    }
+    // The server refuses a key others may read.
+    chmod((tls + "server.key").c_str(), 0600);
+    return GiveToServerUser(tls + "server.key");
+}
+
+bool PgServer::UseTls() {
+    if (m_initialised) {
+        m_error = "UseTls comes before the first Start";
+        return false;
+    }
+    if (m_folder.empty()) {
+        m_error = "cannot create the server's temporary folder";
+        return false;
+    }
+    if (!MakeCertificates()) return false;
+    m_tls = true;
+    return true;
+}
+
+bool PgServer::RunPsql(const std::vector<std::string>& arguments) {
+    std::vector<std::string> argv = {m_binaries + "/psql",
+                                     "-X",
+                                     "-q",
+                                     "-v",
+                                     "ON_ERROR_STOP=1",
+                                     "-h",
+                                     "127.0.0.1",
+                                     "-p",
+                                     std::to_string(m_port),
+                                     "-U",
+                                     "orvex",
+                                     "-d",
+                                     "orvex"};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    // psql writes into the server's log file (Spawn's output); what it adds is its message.
+    const std::string logFile = m_folder + "/server.log";
+    std::error_code ignored;
+    const auto before = fs::file_size(logFile, ignored);
+    if (RunProgram(argv, false, {"PGPASSWORD=" + m_password}) == 0) return true;
+    std::ifstream in(logFile);
+    in.seekg(static_cast<std::streamoff>(before == static_cast<std::uintmax_t>(-1) ? 0 : before));
+    std::ostringstream said;
+    said << in.rdbuf();
+    m_error = "psql failed: " + said.str();
+    return false;
+}
+
+bool PgServer::RunSqlFile(const QString& file) {
+    return RunPsql({"-f", file.toStdString()});
+}
+
+bool PgServer::RunSql(const QString& statements) {
+    return RunPsql({"-c", statements.toStdString()});
 }
 
 bool PgServer::WaitUntilReady() {
@@ -311,7 +419,7 @@ QString PgServer::WritePassFile() const {
     const std::string path = m_folder + "/pgpass";
     {
         std::ofstream out(path, std::ios::trunc);
-        out << "127.0.0.1:" << m_port << ":*:orvex:" << m_password << '\n';
+        out << "127.0.0.1:" << m_port << ":*:*:" << m_password << '\n';
     }
     // The client library ignores a password file others may read.
     chmod(path.c_str(), 0600);

@@ -2,8 +2,10 @@
 // password-protected role, the server on a free loopback port with its socket folder inside
 // that folder, started, stopped and started again on the same port, and everything removed
 // at the end. Run as root (CI), the cluster belongs to "nobody" and the server runs as nobody,
-// since PostgreSQL refuses to run as root. The server ends with the thread that started it
-// (also when the test process is killed), so start it on a thread that outlives its use.
+// since PostgreSQL refuses to run as root. With UseTls the server takes connections over TLS
+// only, with certificates the test makes with the openssl command. The server ends with the thread
+// that started it (also when the test process is killed), so start it on a thread that outlives its
+// use.
 #pragma once
 
 #include <sys/types.h>
@@ -36,9 +38,23 @@ class PgServer {
     // The role's password, for PGPASSWORD or a .pgpass file; the server refuses any other.
     QString Password() const { return QString::fromStdString(m_password); }
     // Writes a .pgpass file (mode 0600) with this server's line into its folder; its path.
+    // Its password serves every role, so a test gives the roles it makes Password().
     QString WritePassFile() const;
     // Another empty database on the running server.
     bool CreateDatabase(const QString& name);
+
+    // Before the first Start: a certificate authority and a server certificate for 127.0.0.1
+    // and localhost signed by it, and a server that refuses connections without TLS
+    // (hostssl). False with Error().
+    bool UseTls();
+    // The authority that signed the server's certificate, and another that signed nothing of
+    // this server (PEM files).
+    QString CaFile() const { return QString::fromStdString(m_folder + "/tls/ca.crt"); }
+    QString OtherCaFile() const { return QString::fromStdString(m_folder + "/tls/other.crt"); }
+    // Runs SQL through psql as the owner role in Database(), stopping at the first error;
+    // a file, or statements. False with Error() holding psql's output.
+    bool RunSqlFile(const QString& file);
+    bool RunSql(const QString& statements);
 
     QString Error() const { return QString::fromStdString(m_error); }
     // The server's log, for a failing test's message.
@@ -54,6 +70,8 @@ class PgServer {
     pid_t Spawn(std::vector<std::string> argv, bool asServerUser,
                 const std::vector<std::string>& environment);
     bool GiveToServerUser(const std::string& path);
+    bool MakeCertificates();
+    bool RunPsql(const std::vector<std::string>& arguments);
 
     std::string m_binaries;  // /usr/lib/postgresql/<version>/bin
     std::string m_folder;
@@ -63,6 +81,7 @@ class PgServer {
     uid_t m_serverUid = 0;
     gid_t m_serverGid = 0;
     bool m_initialised = false;
+    bool m_tls = false;
     int m_port = 0;
     pid_t m_pid = -1;
 };

@@ -26,6 +26,8 @@ TEST(RegisterSettings, KeysReadWithTheirDefaults) {
     EXPECT_EQ(defaults.port, 5432);
     EXPECT_EQ(defaults.database, QStringLiteral("orvex"));
     EXPECT_TRUE(defaults.user.isEmpty());
+    EXPECT_TRUE(defaults.sslMode.isEmpty());
+    EXPECT_TRUE(defaults.sslRootCert.isEmpty());
     EXPECT_FALSE(defaults.nextFree);
 
     const RegisterSettings set = From({{"Enabled", "0"},
@@ -35,6 +37,8 @@ TEST(RegisterSettings, KeysReadWithTheirDefaults) {
                                        {"Port", "6543"},
                                        {"Name", "badges"},
                                        {"User", "office"},
+                                       {"SslMode", " Verify-Full "},
+                                       {"SslRootCert", "/etc/orvex/root.crt"},
                                        {"NextFree", "1"}});
     EXPECT_FALSE(set.enabled);
     EXPECT_EQ(set.kind, RegisterSettings::Kind::PostgreSQL);
@@ -43,12 +47,18 @@ TEST(RegisterSettings, KeysReadWithTheirDefaults) {
     EXPECT_EQ(set.port, 6543);
     EXPECT_EQ(set.database, QStringLiteral("badges"));
     EXPECT_EQ(set.user, QStringLiteral("office"));
+    EXPECT_EQ(set.sslMode, QStringLiteral("verify-full"));
+    EXPECT_EQ(set.sslRootCert, QStringLiteral("/etc/orvex/root.crt"));
     EXPECT_TRUE(set.nextFree);
 
     // Values that do not read keep the defaults; a kind or a switch that does not read is
     // named, so the register refuses rather than record into a private file.
-    const RegisterSettings bad =
-        From({{"Enabled", "yes"}, {"Database", "Oracle"}, {"Port", "70000"}, {"NextFree", "x"}});
+    const RegisterSettings bad = From({{"Enabled", "yes"},
+                                       {"Database", "Oracle"},
+                                       {"Port", "70000"},
+                                       {"NextFree", "x"},
+                                       {"SslMode", "strict"},
+                                       {"SslRootCert", "/etc/a;b.crt"}});
     EXPECT_TRUE(bad.enabled);
     EXPECT_EQ(bad.kind, RegisterSettings::Kind::SQLite);
     EXPECT_EQ(bad.port, 5432);
@@ -56,6 +66,9 @@ TEST(RegisterSettings, KeysReadWithTheirDefaults) {
     EXPECT_TRUE(bad.unreadable.contains(QStringLiteral("Enabled=yes")));
     EXPECT_TRUE(bad.unreadable.contains(QStringLiteral("Database=Oracle")));
     EXPECT_TRUE(bad.unreadable.contains(QStringLiteral("NextFree=x")));
+    EXPECT_TRUE(bad.unreadable.contains(QStringLiteral("SslMode=strict")));
+    EXPECT_TRUE(bad.unreadable.contains(QStringLiteral("/etc/a;b.crt")));
+    EXPECT_TRUE(bad.sslMode.isEmpty());
     EXPECT_TRUE(set.unreadable.isEmpty());
 }
 

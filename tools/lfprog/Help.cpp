@@ -21,7 +21,8 @@ const char kCardOptions[] =
 const char kRegisterOption[] =
     "  --register R    the card register: off, an SQLite FILE, or\n"
     "                  postgresql://[user@]host[:port]/name (the password comes from\n"
-    "                  ~/.pgpass or PGPASSWORD); default: the station's settings, else the\n"
+    "                  ~/.pgpass or PGPASSWORD), with ?sslmode=verify-full&sslrootcert=FILE\n"
+    "                  for TLS; default: the station's settings, else the\n"
     "                  file register.sqlite in ~/.local/share/Qor Applikationen/Orvex-FSK\n";
 
 const std::string kListHelp =

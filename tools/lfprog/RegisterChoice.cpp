@@ -3,6 +3,10 @@
 #include <QFileInfo>
 #include <QSettings>
 #include <QUrl>
+#include <QUrlQuery>
+#include <algorithm>
+
+#include "station/register/RegisterTls.h"
 
 using station::RegisterSettings;
 
@@ -17,15 +21,57 @@ RegisterSettings StationSettings() {
     });
 }
 
-// postgresql://[user@]host[:port]/name; false with the reason for anything else.
+// The URL's ?sslmode=...&sslrootcert=... into settings; false with the reason for another
+// key, a word that is no sslmode or a value given twice.
+bool ParseTlsQuery(const QUrl& url, RegisterSettings& settings, std::string& error) {
+    const auto items = QUrlQuery(url).queryItems(QUrl::FullyDecoded);
+    for (const auto& [key, value] : items) {
+        const bool twice = std::count_if(items.begin(), items.end(),
+                                         [&](const auto& item) { return item.first == key; }) > 1;
+        if (twice) {
+            error = "--register gives " + key.toStdString() + " twice";
+            return false;
+        }
+        if (key == QLatin1String("sslmode")) {
+            settings.sslMode = station::SslModeFrom(value);
+            if (settings.sslMode.isEmpty()) {
+                error = "--register's sslmode=" + value.toStdString() + " is not one of " +
+                        station::SslModes().join(QStringLiteral(", ")).toStdString();
+                return false;
+            }
+        } else if (key == QLatin1String("sslrootcert")) {
+            if (value.isEmpty()) {
+                error = "--register's sslrootcert= names no file";
+                return false;
+            }
+            settings.sslRootCert = QFileInfo(value).absoluteFilePath();
+            if (const QString problem = station::SslRootCertProblem(settings.sslRootCert);
+                !problem.isEmpty()) {
+                error = "--register: " + problem.toStdString();
+                return false;
+            }
+        } else {
+            // Only the key: a password put here must not be echoed to a log.
+            error = "--register takes sslmode= and sslrootcert=FILE after '?', not '" +
+                    key.toStdString() + "'";
+            return false;
+        }
+    }
+    return true;
+}
+
+// postgresql://[user@]host[:port]/name[?sslmode=...&sslrootcert=FILE]; false with the reason
+// for anything else.
 bool ParsePostgresUrl(const std::string& text, RegisterSettings& settings, std::string& error) {
     const QUrl url(QString::fromStdString(text), QUrl::StrictMode);
     const QString database = url.path().mid(1);
     if (!url.isValid() || url.host().isEmpty() || !url.path().startsWith(u'/') ||
-        database.isEmpty() || database.contains(u'/') || url.hasQuery() || url.hasFragment()) {
-        error = "--register '" + text + "' is not postgresql://[user@]host[:port]/name";
+        database.isEmpty() || database.contains(u'/') || url.hasFragment()) {
+        error = "--register '" + text +
+                "' is not postgresql://[user@]host[:port]/name[?sslmode=...&sslrootcert=FILE]";
         return false;
     }
+    if (!ParseTlsQuery(url, settings, error)) return false;
     // A password on the command line shows in every process list; libpq reads it from
     // PGPASSWORD or ~/.pgpass instead.
     if (!url.password().isEmpty()) {
