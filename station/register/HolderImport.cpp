@@ -45,7 +45,9 @@ void CHolderImport::CheckLines() {
     using Kind = HolderLineProblem::Kind;
     const qsizetype width = Header().size();
     QHash<QString, int> firstLine;  // personnel number -> the line that brought it
-    for (size_t i = 1; i < m_table.records.size(); ++i) {
+    // Without the required columns every line would be refused for the mapping's sake.
+    const size_t records = MissesColumns() ? 0 : m_table.records.size();
+    for (size_t i = 1; i < records; ++i) {
         const CsvRecord& record = m_table.records[i];
         // A line of separators only is an empty line as a spreadsheet saves it.
         if (IsBlank(record.fields)) continue;
