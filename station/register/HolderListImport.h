@@ -33,7 +33,7 @@ struct HolderLineProblem {
     QString reason;
 };
 
-enum class HolderImportResult {
+enum class HolderListImportResult {
     Imported,        // stored (or, for a plan, what would be stored)
     NoHeader,        // the file holds no line at all
     ColumnsMissing,  // no column feeds the personnel number or the name
@@ -41,7 +41,7 @@ enum class HolderImportResult {
     RegisterFailed,  // the register cannot answer or store: its LastError says why
 };
 
-class CHolderImport {
+class CHolderListImport {
   public:
     // Reads the file's bytes; the columns are guessed from the header anew.
     void Read(const QByteArray& bytes, const CsvReadOptions& options = {});
@@ -59,12 +59,12 @@ class CHolderImport {
 
     // What the import would do, the register's refusals added to Problems(). Nothing is
     // stored. markLeft: holders not in the file are marked as left.
-    HolderImportResult Plan(CCardRegister& cardRegister, bool markLeft, HolderImportPlan& plan);
+    HolderListImportResult Plan(CCardRegister& cardRegister, bool markLeft, HolderImportPlan& plan);
     // Stores the holders in one transaction when no line is refused: all or nothing.
-    HolderImportResult Apply(CCardRegister& cardRegister, bool markLeft, HolderImportPlan& plan);
+    HolderListImportResult Apply(CCardRegister& cardRegister, bool markLeft, HolderImportPlan& plan);
 
   private:
-    HolderImportResult Run(CCardRegister& cardRegister, bool markLeft, bool dryRun,
+    HolderListImportResult Run(CCardRegister& cardRegister, bool markLeft, bool dryRun,
                            HolderImportPlan& plan);
     void CheckLines();
 

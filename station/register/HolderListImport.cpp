@@ -1,4 +1,4 @@
-#include "station/register/HolderImport.h"
+#include "station/register/HolderListImport.h"
 
 #include <QHash>
 #include <algorithm>
@@ -20,26 +20,26 @@ bool IsBlank(const QStringList& fields) {
 
 }  // namespace
 
-void CHolderImport::Read(const QByteArray& bytes, const CsvReadOptions& options) {
+void CHolderListImport::Read(const QByteArray& bytes, const CsvReadOptions& options) {
     ReadCsv(bytes, options, m_table, m_csvError);
     m_columns = GuessHolderColumns(Header());
     CheckLines();
 }
 
-QStringList CHolderImport::Header() const {
+QStringList CHolderListImport::Header() const {
     return m_table.records.empty() ? QStringList() : m_table.records.front().fields;
 }
 
-void CHolderImport::SetColumns(const HolderColumnMap& columns) {
+void CHolderListImport::SetColumns(const HolderColumnMap& columns) {
     m_columns = columns;
     CheckLines();
 }
 
-bool CHolderImport::MissesColumns() const {
+bool CHolderListImport::MissesColumns() const {
     return m_columns[HolderField::PersonnelNumber] < 0 || !m_columns.HasName();
 }
 
-void CHolderImport::CheckLines() {
+void CHolderListImport::CheckLines() {
     m_rows.clear();
     m_fileProblems.clear();
     using Kind = HolderLineProblem::Kind;
@@ -91,36 +91,36 @@ void CHolderImport::CheckLines() {
     m_problems = m_fileProblems;
 }
 
-HolderImportResult CHolderImport::Plan(CCardRegister& cardRegister, bool markLeft,
+HolderListImportResult CHolderListImport::Plan(CCardRegister& cardRegister, bool markLeft,
                                        HolderImportPlan& plan) {
     return Run(cardRegister, markLeft, true, plan);
 }
 
-HolderImportResult CHolderImport::Apply(CCardRegister& cardRegister, bool markLeft,
+HolderListImportResult CHolderListImport::Apply(CCardRegister& cardRegister, bool markLeft,
                                         HolderImportPlan& plan) {
     return Run(cardRegister, markLeft, false, plan);
 }
 
-HolderImportResult CHolderImport::Run(CCardRegister& cardRegister, bool markLeft, bool dryRun,
+HolderListImportResult CHolderListImport::Run(CCardRegister& cardRegister, bool markLeft, bool dryRun,
                                       HolderImportPlan& plan) {
     plan = {};
     m_problems = m_fileProblems;  // the register's refusals of an earlier plan go
     if (m_table.records.empty()) {
-        return m_problems.empty() ? HolderImportResult::NoHeader : HolderImportResult::Refused;
+        return m_problems.empty() ? HolderListImportResult::NoHeader : HolderListImportResult::Refused;
     }
-    if (MissesColumns()) return HolderImportResult::ColumnsMissing;
+    if (MissesColumns()) return HolderListImportResult::ColumnsMissing;
     // Marking holders as left from a list with unreadable lines would mark the people on
     // those lines, so a plan with problems is shown but never stored. The register refuses
     // the whole import itself when it refuses a row.
     if (!cardRegister.ImportHolders(m_rows, markLeft, dryRun || !m_problems.empty(), plan))
-        return HolderImportResult::RegisterFailed;
+        return HolderListImportResult::RegisterFailed;
     for (const auto& [line, reason] : plan.refused)
         m_problems.push_back({line, HolderLineProblem::Kind::Register, 0, 0, reason});
     std::stable_sort(m_problems.begin(), m_problems.end(),
                      [](const HolderLineProblem& a, const HolderLineProblem& b) {
                          return a.line < b.line;
                      });
-    return m_problems.empty() ? HolderImportResult::Imported : HolderImportResult::Refused;
+    return m_problems.empty() ? HolderListImportResult::Imported : HolderListImportResult::Refused;
 }
 
 }  // namespace station

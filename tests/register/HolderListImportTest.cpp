@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "RegisterCases.h"
-#include "station/register/HolderImport.h"
+#include "station/register/HolderListImport.h"
 #include "station/register/Holders.h"
 
 using namespace station;
@@ -116,7 +116,7 @@ QStringList Stored(CCardRegister& cardRegister) {
 void ImportSequence(RegisterDatabases&, const RegisterSettings& settings) {
     CCardRegister cardRegister(settings, kVersion);
     ASSERT_TRUE(cardRegister.Open()) << cardRegister.LastError().toStdString();
-    using R = HolderImportResult;
+    using R = HolderListImportResult;
     struct Step {
         const char* name;
         QByteArray bytes;
@@ -161,7 +161,7 @@ void ImportSequence(RegisterDatabases&, const RegisterSettings& settings) {
     };
     for (const Step& step : steps) {
         SCOPED_TRACE(step.name);
-        CHolderImport import;
+        CHolderListImport import;
         import.Read(step.bytes, step.options);
         HolderImportPlan plan;
         EXPECT_EQ(import.Apply(cardRegister, step.markLeft, plan), step.result)
@@ -176,7 +176,7 @@ void ImportSequence(RegisterDatabases&, const RegisterSettings& settings) {
     }
 
     // The same list again changes nothing; the plan says so before and after.
-    CHolderImport again;
+    CHolderListImport again;
     again.Read("Personalnummer;Name;Abteilung\n1001;Anna M\xC3\xBC" "ller;Verkauf\n"
                "1002;Bernd Schulz;IT\n1004;J\xC3\xBCrgen Gro\xC3\x9F;Lager\n");
     HolderImportPlan plan;
@@ -185,14 +185,14 @@ void ImportSequence(RegisterDatabases&, const RegisterSettings& settings) {
     EXPECT_TRUE(plan.added.empty() && plan.changed.empty() && plan.left.empty());
 }
 
-class HolderImport : public testing::TestWithParam<RegisterSettings::Kind> {};
+class HolderListImport : public testing::TestWithParam<RegisterSettings::Kind> {};
 
-TEST_P(HolderImport, StoresAListWholeOrNotAtAll) {
+TEST_P(HolderListImport, StoresAListWholeOrNotAtAll) {
     RegisterDatabases databases(GetParam());
     ImportSequence(databases, databases.Fresh());
 }
 
-INSTANTIATE_TEST_SUITE_P(, HolderImport,
+INSTANTIATE_TEST_SUITE_P(, HolderListImport,
                          testing::Values(RegisterSettings::Kind::SQLite,
                                          RegisterSettings::Kind::PostgreSQL),
                          [](const auto& info) {
