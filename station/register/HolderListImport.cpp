@@ -54,8 +54,8 @@ void CHolderListImport::CheckLines() {
         // A line with more or fewer fields than the header has its values in the wrong
         // columns (an unquoted separator in a name), so none of them can be trusted.
         if (record.fields.size() != width) {
-            m_fileProblems.push_back({record.line, Kind::FieldCount, 0,
-                                  static_cast<int>(record.fields.size()), {}});
+            m_fileProblems.push_back(
+                {record.line, Kind::FieldCount, 0, static_cast<int>(record.fields.size()), {}});
             continue;
         }
         HolderImportRow row;
@@ -80,7 +80,8 @@ void CHolderListImport::CheckLines() {
         }
         const auto earlier = firstLine.constFind(row.personnelNumber);
         if (earlier != firstLine.cend()) {
-            m_fileProblems.push_back({record.line, Kind::DuplicatePersonnelNumber, *earlier, 0, {}});
+            m_fileProblems.push_back(
+                {record.line, Kind::DuplicatePersonnelNumber, *earlier, 0, {}});
             continue;
         }
         firstLine.insert(row.personnelNumber, record.line);
@@ -92,21 +93,22 @@ void CHolderListImport::CheckLines() {
 }
 
 HolderListImportResult CHolderListImport::Plan(CCardRegister& cardRegister, bool markLeft,
-                                       HolderImportPlan& plan) {
+                                               HolderImportPlan& plan) {
     return Run(cardRegister, markLeft, true, plan);
 }
 
 HolderListImportResult CHolderListImport::Apply(CCardRegister& cardRegister, bool markLeft,
-                                        HolderImportPlan& plan) {
+                                                HolderImportPlan& plan) {
     return Run(cardRegister, markLeft, false, plan);
 }
 
-HolderListImportResult CHolderListImport::Run(CCardRegister& cardRegister, bool markLeft, bool dryRun,
-                                      HolderImportPlan& plan) {
+HolderListImportResult CHolderListImport::Run(CCardRegister& cardRegister, bool markLeft,
+                                              bool dryRun, HolderImportPlan& plan) {
     plan = {};
     m_problems = m_fileProblems;  // the register's refusals of an earlier plan go
     if (m_table.records.empty()) {
-        return m_problems.empty() ? HolderListImportResult::NoHeader : HolderListImportResult::Refused;
+        return m_problems.empty() ? HolderListImportResult::NoHeader
+                                  : HolderListImportResult::Refused;
     }
     if (MissesColumns()) return HolderListImportResult::ColumnsMissing;
     // Marking holders as left from a list with unreadable lines would mark the people on
@@ -116,10 +118,9 @@ HolderListImportResult CHolderListImport::Run(CCardRegister& cardRegister, bool 
         return HolderListImportResult::RegisterFailed;
     for (const auto& [line, reason] : plan.refused)
         m_problems.push_back({line, HolderLineProblem::Kind::Register, 0, 0, reason});
-    std::stable_sort(m_problems.begin(), m_problems.end(),
-                     [](const HolderLineProblem& a, const HolderLineProblem& b) {
-                         return a.line < b.line;
-                     });
+    std::stable_sort(
+        m_problems.begin(), m_problems.end(),
+        [](const HolderLineProblem& a, const HolderLineProblem& b) { return a.line < b.line; });
     return m_problems.empty() ? HolderListImportResult::Imported : HolderListImportResult::Refused;
 }
 

@@ -61,11 +61,12 @@ class CHolderListImport {
     // stored. markLeft: holders not in the file are marked as left.
     HolderListImportResult Plan(CCardRegister& cardRegister, bool markLeft, HolderImportPlan& plan);
     // Stores the holders in one transaction when no line is refused: all or nothing.
-    HolderListImportResult Apply(CCardRegister& cardRegister, bool markLeft, HolderImportPlan& plan);
+    HolderListImportResult Apply(CCardRegister& cardRegister, bool markLeft,
+                                 HolderImportPlan& plan);
 
   private:
     HolderListImportResult Run(CCardRegister& cardRegister, bool markLeft, bool dryRun,
-                           HolderImportPlan& plan);
+                               HolderImportPlan& plan);
     void CheckLines();
 
     CsvTable m_table;

@@ -73,12 +73,13 @@ TEST_F(HoldersImport, PreviewImportRefusalAndMappedColumns) {
     result = Import(other, {"--separator", ";"});
     EXPECT_EQ(result.exit, kExitUsage) << result.out;
     EXPECT_NE(result.out.find("no column for the personnel number"), std::string::npos);
-    result = Import(other, {"--separator", ",", "--map", "Nr=personnel-number", "--map",
-                            "2=name", "--encoding", "utf-8"});
+    result = Import(other, {"--separator", ",", "--map", "Nr=personnel-number", "--map", "2=name",
+                            "--encoding", "utf-8"});
     EXPECT_EQ(result.exit, 0) << result.out;
     EXPECT_EQ(Summary(result), "0 1 0 0 0 stored");
-    EXPECT_NE(result.out.find("\"change\":\"1001\",\"line\":2,\"name\":\"Anna M\xC3\xBCller;Lager\""),
-              std::string::npos)
+    EXPECT_NE(
+        result.out.find("\"change\":\"1001\",\"line\":2,\"name\":\"Anna M\xC3\xBCller;Lager\""),
+        std::string::npos)
         << result.out;
     EXPECT_EQ(Import(other, {"--map", "Nr=birthday"}).exit, kExitUsage);
 }

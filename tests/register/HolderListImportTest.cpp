@@ -29,11 +29,16 @@ TEST(HolderColumns, HeaderWordsInGermanAndEnglishFindTheirFields) {
     };
     const Case cases[] = {
         {{"Personalnummer", "Name", "Abteilung", "Bemerkung"},
-         Map({{Field::PersonnelNumber, 0}, {Field::Name, 1}, {Field::Department, 2},
+         Map({{Field::PersonnelNumber, 0},
+              {Field::Name, 1},
+              {Field::Department, 2},
               {Field::Notes, 3}})},
         {{" personnel number ", "Department", "First name", "Last_Name", "Notes"},
-         Map({{Field::PersonnelNumber, 0}, {Field::Department, 1}, {Field::FirstName, 2},
-              {Field::LastName, 3}, {Field::Notes, 4}})},
+         Map({{Field::PersonnelNumber, 0},
+              {Field::Department, 1},
+              {Field::FirstName, 2},
+              {Field::LastName, 3},
+              {Field::Notes, 4}})},
         // Unknown columns stay unmapped; a second column of a field does not take it over.
         {{"Eintritt", "PNR", "Nachname", "Vorname", "Pers.-Nr."},
          Map({{Field::PersonnelNumber, 1}, {Field::LastName, 2}, {Field::FirstName, 3}})},
@@ -80,19 +85,26 @@ TEST(HolderColumns, AssignmentsMoveAColumnOrReportWhatTheyDoNotKnow) {
 }
 
 // Lists compared as one text, so a failure shows them readably.
-std::string Lines(const QStringList& lines) { return lines.join(u'\n').toStdString(); }
+std::string Lines(const QStringList& lines) {
+    return lines.join(u'\n').toStdString();
+}
 
 QString ProblemText(const HolderLineProblem& problem) {
     using Kind = HolderLineProblem::Kind;
     QString text = QString::number(problem.line) + u':';
     switch (problem.kind) {
-        case Kind::UnclosedQuote: return text + "unclosed quote";
-        case Kind::FieldCount: return text + QStringLiteral("%1 fields").arg(problem.count);
-        case Kind::NoPersonnelNumber: return text + "no personnel number";
-        case Kind::NoName: return text + "no name";
+        case Kind::UnclosedQuote:
+            return text + "unclosed quote";
+        case Kind::FieldCount:
+            return text + QStringLiteral("%1 fields").arg(problem.count);
+        case Kind::NoPersonnelNumber:
+            return text + "no personnel number";
+        case Kind::NoName:
+            return text + "no name";
         case Kind::DuplicatePersonnelNumber:
             return text + QStringLiteral("duplicate of %1").arg(problem.other);
-        case Kind::Register: return text + "register: " + problem.reason;
+        case Kind::Register:
+            return text + "register: " + problem.reason;
     }
     return text;
 }
@@ -136,26 +148,49 @@ void ImportSequence(RegisterDatabases&, const RegisterSettings& settings) {
          ";;;\r\n"
          "1002;Bernd Schulz;IT;\"Schl\xC3\xBCssel\r\nTor 2\"\r\n"
          "\r\n"
-         " 1003 ;\"Carla D\xC3\xAD" "az\";IT;\r\n",
-         {}, false, R::Imported, {}, {3, 0, 0, 0}, first},
+         " 1003 ;\"Carla D\xC3\xAD"
+         "az\";IT;\r\n",
+         {},
+         false,
+         R::Imported,
+         {},
+         {3, 0, 0, 0},
+         first},
         {"a duplicate personnel number refuses the import and names both lines",
          "PNR,Name,Department\n1001,Anna M\xC3\xBCller,Verkauf\n2001,Dora,IT\n1001,Else,IT\n",
-         {}, false, R::Refused, {"4:duplicate of 2"}, {1, 1, 0, 0}, first},
+         {},
+         false,
+         R::Refused,
+         {"4:duplicate of 2"},
+         {1, 1, 0, 0},
+         first},
         {"lines that cannot be read refuse it too",
          "PNR,Name,Department\n2001,\"Dora, D.\",IT\n2002,Emil, E.,IT\n,Fritz,IT\n2003,,IT\n"
          "2004,\"Gerd,IT\n",
-         {}, false, R::Refused,
+         {},
+         false,
+         R::Refused,
          {"3:4 fields", "4:no personnel number", "5:no name", "6:unclosed quote"},
-         {1, 0, 0, 0}, first},
+         {1, 0, 0, 0},
+         first},
         {"without a name column nothing is planned",
-         "Personalnummer;Abteilung\n1001;IT\n", {}, false, R::ColumnsMissing, {}, {0, 0, 0, 0},
+         "Personalnummer;Abteilung\n1001;IT\n",
+         {},
+         false,
+         R::ColumnsMissing,
+         {},
+         {0, 0, 0, 0},
          first},
         {"windows-1252 with tabs, first and last name: a department changes, one has left",
          "Personalnummer\tVorname\tNachname\tAbteilung\r\n"
          "1001\tAnna\tM\xFCller\tVerkauf\r\n"
          "1002\tBernd\tSchulz\tIT\r\n"
          "1004\tJ\xFCrgen\tGro\xDF\tLager\r\n",
-         {}, true, R::Imported, {}, {1, 1, 1, 1},
+         {},
+         true,
+         R::Imported,
+         {},
+         {1, 1, 1, 1},
          {"1001|Anna Müller|Verkauf|", "1002|Bernd Schulz|IT|Schlüssel\nTor 2",
           "1003|Carla Díaz|IT||left", "1004|Jürgen Groß|Lager|"}},
     };
@@ -177,8 +212,10 @@ void ImportSequence(RegisterDatabases&, const RegisterSettings& settings) {
 
     // The same list again changes nothing; the plan says so before and after.
     CHolderListImport again;
-    again.Read("Personalnummer;Name;Abteilung\n1001;Anna M\xC3\xBC" "ller;Verkauf\n"
-               "1002;Bernd Schulz;IT\n1004;J\xC3\xBCrgen Gro\xC3\x9F;Lager\n");
+    again.Read(
+        "Personalnummer;Name;Abteilung\n1001;Anna M\xC3\xBC"
+        "ller;Verkauf\n"
+        "1002;Bernd Schulz;IT\n1004;J\xC3\xBCrgen Gro\xC3\x9F;Lager\n");
     HolderImportPlan plan;
     EXPECT_EQ(again.Plan(cardRegister, true, plan), R::Imported);
     EXPECT_EQ(plan.unchanged.size(), 3u);

@@ -57,11 +57,14 @@ std::string ProblemText(const HolderLineProblem& problem) {
         case Kind::FieldCount:
             return std::to_string(problem.count) +
                    " fields, not as many as the header (a separator in an unquoted value?)";
-        case Kind::NoPersonnelNumber: return "no personnel number";
-        case Kind::NoName: return "no name";
+        case Kind::NoPersonnelNumber:
+            return "no personnel number";
+        case Kind::NoName:
+            return "no name";
         case Kind::DuplicatePersonnelNumber:
             return "the same personnel number as line " + std::to_string(problem.other);
-        case Kind::Register: return problem.reason.toStdString();
+        case Kind::Register:
+            return problem.reason.toStdString();
     }
     return {};
 }
@@ -94,18 +97,19 @@ std::string ColumnNames(const QStringList& header, const HolderColumnMap& column
 int RunHoldersImport(CommandContext& context) {
     const COutput& out = context.out;
     const CCommandLine& line = context.line;
-    if (context.operands.size() != 1)
-        return out.Fail(kExitUsage, "holders import takes one file");
+    if (context.operands.size() != 1) return out.Fail(kExitUsage, "holders import takes one file");
     CsvReadOptions options;
     if (const int status = ParseReadOptions(line, out, options)) return status;
 
     const std::string path = context.operands[0];
     QFile file(QString::fromStdString(path));
     if (!file.open(QIODevice::ReadOnly))
-        return out.Fail(kExitFailure, path + " cannot be read: " + file.errorString().toStdString());
+        return out.Fail(kExitFailure,
+                        path + " cannot be read: " + file.errorString().toStdString());
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        return out.Fail(kExitFailure, path + " cannot be read: " + file.errorString().toStdString());
+        return out.Fail(kExitFailure,
+                        path + " cannot be read: " + file.errorString().toStdString());
 
     CHolderListImport import;
     import.Read(bytes, options);
@@ -120,12 +124,12 @@ int RunHoldersImport(CommandContext& context) {
     if (header.isEmpty() && import.Problems().empty())
         return out.Fail(kExitFailure, path + " holds no header line");
     if (import.MissesColumns())
-        return out.Fail(kExitUsage,
-                        std::string("no column for the ") +
-                            (columns[HolderField::PersonnelNumber] < 0 ? "personnel number"
-                                                                       : "name") +
-                            " (columns: " + header.join(", ").toStdString() +
-                            "); name it with --map COLUMN=FIELD");
+        return out.Fail(
+            kExitUsage,
+            std::string("no column for the ") +
+                (columns[HolderField::PersonnelNumber] < 0 ? "personnel number" : "name") +
+                " (columns: " + header.join(", ").toStdString() +
+                "); name it with --map COLUMN=FIELD");
     out.Note("columns: " + ColumnNames(header, columns));
 
     const bool dryRun = line.Has("dry-run");
@@ -137,7 +141,8 @@ int RunHoldersImport(CommandContext& context) {
         RegisterSettings settings;
         if (const int status = ChooseRegister(line, out, settings)) return status;
         if (!settings.enabled)
-            return out.Fail(kExitRegister, "the card register is switched off: nothing to import into");
+            return out.Fail(kExitRegister,
+                            "the card register is switched off: nothing to import into");
         if (const int status = OpenRegister(settings, out, cardRegister)) return status;
     }
 
@@ -151,17 +156,17 @@ int RunHoldersImport(CommandContext& context) {
         result = dryRun ? import.Plan(*cardRegister, markLeft, plan)
                         : import.Apply(*cardRegister, markLeft, plan);
         if (result == HolderListImportResult::RegisterFailed)
-            return out.Fail(kExitRegister, "the card register (" +
-                                               cardRegister->Where().toStdString() +
-                                               ") cannot import the list: " +
-                                               cardRegister->LastError().toStdString());
+            return out.Fail(
+                kExitRegister,
+                "the card register (" + cardRegister->Where().toStdString() +
+                    ") cannot import the list: " + cardRegister->LastError().toStdString());
     }
 
     for (const HolderLineProblem& problem : import.Problems()) {
         CJson object;
         object.Add("refused", problem.line).Add("reason", ProblemText(problem));
-        out.Print(object, "refused: line " + std::to_string(problem.line) + "  " +
-                              ProblemText(problem));
+        out.Print(object,
+                  "refused: line " + std::to_string(problem.line) + "  " + ProblemText(problem));
     }
     // A long list's new people only when asked for a preview; changes and leavers always.
     if (dryRun) {
@@ -170,7 +175,8 @@ int RunHoldersImport(CommandContext& context) {
     for (const HolderImportRow& row : plan.changed) PrintRow(out, "change", row);
     for (const Holder& holder : plan.left) {
         CJson object;
-        object.Add("left", holder.personnelNumber.toStdString()).Add("name", holder.name.toStdString());
+        object.Add("left", holder.personnelNumber.toStdString())
+            .Add("name", holder.name.toStdString());
         out.Print(object, "left: " + holder.personnelNumber.toStdString() + "  " +
                               holder.name.toStdString());
     }
