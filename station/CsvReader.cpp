@@ -10,10 +10,9 @@ namespace {
 // 0x80..0x9F of Windows-1252; the five unassigned bytes keep their C1 code points, as web
 // browsers read them, so that no byte is lost.
 constexpr std::array<char16_t, 32> kWindows1252High = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 QString DecodeWindows1252(const QByteArray& bytes) {
     QString text(bytes.size(), Qt::Uninitialized);
@@ -21,12 +20,14 @@ QString DecodeWindows1252(const QByteArray& bytes) {
     for (const char byte : bytes) {
         const auto value = static_cast<unsigned char>(byte);
         *out++ = value >= 0x80 && value < 0xA0 ? QChar(kWindows1252High[value - 0x80])
-                                                : QChar(static_cast<char16_t>(value));
+                                               : QChar(static_cast<char16_t>(value));
     }
     return text;
 }
 
-bool IsLineBreak(QChar c) { return c == u'\n' || c == u'\r'; }
+bool IsLineBreak(QChar c) {
+    return c == u'\n' || c == u'\r';
+}
 
 // The length of the line break at text[i] (CR LF counts as one).
 qsizetype LineBreakLength(QStringView text, qsizetype i) {
@@ -150,8 +151,8 @@ bool ParseCsvText(QStringView text, QChar separator, std::vector<CsvRecord>& rec
 bool ReadCsv(const QByteArray& bytes, const CsvReadOptions& options, CsvTable& table,
              CsvError& error) {
     table = {};
-    const QString text = DecodeCsvBytes(bytes, options.encoding, table.encoding,
-                                        table.byteOrderMark);
+    const QString text =
+        DecodeCsvBytes(bytes, options.encoding, table.encoding, table.byteOrderMark);
     table.separator = options.separator.isNull() ? DetectCsvSeparator(text) : options.separator;
     return ParseCsvText(text, table.separator, table.records, error);
 }

@@ -29,28 +29,66 @@ TEST(CsvReader, ReadsEncodingsSeparatorsQuotesAndLineEnds) {
         QStringList records;
     };
     const Case cases[] = {
-        {"utf-8, semicolon, LF", "PNR;Name\n1;M\xC3\xBCller\n", {}, CsvEncoding::Utf8, u';',
+        {"utf-8, semicolon, LF",
+         "PNR;Name\n1;M\xC3\xBCller\n",
+         {},
+         CsvEncoding::Utf8,
+         u';',
          {"1:PNR|Name", "2:1|M\u00FCller"}},
-        {"utf-8 with byte order mark, CRLF", "\xEF\xBB\xBFPNR,Name\r\n7,\xC3\x9F\r\n", {},
-         CsvEncoding::Utf8, u',', {"1:PNR|Name", "2:7|\u00DF"}},
-        {"windows-1252 umlauts and euro sign", "PNR;Name\r\n1;J\xFCrgen \x80\r\n", {},
-         CsvEncoding::Windows1252, u';', {"1:PNR|Name", "2:1|J\u00FCrgen \u20AC"}},
-        {"tab", "PNR\tName\tNotes\n1\tA, B\tx;y\n", {}, CsvEncoding::Utf8, u'\t',
+        {"utf-8 with byte order mark, CRLF",
+         "\xEF\xBB\xBFPNR,Name\r\n7,\xC3\x9F\r\n",
+         {},
+         CsvEncoding::Utf8,
+         u',',
+         {"1:PNR|Name", "2:7|\u00DF"}},
+        {"windows-1252 umlauts and euro sign",
+         "PNR;Name\r\n1;J\xFCrgen \x80\r\n",
+         {},
+         CsvEncoding::Windows1252,
+         u';',
+         {"1:PNR|Name", "2:1|J\u00FCrgen \u20AC"}},
+        {"tab",
+         "PNR\tName\tNotes\n1\tA, B\tx;y\n",
+         {},
+         CsvEncoding::Utf8,
+         u'\t',
          {"1:PNR|Name|Notes", "2:1|A, B|x;y"}},
         // The separators inside the quoted header name do not count.
-        {"separator in quoted header", "\"a;b;c\",Name,X\n1,2,3\n", {}, CsvEncoding::Utf8, u',',
+        {"separator in quoted header",
+         "\"a;b;c\",Name,X\n1,2,3\n",
+         {},
+         CsvEncoding::Utf8,
+         u',',
          {"1:a;b;c|Name|X", "2:1|2|3"}},
         {"quoted line breaks and doubled quotes",
-         "PNR;Notes;X\r\n1;\"two\r\nlines \"\"q\"\"\";a\r\n2;\"\";\"b;c\"\r\n", {},
-         CsvEncoding::Utf8, u';', {"1:PNR|Notes|X", "2:1|two\nlines \"q\"|a", "4:2||b;c"}},
-        {"blank lines skipped, numbers kept", "A;B\n\n1;2\r\n\r\n3;\n", {}, CsvEncoding::Utf8,
-         u';', {"1:A|B", "3:1|2", "5:3|"}},
-        {"no line end at the end, one column", "Name\nx", {}, CsvEncoding::Utf8, u';',
+         "PNR;Notes;X\r\n1;\"two\r\nlines \"\"q\"\"\";a\r\n2;\"\";\"b;c\"\r\n",
+         {},
+         CsvEncoding::Utf8,
+         u';',
+         {"1:PNR|Notes|X", "2:1|two\nlines \"q\"|a", "4:2||b;c"}},
+        {"blank lines skipped, numbers kept",
+         "A;B\n\n1;2\r\n\r\n3;\n",
+         {},
+         CsvEncoding::Utf8,
+         u';',
+         {"1:A|B", "3:1|2", "5:3|"}},
+        {"no line end at the end, one column",
+         "Name\nx",
+         {},
+         CsvEncoding::Utf8,
+         u';',
          {"1:Name", "2:x"}},
-        {"text after a closing quote kept", "A;B\n\"x\"y;z\n", {}, CsvEncoding::Utf8, u';',
+        {"text after a closing quote kept",
+         "A;B\n\"x\"y;z\n",
+         {},
+         CsvEncoding::Utf8,
+         u';',
          {"1:A|B", "2:xy|z"}},
-        {"overridden separator and encoding", "A;B,C\n\xC3\xA4;b,c\n",
-         {CsvEncoding::Windows1252, QChar(u',')}, CsvEncoding::Windows1252, u',',
+        {"overridden separator and encoding",
+         "A;B,C\n\xC3\xA4;b,c\n",
+         {CsvEncoding::Windows1252, QChar(u',')},
+         CsvEncoding::Windows1252,
+         u',',
          {"1:A;B|C", "2:\u00C3\u00A4;b|c"}},
         {"empty file", "", {}, CsvEncoding::Utf8, u';', {}},
     };
@@ -68,8 +106,7 @@ TEST(CsvReader, ReadsEncodingsSeparatorsQuotesAndLineEnds) {
 
 TEST(CsvReader, UnclosedQuoteIsRefusedWithTheLineItOpenedOn) {
     const QByteArray cases[] = {
-        "A;B\n1;2\n3;\"open\nstill open\n",
-        "A;B\n1;2\n\"",
+        "A;B\n1;2\n3;\"open\nstill open\n", "A;B\n1;2\n\"",
         "A;B\n1;2\n3;\"closed\"\"\n",  // a doubled quote at the end closes nothing
     };
     for (const QByteArray& bytes : cases) {
@@ -86,8 +123,8 @@ TEST(CsvReader, UnclosedQuoteIsRefusedWithTheLineItOpenedOn) {
 TEST(CsvReader, BrokenUtf8AfterAByteOrderMarkStaysUtf8) {
     CsvEncoding used = CsvEncoding::Detect;
     bool byteOrderMark = false;
-    const QString text = DecodeCsvBytes("\xEF\xBB\xBFx\xFFy", CsvEncoding::Detect, used,
-                                        byteOrderMark);
+    const QString text =
+        DecodeCsvBytes("\xEF\xBB\xBFx\xFFy", CsvEncoding::Detect, used, byteOrderMark);
     EXPECT_EQ(used, CsvEncoding::Utf8);
     EXPECT_TRUE(byteOrderMark);
     EXPECT_EQ(text, QStringLiteral("x\uFFFDy"));

@@ -12,6 +12,7 @@ struct OptionSpec {
 
 // Every option of every command; each command checks which of them it takes.
 constexpr OptionSpec kOptions[] = {
+    {"encoding", true}, {"map", true}, {"dry-run", false}, {"mark-left", false},
     {"port", true},   {"baud", true},     {"timeout", true},    {"json", false},
     {"help", false},  {"lan", false},     {"format", true},     {"chip", true},
     {"watch", false}, {"cycle", true},    {"log", true},        {"facility", true},
@@ -83,6 +84,7 @@ bool CCommandLine::Parse(int argc, char** argv, std::string& error) {
             return false;
         }
         m_options[name] = value.value_or("");
+        m_given.emplace_back(name, value.value_or(""));
     }
     return true;
 }
@@ -91,6 +93,14 @@ std::optional<std::string> CCommandLine::Value(const std::string& option) const 
     const auto found = m_options.find(option);
     if (found == m_options.end()) return std::nullopt;
     return found->second;
+}
+
+std::vector<std::string> CCommandLine::Values(const std::string& option) const {
+    std::vector<std::string> values;
+    for (const auto& [name, value] : m_given) {
+        if (name == option) values.push_back(value);
+    }
+    return values;
 }
 
 std::vector<std::string> CCommandLine::OptionNames() const {

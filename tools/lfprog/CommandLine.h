@@ -16,12 +16,15 @@ class CCommandLine {
     const std::vector<std::string>& Words() const { return m_words; }
     bool Has(const std::string& option) const { return m_options.count(option) != 0; }
     std::optional<std::string> Value(const std::string& option) const;
+    // Every value of an option given several times (--map A=x --map B=y), in order.
+    std::vector<std::string> Values(const std::string& option) const;
     // Every option given, for checking them against what a command takes.
     std::vector<std::string> OptionNames() const;
 
   private:
     std::vector<std::string> m_words;
     std::map<std::string, std::string> m_options;
+    std::vector<std::pair<std::string, std::string>> m_given;  // every option, in order
 };
 
 // Whether an option takes a value; false for flags and unknown names.

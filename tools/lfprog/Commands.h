@@ -21,6 +21,7 @@ int RunWrite(CommandContext& context);
 int RunSeries(CommandContext& context);
 int RunLanConfig(CommandContext& context);
 int RunLanPing(CommandContext& context);
+int RunHoldersImport(CommandContext& context);
 int RunRegisterList(CommandContext& context);
 int RunRegisterFind(CommandContext& context);
 int RunRegisterExport(CommandContext& context);

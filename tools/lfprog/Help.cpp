@@ -227,6 +227,26 @@ const std::string kRegisterImportHelp =
     "stations wait while the import runs.\n" +
     std::string(kRegisterOption);
 
+const std::string kHoldersImportHelp =
+    "usage: lfprog holders import FILE [--separator C] [--encoding E] [--map COLUMN=FIELD]...\n"
+    "                              [--dry-run] [--mark-left] [--register R]\n"
+    "\n"
+    "Imports the personnel department's holder list (CSV with a header line) into the\n"
+    "register: a holder whose personnel number is new is added, one whose name, department\n"
+    "or notes differ is changed. The columns are found by their header (Personalnummer,\n"
+    "Personnel number, PNR; Name, or Vorname and Nachname / First name and Last name;\n"
+    "Abteilung, Department; Bemerkung, Notes). A line that cannot be read, without personnel\n"
+    "number or name, or with a personnel number an earlier line has, is reported by its line\n"
+    "number and refuses the whole import: nothing is stored (exit 1).\n"
+    "  --separator C   ; , or tab (default: found in the header line)\n"
+    "  --encoding E    utf-8 or windows-1252 (default: UTF-8 when the file is valid UTF-8)\n"
+    "  --map COLUMN=FIELD  feed FIELD from COLUMN (its header or its number from 1); FIELD is\n"
+    "                  personnel-number, name, first-name, last-name, department, notes, or\n"
+    "                  ignore; give it once per column\n"
+    "  --dry-run       show what the import would add, change, mark as left and refuse\n"
+    "  --mark-left     holders the list does not name are marked as left\n" +
+    std::string(kRegisterOption);
+
 const std::string kLanConfigHelp =
     "usage: lfprog lan config DEVICE [--address A.B.C.D] [--mask M] [--gateway G] [--name N]\n"
     "\n"
@@ -326,6 +346,12 @@ const std::vector<CommandInfo>& Commands() {
          kRegisterImportHelp.c_str(),
          {"register"},
          RunRegisterImport,
+         true},
+        {"holders import",
+         "import the personnel department's holder list",
+         kHoldersImportHelp.c_str(),
+         {"separator", "encoding", "map", "dry-run", "mark-left", "register"},
+         RunHoldersImport,
          true},
         {"lan config",
          "show or change a network reader's settings",

@@ -1,0 +1,296 @@
+#include "HolderImportDialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "ControlId.h"
+#include "StringTable.h"
+#include "station/register/CardRegister.h"
+
+using namespace station;
+
+namespace {
+
+constexpr int kStrTitle = 11500;
+constexpr int kStrFile = 11501;
+constexpr int kStrEncoding = 11502;
+constexpr int kStrAutomatic = 11503;
+constexpr int kStrSeparator = 11504;
+constexpr int kStrTab = 11505;
+constexpr int kStrNoColumn = 11506;
+constexpr int kStrFieldFirst = 11507;  // 11507..11512 in kHolderFields' order
+constexpr int kStrMarkLeft = 11513;
+constexpr int kStrLine = 11514;
+constexpr int kStrAction = 11515;
+constexpr int kStrAdded = 11516;
+constexpr int kStrChanged = 11517;
+constexpr int kStrLeft = 11518;
+constexpr int kStrRefused = 11519;
+constexpr int kStrNote = 11520;
+constexpr int kStrUnclosedQuote = 11521;
+constexpr int kStrFieldCount = 11522;
+constexpr int kStrNoPersonnelNumber = 11523;
+constexpr int kStrNoName = 11524;
+constexpr int kStrDuplicate = 11525;
+constexpr int kStrSummary = 11526;
+constexpr int kStrImport = 11527;
+constexpr int kStrColumnsMissing = 11528;
+constexpr int kStrRegisterFailed = 11529;
+constexpr int kStrCancel = 11259;
+
+constexpr int kPreviewLines = 10;
+
+QString ProblemText(const HolderLineProblem& problem, int headerFields) {
+    using Kind = HolderLineProblem::Kind;
+    switch (problem.kind) {
+        case Kind::UnclosedQuote:
+            return LoadString(kStrUnclosedQuote);
+        case Kind::FieldCount:
+            return LoadString(kStrFieldCount).arg(problem.count).arg(headerFields);
+        case Kind::NoPersonnelNumber:
+            return LoadString(kStrNoPersonnelNumber);
+        case Kind::NoName:
+            return LoadString(kStrNoName);
+        case Kind::DuplicatePersonnelNumber:
+            return LoadString(kStrDuplicate).arg(problem.other);
+        case Kind::Register:
+            return problem.reason;
+    }
+    return {};
+}
+
+QTableWidget* MakeTable(QWidget* parent, int id) {
+    auto* table = new QTableWidget(parent);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setSelectionMode(QAbstractItemView::NoSelection);
+    table->verticalHeader()->hide();
+    table->horizontalHeader()->setStretchLastSection(true);
+    SetControlId(table, id);
+    return table;
+}
+
+void AddRow(QTableWidget* table, const QStringList& cells) {
+    const int row = table->rowCount();
+    table->insertRow(row);
+    for (int column = 0; column < cells.size(); ++column)
+        table->setItem(row, column, new QTableWidgetItem(cells[column]));
+}
+
+}  // namespace
+
+CHolderImportDialog::CHolderImportDialog(CCardRegister& cardRegister, QWidget* parent)
+    : QDialog(parent), m_register(cardRegister) {
+    setWindowTitle(LoadString(kStrTitle));
+
+    m_file = new QLineEdit(this);
+    m_file->setReadOnly(true);
+    SetControlId(m_file, IDC_FILE);
+    auto* choose = new QPushButton(QStringLiteral("..."), this);
+    choose->setAutoDefault(false);
+    SetControlId(choose, IDC_CHOOSE);
+    connect(choose, &QPushButton::clicked, this, &CHolderImportDialog::ChooseFile);
+    auto* fileRow = new QHBoxLayout;
+    fileRow->addWidget(m_file);
+    fileRow->addWidget(choose);
+
+    m_encoding = new QComboBox(this);
+    m_encoding->addItem(LoadString(kStrAutomatic), static_cast<int>(CsvEncoding::Detect));
+    m_encoding->addItem(QStringLiteral("UTF-8"), static_cast<int>(CsvEncoding::Utf8));
+    m_encoding->addItem(QStringLiteral("Windows-1252"), static_cast<int>(CsvEncoding::Windows1252));
+    SetControlId(m_encoding, IDC_ENCODING);
+    m_separator = new QComboBox(this);
+    m_separator->addItem(LoadString(kStrAutomatic), QString());
+    m_separator->addItem(QStringLiteral(";"), QStringLiteral(";"));
+    m_separator->addItem(QStringLiteral(","), QStringLiteral(","));
+    m_separator->addItem(LoadString(kStrTab), QStringLiteral("\t"));
+    SetControlId(m_separator, IDC_SEPARATOR);
+    connect(m_encoding, &QComboBox::currentIndexChanged, this, &CHolderImportDialog::ReadAgain);
+    connect(m_separator, &QComboBox::currentIndexChanged, this, &CHolderImportDialog::ReadAgain);
+
+    auto* form = new QFormLayout;
+    form->addRow(LoadString(kStrFile), fileRow);
+    form->addRow(LoadString(kStrEncoding), m_encoding);
+    form->addRow(LoadString(kStrSeparator), m_separator);
+    for (int field = 0; field < kHolderFieldCount; ++field) {
+        m_columns[field] = new QComboBox(this);
+        SetControlId(m_columns[field], IDC_FIRST_COLUMN + field);
+        connect(m_columns[field], &QComboBox::currentIndexChanged, this,
+                &CHolderImportDialog::ColumnsChanged);
+        form->addRow(LoadString(kStrFieldFirst + field), m_columns[field]);
+    }
+    m_markLeft = new QCheckBox(LoadString(kStrMarkLeft), this);
+    SetControlId(m_markLeft, IDC_MARK_LEFT);
+    connect(m_markLeft, &QCheckBox::toggled, this, &CHolderImportDialog::ShowPlan);
+
+    m_lines = MakeTable(this, IDC_LINES);
+    m_plan = MakeTable(this, IDC_PLAN);
+    m_plan->setColumnCount(6);
+    m_plan->setHorizontalHeaderLabels({LoadString(kStrLine), LoadString(kStrAction),
+                                       LoadString(kStrFieldFirst), LoadString(kStrFieldFirst + 1),
+                                       LoadString(kStrFieldFirst + 4), LoadString(kStrNote)});
+    m_summary = new QLabel(this);
+    m_summary->setWordWrap(true);
+    SetControlId(m_summary, IDC_SUMMARY);
+
+    m_importButton = new QPushButton(LoadString(kStrImport), this);
+    m_importButton->setEnabled(false);
+    m_importButton->setAutoDefault(false);
+    SetControlId(m_importButton, IDC_IMPORT);
+    connect(m_importButton, &QPushButton::clicked, this, &CHolderImportDialog::ImportList);
+    auto* cancel = new QPushButton(LoadString(kStrCancel), this);
+    SetControlId(cancel, IDCANCEL);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_summary, 1);
+    buttons->addWidget(m_importButton);
+    buttons->addWidget(cancel);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(m_markLeft);
+    layout->addWidget(m_lines, 1);
+    layout->addWidget(m_plan, 2);
+    layout->addLayout(buttons);
+    resize(760, 620);
+}
+
+void CHolderImportDialog::ChooseFile() {
+    const QString path = QFileDialog::getOpenFileName(this, LoadString(kStrTitle), QString(),
+                                                      QStringLiteral("CSV (*.csv *.txt);;* (*)"));
+    if (!path.isEmpty()) LoadFile(path);
+}
+
+bool CHolderImportDialog::LoadFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_summary->setText(path + QStringLiteral(": ") + file.errorString());
+        return false;
+    }
+    m_bytes = file.readAll();
+    m_file->setText(path);
+    m_loaded = true;
+    ReadAgain();
+    return true;
+}
+
+CsvReadOptions CHolderImportDialog::ReadOptions() const {
+    CsvReadOptions options;
+    options.encoding = static_cast<CsvEncoding>(m_encoding->currentData().toInt());
+    const QString separator = m_separator->currentData().toString();
+    if (!separator.isEmpty()) options.separator = separator[0];
+    return options;
+}
+
+void CHolderImportDialog::ReadAgain() {
+    if (!m_loaded || m_filling) return;
+    m_import.Read(m_bytes, ReadOptions());
+    // The first lines as the file has them, so the operator sees whether encoding and
+    // separator are right.
+    const QStringList header = m_import.Header();
+    m_lines->clear();
+    m_lines->setRowCount(0);
+    m_lines->setColumnCount(static_cast<int>(header.size()));
+    m_lines->setHorizontalHeaderLabels(header);
+    const auto& records = m_import.Table().records;
+    for (size_t i = 1; i < records.size() && i <= kPreviewLines; ++i)
+        AddRow(m_lines, records[i].fields);
+    FillColumns();
+    ShowPlan();
+}
+
+void CHolderImportDialog::FillColumns() {
+    m_filling = true;
+    const QStringList header = m_import.Header();
+    for (int field = 0; field < kHolderFieldCount; ++field) {
+        QComboBox* combo = m_columns[field];
+        combo->clear();
+        combo->addItem(LoadString(kStrNoColumn), -1);
+        for (int column = 0; column < header.size(); ++column)
+            combo->addItem(header[column], column);
+        combo->setCurrentIndex(combo->findData(m_import.Columns().columns[field]));
+    }
+    m_filling = false;
+}
+
+void CHolderImportDialog::ColumnsChanged() {
+    if (m_filling || !m_loaded) return;
+    HolderColumnMap map;
+    for (int field = 0; field < kHolderFieldCount; ++field)
+        map.columns[field] = m_columns[field]->currentData().toInt();
+    m_import.SetColumns(map);
+    ShowPlan();
+}
+
+void CHolderImportDialog::ShowPlan() {
+    m_plan->setRowCount(0);
+    m_importButton->setEnabled(false);
+    if (!m_loaded) return;
+    HolderImportPlan plan;
+    const HolderListImportResult result = m_import.Plan(m_register, m_markLeft->isChecked(), plan);
+    if (result == HolderListImportResult::ColumnsMissing ||
+        result == HolderListImportResult::NoHeader) {
+        m_summary->setText(LoadString(kStrColumnsMissing));
+        return;
+    }
+    if (result == HolderListImportResult::RegisterFailed) {
+        m_summary->setText(LoadString(kStrRegisterFailed).arg(m_register.LastError()));
+        return;
+    }
+    const int headerFields = static_cast<int>(m_import.Header().size());
+    for (const HolderLineProblem& problem : m_import.Problems())
+        AddRow(m_plan, {QString::number(problem.line),
+                        LoadString(kStrRefused),
+                        {},
+                        {},
+                        {},
+                        ProblemText(problem, headerFields)});
+    for (const HolderImportRow& row : plan.added)
+        AddRow(m_plan, {QString::number(row.line),
+                        LoadString(kStrAdded),
+                        row.personnelNumber,
+                        row.name,
+                        row.department,
+                        {}});
+    for (const HolderImportRow& row : plan.changed)
+        AddRow(m_plan, {QString::number(row.line),
+                        LoadString(kStrChanged),
+                        row.personnelNumber,
+                        row.name,
+                        row.department,
+                        {}});
+    for (const Holder& holder : plan.left)
+        AddRow(
+            m_plan,
+            {{}, LoadString(kStrLeft), holder.personnelNumber, holder.name, holder.department, {}});
+    m_summary->setText(LoadString(kStrSummary)
+                           .arg(plan.added.size())
+                           .arg(plan.changed.size())
+                           .arg(plan.unchanged.size())
+                           .arg(plan.left.size())
+                           .arg(m_import.Problems().size()));
+    const bool changes = !plan.added.empty() || !plan.changed.empty() || !plan.left.empty();
+    m_importButton->setEnabled(result == HolderListImportResult::Imported && changes);
+}
+
+void CHolderImportDialog::ImportList() {
+    HolderImportPlan plan;
+    const HolderListImportResult result = m_import.Apply(m_register, m_markLeft->isChecked(), plan);
+    if (result == HolderListImportResult::Imported) {
+        accept();
+        return;
+    }
+    // Another station changed the register meanwhile, or it failed: show why, store nothing.
+    ShowPlan();
+    if (result == HolderListImportResult::RegisterFailed)
+        m_summary->setText(LoadString(kStrRegisterFailed).arg(m_register.LastError()));
+}
