@@ -131,6 +131,18 @@ class CWriteRun {
     // after a refusal, which it has shown, and which in a series ends it.
     bool ReserveCard(CardRecord& card, bool inSeries, std::int64_t& rowId);
     bool TakesNextFree(bool inSeries) const;
+    // Where a next-free reservation searches from: the series' start, or a single write's
+    // number.
+    std::int64_t NextFreeStart(bool inSeries) const;
+    // Shows the queue's current holder (nobody when the queue is done or absent).
+    void ShowCurrentHolder();
+    // The current holder has a card by now: card goes to the next one; false (the series
+    // ended with HoldersServed) when nobody is left.
+    bool SkipHolder(CardRecord& card);
+    // Once the card in rowId is written: the cards it takes the place of become replaced
+    // (the chip's earlier card, the holder's unverified one, a single write's replaced one).
+    bool ReplaceEarlierCards(std::int64_t rowId, const std::optional<RegisterEntry>& onChip,
+                             bool inSeries);
     // The highest number a next-free series may take.
     std::int64_t NextFreeLimit() const;
     // Reads the card back; on a mismatch or a failed read-back sets status and lists the card.

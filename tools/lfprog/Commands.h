@@ -28,6 +28,8 @@ int RunRegisterWhere(CommandContext& context);
 int RunRegisterHistory(CommandContext& context);
 int RunRegisterRevoke(CommandContext& context);
 int RunRegisterResolve(CommandContext& context);
+int RunIssue(CommandContext& context);
+int RunLost(CommandContext& context);
 
 struct CommandInfo {
     const char* words;                 // "read", "lan config"
