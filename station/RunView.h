@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <cstdint>
 
 #include "station/CardNumbers.h"
 #include "station/StatusMessage.h"
@@ -26,6 +27,10 @@ struct CardRecord {
     QString customer;   // the number as the operator's field showed it
     QString uid;        // the chip identification, empty where the chip has none
     bool verified = false;
+    std::int64_t holder = 0;  // the holder's row the card is issued to, 0: nobody
+    // A series over people: refused (HolderHasCard) when the holder has a valid or reserved
+    // card by the time the reservation is made.
+    bool holderMustBeWithoutCard = false;
 };
 
 class CRunView {

@@ -15,6 +15,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <QTextStream>
 #include <cstdint>
 #include <functional>
@@ -27,6 +28,11 @@
 class QSqlDatabase;
 
 namespace station {
+
+struct Holder;
+struct HolderFilter;
+struct HolderImportRow;
+struct HolderImportPlan;
 
 // Where the register lives; the station keeps it in its settings, never a password (the
 // PostgreSQL client takes that from PGPASSWORD or the user's .pgpass).
@@ -100,6 +106,7 @@ struct RegisterEntry {
     QString station;       // host name
     QString operatorName;  // login name
     QString programVersion;
+    std::int64_t holder = 0;  // the holder's row, 0: issued to nobody
 };
 
 // One change of a card, appended to the register's history and never changed afterwards.
@@ -151,6 +158,13 @@ struct RegisterFilter {
     std::optional<Position> after;
 };
 
+// How a CSV file is laid out: German spreadsheets split columns at ';' and read a file
+// without a byte-order mark in the local 8-bit code page.
+struct CsvOptions {
+    QChar separator = QLatin1Char(',');
+    bool byteOrderMark = false;  // UTF-8's, at the start
+};
+
 enum class ReserveResult {
     Reserved,
     Duplicate,   // the number was issued before (earlier names the card)
@@ -158,6 +172,9 @@ enum class ReserveResult {
                  // (earlier names the reservation and its station)
     Exhausted,   // next free number: none up to the limit
     Failed,      // the register cannot record (LastError says why)
+    // CardRecord::holderMustBeWithoutCard: the holder has a reserved, written or unverified
+    // card already (a series over people then takes the next holder).
+    HolderHasCard,
 };
 
 class CCardRegister {
@@ -255,6 +272,31 @@ class CCardRegister {
     // server's pg_dump makes the copy).
     bool BackupTo(const QString& file, bool replace);
 
+    // Holders (station/register/Holders.h). The holders passing the filter, in the list's
+    // order (import order: by id).
+    std::optional<std::vector<Holder>> Holders(const HolderFilter& filter);
+    // False with LastError when the register cannot answer; holder empty when none.
+    bool FindHolder(const QString& personnelNumber, std::optional<Holder>& holder);
+    bool FindHolder(std::int64_t id, std::optional<Holder>& holder);
+    std::optional<QStringList> Departments();
+    // Adds (id 0, id set afterwards) or changes a holder; a personnel number another holder
+    // has is refused with LastError.
+    bool SaveHolder(Holder& holder);
+    // Every card the holder was ever given, newest first.
+    std::optional<std::vector<RegisterEntry>> HolderCards(std::int64_t holderId);
+    // Plans and (unless dryRun) applies an import in one transaction: all or nothing. Any
+    // refused row makes the whole import refused (nothing stored). markMissingLeft: holders
+    // not in rows get left_since = now. Applying the same rows twice changes nothing.
+    bool ImportHolders(const std::vector<HolderImportRow>& rows, bool markMissingLeft,
+                       bool dryRun, HolderImportPlan& plan);
+
+    // Exports for the access-control system, written row by row (spreadsheet-safe cells):
+    // the valid cards with their holders (personnel number, name, department, format,
+    // facility code, number, valid since) and the block list of revoked cards (format,
+    // facility code, number, revoked since, reason). False with LastError.
+    bool WriteValidCardsCsv(QTextStream& out, const CsvOptions& options);
+    bool WriteBlockListCsv(QTextStream& out, const CsvOptions& options);
+
   private:
     class Connection;
 
@@ -300,13 +342,6 @@ class CCardRegister {
 // a word this program does not know reads as Reserved, a card that is held but not confirmed.
 QString StateText(RegisterEntry::State state);
 RegisterEntry::State StateFromText(const QString& text);
-
-// How a CSV file is laid out: German spreadsheets split columns at ';' and read a file
-// without a byte-order mark in the local 8-bit code page.
-struct CsvOptions {
-    QChar separator = QLatin1Char(',');
-    bool byteOrderMark = false;  // UTF-8's, at the start
-};
 
 // The rows as CSV (RFC 4180, a header line, UTC times in ISO 8601).
 void WriteRegisterCsv(QTextStream& out, const std::vector<RegisterEntry>& entries,
