@@ -194,7 +194,6 @@ bool CWriteRun::ReserveCard(CardRecord& card, bool inSeries, std::int64_t& rowId
     switch (result) {
         case ReserveResult::Reserved:
             return true;
-        case ReserveResult::HolderHasCard:  // a series over people moves on before this shows
         case ReserveResult::Duplicate:
             status.message = StatusMessage::Duplicate;
             if (earlier) {
