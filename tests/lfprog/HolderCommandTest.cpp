@@ -3,6 +3,7 @@
 // lfprog processes running a series over the same holders of one PostgreSQL register at once.
 #include <QCoreApplication>
 #include <QFile>
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <set>
@@ -128,33 +129,49 @@ TEST_F(LfprogHoldersSqlite, IssueRefusesASecondCardUnlessAskedAndLostReplacesThe
     PlaceFresh();
     result = Run({"issue", "--holder", "P2"});
     EXPECT_EQ(result.exit, kExitDuplicate) << result.out << result.err;
-    result = Run({"issue", "--holder", "P2", "--second"});
+    result = Run({"issue", "--holder", "P2", "--replace", "broken"});
     ASSERT_EQ(result.exit, 0) << result.out << result.err;
     EXPECT_EQ(Json(result.out)["number"].toInteger(), 101);
+    PlaceFresh();
+    result = Run({"issue", "--holder", "P2", "--second"});
+    ASSERT_EQ(result.exit, 0) << result.out << result.err;
+    EXPECT_EQ(Json(result.out)["number"].toInteger(), 102);
 
-    // Lost: the valid card found first is revoked, the replacement gets the next number.
+    // Lost: with two valid cards the operator must say which; with one, it is revoked and
+    // the replacement gets the next free number.
     PlaceFresh();
     result = Run({"lost", "--holder", "P1"});
     EXPECT_EQ(result.exit, kExitFailure) << "P1 has no card: " << result.out;
     result = Run({"lost", "--holder", "P2"});
+    EXPECT_EQ(result.exit, kExitUsage) << result.out << result.err;
+    const Result returned = RunLfprog({"register", "revoke", "102", "--reason", "returned",
+                                       "--register", m_file, "--json"});
+    ASSERT_EQ(returned.exit, 0) << returned.out << returned.err;
+    result = Run({"lost", "--holder", "P2"});
     ASSERT_EQ(result.exit, 0) << result.out << result.err;
     const auto lines = JsonLines(result.out);
     ASSERT_EQ(lines.size(), 2u) << result.out;
-    EXPECT_EQ(lines[1]["number"].toInteger(), 102);
+    EXPECT_EQ(lines[0]["number"].toInteger(), 101);
+    EXPECT_EQ(lines[1]["number"].toInteger(), 103);
 
-    std::map<std::int64_t, RegisterEntry::State> stateOf;
+    std::map<std::int64_t, std::pair<RegisterEntry::State, QString>> stateOf;
     for (const RegisterEntry& row : Rows(*m_register)) {
         EXPECT_EQ(row.holder, m_ids[1]);
-        stateOf[row.fields.number] = row.state;
+        stateOf[row.fields.number] = {row.state, row.reason};
+        // The replacement's reason is in the replaced card's history.
+        if (row.fields.number != 100) continue;
+        const auto events = m_register->History(row.id);
+        ASSERT_TRUE(events.has_value());
+        EXPECT_TRUE(std::any_of(events->begin(), events->end(), [](const auto& event) {
+            return event.kind == "replaced" && event.reason == "broken";
+        }));
     }
-    ASSERT_EQ(stateOf.size(), 3u);
-    EXPECT_EQ(stateOf[102], RegisterEntry::State::Written);
-    // One of the two earlier cards is revoked (lost), the other stays valid.
-    EXPECT_EQ(std::count_if(stateOf.begin(), stateOf.end(),
-                            [](const auto& each) {
-                                return each.second == RegisterEntry::State::Revoked;
-                            }),
-              1);
+    using State = RegisterEntry::State;
+    EXPECT_EQ(stateOf, (std::map<std::int64_t, std::pair<State, QString>>{
+                           {100, {State::Replaced, ""}},
+                           {101, {State::Revoked, "lost"}},
+                           {102, {State::Revoked, "returned"}},
+                           {103, {State::Written, ""}}}));
 }
 
 TEST_F(LfprogHoldersSqlite, LostCardWhoseReplacementFailsStaysRevokedAndTheCommandSaysSo) {
@@ -185,12 +202,13 @@ TEST_F(LfprogHoldersSqlite, WrongHolderOptionsAreRefusedBeforeAnyChipIsWritten) 
         {{"issue", "--holder", "P1", "--second", "--replace", "broken"}, kExitUsage},
         {{"lost"}, kExitUsage},
         {{"series", "--department", "Sales", "--count", "1"}, kExitUsage},
-        {{"issue", "--holder", "P1", "--register", "off"}, kExitUsage},
     };
     for (const auto& [args, exit] : cases) {
         const Result result = Run(args);
         EXPECT_EQ(result.exit, exit) << args[0] << " " << result.out << result.err;
     }
+    const Result off = Lfprog::Run({"issue", "--holder", "P1", "--from", "1", "--register", "off"});
+    EXPECT_EQ(off.exit, kExitUsage) << off.out << off.err;
     EXPECT_EQ(Engine().FieldWriteCount(), 0u);
     EXPECT_TRUE(Rows(*m_register).empty());
 }

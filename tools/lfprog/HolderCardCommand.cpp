@@ -161,6 +161,27 @@ int RunLost(CommandContext& context) {
     if (!holder.validCard)
         return out.Fail(kExitFailure, HolderText(holder) +
                                           " has no valid card (lfprog issue --holder writes one)");
+    // Which of several valid cards was lost only the operator knows.
+    const auto cards = cardRegister->HolderCards(holder.id);
+    if (!cards)
+        return out.Fail(kExitRegister, "the card register (" +
+                                           cardRegister->Where().toStdString() +
+                                           ") cannot be read: " +
+                                           cardRegister->LastError().toStdString());
+    std::string validCards;
+    int valid = 0;
+    for (const RegisterEntry& each : *cards) {
+        if (each.state != RegisterEntry::State::Written &&
+            each.state != RegisterEntry::State::Unverified)
+            continue;
+        ++valid;
+        validCards += (validCards.empty() ? "" : ", ") + DescribeCard(each.format, each.fields);
+    }
+    if (valid > 1)
+        return out.Fail(kExitUsage, HolderText(holder) + " has " + std::to_string(valid) +
+                                        " valid cards (" + validCards +
+                                        "): revoke the lost one with 'lfprog register revoke' "
+                                        "and write its replacement with 'lfprog issue --holder'");
     const RegisterEntry lost = *holder.validCard;
     CardChoice choice;
     if (const int status = ParseHolderCard(line, out, &lost, choice)) return status;
