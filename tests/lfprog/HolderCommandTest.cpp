@@ -225,9 +225,12 @@ TEST_F(LfprogHolders, TwoStationsServingTheSameHoldersFromPostgreSqlGiveEachOneC
     settings.port = server.Port();
     settings.database = server.Database();
     settings.user = server.User();
-    CCardRegister cardRegister(settings, QStringLiteral("test"));
     constexpr int kHolders = 8;
-    AddHolders(cardRegister, kHolders);
+    {
+        // Closed again before the stations start: only they use the register meanwhile.
+        CCardRegister cardRegister(settings, QStringLiteral("test"));
+        AddHolders(cardRegister, kHolders);
+    }
     const std::string url = "postgresql://" + server.User().toStdString() + "@" +
                             server.Host().toStdString() + ":" + std::to_string(server.Port()) +
                             "/" + server.Database().toStdString();
@@ -252,6 +255,7 @@ TEST_F(LfprogHolders, TwoStationsServingTheSameHoldersFromPostgreSqlGiveEachOneC
     EXPECT_EQ(Events(a.out, "card").size() + Events(b.out, "card").size(),
               static_cast<std::size_t>(kHolders));
 
+    CCardRegister cardRegister(settings, QStringLiteral("test"));
     std::map<std::int64_t, int> cardsOf;
     std::set<std::int64_t> numbers;
     for (const RegisterEntry& row : Rows(cardRegister)) {
