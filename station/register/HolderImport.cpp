@@ -8,8 +8,8 @@ namespace station {
 namespace {
 
 HolderImportRow Trimmed(const HolderImportRow& row) {
-    return {row.line, row.personnelNumber.trimmed(), row.name.trimmed(),
-            row.department.trimmed(), row.notes.trimmed()};
+    return {row.line, row.personnelNumber.trimmed(), row.name.trimmed(), row.department.trimmed(),
+            row.notes.trimmed()};
 }
 
 }  // namespace

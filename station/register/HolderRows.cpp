@@ -11,8 +11,8 @@ namespace station {
 
 namespace {
 
-const QString kHolderColumns = QStringLiteral(
-    "h.id, h.personnel_number, h.name, h.department, h.notes, h.left_since");
+const QString kHolderColumns =
+    QStringLiteral("h.id, h.personnel_number, h.name, h.department, h.notes, h.left_since");
 constexpr int kHolderColumnCount = 6;
 
 // The states in which a card stands for its holder: the chip may carry it or is being written.
@@ -30,8 +30,7 @@ Holder HolderFrom(const QSqlQuery& query, int first) {
     holder.department = query.value(first + 3).toString();
     holder.notes = query.value(first + 4).toString();
     const QString left = query.value(first + 5).toString();
-    if (!left.isEmpty())
-        holder.leftSince = QDateTime::fromString(left, Qt::ISODateWithMs).toUTC();
+    if (!left.isEmpty()) holder.leftSince = QDateTime::fromString(left, Qt::ISODateWithMs).toUTC();
     return holder;
 }
 
@@ -83,11 +82,11 @@ QString HolderConditions(const HolderFilter& filter, QVariantList& values) {
 bool SelectHolders(QSqlDatabase& db, const QString& conditions, const QVariantList& values,
                    int limit, std::vector<Holder>& holders, QString& error) {
     // The card columns come first, as EntryFrom reads them; a holder's newest valid card.
-    QString statement =
-        QStringLiteral("SELECT %1, %2 FROM holders h LEFT JOIN cards c ON c.id = "
-                       "(SELECT MAX(v.id) FROM cards v WHERE v.holder = h.id AND "
-                       "v.state IN ('written', 'unverified'))")
-            .arg(CardColumns(QStringLiteral("c")), kHolderColumns);
+    QString statement = QStringLiteral(
+                            "SELECT %1, %2 FROM holders h LEFT JOIN cards c ON c.id = "
+                            "(SELECT MAX(v.id) FROM cards v WHERE v.holder = h.id AND "
+                            "v.state IN ('written', 'unverified'))")
+                            .arg(CardColumns(QStringLiteral("c")), kHolderColumns);
     if (!conditions.isEmpty()) statement += QStringLiteral(" WHERE ") + conditions;
     statement += QStringLiteral(" ORDER BY h.id");
     QVariantList bound = values;
@@ -175,9 +174,8 @@ bool ClaimHolder(QSqlDatabase& db, std::int64_t holderId, bool& hasCard, QString
         return false;
     }
     QSqlQuery cards(db);
-    cards.prepare(
-        QStringLiteral("SELECT 1 FROM cards WHERE holder = ? AND state IN %1 LIMIT 1")
-            .arg(kHeldStates));
+    cards.prepare(QStringLiteral("SELECT 1 FROM cards WHERE holder = ? AND state IN %1 LIMIT 1")
+                      .arg(kHeldStates));
     cards.addBindValue(static_cast<qlonglong>(holderId));
     if (!cards.exec()) {
         error = DatabaseWords(cards.lastError());

@@ -16,9 +16,9 @@ constexpr qlonglong kImportLock = 4711170003;
 
 QString Stored(const QVariant& time) {
     const QString text = time.toString();
-    return text.isEmpty() ? text
-                          : QDateTime::fromString(text, Qt::ISODateWithMs).toUTC().toString(
-                                Qt::ISODate);
+    return text.isEmpty()
+               ? text
+               : QDateTime::fromString(text, Qt::ISODateWithMs).toUTC().toString(Qt::ISODate);
 }
 
 }  // namespace
@@ -83,27 +83,29 @@ bool CCardRegister::SaveHolder(Holder& holder) {
     Holder saved = holder;
     saved.personnelNumber = saved.personnelNumber.trimmed();
     QString refused;
-    if (saved.personnelNumber.isEmpty()) refused = QStringLiteral("a holder needs a personnel number");
+    if (saved.personnelNumber.isEmpty())
+        refused = QStringLiteral("a holder needs a personnel number");
     // The words of a refusal name no person: they may reach a status line.
-    const bool performed = refused.isEmpty() && Perform(operation, [&](QSqlDatabase& db,
-                                                                       QString& error) {
-        refused.clear();
-        QSqlError refusal;
-        bool found = true;
-        const Origin origin{m_station, m_operator};
-        const bool done = saved.id == 0 ? InsertHolder(db, saved, origin, refusal)
-                                        : UpdateHolder(db, saved, origin, found, refusal);
-        if (!done && IsUniqueViolation(refusal)) {
-            refused = QStringLiteral("another holder has this personnel number");
+    const bool performed =
+        refused.isEmpty() && Perform(operation, [&](QSqlDatabase& db, QString& error) {
+            refused.clear();
+            QSqlError refusal;
+            bool found = true;
+            const Origin origin{m_station, m_operator};
+            const bool done = saved.id == 0 ? InsertHolder(db, saved, origin, refusal)
+                                            : UpdateHolder(db, saved, origin, found, refusal);
+            if (!done && IsUniqueViolation(refusal)) {
+                refused = QStringLiteral("another holder has this personnel number");
+                return true;
+            }
+            if (!done) {
+                error = DatabaseWords(refusal);
+                return false;
+            }
+            if (!found)
+                refused = QStringLiteral("holder row %1 is not in the register").arg(saved.id);
             return true;
-        }
-        if (!done) {
-            error = DatabaseWords(refusal);
-            return false;
-        }
-        if (!found) refused = QStringLiteral("holder row %1 is not in the register").arg(saved.id);
-        return true;
-    });
+        });
     if (!refused.isEmpty()) {
         m_lastError = QStringLiteral("Cannot %1 in the card register %2: %3")
                           .arg(operation, m_connection->Place(), refused);
@@ -181,8 +183,9 @@ bool CCardRegister::ImportHolders(const std::vector<HolderImportRow>& rows, bool
     });
     if (!performed) return false;
     if (plan.refused.empty()) return true;
-    m_lastError = QStringLiteral("Cannot %1 into the card register %2: %3 of its lines are "
-                                 "refused; nothing was stored")
+    m_lastError = QStringLiteral(
+                      "Cannot %1 into the card register %2: %3 of its lines are "
+                      "refused; nothing was stored")
                       .arg(operation, m_connection->Place())
                       .arg(plan.refused.size());
     return false;
@@ -193,12 +196,12 @@ bool CCardRegister::WriteValidCardsCsv(QTextStream& out, const CsvOptions& optio
         "SELECT h.personnel_number, h.name, h.department, c.format, c.facility, c.number, "
         "c.time FROM cards c LEFT JOIN holders h ON h.id = c.holder "
         "WHERE c.state IN ('written', 'unverified') ORDER BY c.format, c.facility, c.number, c.id");
-    return ExportCsv(out, options, QStringLiteral("export the valid cards"), statement,
-                     {QStringLiteral("personnel_number"), QStringLiteral("name"),
-                      QStringLiteral("department"), QStringLiteral("format"),
-                      QStringLiteral("facility"), QStringLiteral("number"),
-                      QStringLiteral("valid_since")},
-                     6);
+    return ExportCsv(
+        out, options, QStringLiteral("export the valid cards"), statement,
+        {QStringLiteral("personnel_number"), QStringLiteral("name"), QStringLiteral("department"),
+         QStringLiteral("format"), QStringLiteral("facility"), QStringLiteral("number"),
+         QStringLiteral("valid_since")},
+        6);
 }
 
 bool CCardRegister::WriteBlockListCsv(QTextStream& out, const CsvOptions& options) {
@@ -212,16 +215,15 @@ bool CCardRegister::WriteBlockListCsv(QTextStream& out, const CsvOptions& option
         "v.layout = c.layout AND v.card_key = c.card_key AND (v.state IN ('written', "
         "'unverified') OR (v.state = 'revoked' AND v.id > c.id))) "
         "ORDER BY c.format, c.facility, c.number, c.id");
-    return ExportCsv(out, options, QStringLiteral("export the block list"), statement,
-                     {QStringLiteral("format"), QStringLiteral("facility"),
-                      QStringLiteral("number"), QStringLiteral("revoked_since"),
-                      QStringLiteral("reason")},
-                     3);
+    return ExportCsv(
+        out, options, QStringLiteral("export the block list"), statement,
+        {QStringLiteral("format"), QStringLiteral("facility"), QStringLiteral("number"),
+         QStringLiteral("revoked_since"), QStringLiteral("reason")},
+        3);
 }
 
-bool CCardRegister::ExportCsv(QTextStream& out, const CsvOptions& options,
-                              const QString& operation, const QString& statement,
-                              const QStringList& header, int timeColumn) {
+bool CCardRegister::ExportCsv(QTextStream& out, const CsvOptions& options, const QString& operation,
+                              const QString& statement, const QStringList& header, int timeColumn) {
     const QLatin1String lineEnd("\r\n");
     QString broken;
     const bool performed = Perform(operation, [&](QSqlDatabase& db, QString& error) {

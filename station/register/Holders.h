@@ -15,12 +15,12 @@
 namespace station {
 
 struct Holder {
-    std::int64_t id = 0;       // 0: not stored yet
-    QString personnelNumber;   // unique, compared as written (trimmed)
+    std::int64_t id = 0;      // 0: not stored yet
+    QString personnelNumber;  // unique, compared as written (trimmed)
     QString name;
     QString department;
     QString notes;
-    QDateTime leftSince;       // invalid: still here
+    QDateTime leftSince;  // invalid: still here
     // Filled by Holders()/FindHolder(): the holder's valid card (written or unverified), if any.
     std::optional<RegisterEntry> validCard;
 };

@@ -151,7 +151,8 @@ TEST_F(Lfprog, ExitCodesForNoReaderNoCardAndBadUsage) {
 
 TEST_F(Lfprog, EveryCommandHasItsHelp) {
     for (const char* command : {"list", "info", "read", "write", "series", "lan config", "lan ping",
-                                "register list", "register find", "register export", "register backup"}) {
+                                "register list", "register find", "register export", "register backup",
+                                "holders list"}) {
         std::vector<std::string> args;
         std::istringstream words(command);
         for (std::string word; words >> word;) args.push_back(word);

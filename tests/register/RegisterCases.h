@@ -18,6 +18,11 @@ inline const QString kVersion = QStringLiteral("9.8.7");
 void CardLife(RegisterDatabases& databases, const station::RegisterSettings& settings);
 void LookupsAndHistory(RegisterDatabases& databases, const station::RegisterSettings& settings);
 void MigrationFromVersion1(RegisterDatabases& databases, const station::RegisterSettings& settings);
+void HolderListAndSave(RegisterDatabases& databases, const station::RegisterSettings& settings);
+void HolderImport(RegisterDatabases& databases, const station::RegisterSettings& settings);
+void HolderCardsAndExports(RegisterDatabases& databases, const station::RegisterSettings& settings);
+void RacingForOneHolder(RegisterDatabases& databases, const station::RegisterSettings& settings);
+void MigrationFromVersion2(RegisterDatabases& databases, const station::RegisterSettings& settings);
 
 std::vector<station::RegisterEntry> All(station::CCardRegister& cardRegister);
 // The row, empty with a test failure when there is none.

@@ -31,7 +31,7 @@ void SchemaAndVersion(RegisterDatabases& databases, const RegisterSettings& sett
     QSqlQuery query(databases.Raw(settings));
     ASSERT_TRUE(query.exec("SELECT value FROM register_info WHERE key = 'schema_version'"));
     ASSERT_TRUE(query.next());
-    EXPECT_EQ(query.value(0).toString(), QStringLiteral("2"));
+    EXPECT_EQ(query.value(0).toString(), QStringLiteral("3"));
     if (settings.kind == RegisterSettings::Kind::SQLite) {
         ASSERT_TRUE(query.exec("PRAGMA journal_mode"));
         ASSERT_TRUE(query.next());
@@ -386,6 +386,11 @@ const std::pair<const char*, Case> kCases[] = {
     {"card life", CardLife},
     {"lookups and history", LookupsAndHistory},
     {"migration from version 1", MigrationFromVersion1},
+    {"holder list and save", HolderListAndSave},
+    {"holder import", HolderImport},
+    {"holder cards and exports", HolderCardsAndExports},
+    {"racing for one holder", RacingForOneHolder},
+    {"migration from version 2", MigrationFromVersion2},
 };
 
 class RegisterContract : public testing::TestWithParam<RegisterSettings::Kind> {};

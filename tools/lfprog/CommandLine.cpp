@@ -22,8 +22,8 @@ constexpr OptionSpec kOptions[] = {
     {"version", false},  {"separator", true}, {"bom", false},
     {"reason", true},    {"overwrite", false}, {"read", false},   {"release", false},
     {"destroyed", false}, {"force", false},
+    {"valid", false},    {"blocked", false},   {"without-card", false}, {"department", true},
     {"holder", true}, {"replace", true}, {"second", false}, {"holders-without-card", false},
-    {"department", true},
 };
 
 const OptionSpec* FindOption(const std::string& name) {

@@ -6,6 +6,7 @@
 
 #include "CommandLine.h"
 #include "Output.h"
+#include "station/register/CardRegister.h"
 
 struct CommandContext {
     const CCommandLine& line;
@@ -30,6 +31,9 @@ int RunRegisterRevoke(CommandContext& context);
 int RunRegisterResolve(CommandContext& context);
 int RunIssue(CommandContext& context);
 int RunLost(CommandContext& context);
+int RunHoldersList(CommandContext& context);
+// register export --valid|--blocked: the lists for an access-control system.
+int RunAccessExport(CommandContext& context, const station::CsvOptions& csv);
 
 struct CommandInfo {
     const char* words;                 // "read", "lan config"

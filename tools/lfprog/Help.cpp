@@ -225,12 +225,28 @@ const std::string kRegisterResolveHelp =
 const std::string kRegisterExportHelp =
     "usage: lfprog register export [FILE|-] [--number N] [--uid TEXT] [--from DATE]\n"
     "                              [--to DATE] [--separator C] [--bom] [--register R]\n"
+    "       lfprog register export [FILE|-] --valid|--blocked [--separator C] [--bom]\n"
+    "                              [--register R]\n"
     "\n"
     "Writes the cards of the register as CSV (a header line, times in UTC) to FILE, or to\n"
     "standard output for - or without FILE. FILE is replaced only once it is complete.\n"
     "The filters are those of 'lfprog register list'.\n"
     "  --separator C   the field separator: , (default) or ; (German spreadsheets)\n"
-    "  --bom           start with UTF-8's byte-order mark, so spreadsheets read UTF-8\n" +
+    "  --bom           start with UTF-8's byte-order mark, so spreadsheets read UTF-8\n"
+    "  --valid         instead, the valid cards for an access-control system: personnel\n"
+    "                  number, name and department of the holder (empty for none), format,\n"
+    "                  facility, number, valid since\n"
+    "  --blocked       instead, the block list: format, facility, number, revoked since and\n"
+    "                  reason of each revoked card whose number no valid card carries again\n" +
+    std::string(kRegisterOption);
+
+const std::string kHoldersListHelp =
+    "usage: lfprog holders list [--without-card] [--department D] [--register R] [--json]\n"
+    "\n"
+    "Lists the card holders still here, in the order of the holder list, each with the valid\n"
+    "card the register holds for them.\n"
+    "  --without-card  only holders with no card (written, unverified or reserved)\n"
+    "  --department D  only holders of department D (exactly as written)\n" +
     std::string(kRegisterOption);
 
 const std::string kRegisterBackupHelp =
@@ -337,7 +353,7 @@ const std::vector<CommandInfo>& Commands() {
         {"register export",
          "write the card register as CSV",
          kRegisterExportHelp.c_str(),
-         {"number", "uid", "from", "to", "register", "separator", "bom"},
+         {"number", "uid", "from", "to", "register", "separator", "bom", "valid", "blocked"},
          RunRegisterExport,
          true},
         {"register backup",
@@ -346,6 +362,11 @@ const std::vector<CommandInfo>& Commands() {
          {"register", "force"},
          RunRegisterBackup,
          true},
+        {"holders list",
+         "list the card holders and their cards",
+         kHoldersListHelp.c_str(),
+         {"without-card", "department", "register"},
+         RunHoldersList},
         {"lan config",
          "show or change a network reader's settings",
          kLanConfigHelp.c_str(),

@@ -174,6 +174,8 @@ int RunRegisterExport(CommandContext& context) {
             return out.Fail(kExitUsage, "--separator takes , or ;");
         csv.separator = QLatin1Char((*separator)[0]);
     }
+    if (context.line.Has("valid") || context.line.Has("blocked"))
+        return RunAccessExport(context, csv);
     std::vector<RegisterEntry> rows;
     if (const int status = ReadRegister(context.line, out, filter, rows)) return status;
 
