@@ -44,6 +44,7 @@ constexpr int kStrLayAgain = 11114;
 constexpr int kStrDuplicate = 11122;
 constexpr int kStrRegisterFailed = 11123;
 constexpr int kStrNoFreeNumber = 11124;
+constexpr int kStrHolderHasCard = 11600;
 constexpr int kStrNumberNotStored = 11116;
 constexpr int kStrBlankChip = 11190;
 constexpr int kStrNotConfirmed = 11210;
@@ -83,6 +84,8 @@ int StatusStringId(StatusMessage message) {
             return kStrVerifyUnreadable;
         case StatusMessage::NoFreeNumber:
             return kStrNoFreeNumber;
+        case StatusMessage::HolderHasCard:
+            return kStrHolderHasCard;
         default:
             return 0;
     }

@@ -58,6 +58,9 @@ class CRunView {
         (void)card;
         ShowStatus(Status{});
     }
+    // The person the next card of a series over holders is for (empty: nobody left). Shown on
+    // its own, never on the status line, traced or logged: a name is personal data.
+    virtual void ShowHolder(const QString& name) { (void)name; }
     // A log line could not be written after every attempt; the card itself is done.
     virtual void ReportLogFailure() = 0;
     // The error list's entries, in the front's words: a card that was written but failed its

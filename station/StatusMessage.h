@@ -44,6 +44,10 @@ enum class StatusMessage {
     ReissueInProgress,
     // The settings cannot keep the next number; no chip is written with this one.
     NumberNotStored,
+    // The holder has a valid card by now (another station was faster, or it was there before
+    // and the operator chose neither a second card nor a replacement); nothing was written.
+    // Names nobody: the status line is traced.
+    HolderHasCard,
 };
 
 struct Status {

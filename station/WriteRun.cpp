@@ -10,6 +10,7 @@
 #include "station/CardLog.h"
 #include "station/register/CardRegister.h"
 #include "station/ChipTypeTable.h"
+#include "station/HolderSeries.h"
 #include "vellf.h"
 
 namespace station {
@@ -21,6 +22,8 @@ constexpr std::uint32_t kAbsentForgetMs = 2000;
 
 // The history's reason when the operator wrote a new card over a valid one.
 const QString kOverwritten = QStringLiteral("overwritten");
+// The history's reason when a holder's card that did not verify gave way to the next one.
+const QString kNotVerified = QStringLiteral("not verified");
 
 std::uint32_t SteadyTickCount() {
     using namespace std::chrono;
@@ -56,7 +59,47 @@ CardRecord CWriteRun::Record() const {
     if (!FormatHasFacility(m_card.target.format)) card.fields.facility = 0;
     card.customer = m_card.customer;
     card.uid = m_card.uid;
+    if (m_queue != nullptr) {
+        // The holder's own unverified card from this series does not count as theirs.
+        if (const Holder* holder = m_queue->Current()) card.holder = holder->id;
+        card.holderMustBeWithoutCard = m_unverifiedForHolder == 0;
+    } else if (m_card.holder != 0) {
+        card.holder = m_card.holder;
+        card.holderMustBeWithoutCard = !m_card.secondCard && m_card.replaces == 0;
+    }
     return card;
+}
+
+void CWriteRun::ShowCurrentHolder() {
+    const Holder* holder = m_queue != nullptr ? m_queue->Current() : nullptr;
+    m_view.ShowHolder(holder != nullptr ? holder->name : QString());
+}
+
+bool CWriteRun::SkipHolder(CardRecord& card) {
+    m_queue->Skip();
+    m_unverifiedForHolder = 0;
+    ShowCurrentHolder();
+    const Holder* holder = m_queue->Current();
+    if (holder == nullptr) {
+        m_end = SeriesEnd::HoldersServed;
+        return false;
+    }
+    card.holder = holder->id;
+    card.holderMustBeWithoutCard = true;
+    return true;
+}
+
+bool CWriteRun::ReplaceEarlierCards(std::int64_t rowId, const std::optional<RegisterEntry>& onChip,
+                                    bool inSeries) {
+    if (onChip && !m_register->MarkReplaced(onChip->id, rowId, kOverwritten)) return false;
+    if (inSeries && m_unverifiedForHolder != 0) {
+        if (!m_register->MarkReplaced(m_unverifiedForHolder, rowId, kNotVerified)) return false;
+        m_unverifiedForHolder = 0;
+    }
+    if (!inSeries && m_card.replaces != 0 &&
+        !m_register->MarkReplaced(m_card.replaces, rowId, m_card.replaceReason))
+        return false;
+    return true;
 }
 
 void CWriteRun::IncrementCustomerNr() {
@@ -102,7 +145,12 @@ bool CWriteRun::RegisterActive() const {
 }
 
 bool CWriteRun::TakesNextFree(bool inSeries) const {
-    return inSeries && RegisterActive() && m_register->Settings().nextFree;
+    if (!RegisterActive()) return false;
+    return inSeries ? m_register->Settings().nextFree || m_queue != nullptr : options.nextFree;
+}
+
+std::int64_t CWriteRun::NextFreeStart(bool inSeries) const {
+    return inSeries ? m_seriesStart : Number();
 }
 
 std::int64_t CWriteRun::NextFreeLimit() const {
@@ -116,8 +164,17 @@ bool CWriteRun::ReserveCard(CardRecord& card, bool inSeries, std::int64_t& rowId
     std::optional<RegisterEntry> earlier;
     ReserveResult result = ReserveResult::Failed;
     if (TakesNextFree(inSeries)) {
-        result =
-            m_register->ReserveNextFree(card, options.lock, m_seriesStart, NextFreeLimit(), rowId);
+        const auto reserve = [&] {
+            return m_register->ReserveNextFree(card, options.lock, NextFreeStart(inSeries),
+                                               NextFreeLimit(), rowId);
+        };
+        result = reserve();
+        // Another station gave this holder a card meanwhile: the chip goes to the next one.
+        // Bounded by the queue, which only shrinks.
+        while (result == ReserveResult::HolderHasCard && inSeries && m_queue != nullptr) {
+            if (!SkipHolder(card)) return false;
+            result = reserve();
+        }
     } else {
         result = m_register->Reserve(card, options.lock, rowId, earlier);
         // A single write's number only reserved is being written elsewhere: no question,
@@ -137,7 +194,6 @@ bool CWriteRun::ReserveCard(CardRecord& card, bool inSeries, std::int64_t& rowId
     switch (result) {
         case ReserveResult::Reserved:
             return true;
-        case ReserveResult::HolderHasCard:  // a series over people moves on before this shows
         case ReserveResult::Duplicate:
             status.message = StatusMessage::Duplicate;
             if (earlier) {
@@ -157,6 +213,10 @@ bool CWriteRun::ReserveCard(CardRecord& card, bool inSeries, std::int64_t& rowId
         case ReserveResult::Exhausted:
             status.message = StatusMessage::NoFreeNumber;
             end = SeriesEnd::NoFreeNumber;
+            break;
+        case ReserveResult::HolderHasCard:
+            status.message = StatusMessage::HolderHasCard;
+            end = SeriesEnd::Duplicate;
             break;
         case ReserveResult::Failed:
             status.message = StatusMessage::RegisterFailed;
@@ -200,7 +260,7 @@ CWriteRun::CardResult CWriteRun::WriteCurrentCard(bool inSeries) {
     const bool nextFree = TakesNextFree(inSeries);
     CardFields fields = Fields();
     // A next-free series takes its number from the register, at most its limit.
-    if (nextFree) fields.number = m_seriesStart;
+    if (nextFree) fields.number = NextFreeStart(inSeries);
     // The SDK cuts every value to its field, so a number past the format's largest would
     // reach the chip as another number than the one shown and logged.
     if (!IsCardFormat(m_card.target.format) || CheckCardFields(m_card.target.format, fields)) {
@@ -209,8 +269,12 @@ CWriteRun::CardResult CWriteRun::WriteCurrentCard(bool inSeries) {
         ShowFailure(Status{StatusMessage::ValueTooLarge, largest}, inSeries);
         return CardResult::Failed;
     }
+    if (inSeries && m_queue != nullptr && m_queue->Current() == nullptr) {
+        m_end = SeriesEnd::HoldersServed;
+        return CardResult::Refused;
+    }
     CardRecord card = Record();
-    if (nextFree) card.fields.number = m_seriesStart;
+    if (nextFree) card.fields.number = fields.number;
     // The register holds the number before the chip carries it: a station that ends between
     // the write and the confirmation leaves the number taken, never free for a second chip.
     std::int64_t rowId = 0;
@@ -266,6 +330,13 @@ CWriteRun::CardResult CWriteRun::WriteCurrentCard(bool inSeries) {
             if (!m_register->HoldUnverified(rowId, m_card.uid))
                 m_view.ShowStatus(
                     Status{StatusMessage::RegisterFailed, 0, false, m_register->LastError()});
+            // The holder stays for the next chip, whose card replaces this one; a failed
+            // replacement leaves the card unverified, which gives nobody a second card.
+            if (inSeries && m_queue != nullptr) {
+                if (m_unverifiedForHolder != 0)
+                    m_register->MarkReplaced(m_unverifiedForHolder, rowId, kNotVerified);
+                m_unverifiedForHolder = rowId;
+            }
             ShowFailure(failure, inSeries);
             return CardResult::Unverified;
         }
@@ -283,8 +354,15 @@ CWriteRun::CardResult CWriteRun::WriteCurrentCard(bool inSeries) {
     if (!options.logPath.isEmpty())
         LogCard(m_view, options.logPath, card, LockText(options.lock), m_card.errorLog,
                 m_card.fileErrorText);
+    // The chip carries the holder's card: the series goes on with the next person.
+    if (inSeries && m_queue != nullptr) {
+        m_queue->Next();
+        ShowCurrentHolder();
+        if (m_queue->Current() == nullptr && m_end == SeriesEnd::Running)
+            m_end = SeriesEnd::HoldersServed;
+    }
     if (registered && (!m_register->Confirm(rowId, card.verified, card.uid) ||
-                       (onChip && !m_register->MarkReplaced(onChip->id, rowId, kOverwritten)))) {
+                       !ReplaceEarlierCards(rowId, onChip, inSeries))) {
         // The chip is written and the number stays reserved, so this is no success: the
         // error list names the card for the operator to resolve, and the next card must not
         // be written while the register cannot record.
@@ -348,6 +426,11 @@ void CWriteRun::StartSeries() {
     m_seriesStart = Number();
     m_end = SeriesEnd::Running;
     m_readerSilent = false;
+    m_unverifiedForHolder = 0;
+    if (m_queue != nullptr) {
+        ShowCurrentHolder();
+        if (m_queue->Current() == nullptr) m_end = SeriesEnd::HoldersServed;
+    }
     m_view.ShowFields();
 }
 
@@ -398,6 +481,11 @@ TickOutcome CWriteRun::SeriesTick() {
 
     m_view.ShowLamps(LampState::Writing);
     const CardResult result = WriteCurrentCard(true);
+    // Every holder was served (others took the last ones): nothing was written, no failure.
+    if (result == CardResult::Refused && m_end == SeriesEnd::HoldersServed) {
+        m_view.ShowLamps(LampState::Failed);
+        return TickOutcome::Stopped;
+    }
     if (result == CardResult::Unconfirmed) {
         // Counted, since the chip carries the card; the register's failure has ended the series.
         m_view.ShowLamps(LampState::WriteFailed);

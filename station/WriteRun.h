@@ -17,6 +17,7 @@
 namespace station {
 
 class CCardRegister;
+class CHolderQueue;
 struct RegisterEntry;
 
 struct WriteOptions {
@@ -30,6 +31,9 @@ struct WriteOptions {
     // as a failed write.
     bool verify = false;
     QString logPath;  // the write log; empty: no log
+    // A single write takes the register's next free number from the customer number on
+    // (a series does so when the register's settings say so, and always over holders).
+    bool nextFree = false;
 };
 
 enum class WriteOutcome {
@@ -59,7 +63,9 @@ enum class TickOutcome {
 
 // Why a series ended by itself.
 enum class SeriesEnd { Running, Count, EndValue, Limit, Duplicate, RegisterFailed, NoFreeNumber,
-                       NumberNotStored };
+                       NumberNotStored,
+                       HoldersServed,  // a series over holders: every holder has a card
+};
 
 class CWriteRun {
   public:
@@ -70,6 +76,10 @@ class CWriteRun {
 
     // The card register every write goes through; nullptr: the register is switched off.
     void SetRegister(CCardRegister* cardRegister) { m_register = cardRegister; }
+    // A series over holders: each card goes to the queue's current holder, with the
+    // register's next free number from the series' start; nullptr: a series of numbers.
+    // Needs the register. The queue must outlive the series.
+    void SetHolderQueue(CHolderQueue* queue) { m_queue = queue; }
 
     WriteOptions options;
 
@@ -82,7 +92,8 @@ class CWriteRun {
     WriteOutcome WriteOnce();
 
     SeriesRefusal CheckSeriesStart() const;
-    // Clears the count, the identity and the error list.
+    // Clears the count, the identity and the error list; a series over holders shows its
+    // first holder (or ends at once with HoldersServed when nobody waits).
     void StartSeries();
     TickOutcome SeriesTick();
     SeriesEnd Ended() const { return m_end; }
@@ -120,6 +131,18 @@ class CWriteRun {
     // after a refusal, which it has shown, and which in a series ends it.
     bool ReserveCard(CardRecord& card, bool inSeries, std::int64_t& rowId);
     bool TakesNextFree(bool inSeries) const;
+    // Where a next-free reservation searches from: the series' start, or a single write's
+    // number.
+    std::int64_t NextFreeStart(bool inSeries) const;
+    // Shows the queue's current holder (nobody when the queue is done or absent).
+    void ShowCurrentHolder();
+    // The current holder has a card by now: card goes to the next one; false (the series
+    // ended with HoldersServed) when nobody is left.
+    bool SkipHolder(CardRecord& card);
+    // Once the card in rowId is written: the cards it takes the place of become replaced
+    // (the chip's earlier card, the holder's unverified one, a single write's replaced one).
+    bool ReplaceEarlierCards(std::int64_t rowId, const std::optional<RegisterEntry>& onChip,
+                             bool inSeries);
     // The highest number a next-free series may take.
     std::int64_t NextFreeLimit() const;
     // Reads the card back; on a mismatch or a failed read-back sets status and lists the card.
@@ -139,6 +162,10 @@ class CWriteRun {
     // A next-free series searches from here, so that a number released by a failed card is
     // filled again.
     std::int64_t m_seriesStart = 0;
+    CHolderQueue* m_queue = nullptr;
+    // The card this series wrote for the current holder that did not verify (0: none): the
+    // holder's next card replaces it.
+    std::int64_t m_unverifiedForHolder = 0;
 };
 
 }  // namespace station

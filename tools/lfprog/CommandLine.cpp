@@ -24,6 +24,7 @@ constexpr OptionSpec kOptions[] = {
     {"reason", true},    {"overwrite", false}, {"read", false},   {"release", false},
     {"destroyed", false}, {"force", false},
     {"valid", false},    {"blocked", false},   {"without-card", false}, {"department", true},
+    {"holder", true}, {"replace", true}, {"second", false}, {"holders-without-card", false},
 };
 
 const OptionSpec* FindOption(const std::string& name) {

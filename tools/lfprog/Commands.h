@@ -31,6 +31,8 @@ int RunRegisterWhere(CommandContext& context);
 int RunRegisterHistory(CommandContext& context);
 int RunRegisterRevoke(CommandContext& context);
 int RunRegisterResolve(CommandContext& context);
+int RunIssue(CommandContext& context);
+int RunLost(CommandContext& context);
 int RunHoldersList(CommandContext& context);
 // register export --valid|--blocked: the lists for an access-control system.
 int RunAccessExport(CommandContext& context, const station::CsvOptions& csv);

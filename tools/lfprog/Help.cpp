@@ -82,6 +82,8 @@ const std::string kSeriesHelp =
     "                     [--facility N] [--extra N]\n"
     "                     --from N (--count C | --to M) [--lock] [--no-verify] [--log FILE]\n"
     "                     [--cycle MS] [--register R] [--next-free]\n"
+    "       lfprog series --holders-without-card [--department D] --from N [--count C | --to M]\n"
+    "                     ... (the same reader, card and register options)\n"
     "\n"
     "Writes a series of cards with consecutive numbers: waits for each new chip on the reader,\n"
     "writes it with the next number, verifies it, and prints a line per card and a progress\n"
@@ -104,7 +106,52 @@ const std::string kSeriesHelp =
     "  --cycle MS      look for a chip every MS milliseconds (default 250)\n"
     "  --next-free     take each number from the register: the smallest number from --from\n"
     "                  that no card holds, so stations sharing a register share the series\n"
-    "                  (also on with NextFree=1 in the station's settings)\n" +
+    "                  (also on with NextFree=1 in the station's settings)\n"
+    "  --holders-without-card\n"
+    "                  a card for each holder of the register's holder list who has no valid\n"
+    "                  card, in the list's order, each with the next free number from N; the\n"
+    "                  name of the person whose chip comes next is printed. A card that fails\n"
+    "                  or does not verify keeps its holder for the next chip; a holder another\n"
+    "                  station served meanwhile is passed over. The series ends when every\n"
+    "                  holder has a card; run again, it goes on with those still without one\n"
+    "  --department D  only the holders of department D\n" +
+    std::string(kRegisterOption);
+
+const std::string kIssueHelp =
+    "usage: lfprog issue --holder PNR --port NAME [--baud N] [--timeout MS] [--chip C]\n"
+    "                    [--format F] [--facility N] [--extra N] --from N [--lock]\n"
+    "                    [--no-verify] [--log FILE] [--replace REASON | --second]\n"
+    "                    [--register R]\n"
+    "\n"
+    "Writes a card for the holder with personnel number PNR: the register's next free number\n"
+    "from N, linked to the holder in the register. A holder who has a valid card already is\n"
+    "refused (exit 5, naming the card) unless --replace or --second says what the new card\n"
+    "is; a holder who has left is refused (exit 1). The holder's card lends its format and\n"
+    "facility code where --format and --facility are not given. The holder's personnel\n"
+    "number and name are printed, never written to the log.\n" +
+    std::string(kCardOptions) +
+    "  --holder PNR    the holder's personnel number\n"
+    "  --from N        the first number the next free number is looked for from\n"
+    "  --replace TEXT  the new card replaces the holder's valid card, for this reason\n"
+    "  --second        the new card is a second card; the first stays valid\n"
+    "  --lock, --no-verify, --log FILE, --facility N, --extra N: as for write\n" +
+    std::string(kRegisterOption);
+
+const std::string kLostHelp =
+    "usage: lfprog lost --holder PNR --port NAME [--baud N] [--timeout MS] [--chip C]\n"
+    "                   [--format F] [--facility N] [--extra N] --from N [--lock]\n"
+    "                   [--no-verify] [--log FILE] [--register R]\n"
+    "\n"
+    "The holder's card was lost: revokes the holder's valid card (reason lost, recorded in its\n"
+    "history) and writes the replacement with the register's next free number from N, in the\n"
+    "lost card's format and facility code unless --format or --facility say otherwise. When\n"
+    "the replacement cannot be written, the lost card stays revoked and the command says so\n"
+    "(with the write's exit code); 'lfprog issue --holder PNR' writes the replacement later.\n"
+    "Exit 1 when the holder has no valid card.\n" +
+    std::string(kCardOptions) +
+    "  --holder PNR    the holder's personnel number\n"
+    "  --from N        the first number the next free number is looked for from\n"
+    "  --lock, --no-verify, --log FILE, --facility N, --extra N: as for write\n" +
     std::string(kRegisterOption);
 
 const std::string kRegisterListHelp =
@@ -287,8 +334,21 @@ const std::vector<CommandInfo>& Commands() {
          "write a series of cards with consecutive numbers",
          kSeriesHelp.c_str(),
          {"port", "baud", "timeout", "format", "chip", "facility", "extra", "from", "count", "to",
-          "lock", "no-verify", "log", "cycle", "register", "next-free"},
+          "lock", "no-verify", "log", "cycle", "register", "next-free", "holders-without-card",
+          "department"},
          RunSeries},
+        {"issue",
+         "write the next free card for one holder",
+         kIssueHelp.c_str(),
+         {"port", "baud", "timeout", "format", "chip", "facility", "extra", "from", "lock",
+          "no-verify", "log", "holder", "replace", "second", "register"},
+         RunIssue},
+        {"lost",
+         "revoke a holder's lost card and write its replacement",
+         kLostHelp.c_str(),
+         {"port", "baud", "timeout", "format", "chip", "facility", "extra", "from", "lock",
+          "no-verify", "log", "holder", "register"},
+         RunLost},
         {"register list",
          "list the cards of the card register",
          kRegisterListHelp.c_str(),

@@ -61,6 +61,8 @@ std::string MessageText(StatusMessage message) {
                    "be re-issued";
         case StatusMessage::NumberNotStored:
             return "the next number cannot be stored";
+        case StatusMessage::HolderHasCard:
+            return "the holder has a valid card by now; nothing was written";
     }
     return "";
 }
@@ -122,6 +124,7 @@ ExitCode StatusExitCode(const station::Status& status) {
         case StatusMessage::Duplicate:
         case StatusMessage::ChipCarriesCard:
         case StatusMessage::ReissueInProgress:
+        case StatusMessage::HolderHasCard:
             return kExitDuplicate;
         case StatusMessage::NoFreeNumber:
             return kExitNoFreeNumber;
@@ -219,5 +222,17 @@ void CRunReport::CardWritten(const station::CardRecord& card) {
         "card " + std::to_string(m_written) + ": " + DescribeCard(card.format, card.fields);
     if (!card.uid.isEmpty()) text += " uid " + card.uid.toStdString();
     if (card.verified) text += " verified";
+    if (card.holder != 0 && !m_holderName.isEmpty()) {
+        object.Add("name", m_holderName.toStdString());
+        text += " for " + m_holderName.toStdString();
+    }
     m_out.Print(object, text);
+}
+
+void CRunReport::ShowHolder(const QString& name) {
+    m_holderName = name;
+    if (!m_series || name.isEmpty()) return;
+    CJson object;
+    object.Add("event", "holder").Add("name", name.toStdString());
+    m_out.Print(object, "next: " + name.toStdString());
 }

@@ -44,6 +44,9 @@ class CRunReport : public station::CRunView {
     void StoreNextNumber(const QString&) override {}
     bool WaitUntilNumberStored() override { return true; }
     void CardWritten(const station::CardRecord& card) override;
+    // A series over holders: the name of the person whose chip comes next is printed (it is
+    // the operator's terminal), and each card line names its holder.
+    void ShowHolder(const QString& name) override;
     void ReportLogFailure() override;
     QString FailedCardEntry(const station::Status& status,
                             const station::CardRecord& card) override;
@@ -67,6 +70,7 @@ class CRunReport : public station::CRunView {
     int m_total = 0;  // cards the series writes
     int m_written = 0;
     long long m_next = 0;
+    QString m_holderName;  // the holder the next card is for
 };
 
 // The words lfprog prints for a run's status, with the SDK's error code where it has one and

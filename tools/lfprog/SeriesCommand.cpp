@@ -6,8 +6,10 @@
 // holds already, and before any chip is written when the register cannot record. With the
 // next free number the register hands out the numbers, so several stations can share a
 // series.
+#include <algorithm>
 #include <cstdio>
 #include <limits>
+#include <memory>
 
 #include "CardOptions.h"
 #include "Commands.h"
@@ -15,6 +17,7 @@
 #include "Reader.h"
 #include "RegisterChoice.h"
 #include "RunReport.h"
+#include "station/HolderSeries.h"
 #include "station/CardFormatTable.h"
 #include "station/WriteRun.h"
 #include "vellf.h"
@@ -39,6 +42,8 @@ const char* EndReason(SeriesEnd end) {
             return "no free number";
         case SeriesEnd::NumberNotStored:
             return "number not stored";
+        case SeriesEnd::HoldersServed:
+            return "every holder served";
         case SeriesEnd::Running:
             break;
     }
@@ -80,7 +85,13 @@ int RunSeries(CommandContext& context) {
     CardChoice choice;
     if (const int status = ParseFormatAndChip(line, out, choice)) return status;
     if (const int status = ParseCardFields(line, out, "from", choice)) return status;
-    if (line.Has("count") == line.Has("to"))
+    // A series over holders ends with the last holder; --count and --to may end it earlier.
+    const bool overHolders = line.Has("holders-without-card");
+    if (line.Has("department") && !overHolders)
+        return out.Fail(kExitUsage, "--department goes with --holders-without-card");
+    if (line.Has("count") && line.Has("to"))
+        return out.Fail(kExitUsage, "give either --count or --to");
+    if (!overHolders && !line.Has("count") && !line.Has("to"))
         return out.Fail(kExitUsage, "give either --count or --to");
     const long long largest = kCardFormats[choice.format].maxCustomer;
     long long count = 0;
@@ -106,12 +117,25 @@ int RunSeries(CommandContext& context) {
     // A register that cannot record is reported before the reader is even opened.
     std::unique_ptr<CCardRegister> cardRegister;
     if (const int status = OpenRegister(registerSettings, out, cardRegister)) return status;
+    std::unique_ptr<CHolderQueue> holders;
+    if (overHolders) {
+        if (!cardRegister)
+            return out.Fail(kExitUsage, "--holders-without-card needs the card register; it is off");
+        holders = std::make_unique<CHolderQueue>(
+            *cardRegister, QString::fromStdString(line.Value("department").value_or("")));
+        if (!holders->Load())
+            return out.Fail(kExitRegister, "the card register (" +
+                                               cardRegister->Where().toStdString() +
+                                               ") cannot list its holders: " +
+                                               holders->LastError().toStdString());
+    }
     CReader reader;
     if (const int status = reader.Open(line, out)) return status;
     CRunReport report(out);
     RunCard card = MakeRunCard(reader.Handle(), choice);
     CWriteRun run(report, card);
     run.SetRegister(cardRegister.get());
+    run.SetHolderQueue(holders.get());
     SetWriteOptions(run.options, line);
     run.options.autoIncrement = true;
     run.options.stopAtCount = count > 0;
@@ -122,18 +146,24 @@ int RunSeries(CommandContext& context) {
     if (run.CheckSeriesStart() != SeriesRefusal::None)
         return out.Fail(kExitUsage, "the series cannot start with these limits");
 
-    const int total =
+    int total =
         count > 0 ? static_cast<int>(count) : static_cast<int>(to - choice.fields.number + 1);
+    if (holders) {
+        if (!line.Has("count") && !line.Has("to")) total = holders->Remaining();
+        total = std::min(total, holders->Remaining());
+    }
     report.SetSeries(total);
     LfSetBackgroundMode(reader.Handle(), 1);
     run.StartSeries();
     const std::string waiting = "waiting for chips, " +
-                                std::string(registerSettings.enabled && registerSettings.nextFree
+                                std::string((registerSettings.enabled && registerSettings.nextFree) ||
+                                                    holders
                                                 ? "the register's next free number from "
                                                 : "first number ") +
                                 std::to_string(choice.fields.number) + " (Ctrl-C ends the series)";
     out.Note(waiting);
-    while (!interrupt.Requested()) {
+    // A series over holders with nobody waiting has ended already.
+    while (!interrupt.Requested() && run.Ended() == SeriesEnd::Running) {
         report.SetNextNumber(run.Number());
         if (run.SeriesTick() == TickOutcome::Written)
             PrintProgress(out, run.count, total, run.Number());
