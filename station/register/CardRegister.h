@@ -185,13 +185,6 @@ enum class ReserveResult {
     HolderHasCard,
 };
 
-// How a CSV file is laid out: German spreadsheets split columns at ';' and read a file
-// without a byte-order mark in the local 8-bit code page.
-struct CsvOptions {
-    QChar separator = QLatin1Char(',');
-    bool byteOrderMark = false;  // UTF-8's, at the start
-};
-
 struct ImportSource;
 struct ImportReport;
 
