@@ -23,4 +23,10 @@ struct ScaleTarget {
 bool RunScale(const std::vector<ScaleTarget>& targets, const std::vector<std::int64_t>& sizes,
               int cards);
 
+// Fills a register of each target with rows cards through the import: an SQLite register at
+// sourceFile made by the plain fill, read (ReadImportRegisterFile) and imported. Prints the
+// rows per second of both steps. False when a register could not be made or the import failed.
+bool RunImportFill(const std::vector<ScaleTarget>& targets, const QString& sourceFile,
+                   std::int64_t rows);
+
 }  // namespace bench

@@ -47,6 +47,7 @@ struct Options : bench::SeriesOptions {
     bool sqlite = true;
     bool postgresql = true;
     std::vector<std::int64_t> rows;  // register sizes to compare; none: the series timing
+    bool import = false;             // with rows: fill the registers through the import instead
 };
 
 bool ParseRows(const std::string& text, std::vector<std::int64_t>& rows) {
@@ -71,6 +72,10 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             options.sqlite = which == "sqlite" || which == "both";
             options.postgresql = which == "postgresql" || which == "both";
             if (!options.sqlite && !options.postgresql) return false;
+            continue;
+        }
+        if (std::strcmp(arg, "--import") == 0) {
+            options.import = true;
             continue;
         }
         if (std::strcmp(arg, "--rows") == 0 && i + 1 < argc) {
@@ -166,7 +171,7 @@ int main(int argc, char** argv) {
     if (!ParseOptions(argc, argv, options)) {
         std::fprintf(stderr,
                      "usage: %s [--cards N] [--runs R] [--direct M] "
-                     "[--database sqlite|postgresql|both] [--rows N,M (100 to 1000000)]\n",
+                     "[--database sqlite|postgresql|both] [--rows N,M [--import]]\n",
                      argv[0]);
         return 2;
     }
@@ -229,7 +234,16 @@ int main(int argc, char** argv) {
                                    return false;
                                }});
         }
-        const bool ok = bench::RunScale(targets, options.rows, options.cards);
+        bool ok = true;
+        if (options.import) {
+            for (const std::int64_t rows : options.rows) {
+                const QString source =
+                    scratch.filePath(QStringLiteral("source-%1.sqlite").arg(rows));
+                ok = ok && bench::RunImportFill(targets, source, rows);
+            }
+        } else {
+            ok = bench::RunScale(targets, options.rows, options.cards);
+        }
         std::printf("load average at the end: %s\n", LoadAverage().c_str());
         return ok ? 0 : 1;
     }

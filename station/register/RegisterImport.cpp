@@ -121,17 +121,17 @@ bool AddHistory(QSqlDatabase& db, const ImportSource& source,
                 const std::vector<const ImportRow*>& added, const RowMap& ids,
                 const QSet<QString>& addedKeys, QString& error) {
     QSqlQuery insert(db);
-    insert.prepare(QStringLiteral("INSERT INTO card_events (card_id, layout, card_key, kind, "
-                                  "time, station, operator, reason, chip_id) "
-                                  "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    insert.prepare(
+        QStringLiteral("INSERT INTO card_events (card_id, layout, card_key, kind, "
+                       "time, station, operator, reason, chip_id) "
+                       "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
     if (!source.withHistory) {
         const QString reason = QStringLiteral("imported from a CSV file");
         for (const ImportRow* row : added) {
             const RegisterEntry& entry = row->entry;
-            const QString kind =
-                entry.state == RegisterEntry::State::Written && entry.verified
-                    ? QStringLiteral("verified")
-                    : StateText(entry.state);
+            const QString kind = entry.state == RegisterEntry::State::Written && entry.verified
+                                     ? QStringLiteral("verified")
+                                     : StateText(entry.state);
             if (!InsertEvent(insert,
                              {ids(entry.id), row->key, kind, entry.time, entry.station,
                               entry.operatorName, reason, entry.uid},
@@ -177,9 +177,9 @@ bool CCardRegister::Import(const ImportSource& source, ImportReport& report) {
         if (!BeginTransaction(db, dialect, error)) return false;
         // Stations wait until the import is done, so none takes a number between its lookup
         // and its row (SQLite's write lock does this by itself).
-        bool ok = dialect == RegisterDialect::SQLite ||
-                  RunStatement(db, QStringLiteral("LOCK TABLE cards IN SHARE ROW EXCLUSIVE MODE"),
-                               error);
+        bool ok =
+            dialect == RegisterDialect::SQLite ||
+            RunStatement(db, QStringLiteral("LOCK TABLE cards IN SHARE ROW EXCLUSIVE MODE"), error);
         std::vector<const ImportRow*> added;
         QSet<QString> addedKeys;
         RowMap ids;
@@ -271,8 +271,7 @@ bool CopyRegisterFile(const QString& file, const QString& copy, QString& error) 
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
         db.setDatabaseName(file);
-        db.setConnectOptions(
-            QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=10000"));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=10000"));
         if (!db.open()) {
             error = DatabaseWords(db.lastError());
         } else {
@@ -356,10 +355,10 @@ bool ReadImportRegisterFile(const QString& file, ImportSource& source, QString& 
         source.rows.reserve(entries->size());
         for (RegisterEntry& entry : *entries) {
             ImportRow row;
-            row.key = IsCardFormat(entry.format)
-                          ? CardKeyOf(entry.format, entry.fields)
-                          : ForeignCardKey(entry.formatText, entry.fields.facility,
-                                           entry.fields.number);
+            row.key =
+                IsCardFormat(entry.format)
+                    ? CardKeyOf(entry.format, entry.fields)
+                    : ForeignCardKey(entry.formatText, entry.fields.facility, entry.fields.number);
             row.entry = std::move(entry);
             source.rows.push_back(std::move(row));
         }

@@ -44,7 +44,7 @@ struct ImportProblem {
 };
 
 struct ImportReport {
-    std::int64_t added = 0;             // rows added
+    std::int64_t added = 0;               // rows added
     std::vector<ImportRow> alreadyThere;  // rows of numbers the register held before
 };
 

@@ -142,9 +142,9 @@ void CheckLinks(const std::vector<ImportRow>& rows, std::vector<ImportProblem>& 
     for (const ImportRow& row : rows) {
         const RegisterEntry& entry = row.entry;
         if (const int earlier = idLines.value(entry.id)) {
-            problems.push_back({row.line, QStringLiteral("id %1 is the id of line %2 too")
-                                              .arg(entry.id)
-                                              .arg(earlier)});
+            problems.push_back(
+                {row.line,
+                 QStringLiteral("id %1 is the id of line %2 too").arg(entry.id).arg(earlier)});
         }
         idLines.insert(entry.id, row.line);
         if (!entry.reissue) {

@@ -16,9 +16,8 @@ TEST_F(Lfprog, ImportAddsAStationsCardsOnceAndABadLineImportsNothing) {
     const Result series = RunLfprog({"series", "--port", m_port, "--from", "100", "--count", "3",
                                      "--cycle", "20", "--register", station});
     ASSERT_EQ(series.exit, 0) << series.out << series.err;
-    ASSERT_EQ(RunLfprog({"register", "export", csv, "--separator", ";", "--register", station})
-                  .exit,
-              0);
+    ASSERT_EQ(
+        RunLfprog({"register", "export", csv, "--separator", ";", "--register", station}).exit, 0);
 
     auto import = [&](const std::string& file) {
         return RunLfprog({"register", "import", file, "--json", "--register", site});

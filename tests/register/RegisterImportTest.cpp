@@ -89,8 +89,7 @@ TEST(RegisterImport, CsvCases) {
         {"a line short of fields", kHeader + Line(1, 105) + "2,26,12,106\r\n", 3, 0, nullptr},
         {"a number outside its format", kHeader + Line(1, 70000), 2, 0, nullptr},
         {"an unknown state", kHeader + Line(1, 105).replace("written", "lost"), 2, 0, nullptr},
-        {"a card issued twice in the file", kHeader + Line(1, 105) + Line(2, 105), 3, 0,
-         nullptr},
+        {"a card issued twice in the file", kHeader + Line(1, 105) + Line(2, 105), 3, 0, nullptr},
         {"a quote never closed", kHeader + Line(1, 105) + Line(2, 106, "\"desk"), 3, 0, nullptr},
         {"a column no export has", "id,colour\r\n1,red\r\n", 1, 0, nullptr},
     };
@@ -264,8 +263,8 @@ TEST(RegisterImport, RegisterFilesThatAreRefused) {
     {
         QSqlDatabase db = files.Raw(newer);
         QSqlQuery query(db);
-        ASSERT_TRUE(query.exec(
-            "UPDATE register_info SET value = '99' WHERE key = 'schema_version'"));
+        ASSERT_TRUE(
+            query.exec("UPDATE register_info SET value = '99' WHERE key = 'schema_version'"));
     }
     const QString other = files.Folder().filePath(QStringLiteral("other.sqlite"));
     {

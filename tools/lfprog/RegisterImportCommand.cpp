@@ -16,8 +16,8 @@ int ReadSource(const COutput& out, const QString& file, ImportSource& source) {
     if (IsSqliteFile(file)) {
         QString error;
         if (!ReadImportRegisterFile(file, source, error))
-            return out.Fail(kExitFailure, file.toStdString() +
-                                              " cannot be imported: " + error.toStdString());
+            return out.Fail(kExitFailure,
+                            file.toStdString() + " cannot be imported: " + error.toStdString());
         return kExitSuccess;
     }
     QFile in(file);
@@ -29,8 +29,8 @@ int ReadSource(const COutput& out, const QString& file, ImportSource& source) {
     for (const ImportProblem& problem : problems) {
         CJson object;
         object.Add("line", problem.line).Add("problem", problem.text.toStdString());
-        const std::string where = problem.line > 0 ? "line " + std::to_string(problem.line) + ": "
-                                                   : std::string();
+        const std::string where =
+            problem.line > 0 ? "line " + std::to_string(problem.line) + ": " : std::string();
         out.Print(object, file.toStdString() + ": " + where + problem.text.toStdString());
     }
     return out.Fail(kExitFailure, file.toStdString() +
@@ -46,8 +46,9 @@ int RunRegisterImport(CommandContext& context) {
     RegisterSettings settings;
     if (const int status = ChooseRegister(context.line, out, settings)) return status;
     if (!settings.enabled)
-        return out.Fail(kExitUsage, "the card register is switched off; there is none to "
-                                    "import into");
+        return out.Fail(kExitUsage,
+                        "the card register is switched off; there is none to "
+                        "import into");
     const QString file = QFileInfo(QString::fromStdString(context.operands[0])).absoluteFilePath();
     if (settings.kind == RegisterSettings::Kind::SQLite &&
         QFileInfo(file) == QFileInfo(RegisterFile(settings)))
@@ -78,9 +79,8 @@ int RunRegisterImport(CommandContext& context) {
         .Add("already_there", static_cast<long long>(report.alreadyThere.size()))
         .Add("file", file.toStdString());
     out.Print(summary, "imported " + std::to_string(report.added) + " of " +
-                           std::to_string(source.rows.size()) + " rows from " +
-                           file.toStdString() + " into the card register (" +
-                           DescribeRegister(settings) + ")");
+                           std::to_string(source.rows.size()) + " rows from " + file.toStdString() +
+                           " into the card register (" + DescribeRegister(settings) + ")");
     // A file whose every card is there already (imported before) added nothing: said by the
     // exit code, so a script tells a repeated import from a new one.
     if (report.added == 0 && !report.alreadyThere.empty()) return kExitDuplicate;
