@@ -3,15 +3,18 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QIntValidator>
+#include <algorithm>
 
 #include "MessageBox.h"
 #include "RegisterSettingsStore.h"
 #include "StringTable.h"
+#include "station/register/RegisterTls.h"
 #include "ui_RegisterSettingsDlg.h"
 
 namespace {
 
-constexpr int kStrRange = 61714;  // "Geben Sie eine ganze Zahl zwischen %1 und %2 ein."
+constexpr int kStrRange = 61714;          // "Geben Sie eine ganze Zahl zwischen %1 und %2 ein."
+constexpr int kStrClientDefault = 11450;  // "Vorgabe des Clients"
 
 }  // namespace
 
@@ -26,6 +29,12 @@ CRegisterSettingsDlg::CRegisterSettingsDlg(QWidget* parent)
                                     static_cast<QAbstractButton*>(m_ui->postgresRadio)})
         connect(choice, &QAbstractButton::toggled, this, &CRegisterSettingsDlg::EnableControls);
     connect(m_ui->browseButton, &QPushButton::clicked, this, &CRegisterSettingsDlg::OnBrowse);
+    // The client library's words as they are, since the README and its manual use them; an
+    // empty item leaves the choice to the client (PGSSLMODE, else prefer).
+    m_ui->sslModeCombo->addItem(LoadString(kStrClientDefault), QString());
+    for (const QString& mode : station::SslModes()) m_ui->sslModeCombo->addItem(mode, mode);
+    connect(m_ui->sslRootCertBrowseButton, &QPushButton::clicked, this,
+            &CRegisterSettingsDlg::OnBrowseRootCert);
     connect(m_ui->okButton, &QPushButton::clicked, this, &CRegisterSettingsDlg::accept);
     connect(m_ui->cancelButton, &QPushButton::clicked, this, &CRegisterSettingsDlg::reject);
 }
@@ -60,6 +69,8 @@ bool CRegisterSettingsDlg::UpdateData(bool save) {
         m_settings.port = port;
         m_settings.database = ui.nameEdit->text().trimmed();
         m_settings.user = ui.userEdit->text().trimmed();
+        m_settings.sslMode = ui.sslModeCombo->currentData().toString();
+        m_settings.sslRootCert = ui.sslRootCertEdit->text().trimmed();
         m_settings.nextFree = ui.nextFreeCheck->isChecked();
     } else {
         ui.enabledCheck->setChecked(m_settings.enabled);
@@ -70,6 +81,9 @@ bool CRegisterSettingsDlg::UpdateData(bool save) {
         ui.portEdit->setText(QString::number(m_settings.port));
         ui.nameEdit->setText(m_settings.database);
         ui.userEdit->setText(m_settings.user);
+        ui.sslModeCombo->setCurrentIndex(
+            std::max(0, ui.sslModeCombo->findData(m_settings.sslMode)));
+        ui.sslRootCertEdit->setText(m_settings.sslRootCert);
         ui.nextFreeCheck->setChecked(m_settings.nextFree);
     }
     EnableControls();
@@ -85,7 +99,11 @@ void CRegisterSettingsDlg::EnableControls() {
     for (QWidget* control :
          {static_cast<QWidget*>(ui.fileEdit), static_cast<QWidget*>(ui.browseButton)})
         control->setEnabled(!server);
-    for (QWidget* control : {ui.hostEdit, ui.portEdit, ui.nameEdit, ui.userEdit})
+    for (QWidget* control :
+         {static_cast<QWidget*>(ui.hostEdit), static_cast<QWidget*>(ui.portEdit),
+          static_cast<QWidget*>(ui.nameEdit), static_cast<QWidget*>(ui.userEdit),
+          static_cast<QWidget*>(ui.sslModeCombo), static_cast<QWidget*>(ui.sslRootCertEdit),
+          static_cast<QWidget*>(ui.sslRootCertBrowseButton)})
         control->setEnabled(server);
 }
 
@@ -103,6 +121,19 @@ void CRegisterSettingsDlg::OnBrowse() {
     dialog.selectFile(QFileInfo(current).fileName());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     m_ui->fileEdit->setText(QFileInfo(dialog.selectedFiles().constFirst()).absoluteFilePath());
+}
+
+void CRegisterSettingsDlg::OnBrowseRootCert() {
+    QFileDialog dialog(this, m_ui->labelSslRootCert->text());
+    dialog.setObjectName(QStringLiteral("rootCertFileDialog"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    const QString current = m_ui->sslRootCertEdit->text();
+    if (!current.isEmpty()) dialog.setDirectory(QFileInfo(current).absolutePath());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    m_ui->sslRootCertEdit->setText(
+        QFileInfo(dialog.selectedFiles().constFirst()).absoluteFilePath());
 }
 
 void CRegisterSettingsDlg::accept() {

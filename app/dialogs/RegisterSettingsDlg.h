@@ -1,7 +1,8 @@
 // The card register's settings: switched on or off, an SQLite file or a PostgreSQL server
-// (host, port, database, user; the password never, the server's client library finds it in
-// PGPASSWORD or ~/.pgpass), and whether a series takes its numbers from the register. Read
-// from the section "Register" when the dialog opens, stored there on OK.
+// (host, port, database, user, TLS mode and certificate authority; the password never, the
+// server's client library finds it in PGPASSWORD or ~/.pgpass), and whether a series takes its
+// numbers from the register. Read from the section "Register" when the dialog opens, stored there
+// on OK.
 #pragma once
 
 #include <QDialog>
@@ -29,6 +30,9 @@ class CRegisterSettingsDlg : public QDialog {
     static constexpr int IDC_USER = 1330;
     static constexpr int IDC_PASSWORD_NOTE = 1331;
     static constexpr int IDC_NEXT_FREE = 1332;
+    static constexpr int IDC_SSL_MODE = 1333;
+    static constexpr int IDC_SSL_ROOT_CERT = 1334;
+    static constexpr int IDC_SSL_ROOT_CERT_BROWSE = 1335;
 
     explicit CRegisterSettingsDlg(QWidget* parent = nullptr);
     ~CRegisterSettingsDlg() override;
@@ -48,6 +52,7 @@ class CRegisterSettingsDlg : public QDialog {
   private:
     void EnableControls();
     void OnBrowse();
+    void OnBrowseRootCert();
 
     std::unique_ptr<Ui::CRegisterSettingsDlg> m_ui;
     bool m_bInitialised = false;

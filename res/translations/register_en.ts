@@ -319,6 +319,11 @@ The number is never handed out again afterwards; only a re-issue writes it again
         <comment>11269</comment>
         <translation>The reader is busy with a run; stop the run first</translation>
     </message>
+    <message>
+        <source>Vorgabe des Clients</source>
+        <comment>11450</comment>
+        <translation>Client default</translation>
+    </message>
 </context>
 <context>
     <name>CRegisterDlg</name>
@@ -428,6 +433,14 @@ The number is never handed out again afterwards; only a re-issue writes it again
     <message>
         <source>Anmeldename</source>
         <translation>Login name</translation>
+    </message>
+    <message>
+        <source>TLS:</source>
+        <translation>TLS:</translation>
+    </message>
+    <message>
+        <source>Zertifizierungsstelle (Datei):</source>
+        <translation>Certificate authority (file):</translation>
     </message>
     <message>
         <source>Das Passwort wird nie gespeichert: der Server-Zugang nimmt es aus der Umgebungsvariablen PGPASSWORD oder aus der Datei ~/.pgpass.</source>

@@ -5,6 +5,7 @@
 // register window's filter and CSV export.
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDateEdit>
 #include <QDir>
 #include <QFile>
@@ -483,6 +484,12 @@ class CardRegisterTest : public apptest::WriteStationFixture {
         Control<QLineEdit>(&dialog, CRegisterSettingsDlg::IDC_HOST)->setText("badge-server");
         Control<QLineEdit>(&dialog, CRegisterSettingsDlg::IDC_NAME)->setText("badges");
         Control<QLineEdit>(&dialog, CRegisterSettingsDlg::IDC_USER)->setText("office");
+        auto* sslMode = Control<QComboBox>(&dialog, CRegisterSettingsDlg::IDC_SSL_MODE);
+        QVERIFY(sslMode->isEnabled());
+        QCOMPARE(sslMode->currentIndex(), 0);  // the client's default until chosen
+        sslMode->setCurrentIndex(sslMode->findText("verify-full"));
+        Control<QLineEdit>(&dialog, CRegisterSettingsDlg::IDC_SSL_ROOT_CERT)
+            ->setText("/etc/orvex/root.crt");
         QTest::mouseClick(Control<QAbstractButton>(&dialog, CRegisterSettingsDlg::IDC_NEXT_FREE),
                           Qt::LeftButton);
         // A port out of range is refused and nothing is stored.
@@ -508,6 +515,9 @@ class CardRegisterTest : public apptest::WriteStationFixture {
         QCOMPARE(stored.port, 5433);
         QCOMPARE(stored.database, QString("badges"));
         QCOMPARE(stored.user, QString("office"));
+        QCOMPARE(stored.sslMode, QString("verify-full"));
+        QCOMPARE(stored.sslRootCert, QString("/etc/orvex/root.crt"));
+        QVERIFY(stored.unreadable.isEmpty());
         QVERIFY(stored.nextFree);
         QVERIFY(!ReadAll(apptest::SettingsFile()).contains("assword", Qt::CaseInsensitive));
     }
