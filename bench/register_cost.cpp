@@ -7,7 +7,8 @@
 // directly. SQLite is a file in a temporary folder (WAL, full sync, as the station
 // keeps it); PostgreSQL a server on loopback that the program starts in a temporary folder.
 // With --rows 1000,1000000 it measures instead how the register's cost follows its size
-// (RegisterScale.h), --cards operations of each kind at each size.
+// (RegisterScale.h), --cards operations of each kind at each size, and the CSV export's
+// resident memory at each size (ExportMemory.h).
 #include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
@@ -21,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "ExportMemory.h"
 #include "PgServer.h"
 #include "QuietSeries.h"
 #include "RegisterScale.h"
