@@ -244,7 +244,8 @@ int main(int argc, char** argv) {
                 ok = ok && bench::RunImportFill(targets, source, rows);
             }
         } else {
-            ok = bench::RunScale(targets, options.rows, options.cards);
+            ok = bench::RunScale(targets, options.rows, options.cards) &&
+                 bench::RunExportMemory(targets, options.rows, scratch.path());
         }
         std::printf("load average at the end: %s\n", LoadAverage().c_str());
         return ok ? 0 : 1;
