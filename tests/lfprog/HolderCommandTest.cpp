@@ -172,6 +172,25 @@ TEST_F(LfprogHoldersSqlite, IssueRefusesASecondCardUnlessAskedAndLostReplacesThe
                            {101, {State::Revoked, "lost"}},
                            {102, {State::Revoked, "returned"}},
                            {103, {State::Written, ""}}}));
+
+    // The access-control system's lists agree: Bert's new card valid, the other two blocked.
+    const auto exported = [&](const char* which) {
+        const Result result =
+            RunLfprog({"register", "export", "-", which, "--register", m_file});
+        EXPECT_EQ(result.exit, 0) << result.out << result.err;
+        std::vector<std::string> rows = Lines(result.out);
+        if (!rows.empty()) rows.erase(rows.begin());  // the header
+        return rows;
+    };
+    const auto valid = exported("--valid");
+    ASSERT_EQ(valid.size(), 1u);
+    for (const char* part : {"P2", "Bert", "103"})
+        EXPECT_NE(valid[0].find(part), std::string::npos) << valid[0];
+    const auto blocked = exported("--blocked");
+    ASSERT_EQ(blocked.size(), 2u);
+    const std::string blockedText = blocked[0] + "\n" + blocked[1];
+    for (const char* part : {",101,", "lost", ",102,", "returned"})
+        EXPECT_NE(blockedText.find(part), std::string::npos) << blockedText;
 }
 
 TEST_F(LfprogHoldersSqlite, LostCardWhoseReplacementFailsStaysRevokedAndTheCommandSaysSo) {
