@@ -7,6 +7,7 @@
 
 #include "station/CardFormatTable.h"
 #include "station/register/CardLife.h"
+#include "station/register/HolderRows.h"
 #include "station/register/RegisterConnection.h"
 #include "station/register/RegisterEvents.h"
 #include "station/register/RegisterRows.h"
@@ -18,6 +19,22 @@ namespace {
 // Stations racing for numbers retry after losing one; bounded, so that a register that keeps
 // refusing ends the series instead of holding it.
 constexpr int kRaceAttempts = 50;
+
+// A card for a holder: the holder must exist, and a series over people refuses a holder who
+// has a card already by the time this transaction holds the holder's row. A refusal ends the
+// transaction.
+std::optional<ReserveResult> RefusedForHolder(QSqlDatabase& db, const CardRecord& card,
+                                              QString& error) {
+    if (card.holder == 0) return std::nullopt;
+    bool hasCard = false;
+    if (!ClaimHolder(db, card.holder, hasCard, error)) {
+        RollbackTransaction(db);
+        return ReserveResult::Failed;
+    }
+    if (!hasCard || !card.holderMustBeWithoutCard) return std::nullopt;
+    RollbackTransaction(db);
+    return ReserveResult::HolderHasCard;
+}
 
 }  // namespace
 
@@ -186,6 +203,7 @@ ReserveResult CCardRegister::Reserve(const CardRecord& card, bool locked, std::i
         return true;
     };
     auto attempt = [&](QSqlDatabase& db, QString& error) -> std::optional<ReserveResult> {
+        if (const auto refused = RefusedForHolder(db, card, error)) return refused;
         if (!lookUp(db, error)) {
             RollbackTransaction(db);
             return ReserveResult::Failed;
@@ -217,6 +235,7 @@ ReserveResult CCardRegister::ReserveReissue(const CardRecord& card, bool locked,
     const CardKey key = CardKeyOf(card.format, card.fields);
     const NewRow row{card, locked, replaces, reason, m_programVersion};
     auto attempt = [&](QSqlDatabase& db, QString& error) -> std::optional<ReserveResult> {
+        if (const auto refused = RefusedForHolder(db, card, error)) return refused;
         std::vector<RegisterEntry> rows;
         const bool read = SelectCard(db, key, rows, error);
         auto end = [&](ReserveResult result) {
@@ -260,6 +279,7 @@ ReserveResult CCardRegister::ReserveNextFree(CardRecord& card, bool locked, std:
     rowId = 0;
     if (limit < start) return Ready() ? ReserveResult::Exhausted : ReserveResult::Failed;
     auto attempt = [&](QSqlDatabase& db, QString& error) -> std::optional<ReserveResult> {
+        if (const auto refused = RefusedForHolder(db, card, error)) return refused;
         std::optional<std::int64_t> free;
         if (!FindFreeNumber(db, card.format, card.fields, start, limit, free, error)) {
             RollbackTransaction(db);

@@ -111,7 +111,8 @@ struct RegisterEntry {
 
 // One change of a card, appended to the register's history and never changed afterwards.
 // kind is one of "reserved", "written", "verified", "unverified", "reissued", "replaced",
-// "revoked", "released", "resolved". reason: a revoke's reason word, the reason given for a
+// "revoked", "released", "resolved", "issued to" (reason "holder <row id>": the person's data
+// stays in the holders table). reason: a revoke's reason word, the reason given for a
 // re-issue or an overwrite ("reissued", "replaced"), "confirmed"/"released"/"destroyed" for
 // "resolved".
 struct RegisterEvent {
@@ -285,8 +286,10 @@ class CCardRegister {
     // Every card the holder was ever given, newest first.
     std::optional<std::vector<RegisterEntry>> HolderCards(std::int64_t holderId);
     // Plans and (unless dryRun) applies an import in one transaction: all or nothing. Any
-    // refused row makes the whole import refused (nothing stored). markMissingLeft: holders
-    // not in rows get left_since = now. Applying the same rows twice changes nothing.
+    // refused row makes the whole import refused: false with LastError, plan.refused names
+    // the lines, nothing stored (also false when the register cannot answer, plan empty).
+    // markMissingLeft: holders still here whom no row names are marked as left, now.
+    // Applying the same rows twice changes nothing; an empty notes cell keeps the notes.
     bool ImportHolders(const std::vector<HolderImportRow>& rows, bool markMissingLeft,
                        bool dryRun, HolderImportPlan& plan);
 
@@ -310,6 +313,9 @@ class CCardRegister {
     // Appends an event of the card in row to the history.
     bool Record(QSqlDatabase& db, const RegisterEntry& card, const QString& kind,
                 const QString& reason, const QString& uid, QString& error);
+    // Writes the header, then each row of statement as CSV (timeColumn in ISO 8601 UTC).
+    bool ExportCsv(QTextStream& out, const CsvOptions& options, const QString& operation,
+                   const QString& statement, const QStringList& header, int timeColumn);
     // A re-issue that reached its chip replaces the card it was reserved for.
     bool ReplaceEarlier(QSqlDatabase& db, const RegisterEntry& reissue, QString& error);
 

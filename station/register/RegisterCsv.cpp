@@ -10,21 +10,6 @@ namespace station {
 
 namespace {
 
-// A field in quotes where it holds a separator, a quote or a line break (quotes doubled); a
-// cell a spreadsheet would take for a formula keeps its text (station, operator and program
-// version are free text any station may write).
-QString CsvField(const QString& cell, QChar separator) {
-    const bool marked = NeedsTextMark(cell);
-    const QString text = SpreadsheetText(cell);
-    if (!marked && !text.contains(separator) && !text.contains(QLatin1Char('"')) &&
-        !text.contains(QLatin1Char('\r')) && !text.contains(QLatin1Char('\n'))) {
-        return text;
-    }
-    QString quoted = text;
-    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
-
 // A linked row's id, empty for none.
 QString Row(std::int64_t id) {
     return id != 0 ? QString::number(static_cast<long long>(id)) : QString();

@@ -133,15 +133,28 @@ bool MigrateToVersion2(QSqlDatabase& db, RegisterDialect dialect, QString& error
                         error);
 }
 
+// Version 3 adds the holders; every card it finds was issued to nobody.
+bool MigrateToVersion3(QSqlDatabase& db, RegisterDialect dialect, QString& error) {
+    if (!RunStatement(db, QStringLiteral("ALTER TABLE cards ADD COLUMN ") + Version3CardColumn(),
+                      error))
+        return false;
+    for (const QString& statement : Version3Statements(dialect)) {
+        if (!RunStatement(db, statement, error)) return false;
+    }
+    return RunStatement(
+        db, QStringLiteral("UPDATE register_info SET value = '3' WHERE key = 'schema_version'"),
+        error);
+}
+
 }  // namespace
 
 bool MigrateRegister(QSqlDatabase& db, RegisterDialect dialect, int fromVersion, QString& error) {
-    // Version 1 is the only older one.
-    if (fromVersion != 1) {
+    if (fromVersion < 1 || fromVersion > 2) {
         error = QStringLiteral("the register's schema version %1 is unknown").arg(fromVersion);
         return false;
     }
-    return MigrateToVersion2(db, dialect, error);
+    if (fromVersion == 1 && !MigrateToVersion2(db, dialect, error)) return false;
+    return MigrateToVersion3(db, dialect, error);
 }
 
 }  // namespace station

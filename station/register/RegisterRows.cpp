@@ -16,7 +16,7 @@ namespace {
 
 const QString kColumns = QStringLiteral(
     "id, format, facility, number, extra, chip, chip_id, locked, verified, reissue, state, time, "
-    "station, operator, program_version, reason, replaces, replaced_by");
+    "station, operator, program_version, reason, replaces, replaced_by, holder");
 
 // The valid card of a number before the others, then the newest first.
 const QString kCardOrder =
@@ -42,6 +42,8 @@ int ChipFromText(const QString& text) {
     return code >= 0 ? code : text.toInt();
 }
 
+}  // namespace
+
 RegisterEntry EntryFrom(const QSqlQuery& query) {
     RegisterEntry entry;
     entry.id = query.value(0).toLongLong();
@@ -64,8 +66,17 @@ RegisterEntry EntryFrom(const QSqlQuery& query) {
     entry.reason = query.value(15).toString();
     entry.replaces = query.value(16).toLongLong();
     entry.replacedBy = query.value(17).toLongLong();
+    entry.holder = query.value(18).toLongLong();
     return entry;
 }
+
+QString CardColumns(const QString& alias) {
+    QStringList columns = kColumns.split(QStringLiteral(", "));
+    for (QString& column : columns) column.prepend(alias + QLatin1Char('.'));
+    return columns.join(QStringLiteral(", "));
+}
+
+namespace {
 
 bool SelectRows(QSqlQuery& query, std::vector<RegisterEntry>& entries, QString& error) {
     if (!query.exec()) {
@@ -98,8 +109,8 @@ bool InsertReserved(QSqlQuery& query, RegisterDialect dialect, const NewRow& row
     query.prepare(
         QStringLiteral("INSERT INTO cards (format, facility, number, extra, chip, chip_id, locked, "
                        "verified, reissue, state, time, station, operator, program_version, "
-                       "layout, card_key, reason, replaces) VALUES (?, ?, ?, ?, ?, ?, ?, 0, ?, "
-                       "'reserved', %1, ?, ?, ?, ?, ?, ?, ?) RETURNING id")
+                       "layout, card_key, reason, replaces, holder) VALUES (?, ?, ?, ?, ?, ?, ?, 0, "
+                       "?, 'reserved', %1, ?, ?, ?, ?, ?, ?, ?, ?) RETURNING id")
             .arg(NowExpression(dialect)));
     query.addBindValue(FormatText(card.format));
     query.addBindValue(FormatHasFacility(card.format) ? card.fields.facility : 0);
@@ -115,6 +126,7 @@ bool InsertReserved(QSqlQuery& query, RegisterDialect dialect, const NewRow& row
     BindKey(query, CardKeyOf(card.format, card.fields));
     query.addBindValue(TextValue(row.reason));
     query.addBindValue(static_cast<qlonglong>(row.replaces));
+    query.addBindValue(static_cast<qlonglong>(card.holder));
     if (!query.exec() || !query.next()) {
         insertError = query.lastError();
         return false;
@@ -309,7 +321,13 @@ Insertion InsertAndCommit(QSqlDatabase& db, const NewRow& row, const Origin& ori
     const QString kind =
         row.replaces != 0 ? QStringLiteral("reissued") : QStringLiteral("reserved");
     const CardKey key = CardKeyOf(row.card.format, row.card.fields);
+    // The link to a person names the holder's row only: personal data stays in "holders".
+    const QString issuedTo = QStringLiteral("issued to");
+    const QString holder =
+        QStringLiteral("holder %1").arg(static_cast<long long>(row.card.holder));
     if (AppendEvent(db, {rowId, key, kind, row.reason, row.card.uid}, origin, error) &&
+        (row.card.holder == 0 ||
+         AppendEvent(db, {rowId, key, issuedTo, holder, QString()}, origin, error)) &&
         RunStatement(db, QStringLiteral("COMMIT"), error))
         return Insertion::Committed;
     RollbackTransaction(db);

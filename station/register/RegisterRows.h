@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 #include <cstdint>
 #include <optional>
@@ -14,6 +15,11 @@
 #include "station/register/RegisterSchema.h"
 
 namespace station {
+
+// The card the query stands on, its columns those of CardColumns from the first on.
+RegisterEntry EntryFrom(const QSqlQuery& query);
+// The columns EntryFrom reads, each prefixed with the table's alias ("c.id, c.format, ...").
+QString CardColumns(const QString& alias);
 
 // The issued (not re-issued) card with the key, if any.
 bool LookUpIssued(QSqlDatabase& db, const CardKey& key, std::optional<RegisterEntry>& found,

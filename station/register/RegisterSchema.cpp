@@ -101,6 +101,26 @@ QStringList ScaleIndexes(const QString& ifNotExists) {
     };
 }
 
+QString Version3CardColumn() {
+    return QStringLiteral("holder BIGINT NOT NULL DEFAULT 0");
+}
+
+QStringList Version3Statements(RegisterDialect dialect) {
+    return {
+        // left_since '' while the holder is still here; changed, station and operator say who
+        // changed the holder last.
+        QStringLiteral("CREATE TABLE holders (%1, personnel_number TEXT NOT NULL UNIQUE, "
+                       "name TEXT NOT NULL DEFAULT '', department TEXT NOT NULL DEFAULT '', "
+                       "notes TEXT NOT NULL DEFAULT '', left_since TEXT NOT NULL DEFAULT '', "
+                       "changed TEXT NOT NULL, station TEXT NOT NULL DEFAULT '', "
+                       "operator TEXT NOT NULL DEFAULT '')")
+            .arg(IdColumn(dialect)),
+        QStringLiteral("CREATE INDEX holders_department ON holders (department)"),
+        // A holder's cards, and whether a holder has a valid one, without a scan.
+        QStringLiteral("CREATE INDEX cards_holder ON cards (holder)"),
+    };
+}
+
 namespace {
 
 // The tables of the current schema.
@@ -114,11 +134,13 @@ QStringList CreateStatements(RegisterDialect dialect) {
                        "reissue INTEGER NOT NULL DEFAULT 0, state TEXT NOT NULL, "
                        "time TEXT NOT NULL, station TEXT NOT NULL DEFAULT '', "
                        "operator TEXT NOT NULL DEFAULT '', "
-                       "program_version TEXT NOT NULL DEFAULT '', %2)")
-            .arg(IdColumn(dialect), Version2CardColumns().join(QStringLiteral(", "))),
+                       "program_version TEXT NOT NULL DEFAULT '', %2, %3)")
+            .arg(IdColumn(dialect), Version2CardColumns().join(QStringLiteral(", ")),
+                 Version3CardColumn()),
         QStringLiteral("CREATE INDEX cards_time ON cards (time)"),
     };
     statements += Version2Statements(dialect);
+    statements += Version3Statements(dialect);
     statements << QStringLiteral(
                       "INSERT INTO register_info (key, value) VALUES ('schema_version', '%1')")
                       .arg(kRegisterSchemaVersion);

@@ -1,5 +1,6 @@
 // The card register's tables, the same on SQLite and PostgreSQL: "cards" with one row per
-// card the register holds, "card_events" with every change of a card (appended only), and
+// card the register holds, "card_events" with every change of a card (appended only),
+// "holders" with the people cards are issued to, and
 // "register_info" with the schema version, so that a newer program's register is refused
 // instead of being written in a layout this one does not know.
 #pragma once
@@ -12,7 +13,7 @@
 
 namespace station {
 
-inline constexpr int kRegisterSchemaVersion = 2;
+inline constexpr int kRegisterSchemaVersion = 3;
 
 enum class RegisterDialect { SQLite, PostgreSQL };
 
@@ -53,5 +54,9 @@ QStringList Version2Statements(RegisterDialect dialect);
 // The indexes that keep listing, searching and next free number flat at any register size;
 // ifNotExists is empty or "IF NOT EXISTS ".
 QStringList ScaleIndexes(const QString& ifNotExists);
+// The column version 3 adds to "cards" (the holder's row, 0: none), as in ADD COLUMN.
+QString Version3CardColumn();
+// The holders table and the indexes of version 3, after the column exists.
+QStringList Version3Statements(RegisterDialect dialect);
 
 }  // namespace station

@@ -32,4 +32,16 @@ QString FromSpreadsheetText(const QString& text) {
     return text.startsWith(kTextMark) ? text.mid(1) : text;
 }
 
+QString CsvField(const QString& cell, QChar separator) {
+    const bool marked = NeedsTextMark(cell);
+    const QString text = SpreadsheetText(cell);
+    if (!marked && !text.contains(separator) && !text.contains(QLatin1Char('"')) &&
+        !text.contains(QLatin1Char('\r')) && !text.contains(QLatin1Char('\n'))) {
+        return text;
+    }
+    QString quoted = text;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
 }  // namespace station

@@ -14,5 +14,9 @@ bool NeedsTextMark(const QString& cell);
 QString SpreadsheetText(const QString& cell);
 // The reverse of SpreadsheetText: the cell as it was before writing.
 QString FromSpreadsheetText(const QString& text);
+// A CSV field (RFC 4180): in quotes where it holds a separator, a quote or a line break
+// (quotes doubled), and a cell a spreadsheet would take for a formula keeps its text (free
+// text any station or personnel list may write).
+QString CsvField(const QString& cell, QChar separator);
 
 }  // namespace station
