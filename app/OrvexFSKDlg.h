@@ -305,6 +305,7 @@ class COrvexFSKDlg : public QDialog, public station::CRunView {
     std::unique_ptr<CHoldersWindow> m_holdersDlg;
     std::unique_ptr<station::CHolderQueue> m_holderQueue;
     QLineEdit* m_holderEdit = nullptr;
+    QString m_holderChosenText;  // the field's text for the holder chosen
     QCompleter* m_holderCompleter = nullptr;
     QStringListModel* m_holderChoices = nullptr;
     std::vector<station::Holder> m_holderMatches;

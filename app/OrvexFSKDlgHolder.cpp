@@ -59,7 +59,7 @@ void COrvexFSKDlg::CreateHolderControls() {
     SetControlId(m_nextHolderLabel, IDC_NEXT_HOLDER);
     m_nextHolderLabel->setTextFormat(Qt::PlainText);
     QFont large = m_nextHolderLabel->font();
-    large.setPointSizeF(large.pointSizeF() * 1.8);
+    if (large.pointSizeF() > 0) large.setPointSizeF(large.pointSizeF() * 1.8);
     large.setBold(true);
     m_nextHolderLabel->setFont(large);
     m_nextHolderLabel->hide();
@@ -84,10 +84,15 @@ void COrvexFSKDlg::CreateHolderControls() {
     m_holderCompleter->setCaseSensitivity(Qt::CaseInsensitive);
     m_holderCompleter->setFilterMode(Qt::MatchContains);
     m_holderEdit->setCompleter(m_holderCompleter);
-    connect(m_holderEdit, &QLineEdit::textEdited, this, [this](const QString& text) {
-        // Typing chooses anew: the card goes to nobody until a holder is picked.
+    connect(m_holderEdit, &QLineEdit::textChanged, this, [this](const QString& text) {
+        // Any other text (typed, cleared) chooses anew: the card goes to nobody until a
+        // holder is picked.
+        if (text == m_holderChosenText) return;
         m_card.holder = 0;
         m_card.holderName.clear();
+        m_holderChosenText.clear();
+    });
+    connect(m_holderEdit, &QLineEdit::textEdited, this, [this](const QString& text) {
         CompleteHolder(text);
     });
     connect(m_holderCompleter, qOverload<const QString&>(&QCompleter::activated), this,
@@ -115,7 +120,8 @@ void COrvexFSKDlg::ChooseHolder(const station::Holder& holder) {
     m_card.holderName = holder.id != 0 ? holder.name : QString();
     m_card.secondCard = false;
     m_card.replaces = 0;
-    m_holderEdit->setText(holder.id != 0 ? HolderChoiceText(holder) : QString());
+    m_holderChosenText = holder.id != 0 ? HolderChoiceText(holder) : QString();
+    m_holderEdit->setText(m_holderChosenText);
 }
 
 bool COrvexFSKDlg::PrepareHolderCard() {
