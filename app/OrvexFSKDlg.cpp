@@ -13,10 +13,10 @@
 #include <algorithm>
 
 #include "AppResources.h"
-#include "HoldersWindow.h"
 #include "CardFormats.h"
 #include "ChipTypes.h"
 #include "ControlId.h"
+#include "HoldersWindow.h"
 #include "LogFile.h"
 #include "MessageBox.h"
 #include "OrvexFSKApp.h"
@@ -520,6 +520,8 @@ void COrvexFSKDlg::EnableControls(bool enable) {
         control->setEnabled(enable);
     ui.writeLogPath->setEnabled(true);
     ui.readLogPath->setEnabled(true);
+    // A series takes its holders from the holders window, never from the field.
+    if (m_holderEdit != nullptr) m_holderEdit->setEnabled(enable);
 
     ui.facilityEdit->setEnabled(enable);
     ui.facilityEdit->setReadOnly(!(enable && hasFacility));
