@@ -154,7 +154,7 @@ bool ShootLanguage(const QString& folder, const QString& language, vsim::Virtual
         table->selectRow(0);
         ok &= Shoot(registerWindow, folder, "register-" + language);
 
-        // Cards for people: three holders, the first with the card written above.
+        // Cards for people: three holders.
         Begin("holders-" + language);
         const QStringList names{"Anna Berg", "Bert Carl", "Carla Dorn"};
         for (int index = 0; index < names.size(); ++index) {
@@ -166,12 +166,10 @@ bool ShootLanguage(const QString& folder, const QString& language, vsim::Virtual
             if (station.Register()->FindHolder(holder.personnelNumber, stored) && stored) continue;
             if (!station.Register()->SaveHolder(holder)) qFatal("manual-shots: holder not saved");
         }
-        reader.Engine().PlaceTransponder(vsim::MakeFreshChip(kAta5577));
+        // The holder field with a holder chosen for the next card.
         std::optional<station::Holder> anna;
         if (station.Register()->FindHolder(QStringLiteral("P100"), anna) && anna)
             station.ChooseHolder(*anna);
-        Click(station, "writeOnceButton");
-        reader.Engine().RemoveTransponder();
         ok &= Shoot(station, folder, "holder-field-" + language);
         CHoldersWindow holdersWindow(*station.Register());
         holdersWindow.show();
