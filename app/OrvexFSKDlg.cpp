@@ -16,6 +16,7 @@
 #include "CardFormats.h"
 #include "ChipTypes.h"
 #include "ControlId.h"
+#include "HoldersWindow.h"
 #include "LogFile.h"
 #include "MessageBox.h"
 #include "OrvexFSKApp.h"
@@ -27,6 +28,7 @@
 #include "Trace.h"
 #include "WindowPlacement.h"
 #include "dialogs/RegisterDlg.h"
+#include "station/HolderSeries.h"
 #include "station/register/CardRegister.h"
 #include "ui_OrvexFSKDlg.h"
 #include "vellf.h"
@@ -41,6 +43,7 @@ constexpr int kStrMenuTip = 11192;
 constexpr int kStrChipTabsTip = 11302;
 constexpr int kStrLanConfig = 10091;
 constexpr int kStrRegister = 11120;
+constexpr int kStrHolders = 11530;
 constexpr int kStrRegisterSettings = 11121;
 constexpr int kStrSettingsNotSaved = 11117;
 constexpr int kStrNotAnInteger = 61712;
@@ -117,6 +120,7 @@ COrvexFSKDlg::COrvexFSKDlg(QWidget* parent) : QDialog(parent), m_ui(new Ui::COrv
     m_ui->readOnceButton->installEventFilter(this);
 
     CreateLamps();
+    CreateHolderControls();
     ConnectControls();
     ExchangeData(false);
 }
@@ -241,6 +245,7 @@ void COrvexFSKDlg::BuildSystemMenu() {
     add(IDM_SETTINGS, kStrSettings);
     m_systemMenu->addSeparator();
     add(IDM_REGISTER, kStrRegister);
+    add(IDM_HOLDERS, kStrHolders);
     add(IDM_REGISTER_SETTINGS, kStrRegisterSettings);
     m_systemMenu->addSeparator();
     const int language = GetSettingInt(kSettings, "Sprache", 0);
@@ -291,6 +296,9 @@ void COrvexFSKDlg::OnSystemCommand(int id) {
         case IDM_REGISTER >> 4:
             // The window stays open beside the station: a running series goes on.
             ShowRegisterWindow();
+            break;
+        case IDM_HOLDERS >> 4:
+            ShowHoldersWindow();
             break;
         case IDM_REGISTER_SETTINGS >> 4:
             StopRuns();
@@ -512,6 +520,8 @@ void COrvexFSKDlg::EnableControls(bool enable) {
         control->setEnabled(enable);
     ui.writeLogPath->setEnabled(true);
     ui.readLogPath->setEnabled(true);
+    // A series takes its holders from the holders window, never from the field.
+    if (m_holderEdit != nullptr) m_holderEdit->setEnabled(enable);
 
     ui.facilityEdit->setEnabled(enable);
     ui.facilityEdit->setReadOnly(!(enable && hasFacility));

@@ -25,6 +25,10 @@ class CSignalOutput;
 class CSettingsWriter;
 class CLampStrip;
 class CRegisterDlg;
+class CHoldersWindow;
+class QCompleter;
+class QLabel;
+class QStringListModel;
 
 namespace Ui {
 class COrvexFSKDlg;
@@ -32,6 +36,8 @@ class COrvexFSKDlg;
 
 namespace station {
 class CCardRegister;
+class CHolderQueue;
+struct Holder;
 }
 
 class COrvexFSKDlg : public QDialog, public station::CRunView {
@@ -50,6 +56,12 @@ class COrvexFSKDlg : public QDialog, public station::CRunView {
     static constexpr int IDM_REGISTER = 0x980;
     static constexpr int IDM_REGISTER_SETTINGS = 0x990;
     static constexpr int IDM_MANUAL = 0x9A0;
+    static constexpr int IDM_HOLDERS = 0x9B0;
+    // The holder field above the card fields, the holder of the last card beside the status
+    // line and the large name of the person a series writes for next.
+    static constexpr int IDC_HOLDER = 1070;
+    static constexpr int IDC_HOLDER_OF_CARD = 1071;
+    static constexpr int IDC_NEXT_HOLDER = 1072;
 
     explicit COrvexFSKDlg(QWidget* parent = nullptr);
     ~COrvexFSKDlg() override;
@@ -109,6 +121,19 @@ class COrvexFSKDlg : public QDialog, public station::CRunView {
     station::CCardRegister* Register() const { return m_register.get(); }
     // The register window while it is open (it stays beside the station), else nullptr.
     CRegisterDlg* RegisterWindow() const { return m_registerDlg.get(); }
+
+    // Holders (OrvexFSKDlgHolder.cpp). The holder the next single write is for; a holder
+    // with id 0 clears the field.
+    void ChooseHolder(const station::Holder& holder);
+    // The holders window while it is open, else nullptr.
+    CHoldersWindow* HoldersWindow() const { return m_holdersDlg.get(); }
+    // Revokes the holder's valid card as lost and writes a replacement with the next free
+    // number onto the chip on the reader.
+    void ReplaceLostCard(const station::Holder& holder);
+    // A write series whose cards go to the holders without a valid card, in the list's order
+    // (of department, empty: all).
+    void StartHolderSeries(const QString& department);
+    void ShowHolder(const QString& name) override;
 
     // Log files.
     void OnChooseReadLog();
@@ -240,6 +265,17 @@ class COrvexFSKDlg : public QDialog, public station::CRunView {
     void RunAboutDialog();
     // Opens the register window beside the station, or brings it to the front.
     void ShowRegisterWindow();
+    void ShowHoldersWindow();
+    // The holder field and the labels for holders, built into the form's layout.
+    void CreateHolderControls();
+    // Fills the holder field's completion with the holders matching its text.
+    void CompleteHolder(const QString& text);
+    // Before a single write for the chosen holder who has a valid card: asks whether the new
+    // card replaces it (which is revoked with the reason given) or is a second one; false
+    // when the operator cancels or the register cannot answer.
+    bool PrepareHolderCard();
+    // Ends a series over holders' hold on the run.
+    void EndHolderSeries();
     // After a write: the open register window shows the rows again once the run returned.
     void RefreshRegisterWindowLater();
     bool RunRegisterSettingsDialog();
@@ -266,6 +302,15 @@ class COrvexFSKDlg : public QDialog, public station::CRunView {
     // Declared after the registers it reads, so that it goes first.
     std::unique_ptr<CRegisterDlg> m_registerDlg;
     bool m_bRegisterRefreshQueued = false;
+    std::unique_ptr<CHoldersWindow> m_holdersDlg;
+    std::unique_ptr<station::CHolderQueue> m_holderQueue;
+    QLineEdit* m_holderEdit = nullptr;
+    QString m_holderChosenText;  // the field's text for the holder chosen
+    QCompleter* m_holderCompleter = nullptr;
+    QStringListModel* m_holderChoices = nullptr;
+    std::vector<station::Holder> m_holderMatches;
+    QLabel* m_holderOfCardLabel = nullptr;
+    QLabel* m_nextHolderLabel = nullptr;
     int m_nBusy = 0;
     std::vector<std::function<void()>> m_deferred;
     // The connected reader's port string and stored interface name.

@@ -4,6 +4,7 @@
 
 #include "CardFormats.h"
 #include "ChipTypes.h"
+#include "HoldersWindow.h"
 #include "MessageBox.h"
 #include "OrvexFSKDlg.h"
 #include "ProgramInfo.h"
@@ -12,7 +13,9 @@
 #include "StringTable.h"
 #include "dialogs/RegisterDlg.h"
 #include "dialogs/RegisterSettingsDlg.h"
+#include "station/HolderSeries.h"
 #include "station/register/CardRegister.h"
+#include "station/register/Holders.h"
 
 namespace {
 
@@ -26,8 +29,11 @@ constexpr int kStrRecordsInto = 11216;
 }  // namespace
 
 void COrvexFSKDlg::OpenRegister() {
-    // The window reads the register that goes now.
+    // The windows read the register that goes now.
     m_registerDlg.reset();
+    m_holdersDlg.reset();
+    EndHolderSeries();
+    ChooseHolder(station::Holder{});
     m_storedRegister.reset();
     m_writeRun.SetRegister(nullptr);
     m_register.reset();

@@ -1,5 +1,6 @@
 // The main window's write runs: write once and the write series, on the station's write run,
 // with the window's lamps, signals and status texts.
+#include <QLabel>
 #include <QPushButton>
 
 #include "CardFormats.h"
@@ -11,6 +12,8 @@
 #include "SettingsWriter.h"
 #include "SignalOutput.h"
 #include "StringTable.h"
+#include "station/register/CardRegister.h"
+#include "station/register/Holders.h"
 #include "ui_OrvexFSKDlg.h"
 #include "vellf.h"
 
@@ -45,6 +48,7 @@ constexpr int kStrDuplicate = 11122;
 constexpr int kStrRegisterFailed = 11123;
 constexpr int kStrNoFreeNumber = 11124;
 constexpr int kStrHolderHasCard = 11600;
+constexpr int kStrForHolder = 11555;
 constexpr int kStrNumberNotStored = 11116;
 constexpr int kStrBlankChip = 11190;
 constexpr int kStrNotConfirmed = 11210;
@@ -173,6 +177,16 @@ void COrvexFSKDlg::CardWritten(const station::CardRecord& card) {
                      CardText(card.format, card.fields.facility, card.customer);
     if (card.verified) status += ", " + LoadString(kStrVerified);
     ShowStatusText(status);
+    // The holder beside the status line, which is traced: a name is personal data.
+    QString holderName;
+    if (card.holder != 0 && card.holder == m_card.holder) {
+        holderName = m_card.holderName;
+    } else if (card.holder != 0 && m_register != nullptr) {
+        std::optional<station::Holder> holder;
+        if (m_register->FindHolder(card.holder, holder) && holder) holderName = holder->name;
+    }
+    m_holderOfCardLabel->setText(holderName.isEmpty() ? QString()
+                                                      : LoadString(kStrForHolder).arg(holderName));
     ShowCount();
     m_settingsWriter->PutInt("Settings", "Anzahl", m_nCount);
 }
@@ -223,6 +237,8 @@ void COrvexFSKDlg::OnWriteOnce() {
     {
         const BusyScope busy(*this);
         if (!ExchangeData(true) || !RequireReader()) return;
+        m_holderOfCardLabel->clear();
+        if (!PrepareHolderCard()) return;
         SetRunOptions();
         m_writeRun.WriteOnce();
     }
@@ -240,6 +256,7 @@ void COrvexFSKDlg::StopWriteSeries(bool showSummary) {
     // during its wait.
     if (m_hPort != 0) LfSetBackgroundMode(m_hPort, 0);
     EnableControls(true);
+    EndHolderSeries();
     if (showSummary) ShowStatusText(SeriesDoneText());
 }
 
@@ -284,6 +301,9 @@ void COrvexFSKDlg::OnWriteCyclic() {
     }
     // The series begins a list of its own; one left from before is shown first, never lost.
     ShowErrorLog();
+    // The holder field is for single cards: a series of numbers gives nobody its cards.
+    if (m_holderQueue == nullptr) ChooseHolder(station::Holder{});
+    m_holderOfCardLabel->clear();
     m_writeRun.StartSeries();
     LfSetBackgroundMode(m_hPort, 1);
     m_nWriteTimer = startTimer(m_nCycleTime, Qt::PreciseTimer);

@@ -85,6 +85,8 @@ bool CCardRegister::ReplaceEarlier(QSqlDatabase& db, const RegisterEntry& reissu
 // Confirm and Release may run twice (see Perform): a row written already, or a reservation
 // that is gone, is left as it is.
 bool CCardRegister::Confirm(std::int64_t rowId, bool verified, const QString& uid) {
+    if (Away())
+        return Elsewhere([this](auto&... a) { return Confirm(a...); }, rowId, verified, uid);
     auto apply = [&](QSqlDatabase& db, const RegisterEntry& card, QString& error) {
         const StateChange written =
             StateChange::Outcome(RegisterEntry::State::Written, verified, uid);
@@ -99,6 +101,7 @@ bool CCardRegister::Confirm(std::int64_t rowId, bool verified, const QString& ui
 }
 
 bool CCardRegister::HoldUnverified(std::int64_t rowId, const QString& uid) {
+    if (Away()) return Elsewhere([this](auto&... a) { return HoldUnverified(a...); }, rowId, uid);
     auto apply = [&](QSqlDatabase& db, const RegisterEntry& card, QString& error) {
         const StateChange unverified =
             StateChange::Outcome(RegisterEntry::State::Unverified, false, uid);
@@ -112,6 +115,7 @@ bool CCardRegister::HoldUnverified(std::int64_t rowId, const QString& uid) {
 }
 
 bool CCardRegister::Release(std::int64_t rowId) {
+    if (Away()) return Elsewhere([this](auto&... a) { return Release(a...); }, rowId);
     auto apply = [&](QSqlDatabase& db, const RegisterEntry& card, QString& error) {
         return DeleteRow(db, rowId, error) &&
                Record(db, card, QStringLiteral("released"), QString(), QString(), error);
@@ -121,6 +125,9 @@ bool CCardRegister::Release(std::int64_t rowId) {
 
 bool CCardRegister::MarkReplaced(std::int64_t oldRowId, std::int64_t newRowId,
                                  const QString& reason) {
+    if (Away())
+        return Elsewhere([this](auto&... a) { return MarkReplaced(a...); }, oldRowId, newRowId,
+                         reason);
     auto apply = [&](QSqlDatabase& db, const RegisterEntry& card, QString& error) {
         std::optional<RegisterEntry> replacement;
         if (!LookUpRow(db, newRowId, replacement, error)) return false;
@@ -138,6 +145,7 @@ bool CCardRegister::MarkReplaced(std::int64_t oldRowId, std::int64_t newRowId,
 }
 
 bool CCardRegister::Revoke(std::int64_t rowId, RevokeReason reason) {
+    if (Away()) return Elsewhere([this](auto&... a) { return Revoke(a...); }, rowId, reason);
     const QString word = RevokeReasonText(reason);
     auto apply = [&](QSqlDatabase& db, const RegisterEntry& card, QString& error) {
         StateChange revoked(RegisterEntry::State::Revoked);
@@ -149,6 +157,7 @@ bool CCardRegister::Revoke(std::int64_t rowId, RevokeReason reason) {
 }
 
 bool CCardRegister::ResolveConfirmed(std::int64_t rowId, const QString& uid) {
+    if (Away()) return Elsewhere([this](auto&... a) { return ResolveConfirmed(a...); }, rowId, uid);
     auto apply = [&](QSqlDatabase& db, const RegisterEntry& card, QString& error) {
         // Read back from the chip: written and checked.
         const StateChange written = StateChange::Outcome(RegisterEntry::State::Written, true, uid);
@@ -161,6 +170,7 @@ bool CCardRegister::ResolveConfirmed(std::int64_t rowId, const QString& uid) {
 }
 
 bool CCardRegister::ResolveReleased(std::int64_t rowId) {
+    if (Away()) return Elsewhere([this](auto&... a) { return ResolveReleased(a...); }, rowId);
     auto apply = [&](QSqlDatabase& db, const RegisterEntry& card, QString& error) {
         return DeleteRow(db, rowId, error) && Record(db, card, QStringLiteral("resolved"),
                                                      QStringLiteral("released"), QString(), error);
@@ -169,6 +179,7 @@ bool CCardRegister::ResolveReleased(std::int64_t rowId) {
 }
 
 bool CCardRegister::ResolveDestroyed(std::int64_t rowId) {
+    if (Away()) return Elsewhere([this](auto&... a) { return ResolveDestroyed(a...); }, rowId);
     const QString word = RevokeReasonText(RevokeReason::Destroyed);
     auto apply = [&](QSqlDatabase& db, const RegisterEntry& card, QString& error) {
         StateChange destroyed(RegisterEntry::State::Revoked);

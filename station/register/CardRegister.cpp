@@ -12,6 +12,7 @@
 #include "station/register/RegisterEvents.h"
 #include "station/register/RegisterRows.h"
 #include "station/register/RegisterTls.h"
+#include "station/register/RegisterThread.h"
 
 namespace station {
 
@@ -105,22 +106,83 @@ CCardRegister::CCardRegister(RegisterSettings settings, QString programVersion)
       m_operator(LoginName()),
       m_connection(std::make_unique<Connection>(m_settings)) {}
 
-CCardRegister::~CCardRegister() = default;
+CCardRegister::~CCardRegister() {
+    // The connection belongs to the calls' thread, and goes there; a stuck call never
+    // reaches here (RegisterDeleter), so this waits at most one call's timeout.
+    if (Away()) m_calls->Run([this] { m_connection.reset(); });
+}
+
+void RegisterDeleter::operator()(CCardRegister* cardRegister) const {
+    if (cardRegister->m_calls != nullptr && cardRegister->m_calls->Stuck()) {
+        cardRegister->m_calls->Finally([cardRegister] { delete cardRegister; });
+        return;
+    }
+    delete cardRegister;
+}
+
+void CCardRegister::RunCallsOnThread(std::chrono::milliseconds timeout,
+                                     std::function<void()> pump) {
+    m_callerError = m_lastError;
+    m_callerWarning = m_connection->Warning();
+    m_callerOpen = m_connection->IsOpen();
+    // A connection of this thread is not usable there; the thread makes its own.
+    m_connection->Close();
+    m_calls = std::make_unique<CRegisterThread>(timeout, std::move(pump));
+}
+
+bool CCardRegister::Away() const {
+    return m_calls != nullptr && !m_calls->OnThread();
+}
+
+bool CCardRegister::RunElsewhere(std::function<void()> call) {
+    struct Reply {
+        QString error;
+        QString warning;
+        bool open = false;
+    };
+    auto reply = std::make_shared<Reply>();
+    const CRegisterThread::Outcome outcome = m_calls->Run([this, call = std::move(call), reply] {
+        call();
+        reply->error = m_lastError;
+        reply->warning = m_connection->Warning();
+        reply->open = m_connection->IsOpen();
+    });
+    if (outcome == CRegisterThread::Outcome::Done) {
+        m_callerError = reply->error;
+        m_callerWarning = reply->warning;
+        m_callerOpen = reply->open;
+        return true;
+    }
+    // The place is read from the settings, which the abandoned call does not change.
+    const auto seconds = QString::number(
+        std::chrono::duration_cast<std::chrono::milliseconds>(m_calls->Timeout()).count() / 1000.0,
+        'g', 3);
+    m_callerError = outcome == CRegisterThread::Outcome::TimedOut
+                        ? QStringLiteral("The card register %1 did not answer within %2 s")
+                              .arg(m_connection->Place(), seconds)
+                        : QStringLiteral(
+                              "The card register %1 has not answered an earlier call within "
+                              "%2 s and is still waiting for it")
+                              .arg(m_connection->Place(), seconds);
+    m_callerOpen = false;
+    return false;
+}
 
 bool CCardRegister::Open() {
+    if (Away()) return Elsewhere([this] { return Open(); });
     return Ready();
 }
 
 bool CCardRegister::IsOpen() const {
-    return m_connection->IsOpen();
+    return Away() ? m_callerOpen : m_connection->IsOpen();
 }
 
 QString CCardRegister::LastError() const {
-    return m_lastError;
+    return Away() ? m_callerError : m_lastError;
 }
 
 QString CCardRegister::LastWarning() const {
-    return m_connection->Warning();
+    return Away() ? m_callerWarning : m_connection->Warning();
 }
 
 bool CCardRegister::Ready() {
@@ -172,6 +234,7 @@ QString CCardRegister::Where() const {
 }
 
 std::optional<RegisterEntry> CCardRegister::FindIssued(int format, const CardFields& fields) {
+    if (Away()) return Elsewhere([this](auto&... a) { return FindIssued(a...); }, format, fields);
     std::optional<RegisterEntry> found;
     Perform(QStringLiteral("look the number up"), [&](QSqlDatabase& db, QString& error) {
         return LookUpIssued(db, CardKeyOf(format, fields), found, error);
@@ -201,6 +264,9 @@ ReserveResult CCardRegister::Race(
 
 ReserveResult CCardRegister::Reserve(const CardRecord& card, bool locked, std::int64_t& rowId,
                                      std::optional<RegisterEntry>& earlier) {
+    if (Away())
+        return Elsewhere([this](auto&... a) { return Reserve(a...); }, card, locked, rowId,
+                         earlier);
     rowId = 0;
     earlier.reset();
     const CardKey key = CardKeyOf(card.format, card.fields);
@@ -240,6 +306,9 @@ ReserveResult CCardRegister::ReserveReissue(const CardRecord& card, bool locked,
                                             std::int64_t replaces, const QString& reason,
                                             std::int64_t& rowId,
                                             std::optional<RegisterEntry>& earlier) {
+    if (Away())
+        return Elsewhere([this](auto&... a) { return ReserveReissue(a...); }, card, locked,
+                         replaces, reason, rowId, earlier);
     rowId = 0;
     earlier.reset();
     const CardKey key = CardKeyOf(card.format, card.fields);
@@ -286,6 +355,9 @@ ReserveResult CCardRegister::ReserveReissue(const CardRecord& card, bool locked,
 
 ReserveResult CCardRegister::ReserveNextFree(CardRecord& card, bool locked, std::int64_t start,
                                              std::int64_t limit, std::int64_t& rowId) {
+    if (Away())
+        return Elsewhere([this](auto&... a) { return ReserveNextFree(a...); }, card, locked, start,
+                         limit, rowId);
     rowId = 0;
     if (limit < start) return Ready() ? ReserveResult::Exhausted : ReserveResult::Failed;
     auto attempt = [&](QSqlDatabase& db, QString& error) -> std::optional<ReserveResult> {
@@ -318,6 +390,7 @@ ReserveResult CCardRegister::ReserveNextFree(CardRecord& card, bool locked, std:
 }
 
 std::optional<std::vector<RegisterEntry>> CCardRegister::List(const RegisterFilter& filter) {
+    if (Away()) return Elsewhere([this](auto&... a) { return List(a...); }, filter);
     std::vector<RegisterEntry> entries;
     const bool read =
         Perform(QStringLiteral("read the cards"), [&](QSqlDatabase& db, QString& error) {
@@ -340,6 +413,7 @@ std::optional<std::int64_t> CCardRegister::Count(RegisterFilter filter) {
 }
 
 bool CCardRegister::FindValidByUid(const QString& uid, std::optional<RegisterEntry>& valid) {
+    if (Away()) return Elsewhere([this](auto&... a) { return FindValidByUid(a...); }, uid, valid);
     valid.reset();
     if (uid.isEmpty()) return true;
     return Perform(QStringLiteral("look the chip up"), [&](QSqlDatabase& db, QString& error) {
@@ -349,6 +423,7 @@ bool CCardRegister::FindValidByUid(const QString& uid, std::optional<RegisterEnt
 
 std::optional<std::vector<RegisterEntry>> CCardRegister::FindCard(int format,
                                                                   const CardFields& fields) {
+    if (Away()) return Elsewhere([this](auto&... a) { return FindCard(a...); }, format, fields);
     std::vector<RegisterEntry> entries;
     if (!IsCardFormat(format)) return entries;
     const bool read =
@@ -361,6 +436,7 @@ std::optional<std::vector<RegisterEntry>> CCardRegister::FindCard(int format,
 
 std::optional<std::vector<RegisterEvent>> CCardRegister::History(int format,
                                                                  const CardFields& fields) {
+    if (Away()) return Elsewhere([this](auto&... a) { return History(a...); }, format, fields);
     std::vector<RegisterEvent> events;
     if (!IsCardFormat(format)) return events;
     const bool read =
@@ -372,6 +448,7 @@ std::optional<std::vector<RegisterEvent>> CCardRegister::History(int format,
 }
 
 std::optional<std::vector<RegisterEvent>> CCardRegister::History(std::int64_t rowId) {
+    if (Away()) return Elsewhere([this](auto&... a) { return History(a...); }, rowId);
     std::vector<RegisterEvent> events;
     const bool read = Perform(
         QStringLiteral("read the history"),

@@ -9,7 +9,8 @@
 // since the chip may carry it. A unique index on the card as it reaches the chip among the
 // rows that are not deliberate re-issues lets the database itself refuse a second card with
 // the same number. Every change of a card is appended to a history that is never rewritten.
-// Single-threaded: one register object belongs to the thread that made it (Qt SQL's rule).
+// Single-threaded: one register object belongs to the thread that made it (Qt SQL's rule),
+// unless RunCallsOnThread gives its calls a thread of their own.
 #pragma once
 
 #include <QDate>
@@ -17,10 +18,13 @@
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <tuple>
+#include <type_traits>
 #include <vector>
 
 #include "station/RunView.h"
@@ -33,6 +37,7 @@ struct Holder;
 struct HolderFilter;
 struct HolderImportRow;
 struct HolderImportPlan;
+class CRegisterThread;
 
 // Where the register lives; the station keeps it in its settings, never a password (the
 // PostgreSQL client takes that from PGPASSWORD or the user's .pgpass).
@@ -197,6 +202,16 @@ class CCardRegister {
 
     const RegisterSettings& Settings() const { return m_settings; }
 
+    // From now on every call runs on a thread of the register's own, on a connection of that
+    // thread, while the caller waits at most timeout and runs pump between short waits (its
+    // event loop; empty: none). A call that does not answer in time fails with that reason
+    // and is abandoned; later calls fail at once until it returns. Delete the register
+    // through RegisterDeleter then, which waits for no stuck call. Every public member
+    // starts with the line
+    //     if (Away()) return Elsewhere([this](auto&... a) { return Member(a...); }, args...);
+    // so that it runs on the thread (its out parameters are copied back).
+    void RunCallsOnThread(std::chrono::milliseconds timeout, std::function<void()> pump);
+
     // Connects, creates or migrates the schema; false with LastError() when it cannot. Every
     // other call opens the register first when it is not open, so a server that came back
     // is used again.
@@ -330,6 +345,18 @@ class CCardRegister {
 
   private:
     class Connection;
+    friend struct RegisterDeleter;
+
+    // True when calls go to the register's thread and this is not it.
+    bool Away() const;
+    // Runs call on the register's thread with copies of args, so that a call abandoned after
+    // its timeout touches nothing of its caller; the non-const ones are copied back. A call
+    // that did not run or return in time gives the type's failure (false, nullopt, Failed).
+    template <class Call, class... Args>
+    auto Elsewhere(Call call, Args&... args);
+    // Runs call on the thread and takes over its error, warning and open state; false with
+    // the reason in LastError when it did not return in time.
+    bool RunElsewhere(std::function<void()> call);
 
     // Changes one card in a transaction: its row is read, done tells whether the change was
     // made before (a repeated call after a lost reply changes nothing), RefusedChange whether
@@ -370,7 +397,48 @@ class CCardRegister {
     QString m_operator;  // login name
     std::unique_ptr<Connection> m_connection;
     QString m_lastError;
+    // With a thread of calls: it, and what the caller saw of the last call (the members
+    // above belong to the thread then).
+    std::unique_ptr<CRegisterThread> m_calls;
+    QString m_callerError;
+    QString m_callerWarning;
+    bool m_callerOpen = false;
 };
+
+// Deletes a register whose calls run on a thread of their own: with a call stuck in the
+// database client, on that thread once the call returns, so that neither the caller waits
+// nor the call outlives its register.
+struct RegisterDeleter {
+    void operator()(CCardRegister* cardRegister) const;
+};
+using RegisterPtr = std::unique_ptr<CCardRegister, RegisterDeleter>;
+
+// An out parameter of a call run elsewhere takes the value the call left in its copy.
+template <class Target, class Source>
+void CopyBack(Target& target, Source& source) {
+    if constexpr (!std::is_const_v<Target>) target = std::move(source);
+}
+
+template <class Call, class... Args>
+auto CCardRegister::Elsewhere(Call call, Args&... args) {
+    using Result = decltype(call(std::declval<std::decay_t<Args>&>()...));
+    struct Job {
+        std::tuple<std::decay_t<Args>...> args;
+        std::optional<Result> result;
+    };
+    auto job = std::make_shared<Job>(Job{{args...}, std::nullopt});
+    if (!RunElsewhere([job, call] { job->result = std::apply(call, job->args); })) {
+        if constexpr (std::is_same_v<Result, ReserveResult>) {
+            return ReserveResult::Failed;
+        } else {
+            return Result{};
+        }
+    }
+    [&]<std::size_t... I>(std::index_sequence<I...>) {
+        (CopyBack(args, std::get<I>(job->args)), ...);
+    }(std::index_sequence_for<Args...>{});
+    return std::move(*job->result);
+}
 
 // A state's stored word ("reserved", "written", "unverified", "replaced", "revoked") and back;
 // a word this program does not know reads as Reserved, a card that is held but not confirmed.

@@ -42,6 +42,7 @@ bool IsRegisterFile(const QFileInfo& path, const QFileInfo& registerFile) {
 }  // namespace
 
 bool CCardRegister::BackupTo(const QString& file, bool replace) {
+    if (Away()) return Elsewhere([this](auto&... a) { return BackupTo(a...); }, file, replace);
     if (m_settings.kind != RegisterSettings::Kind::SQLite) {
         m_lastError = QStringLiteral(
             "a PostgreSQL register is backed up on its server with pg_dump, not by a station");

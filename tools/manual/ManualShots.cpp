@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
+#include <QTableWidget>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -24,6 +25,7 @@
 #include "CardFeeder.h"
 #include "ControlId.h"
 #include "FreshChip.h"
+#include "HoldersWindow.h"
 #include "LanguageResources.h"
 #include "OrvexFSKDlg.h"
 #include "ReaderAnnouncement.h"
@@ -35,6 +37,7 @@
 #include "dialogs/RegisterDlg.h"
 #include "dialogs/RegisterSettingsDlg.h"
 #include "dialogs/SprachDlg.h"
+#include "station/register/Holders.h"
 
 namespace {
 
@@ -150,6 +153,29 @@ bool ShootLanguage(const QString& folder, const QString& language, vsim::Virtual
         if (table == nullptr) qFatal("manual-shots: the register window has no table");
         table->selectRow(0);
         ok &= Shoot(registerWindow, folder, "register-" + language);
+
+        // Cards for people: three holders.
+        Begin("holders-" + language);
+        const QStringList names{"Anna Berg", "Bert Carl", "Carla Dorn"};
+        for (int index = 0; index < names.size(); ++index) {
+            station::Holder holder;
+            holder.personnelNumber = QString("P%1").arg(100 + index);
+            holder.name = names[index];
+            holder.department = index < 2 ? QStringLiteral("Werk 1") : QStringLiteral("Werk 2");
+            std::optional<station::Holder> stored;
+            if (station.Register()->FindHolder(holder.personnelNumber, stored) && stored) continue;
+            if (!station.Register()->SaveHolder(holder)) qFatal("manual-shots: holder not saved");
+        }
+        // The holder field with a holder chosen for the next card.
+        std::optional<station::Holder> anna;
+        if (station.Register()->FindHolder(QStringLiteral("P100"), anna) && anna)
+            station.ChooseHolder(*anna);
+        ok &= Shoot(station, folder, "holder-field-" + language);
+        CHoldersWindow holdersWindow(*station.Register());
+        holdersWindow.show();
+        Settle();
+        ControlById<QTableWidget>(&holdersWindow, CHoldersWindow::IDC_HOLDERS)->selectRow(0);
+        ok &= Shoot(holdersWindow, folder, "holders-" + language);
     }
     {
         Begin("register-settings-" + language);

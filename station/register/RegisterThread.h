@@ -1,0 +1,49 @@
+// A thread of its own for a register's calls, so that a database that goes silent holds that
+// thread, never the caller's: the caller waits with a deadline and keeps its event loop going
+// through a pump while it waits. Calls run one after another in the order given.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <memory>
+
+namespace station {
+
+class CRegisterThread {
+  public:
+    // What became of a call.
+    enum class Outcome {
+        Done,      // it ran and returned
+        TimedOut,  // it did not return within the timeout; it goes on running, abandoned
+        Stuck,     // not started: an earlier call that timed out has not returned yet
+    };
+
+    // pump runs the caller's pending events between short waits; empty: the caller just
+    // waits.
+    CRegisterThread(std::chrono::milliseconds timeout, std::function<void()> pump);
+    // Tells the thread to end once its current call returns; never waits for a stuck one.
+    ~CRegisterThread();
+    CRegisterThread(const CRegisterThread&) = delete;
+    CRegisterThread& operator=(const CRegisterThread&) = delete;
+
+    std::chrono::milliseconds Timeout() const { return m_timeout; }
+
+    // Runs work on the thread and waits for it, pumping. Work that times out must own what
+    // it touches, since the caller returns before it does.
+    Outcome Run(std::function<void()> work);
+    // True on the thread itself, where calls run directly.
+    bool OnThread() const;
+    // True while a call that timed out has not returned.
+    bool Stuck() const;
+    // Runs last on the thread once the stuck call returns (or at once on it when none is
+    // stuck), then the thread ends; for disposing of what the stuck call still uses.
+    void Finally(std::function<void()> last);
+
+  private:
+    struct Shared;
+    std::shared_ptr<Shared> m_shared;
+    std::chrono::milliseconds m_timeout;
+    std::function<void()> m_pump;
+};
+
+}  // namespace station
