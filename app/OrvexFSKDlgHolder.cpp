@@ -11,6 +11,7 @@
 
 #include "CardFormats.h"
 #include "ControlId.h"
+#include "HolderImportDialog.h"
 #include "HoldersWindow.h"
 #include "MessageBox.h"
 #include "OrvexFSKDlg.h"
@@ -194,7 +195,12 @@ void COrvexFSKDlg::ShowHoldersWindow() {
         [this](const station::Holder& holder) { ReplaceLostCard(holder); });
     m_holdersDlg->SetSeriesHook(
         [this](const QString& department) { StartHolderSeries(department); });
-    // The holder list import plugs in here with SetImportHook once its dialog exists.
+    CHoldersWindow* window = m_holdersDlg.get();
+    m_holdersDlg->SetImportHook([window, shown] {
+        CHolderImportDialog dialog(*shown, window);
+        dialog.exec();
+        window->Refresh();
+    });
     m_holdersDlg->show();
 }
 
