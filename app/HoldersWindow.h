@@ -45,7 +45,7 @@ class CHoldersWindow : public QDialog {
     // (empty: all). Without a hook the button stays off.
     void SetLostCardHook(std::function<void(const station::Holder&)> hook);
     void SetSeriesHook(std::function<void(const QString& department)> hook);
-    // Opens the holder list import; until the import dialog exists the button stays off.
+    // Opens the holder list import; without a hook the button stays off.
     void SetImportHook(std::function<void()> hook);
 
     // Reads the holders passing the filter again, the selected one staying selected.
