@@ -4,6 +4,8 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QScreen>
 #include <QTableWidget>
@@ -12,7 +14,7 @@
 #include "CardFormats.h"
 #include "ChipTypes.h"
 #include "MessageBox.h"
-#include "RegisterCsvFile.h"
+#include "RegisterExportJob.h"
 #include "RegisterText.h"
 #include "ResolveCardDlg.h"
 #include "RevokeCardDlg.h"
@@ -127,6 +129,12 @@ CRegisterDlg::CRegisterDlg(station::CCardRegister& cardRegister, QWidget* parent
     connect(m_ui->numberEdit, &QLineEdit::returnPressed, this, &CRegisterDlg::ShowRows);
     connect(m_ui->uidEdit, &QLineEdit::returnPressed, this, &CRegisterDlg::ShowRows);
     connect(m_ui->exportButton, &QPushButton::clicked, this, &CRegisterDlg::OnExport);
+    m_export = new CRegisterExportJob(this);
+    connect(m_export, &CRegisterExportJob::Progress, this, &CRegisterDlg::OnExportProgress);
+    connect(m_export, &CRegisterExportJob::Finished, this, &CRegisterDlg::OnExportFinished);
+    connect(m_ui->exportCancelButton, &QPushButton::clicked, m_export,
+            &CRegisterExportJob::Cancel);
+    ShowExportRunning(false);
     connect(m_ui->closeButton, &QPushButton::clicked, this, &CRegisterDlg::reject);
 }
 
@@ -176,10 +184,11 @@ station::RegisterFilter CRegisterDlg::Filter() const {
     const QString number = m_ui->numberEdit->text().trimmed();
     if (!number.isEmpty()) filter.number = number.toLongLong();
     filter.uid = m_ui->uidEdit->text().trimmed();
-    // The register keeps UTC dates, the operator means local ones: a day more on each side
-    // here, the exact local dates in LoadRows.
-    if (m_ui->fromCheck->isChecked()) filter.from = m_ui->fromDate->date().addDays(-1);
-    if (m_ui->toCheck->isChecked()) filter.to = m_ui->toDate->date().addDays(1);
+    // The register keeps UTC times, the operator means local days.
+    if (m_ui->fromCheck->isChecked())
+        filter.since = QDateTime(m_ui->fromDate->date(), QTime(0, 0)).toUTC();
+    if (m_ui->toCheck->isChecked())
+        filter.until = QDateTime(m_ui->toDate->date().addDays(1), QTime(0, 0)).toUTC();
     return filter;
 }
 
@@ -192,14 +201,6 @@ bool CRegisterDlg::LoadRows(QString& error) {
         ClearCardPane();
         return false;
     }
-    const bool from = m_ui->fromCheck->isChecked();
-    const bool to = m_ui->toCheck->isChecked();
-    const QDate first = m_ui->fromDate->date();
-    const QDate last = m_ui->toDate->date();
-    std::erase_if(*rows, [&](const station::RegisterEntry& entry) {
-        const QDate day = entry.time.toLocalTime().date();
-        return (from && day < first) || (to && day > last);
-    });
     m_rows.SetEntries(std::move(*rows));
     m_ui->countLabel->setText(LoadString(kStrEntries).arg(m_rows.rowCount()));
     m_ui->registerTable->resizeColumnsToContents();
@@ -356,8 +357,37 @@ void CRegisterDlg::OnExport() {
 }
 
 bool CRegisterDlg::ExportTo(const QString& path, const station::CsvOptions& options) {
-    QString error;
-    if (SaveRegisterCsv(path, m_rows.Entries(), error, options)) return true;
-    ShowMessage(LoadString(kStrCannotWrite).arg(path, error), MessageIcon::Error);
-    return false;
+    CRegisterExportJob::Job job{m_register.Settings(), Filter(), options, path};
+    if (ExportRunning() || !m_export->Start(job)) return false;
+    m_exportPath = path;
+    ShowExportRunning(true);
+    return true;
+}
+
+bool CRegisterDlg::ExportRunning() const {
+    return m_bExporting;
+}
+
+void CRegisterDlg::ShowExportRunning(bool running) {
+    m_bExporting = running;
+    m_ui->exportProgress->setVisible(running);
+    m_ui->exportCancelButton->setVisible(running);
+    m_ui->exportButton->setEnabled(!running);
+    // Busy until the count is known.
+    if (running) m_ui->exportProgress->setRange(0, 0);
+}
+
+void CRegisterDlg::OnExportProgress(qint64 rows, qint64 total) {
+    QProgressBar* bar = m_ui->exportProgress;
+    if (total <= 0) return;
+    // The bar's range is an int; a register counts in 64 bits.
+    constexpr qint64 kSteps = 1000;
+    bar->setRange(0, static_cast<int>(kSteps));
+    bar->setValue(static_cast<int>(std::min(rows, total) * kSteps / total));
+}
+
+void CRegisterDlg::OnExportFinished(bool written, qint64, const QString& error) {
+    ShowExportRunning(false);
+    if (written || error.isEmpty()) return;  // done, or cancelled by the operator
+    ShowMessage(LoadString(kStrCannotWrite).arg(m_exportPath, error), MessageIcon::Error);
 }

@@ -13,6 +13,7 @@
 
 #include "RegisterTableModel.h"
 
+class CRegisterExportJob;
 class QMenu;
 class QAction;
 
@@ -51,6 +52,8 @@ class CRegisterDlg : public QDialog {
     static constexpr int IDC_CARD = 1311;
     static constexpr int IDC_CARDS = 1312;
     static constexpr int IDC_HISTORY = 1313;
+    static constexpr int IDC_EXPORT_PROGRESS = 1314;
+    static constexpr int IDC_EXPORT_CANCEL = 1315;
 
     // The register must outlive the dialog.
     CRegisterDlg(station::CCardRegister& cardRegister, QWidget* parent = nullptr);
@@ -66,8 +69,12 @@ class CRegisterDlg : public QDialog {
     void Refresh();
     const CRegisterTableModel& Rows() const { return m_rows; }
 
-    // Writes the rows shown to path; false after a message naming the file and the reason.
+    // Writes the rows that pass the filter to path in the background, with the progress and a
+    // cancel below the table; a failure shows a message naming the file and the reason. False
+    // when an export runs already.
     bool ExportTo(const QString& path, const station::CsvOptions& options = {});
+    // From the start until the window has shown the result.
+    bool ExportRunning() const;
 
     // Shows the window beside station (right of it, else left, else as much as fits), no
     // larger than its screen.
@@ -84,6 +91,9 @@ class CRegisterDlg : public QDialog {
     station::RegisterFilter Filter() const;
     bool LoadRows(QString& error);
     void OnExport();
+    void OnExportProgress(qint64 rows, qint64 total);
+    void OnExportFinished(bool written, qint64 rows, const QString& error);
+    void ShowExportRunning(bool running);
     void EnableDates();
     void OnRowMenu(const QPoint& position);
     void OnRevoke();
@@ -107,4 +117,7 @@ class CRegisterDlg : public QDialog {
     QAction* m_resolveAction = nullptr;
     station::RegisterEntry m_menuEntry;  // the row the menu was opened on
     bool m_bInitialised = false;
+    CRegisterExportJob* m_export = nullptr;
+    bool m_bExporting = false;
+    QString m_exportPath;
 };

@@ -367,6 +367,10 @@ The number is never handed out again afterwards; only a re-issue writes it again
         <translation>Export...</translation>
     </message>
     <message>
+        <source>Abbrechen</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
         <source>Schließen</source>
         <translation>Close</translation>
     </message>

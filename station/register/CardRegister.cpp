@@ -371,6 +371,17 @@ std::optional<std::vector<RegisterEntry>> CCardRegister::List(const RegisterFilt
     return entries;
 }
 
+std::optional<std::int64_t> CCardRegister::Count(RegisterFilter filter) {
+    filter.after.reset();
+    std::int64_t count = 0;
+    const bool read =
+        Perform(QStringLiteral("count the cards"), [&](QSqlDatabase& db, QString& error) {
+            return CountEntries(db, filter, count, error);
+        });
+    if (!read) return std::nullopt;
+    return count;
+}
+
 bool CCardRegister::FindValidByUid(const QString& uid, std::optional<RegisterEntry>& valid) {
     if (Away()) return Elsewhere([this](auto&... a) { return FindValidByUid(a...); }, uid, valid);
     valid.reset();

@@ -147,6 +147,9 @@ struct RegisterFilter {
     QString uid;  // part of the chip identification, any case
     QDate from;   // UTC dates, both inclusive
     QDate to;
+    // Exact bounds, such as the operator's local days: since inclusive, until exclusive.
+    QDateTime since;
+    QDateTime until;
     // A page: at most limit rows (0: all); with after, only the rows listed after that one
     // (older, or as old with a smaller id), so that every page costs what the first did.
     int limit = 0;
@@ -164,6 +167,13 @@ enum class ReserveResult {
                  // (earlier names the reservation and its station)
     Exhausted,   // next free number: none up to the limit
     Failed,      // the register cannot record (LastError says why)
+};
+
+// How a CSV file is laid out: German spreadsheets split columns at ';' and read a file
+// without a byte-order mark in the local 8-bit code page.
+struct CsvOptions {
+    QChar separator = QLatin1Char(',');
+    bool byteOrderMark = false;  // UTF-8's, at the start
 };
 
 class CCardRegister {
@@ -236,6 +246,18 @@ class CCardRegister {
 
     // The rows that pass the filter, newest first.
     std::optional<std::vector<RegisterEntry>> List(const RegisterFilter& filter);
+    // How many rows pass the filter (its limit and after aside); nullopt when the register
+    // cannot answer. Counting reads every row that passes: for a window's total, not per card.
+    std::optional<std::int64_t> Count(RegisterFilter filter);
+    // Writes the rows that pass the filter as CSV (WriteRegisterCsv's layout, newest first) a
+    // page at a time from one read snapshot, so that memory stays flat at any size and a card
+    // confirmed meanwhile is neither missed nor written twice; the filter's limit and after are
+    // the export's own. progress is told the rows written after each page and stops the export
+    // by returning false. rows receives the count written; false with LastError when the
+    // register cannot answer, the stream cannot be written or progress stopped it.
+    bool ExportCsv(QTextStream& out, const RegisterFilter& filter, const CsvOptions& options,
+                   std::int64_t& rows,
+                   const std::function<bool(std::int64_t rows)>& progress = {});
 
     // The valid card (written or unverified) whose chip identification is uid, if any:
     // a chip that carries a card of the register. False with LastError when the register
@@ -370,15 +392,13 @@ auto CCardRegister::Elsewhere(Call call, Args&... args) {
 QString StateText(RegisterEntry::State state);
 RegisterEntry::State StateFromText(const QString& text);
 
-// How a CSV file is laid out: German spreadsheets split columns at ';' and read a file
-// without a byte-order mark in the local 8-bit code page.
-struct CsvOptions {
-    QChar separator = QLatin1Char(',');
-    bool byteOrderMark = false;  // UTF-8's, at the start
-};
-
 // The rows as CSV (RFC 4180, a header line, UTC times in ISO 8601).
 void WriteRegisterCsv(QTextStream& out, const std::vector<RegisterEntry>& entries,
                       const CsvOptions& options = {});
+// The same in parts, for a file written a page at a time: the byte-order mark when asked and
+// the header line, then the rows' lines.
+void WriteRegisterCsvHeader(QTextStream& out, const CsvOptions& options);
+void WriteRegisterCsvRows(QTextStream& out, const std::vector<RegisterEntry>& entries,
+                          const CsvOptions& options);
 
 }  // namespace station

@@ -10,6 +10,8 @@ namespace station {
 
 namespace {
 
+const QLatin1String kLineEnd("\r\n");
+
 // A field in quotes where it holds a separator, a quote or a line break (quotes doubled); a
 // cell a spreadsheet would take for a formula keeps its text (station, operator and program
 // version are free text any station may write).
@@ -38,7 +40,11 @@ QString Flag(bool value) {
 
 void WriteRegisterCsv(QTextStream& out, const std::vector<RegisterEntry>& entries,
                       const CsvOptions& options) {
-    const QLatin1String lineEnd("\r\n");
+    WriteRegisterCsvHeader(out, options);
+    WriteRegisterCsvRows(out, entries, options);
+}
+
+void WriteRegisterCsvHeader(QTextStream& out, const CsvOptions& options) {
     if (options.byteOrderMark) out << QChar(0xFEFF);
     // The columns of the card's life come last, so that readers of the earlier columns by
     // position still find them.
@@ -46,7 +52,11 @@ void WriteRegisterCsv(QTextStream& out, const std::vector<RegisterEntry>& entrie
                                 "chip",   "chip_id",  "locked",     "verified", "reissue",
                                 "state",  "time",     "station",    "operator", "program_version",
                                 "reason", "replaces", "replaced_by"};
-    out << header.join(options.separator) << lineEnd;
+    out << header.join(options.separator) << kLineEnd;
+}
+
+void WriteRegisterCsvRows(QTextStream& out, const std::vector<RegisterEntry>& entries,
+                          const CsvOptions& options) {
     for (const RegisterEntry& entry : entries) {
         const QString chip = QString::fromLatin1(ChipCommandName(entry.chipType));
         const QStringList fields = {
@@ -76,7 +86,7 @@ void WriteRegisterCsv(QTextStream& out, const std::vector<RegisterEntry>& entrie
         };
         QStringList quoted;
         for (const QString& field : fields) quoted << CsvField(field, options.separator);
-        out << quoted.join(options.separator) << lineEnd;
+        out << quoted.join(options.separator) << kLineEnd;
     }
 }
 

@@ -358,10 +358,11 @@ bool DeleteRow(QSqlDatabase& db, std::int64_t rowId, QString& error) {
     return false;
 }
 
-bool SelectEntries(QSqlDatabase& db, const RegisterFilter& filter,
-                   std::vector<RegisterEntry>& entries, QString& error) {
+namespace {
+
+// The WHERE clause of a filter (empty for none) and its values.
+QString FilterConditions(const RegisterFilter& filter, QVariantList& values) {
     QStringList conditions;
-    QVariantList values;
     if (filter.number) {
         conditions << QStringLiteral("number = ?");
         values << static_cast<qlonglong>(*filter.number);
@@ -383,14 +384,44 @@ bool SelectEntries(QSqlDatabase& db, const RegisterFilter& filter,
         conditions << QStringLiteral("time < ?");
         values << filter.to.addDays(1).toString(Qt::ISODate);
     }
+    if (filter.since.isValid()) {
+        conditions << QStringLiteral("time >= ?");
+        values << TimeText(filter.since);
+    }
+    if (filter.until.isValid()) {
+        conditions << QStringLiteral("time < ?");
+        values << TimeText(filter.until);
+    }
     if (filter.after) {
         conditions << QStringLiteral("(time, id) < (?, ?)");
         values << TimeText(filter.after->time) << static_cast<qlonglong>(filter.after->id);
     }
-    QString statement = QStringLiteral("SELECT %1 FROM cards").arg(kColumns);
-    if (!conditions.isEmpty()) {
-        statement += QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
+    if (conditions.isEmpty()) return QString();
+    return QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
+}
+
+}  // namespace
+
+bool CountEntries(QSqlDatabase& db, const RegisterFilter& filter, std::int64_t& count,
+                  QString& error) {
+    QVariantList values;
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT COUNT(*) FROM cards") + FilterConditions(filter, values));
+    for (const QVariant& value : values) query.addBindValue(value);
+    if (!query.exec() || !query.next()) {
+        error = DatabaseWords(query.lastError());
+        return false;
     }
+    count = query.value(0).toLongLong();
+    return true;
+}
+
+bool SelectEntries(QSqlDatabase& db, const RegisterFilter& filter,
+                   std::vector<RegisterEntry>& entries, QString& error) {
+    QVariantList values;
+    QString statement =
+        QStringLiteral("SELECT %1 FROM cards").arg(kColumns) + FilterConditions(filter, values);
     // Read backwards along the (time, id) index: a page never sorts the table.
     statement += QStringLiteral(" ORDER BY time DESC, id DESC");
     if (filter.limit > 0) {

@@ -87,6 +87,10 @@ bool UpdateRow(QSqlDatabase& db, std::int64_t rowId, const StateChange& change, 
 
 bool DeleteRow(QSqlDatabase& db, std::int64_t rowId, QString& error);
 
+// How many rows pass the filter's conditions (its limit aside).
+bool CountEntries(QSqlDatabase& db, const RegisterFilter& filter, std::int64_t& count,
+                  QString& error);
+
 // The rows that pass the filter, newest first.
 bool SelectEntries(QSqlDatabase& db, const RegisterFilter& filter,
                    std::vector<RegisterEntry>& entries, QString& error);

@@ -12,10 +12,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QSqlDatabase>
 #include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <mutex>
@@ -23,6 +26,7 @@
 
 #include "CardFeeder.h"
 #include "PgServer.h"
+#include "RegisterFill.h"
 #include "Settings.h"
 #include "cards/CardFormat.h"
 #include "dialogs/RegisterDlg.h"
@@ -576,6 +580,7 @@ class CardRegisterTest : public apptest::WriteStationFixture {
         });
         chosen = m_dir.filePath("export.csv");
         QTest::mouseClick(Control<QPushButton>(&dialog, CRegisterDlg::IDC_EXPORT), Qt::LeftButton);
+        QTRY_VERIFY(!dialog.ExportRunning());
         QCOMPARE(watcher.Messages(), QStringList{});
         // A German station exports for a German spreadsheet: ';' and UTF-8's byte-order mark.
         QString expected;
@@ -590,13 +595,72 @@ class CardRegisterTest : public apptest::WriteStationFixture {
         // A file that cannot be made: the message names it, nothing is left behind.
         chosen = m_dir.filePath("export.csv/inside.csv");
         QTest::mouseClick(Control<QPushButton>(&dialog, CRegisterDlg::IDC_EXPORT), Qt::LeftButton);
-        QCOMPARE(watcher.Messages().size(), 1);
+        QTRY_COMPARE(watcher.Messages().size(), 1);
         QVERIFY2(watcher.Messages()[0].startsWith(
                      QString("Die Datei %1 konnte nicht geschrieben werden: ").arg(chosen)),
                  qPrintable(watcher.Messages()[0]));
         QCOMPARE(ReadBytes(m_dir.filePath("export.csv")), expected.toUtf8());
         QCOMPARE(QDir(m_dir.path()).entryList({"export*"}, QDir::Files | QDir::Hidden),
                  QStringList{"export.csv"});
+    }
+
+    // A register larger than a page is exported in the background: the bar moves, the window
+    // stays usable, a cancel leaves nothing behind, a complete export holds every row.
+    void windowExportsALargeRegisterInTheBackgroundAndCancels() {
+        station::RegisterSettings settings;
+        settings.file = m_dir.filePath("large.sqlite");
+        station::CCardRegister cardRegister(settings, "test");
+        QVERIFY2(cardRegister.Open(), qPrintable(cardRegister.LastError()));
+        {
+            QSqlDatabase raw = registerfill::PlainConnection(settings, "large-fill");
+            QString error;
+            QVERIFY2(registerfill::FillRegister(raw, 20000, 0, error), qPrintable(error));
+        }
+        QSqlDatabase::removeDatabase("large-fill");
+        CRegisterDlg dialog(cardRegister);
+        dialog.show();
+        auto* exportButton = Control<QPushButton>(&dialog, CRegisterDlg::IDC_EXPORT);
+        auto* cancel = Control<QPushButton>(&dialog, CRegisterDlg::IDC_EXPORT_CANCEL);
+        auto* bar = Control<QProgressBar>(&dialog, CRegisterDlg::IDC_EXPORT_PROGRESS);
+        QVERIFY(!cancel->isVisible() && !bar->isVisible());
+
+        const QString chosen = m_dir.filePath("large.csv");
+        apptest::ModalWatcher watcher;
+        watcher.SetDialogHandler([&chosen](QDialog* modal) {
+            auto* files = qobject_cast<QFileDialog*>(modal);
+            if (files == nullptr) return false;
+            files->selectFile(chosen);
+            files->selectNameFilter(files->nameFilters().at(1));  // ',' without a mark
+            modal->accept();
+            return true;
+        });
+        QTest::mouseClick(exportButton, Qt::LeftButton);
+        QVERIFY(cancel->isVisible() && bar->isVisible() && !exportButton->isEnabled());
+        QTest::mouseClick(cancel, Qt::LeftButton);
+        QTRY_VERIFY(!dialog.ExportRunning());
+        QTRY_VERIFY(!cancel->isVisible());
+        QVERIFY(exportButton->isEnabled());
+        QCOMPARE(watcher.Messages(), QStringList{});
+        QCOMPARE(QDir(m_dir.path()).entryList({"large.csv*", ".large.csv*"},
+                                              QDir::Files | QDir::Hidden),
+                 QStringList{});
+
+        std::set<int> shown;
+        connect(bar, &QProgressBar::valueChanged, this, [&](int value) { shown.insert(value); });
+        QTest::mouseClick(exportButton, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog.ExportRunning(), 60000);
+        QCOMPARE(watcher.Messages(), QStringList{});
+        QVERIFY2(std::any_of(shown.begin(), shown.end(),
+                             [](int value) { return value > 0 && value < 1000; }),
+                 "the bar never moved between its ends");
+        QString expected;
+        {
+            QTextStream out(&expected);
+            std::int64_t rows = 0;
+            QVERIFY(cardRegister.ExportCsv(out, {}, {}, rows));
+            QCOMPARE(rows, 20000);
+        }
+        QCOMPARE(ReadBytes(chosen), expected.toUtf8());
     }
 
   private:

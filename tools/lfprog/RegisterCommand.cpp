@@ -161,6 +161,27 @@ int RunRegisterList(CommandContext& context) {
     return kExitSuccess;
 }
 
+namespace {
+
+// Writes the register's rows into stream a page at a time; a register not made yet gives the
+// header alone.
+int ExportRows(const CCommandLine& line, const COutput& out, const RegisterFilter& filter,
+               const CsvOptions& csv, QTextStream& stream, std::int64_t& rows) {
+    rows = 0;
+    std::unique_ptr<CCardRegister> cardRegister;
+    if (const int status = OpenReadableRegister(line, out, cardRegister)) return status;
+    if (!cardRegister) {
+        WriteRegisterCsvHeader(stream, csv);
+        return kExitSuccess;
+    }
+    if (cardRegister->ExportCsv(stream, filter, csv, rows)) return kExitSuccess;
+    return out.Fail(kExitRegister, "the card register (" + cardRegister->Where().toStdString() +
+                                       ") cannot be exported: " +
+                                       cardRegister->LastError().toStdString());
+}
+
+}  // namespace
+
 int RunRegisterExport(CommandContext& context) {
     const COutput& out = context.out;
     if (context.operands.size() > 1)
@@ -174,16 +195,16 @@ int RunRegisterExport(CommandContext& context) {
             return out.Fail(kExitUsage, "--separator takes , or ;");
         csv.separator = QLatin1Char((*separator)[0]);
     }
-    std::vector<RegisterEntry> rows;
-    if (const int status = ReadRegister(context.line, out, filter, rows)) return status;
 
+    std::int64_t rows = 0;
     const std::string target = context.operands.empty() ? "-" : context.operands[0];
     if (target == "-") {
         QFile standardOutput;
         if (!standardOutput.open(stdout, QIODevice::WriteOnly))
             return out.Fail(kExitFailure, "standard output cannot be written");
         QTextStream stream(&standardOutput);
-        WriteRegisterCsv(stream, rows, csv);
+        if (const int status = ExportRows(context.line, out, filter, csv, stream, rows))
+            return status;
         stream.flush();
         return stream.status() == QTextStream::Ok
                    ? kExitSuccess
@@ -197,13 +218,16 @@ int RunRegisterExport(CommandContext& context) {
         return out.Fail(kExitFailure,
                         target + " cannot be written: " + file.errorString().toStdString());
     QTextStream stream(&file);
-    WriteRegisterCsv(stream, rows, csv);
+    if (const int status = ExportRows(context.line, out, filter, csv, stream, rows)) {
+        file.cancelWriting();
+        return status;
+    }
     stream.flush();
     if (stream.status() != QTextStream::Ok || !file.commit())
         return out.Fail(kExitFailure,
                         target + " cannot be written: " + file.errorString().toStdString());
     CJson object;
-    object.Add("exported", static_cast<long long>(rows.size())).Add("file", path.toStdString());
-    out.Print(object, std::to_string(rows.size()) + " cards exported to " + path.toStdString());
+    object.Add("exported", static_cast<long long>(rows)).Add("file", path.toStdString());
+    out.Print(object, std::to_string(rows) + " cards exported to " + path.toStdString());
     return kExitSuccess;
 }

@@ -1,0 +1,65 @@
+#include "RegisterExportJob.h"
+
+#include <QSaveFile>
+#include <QTextStream>
+
+#include "ProgramInfo.h"
+
+CRegisterExportJob::CRegisterExportJob(QObject* parent) : QObject(parent) {}
+
+CRegisterExportJob::~CRegisterExportJob() {
+    if (!m_thread) return;
+    m_bCancel = true;
+    m_thread->wait();
+}
+
+bool CRegisterExportJob::IsRunning() const {
+    return m_thread && m_thread->isRunning();
+}
+
+bool CRegisterExportJob::Start(const Job& job) {
+    if (IsRunning()) return false;
+    if (m_thread) m_thread->wait();
+    m_bCancel = false;
+    m_thread.reset(QThread::create([this, job] { Run(job); }));
+    m_thread->start();
+    return true;
+}
+
+void CRegisterExportJob::Run(const Job& job) {
+    station::CCardRegister cardRegister(job.settings, GetProgramVersion());
+    qint64 rows = 0;
+    auto finish = [&](bool written, const QString& error) {
+        Q_EMIT Finished(written, rows, error);
+    };
+    const std::optional<std::int64_t> total = cardRegister.Count(job.filter);
+    if (!total) return finish(false, cardRegister.LastError());
+    Q_EMIT Progress(0, *total);
+
+    QSaveFile file(job.path);
+    if (!file.open(QIODevice::WriteOnly)) return finish(false, file.errorString());
+    QTextStream out(&file);
+    out.setEncoding(QStringConverter::Utf8);
+    std::int64_t written = 0;
+    const bool exported =
+        cardRegister.ExportCsv(out, job.filter, job.options, written, [&](std::int64_t done) {
+            rows = done;
+            Q_EMIT Progress(done, *total);
+            return !m_bCancel;
+        });
+    rows = written;
+    if (m_bCancel) {
+        file.cancelWriting();
+        return finish(false, QString());
+    }
+    // A stream that could not write everything must not replace the file.
+    if (!exported || out.status() != QTextStream::Ok || file.error() != QFileDevice::NoError) {
+        const bool fileFailed =
+            out.status() != QTextStream::Ok || file.error() != QFileDevice::NoError;
+        const QString error = fileFailed ? file.errorString() : cardRegister.LastError();
+        file.cancelWriting();
+        return finish(false, error);
+    }
+    if (!file.commit()) return finish(false, file.errorString());
+    finish(true, QString());
+}
