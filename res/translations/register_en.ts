@@ -319,6 +319,11 @@ The number is never handed out again afterwards; only a re-issue writes it again
         <comment>11269</comment>
         <translation>The reader is busy with a run; stop the run first</translation>
     </message>
+    <message>
+        <source>Einträge: mindestens %1</source>
+        <comment>11400</comment>
+        <translation>Entries: at least %1</translation>
+    </message>
 </context>
 <context>
     <name>CRegisterDlg</name>
