@@ -301,6 +301,9 @@ void COrvexFSKDlg::OnSystemCommand(int id) {
             ShowHoldersWindow();
             break;
         case IDM_REGISTER_SETTINGS >> 4:
+            // A run's register call may be waiting further up the stack (its wait runs the
+            // window's events): the register is replaced only once that call has returned.
+            if (DeferWhileBusy([this, id] { OnSystemCommand(id); })) break;
             StopRuns();
             if (RunRegisterSettingsDialog()) {
                 // What the status line said concerned the register as it was.

@@ -15,6 +15,7 @@
 #include "station/RunCard.h"
 #include "station/RunView.h"
 #include "station/WriteRun.h"
+#include "station/register/RegisterPtr.h"
 
 class QAction;
 class QLineEdit;
@@ -296,9 +297,9 @@ class COrvexFSKDlg : public QDialog, public station::CRunView {
     std::unique_ptr<CSettingsWriter> m_settingsWriter;
     // Format, facility code and fixed field as last stored with a next number (-1: never).
     std::array<int, 3> m_storedCardFields{-1, -1, -1};
-    std::unique_ptr<station::CCardRegister> m_register;
+    station::RegisterPtr m_register;
     // The register the window reads while the station does not record (switched off).
-    std::unique_ptr<station::CCardRegister> m_storedRegister;
+    station::RegisterPtr m_storedRegister;
     // Declared after the registers it reads, so that it goes first.
     std::unique_ptr<CRegisterDlg> m_registerDlg;
     bool m_bRegisterRefreshQueued = false;

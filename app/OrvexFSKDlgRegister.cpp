@@ -1,6 +1,9 @@
 // The main window's card register: opened from the settings, handed to the write run, its
 // window and settings dialog, and the question before a number is issued a second time.
+#include <QCoreApplication>
 #include <QInputDialog>
+#include <algorithm>
+#include <chrono>
 
 #include "CardFormats.h"
 #include "ChipTypes.h"
@@ -10,6 +13,7 @@
 #include "ProgramInfo.h"
 #include "RegisterSettingsStore.h"
 #include "RegisterText.h"
+#include "Settings.h"
 #include "StringTable.h"
 #include "dialogs/RegisterDlg.h"
 #include "dialogs/RegisterSettingsDlg.h"
@@ -26,6 +30,21 @@ constexpr int kStrReissueReasonTitle = 11212;
 constexpr int kStrReissueReason = 11213;
 constexpr int kStrRecordsInto = 11216;
 
+// A register call that waits longer than this fails and stops the series. Above SQLite's
+// wait for another station's write lock (10 s), so that a busy shared file is no failure.
+constexpr int kDefaultAnswerSeconds = 15;
+
+// A register whose calls run on a thread of their own while the window keeps its events
+// going, so that a database that goes silent never freezes the window.
+station::RegisterPtr MakeRegister(const station::RegisterSettings& settings) {
+    station::RegisterPtr cardRegister(new station::CCardRegister(settings, GetProgramVersion()));
+    const int seconds = GetSettingInt(QStringLiteral("Register"), QStringLiteral("AnswerTimeout"),
+                                      kDefaultAnswerSeconds);
+    cardRegister->RunCallsOnThread(std::chrono::milliseconds(std::max(seconds, 1) * 1000),
+                                   [] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
+    return cardRegister;
+}
+
 }  // namespace
 
 void COrvexFSKDlg::OpenRegister() {
@@ -39,7 +58,7 @@ void COrvexFSKDlg::OpenRegister() {
     m_register.reset();
     const station::RegisterSettings settings = ReadRegisterSettings();
     if (!settings.enabled) return;
-    m_register = std::make_unique<station::CCardRegister>(settings, GetProgramVersion());
+    m_register = MakeRegister(settings);
     // Set even when it cannot open: the run then refuses every write with the reason
     // instead of writing chips the register does not hold.
     m_writeRun.SetRegister(m_register.get());
@@ -98,8 +117,7 @@ void COrvexFSKDlg::ShowRegisterWindow() {
     station::CCardRegister* shown = m_register.get();
     if (shown == nullptr) {
         // Switched off for writing, the register kept so far can still be looked at.
-        m_storedRegister =
-            std::make_unique<station::CCardRegister>(ReadRegisterSettings(), GetProgramVersion());
+        m_storedRegister = MakeRegister(ReadRegisterSettings());
         shown = m_storedRegister.get();
     }
     m_registerDlg = std::make_unique<CRegisterDlg>(*shown, this);

@@ -14,10 +14,68 @@ constexpr int kHeaderIds[CRegisterTableModel::kColumnCount] = {
 
 }  // namespace
 
-void CRegisterTableModel::SetEntries(std::vector<station::RegisterEntry> entries) {
+bool CRegisterTableModel::Load(station::CCardRegister& cardRegister,
+                               const station::RegisterFilter& filter) {
+    ++m_generation;
+    m_register = &cardRegister;
+    m_filter = filter;
+    m_filter.limit = kPageRows;
+    m_filter.after.reset();
+    m_last.reset();
+    m_atEnd = false;
+    std::vector<station::RegisterEntry> page;
+    const PageRead read = ReadPage(page);
+    if (read == PageRead::Superseded) return true;
     beginResetModel();
-    m_entries = std::move(entries);
+    m_entries = std::move(page);
     endResetModel();
+    return read == PageRead::Read;
+}
+
+void CRegisterTableModel::Clear() {
+    ++m_generation;
+    beginResetModel();
+    m_register = nullptr;
+    m_atEnd = true;
+    m_entries.clear();
+    endResetModel();
+}
+
+CRegisterTableModel::PageRead CRegisterTableModel::ReadPage(
+    std::vector<station::RegisterEntry>& page) {
+    const unsigned generation = m_generation;
+    if (m_atEnd) return PageRead::Read;
+    m_filter.after = m_last;
+    std::optional<std::vector<station::RegisterEntry>> rows = m_register->List(m_filter);
+    if (generation != m_generation) return PageRead::Superseded;
+    if (!rows) {
+        m_lastError = m_register->LastError();
+        m_atEnd = true;
+        return PageRead::Failed;
+    }
+    m_atEnd = rows->size() < static_cast<std::size_t>(kPageRows);
+    if (!rows->empty())
+        m_last = station::RegisterFilter::Position{rows->back().time, rows->back().id};
+    page = std::move(*rows);
+    return PageRead::Read;
+}
+
+bool CRegisterTableModel::canFetchMore(const QModelIndex& parent) const {
+    return !parent.isValid() && More() && !m_fetching;
+}
+
+void CRegisterTableModel::fetchMore(const QModelIndex& parent) {
+    if (!canFetchMore(parent)) return;
+    std::vector<station::RegisterEntry> page;
+    m_fetching = true;
+    const PageRead read = ReadPage(page);
+    m_fetching = false;
+    if (read == PageRead::Failed) Q_EMIT FetchFailed(m_lastError);
+    if (read != PageRead::Read || page.empty()) return;
+    const int first = static_cast<int>(m_entries.size());
+    beginInsertRows(QModelIndex(), first, first + static_cast<int>(page.size()) - 1);
+    for (station::RegisterEntry& row : page) m_entries.push_back(std::move(row));
+    endInsertRows();
 }
 
 int CRegisterTableModel::rowCount(const QModelIndex& parent) const {

@@ -23,11 +23,14 @@ using station::CCardRegister;
 using station::RegisterSettings;
 
 constexpr int kPage = 50;
+// The register window's page (CRegisterTableModel::kPageRows), read as the window reads it:
+// through the register's own thread of calls.
+constexpr int kWindowPage = 200;
 constexpr int kChipType = 9;  // ATA5577
 
 struct ScaleTimes {
     double firstCard = 0;  // the series' first card, which finds where the numbers stand
-    std::vector<double> series, duplicate, find, byNumber, firstPage;
+    std::vector<double> series, duplicate, find, byNumber, firstPage, windowPage, count;
 };
 
 // A plain connection beside the register's own, for the fill.
@@ -102,8 +105,8 @@ bool Measure(CCardRegister& cardRegister, std::int64_t rows, int cards, ScaleTim
                 fail("duplicate lookup");
         }));
         times.find.push_back(Timed([&] {
-            const auto found = cardRegister.FindCard(registerfill::kFillFormat,
-                                                     FillCard(number).fields);
+            const auto found =
+                cardRegister.FindCard(registerfill::kFillFormat, FillCard(number).fields);
             if (!found || found->empty()) fail("find by number");
         }));
         times.byNumber.push_back(Timed([&] {
@@ -121,12 +124,33 @@ bool Measure(CCardRegister& cardRegister, std::int64_t rows, int cards, ScaleTim
     return ok;
 }
 
+// The window's first page and the exact count of every row, for deciding whether the window
+// can afford to show the count.
+bool MeasureWindow(const RegisterSettings& settings, int cards, ScaleTimes& times) {
+    station::RegisterPtr cardRegister(new CCardRegister(settings, QStringLiteral("bench")));
+    cardRegister->RunCallsOnThread(std::chrono::seconds(60), {});
+    for (int i = 0; i < cards; ++i) {
+        bool ok = true;
+        times.windowPage.push_back(Timed([&] {
+            station::RegisterFilter filter;
+            filter.limit = kWindowPage;
+            ok = cardRegister->List(filter).has_value();
+        }));
+        if (ok) times.count.push_back(Timed([&] { ok = cardRegister->Count({}).has_value(); }));
+        if (!ok) {
+            std::fprintf(stderr, "window page failed: %s\n", qPrintable(cardRegister->LastError()));
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 bool RunScale(const std::vector<ScaleTarget>& targets, const std::vector<std::int64_t>& sizes,
               int cards) {
-    const char* names[] = {"series card", "duplicate", "find card", "list number",
-                           "first page"};
+    const char* names[] = {"series card", "duplicate",   "find card", "list number",
+                           "first page",  "window page", "count all"};
     for (const ScaleTarget& target : targets) {
         std::vector<std::vector<double>> medians;
         for (const std::int64_t rows : sizes) {
@@ -135,8 +159,7 @@ bool RunScale(const std::vector<ScaleTarget>& targets, const std::vector<std::in
             if (!target.fresh(rows, settings)) return false;
             CCardRegister cardRegister(settings, QStringLiteral("bench"));
             if (!cardRegister.Open()) {
-                std::fprintf(stderr, "%s: %s\n", target.name,
-                             qPrintable(cardRegister.LastError()));
+                std::fprintf(stderr, "%s: %s\n", target.name, qPrintable(cardRegister.LastError()));
                 return false;
             }
             const double fillMs = Timed([&] { Fill(settings, rows, error); });
@@ -146,11 +169,13 @@ bool RunScale(const std::vector<ScaleTarget>& targets, const std::vector<std::in
             }
             ScaleTimes times;
             if (!Measure(cardRegister, rows, cards, times)) return false;
-            const std::vector<double> row = {Median(times.series), Median(times.duplicate),
-                                             Median(times.find), Median(times.byNumber),
-                                             Median(times.firstPage)};
-            std::printf("%-10s %8lld rows (filled in %.0f ms): first series card %.2f ms", target.name,
-                        static_cast<long long>(rows), fillMs, times.firstCard);
+            if (!MeasureWindow(settings, cards, times)) return false;
+            const std::vector<double> row = {Median(times.series),    Median(times.duplicate),
+                                             Median(times.find),      Median(times.byNumber),
+                                             Median(times.firstPage), Median(times.windowPage),
+                                             Median(times.count)};
+            std::printf("%-10s %8lld rows (filled in %.0f ms): first series card %.2f ms",
+                        target.name, static_cast<long long>(rows), fillMs, times.firstCard);
             for (size_t i = 0; i < row.size(); ++i) std::printf(", %s %.3f", names[i], row[i]);
             std::printf(" ms (medians of %d)\n", cards);
             std::fflush(stdout);

@@ -18,7 +18,8 @@ struct ScaleTarget {
 };
 
 // Prints, per target and size, the medians of a next-free series card (reserve + confirm),
-// a duplicate lookup, find by number and the list's first page, then the ratios of the
+// a duplicate lookup, find by number, the list's first page, the register window's first page
+// (through the register's thread of calls) and a count of every row, then the ratios of the
 // largest size to the smallest. False when a register could not be made or used.
 bool RunScale(const std::vector<ScaleTarget>& targets, const std::vector<std::int64_t>& sizes,
               int cards);

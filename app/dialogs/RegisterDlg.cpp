@@ -39,6 +39,7 @@ constexpr int kStrTime = 11140;
 constexpr int kStrStation = 11141;
 constexpr int kStrOperator = 11142;
 constexpr int kStrEntries = 11147;
+constexpr int kStrAtLeastEntries = 11400;
 constexpr int kStrCsvFiles = 11148;
 constexpr int kStrCsvSpreadsheet = 11193;
 constexpr int kStrCsvComma = 11194;
@@ -132,9 +133,13 @@ CRegisterDlg::CRegisterDlg(station::CCardRegister& cardRegister, QWidget* parent
     m_export = new CRegisterExportJob(this);
     connect(m_export, &CRegisterExportJob::Progress, this, &CRegisterDlg::OnExportProgress);
     connect(m_export, &CRegisterExportJob::Finished, this, &CRegisterDlg::OnExportFinished);
-    connect(m_ui->exportCancelButton, &QPushButton::clicked, m_export,
-            &CRegisterExportJob::Cancel);
+    connect(m_ui->exportCancelButton, &QPushButton::clicked, m_export, &CRegisterExportJob::Cancel);
     ShowExportRunning(false);
+    // Pages read as the table scrolls.
+    connect(&m_rows, &QAbstractItemModel::rowsInserted, this, &CRegisterDlg::ShowCount);
+    connect(&m_rows, &CRegisterTableModel::FetchFailed, this, [this](const QString& reason) {
+        m_ui->countLabel->setText(LoadString(kStrCannotRead).arg(reason));
+    });
     connect(m_ui->closeButton, &QPushButton::clicked, this, &CRegisterDlg::reject);
 }
 
@@ -194,19 +199,24 @@ station::RegisterFilter CRegisterDlg::Filter() const {
 
 bool CRegisterDlg::LoadRows(QString& error) {
     const std::optional<station::RegisterEntry> selected = SelectedEntry();
-    std::optional<std::vector<station::RegisterEntry>> rows = m_register.List(Filter());
-    if (!rows) {
-        error = LoadString(kStrCannotRead).arg(m_register.LastError());
-        m_rows.SetEntries({});
+    if (!m_rows.Load(m_register, Filter())) {
+        error = LoadString(kStrCannotRead).arg(m_rows.LastError());
+        m_rows.Clear();
         ClearCardPane();
         return false;
     }
-    m_rows.SetEntries(std::move(*rows));
-    m_ui->countLabel->setText(LoadString(kStrEntries).arg(m_rows.rowCount()));
+    ShowCount();
     m_ui->registerTable->resizeColumnsToContents();
     if (selected) SelectEntry(selected->id);
     ShowSelectedCard();
     return true;
+}
+
+void CRegisterDlg::ShowCount() {
+    // Counting a million rows would cost what paging saves: while pages remain, the rows
+    // read so far are a lower bound.
+    m_ui->countLabel->setText(
+        LoadString(m_rows.More() ? kStrAtLeastEntries : kStrEntries).arg(m_rows.rowCount()));
 }
 
 bool CRegisterDlg::ShowRows() {

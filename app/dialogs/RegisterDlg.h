@@ -90,6 +90,8 @@ class CRegisterDlg : public QDialog {
   private:
     station::RegisterFilter Filter() const;
     bool LoadRows(QString& error);
+    // The rows read, "at least" while more pages remain.
+    void ShowCount();
     void OnExport();
     void OnExportProgress(qint64 rows, qint64 total);
     void OnExportFinished(bool written, qint64 rows, const QString& error);

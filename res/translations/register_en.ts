@@ -324,6 +324,11 @@ The number is never handed out again afterwards; only a re-issue writes it again
         <comment>11450</comment>
         <translation>Client default</translation>
     </message>
+    <message>
+        <source>Einträge: mindestens %1</source>
+        <comment>11400</comment>
+        <translation>Entries: at least %1</translation>
+    </message>
 </context>
 <context>
     <name>CRegisterDlg</name>

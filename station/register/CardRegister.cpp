@@ -109,7 +109,7 @@ CCardRegister::CCardRegister(RegisterSettings settings, QString programVersion)
 CCardRegister::~CCardRegister() {
     // The connection belongs to the calls' thread, and goes there; a stuck call never
     // reaches here (RegisterDeleter), so this waits at most one call's timeout.
-    if (Away()) m_calls->Run([this] { m_connection.reset(); });
+    if (Away()) m_calls->Run([this] { m_connection.reset(); }, false);
 }
 
 void RegisterDeleter::operator()(CCardRegister* cardRegister) const {
@@ -402,12 +402,12 @@ std::optional<std::vector<RegisterEntry>> CCardRegister::List(const RegisterFilt
 }
 
 std::optional<std::int64_t> CCardRegister::Count(RegisterFilter filter) {
+    if (Away()) return Elsewhere([this](auto&... a) { return Count(a...); }, filter);
     filter.after.reset();
     std::int64_t count = 0;
-    const bool read =
-        Perform(QStringLiteral("count the cards"), [&](QSqlDatabase& db, QString& error) {
-            return CountEntries(db, filter, count, error);
-        });
+    const bool read = Perform(
+        QStringLiteral("count the cards"),
+        [&](QSqlDatabase& db, QString& error) { return CountEntries(db, filter, count, error); });
     if (!read) return std::nullopt;
     return count;
 }

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "station/RunView.h"
+#include "station/register/RegisterPtr.h"
 
 class QSqlDatabase;
 
@@ -405,14 +406,6 @@ class CCardRegister {
     bool m_callerOpen = false;
 };
 
-// Deletes a register whose calls run on a thread of their own: with a call stuck in the
-// database client, on that thread once the call returns, so that neither the caller waits
-// nor the call outlives its register.
-struct RegisterDeleter {
-    void operator()(CCardRegister* cardRegister) const;
-};
-using RegisterPtr = std::unique_ptr<CCardRegister, RegisterDeleter>;
-
 // An out parameter of a call run elsewhere takes the value the call left in its copy.
 template <class Target, class Source>
 void CopyBack(Target& target, Source& source) {
@@ -436,7 +429,8 @@ auto CCardRegister::Elsewhere(Call call, Args&... args) {
     }
     [&]<std::size_t... I>(std::index_sequence<I...>) {
         (CopyBack(args, std::get<I>(job->args)), ...);
-    }(std::index_sequence_for<Args...>{});
+    }
+    (std::index_sequence_for<Args...>{});
     return std::move(*job->result);
 }
 

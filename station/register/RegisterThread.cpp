@@ -97,7 +97,7 @@ void CRegisterThread::Finally(std::function<void()> last) {
     m_shared->wake.notify_all();
 }
 
-CRegisterThread::Outcome CRegisterThread::Run(std::function<void()> work) {
+CRegisterThread::Outcome CRegisterThread::Run(std::function<void()> work, bool pump) {
     Shared& shared = *m_shared;
     auto job = std::make_shared<Job>();
     job->work = std::move(work);
@@ -116,7 +116,7 @@ CRegisterThread::Outcome CRegisterThread::Run(std::function<void()> work) {
             }
             return Outcome::TimedOut;
         }
-        if (m_pump) {
+        if (pump && m_pump) {
             // Without the lock: a pumped event may run a call of its own, which queues
             // behind this one.
             lock.unlock();

@@ -28,9 +28,10 @@ class CRegisterThread {
 
     std::chrono::milliseconds Timeout() const { return m_timeout; }
 
-    // Runs work on the thread and waits for it, pumping. Work that times out must own what
-    // it touches, since the caller returns before it does.
-    Outcome Run(std::function<void()> work);
+    // Runs work on the thread and waits for it, pumping unless told not to (a caller in the
+    // middle of tearing down). Work that times out must own what it touches, since the
+    // caller returns before it does.
+    Outcome Run(std::function<void()> work, bool pump = true);
     // True on the thread itself, where calls run directly.
     bool OnThread() const;
     // True while a call that timed out has not returned.

@@ -30,6 +30,8 @@ class PgServer {
     // Shuts the server down (bounded); its data stays for the next Start.
     bool Stop();
     bool Running() const { return m_pid > 0; }
+    // The server's main process, for a test that stops it (its connections are its children).
+    pid_t Pid() const { return m_pid; }
 
     QString Host() const { return QStringLiteral("127.0.0.1"); }
     int Port() const { return m_port; }
