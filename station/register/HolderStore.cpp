@@ -24,6 +24,7 @@ QString Stored(const QVariant& time) {
 }  // namespace
 
 std::optional<std::vector<Holder>> CCardRegister::Holders(const HolderFilter& filter) {
+    if (Away()) return Elsewhere([this](auto&... a) { return Holders(a...); }, filter);
     std::vector<Holder> holders;
     QVariantList values;
     const QString conditions = HolderConditions(filter, values);
@@ -36,6 +37,8 @@ std::optional<std::vector<Holder>> CCardRegister::Holders(const HolderFilter& fi
 }
 
 bool CCardRegister::FindHolder(const QString& personnelNumber, std::optional<Holder>& holder) {
+    if (Away())
+        return Elsewhere([this](auto&... a) { return FindHolder(a...); }, personnelNumber, holder);
     holder.reset();
     std::vector<Holder> holders;
     const bool read =
@@ -48,6 +51,7 @@ bool CCardRegister::FindHolder(const QString& personnelNumber, std::optional<Hol
 }
 
 bool CCardRegister::FindHolder(std::int64_t id, std::optional<Holder>& holder) {
+    if (Away()) return Elsewhere([this](auto&... a) { return FindHolder(a...); }, id, holder);
     holder.reset();
     std::vector<Holder> holders;
     const bool read =
@@ -60,6 +64,7 @@ bool CCardRegister::FindHolder(std::int64_t id, std::optional<Holder>& holder) {
 }
 
 std::optional<QStringList> CCardRegister::Departments() {
+    if (Away()) return Elsewhere([this] { return Departments(); });
     QStringList departments;
     const bool read =
         Perform(QStringLiteral("read the departments"), [&](QSqlDatabase& db, QString& error) {
@@ -79,6 +84,7 @@ std::optional<QStringList> CCardRegister::Departments() {
 }
 
 bool CCardRegister::SaveHolder(Holder& holder) {
+    if (Away()) return Elsewhere([this](auto&... a) { return SaveHolder(a...); }, holder);
     const QString operation = QStringLiteral("save the holder");
     Holder saved = holder;
     saved.personnelNumber = saved.personnelNumber.trimmed();
@@ -117,6 +123,7 @@ bool CCardRegister::SaveHolder(Holder& holder) {
 }
 
 std::optional<std::vector<RegisterEntry>> CCardRegister::HolderCards(std::int64_t holderId) {
+    if (Away()) return Elsewhere([this](auto&... a) { return HolderCards(a...); }, holderId);
     std::vector<RegisterEntry> entries;
     const bool read =
         Perform(QStringLiteral("read the holder's cards"), [&](QSqlDatabase& db, QString& error) {
@@ -140,6 +147,10 @@ std::optional<std::vector<RegisterEntry>> CCardRegister::HolderCards(std::int64_
 
 bool CCardRegister::ImportHolders(const std::vector<HolderImportRow>& rows, bool markMissingLeft,
                                   bool dryRun, HolderImportPlan& plan) {
+    if (Away()) {
+        return Elsewhere([this](auto&... a) { return ImportHolders(a...); }, rows,
+                         markMissingLeft, dryRun, plan);
+    }
     const QString operation = QStringLiteral("import the holder list");
     const RegisterDialect dialect = m_connection->Dialect();
     plan = {};
