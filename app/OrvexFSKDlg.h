@@ -39,6 +39,7 @@ namespace station {
 class CCardRegister;
 class CHolderQueue;
 struct Holder;
+struct RegisterSettings;
 }
 
 class COrvexFSKDlg : public QDialog, public station::CRunView {
@@ -119,6 +120,9 @@ class COrvexFSKDlg : public QDialog, public station::CRunView {
     // it is switched off. Opened at start and again after its settings dialog; a register
     // that cannot open stays set, so the run refuses every write with the reason.
     void OpenRegister();
+    // A register whose calls run on a thread of their own while the window keeps its events
+    // going, so that a database that goes silent never freezes the window.
+    static station::RegisterPtr MakeRegister(const station::RegisterSettings& settings);
     station::CCardRegister* Register() const { return m_register.get(); }
     // The register window while it is open (it stays beside the station), else nullptr.
     CRegisterDlg* RegisterWindow() const { return m_registerDlg.get(); }

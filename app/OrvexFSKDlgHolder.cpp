@@ -186,8 +186,7 @@ void COrvexFSKDlg::ShowHoldersWindow() {
     station::CCardRegister* shown = m_register.get();
     if (shown == nullptr) {
         if (m_storedRegister == nullptr)
-            m_storedRegister = std::make_unique<station::CCardRegister>(ReadRegisterSettings(),
-                                                                        GetProgramVersion());
+            m_storedRegister = MakeRegister(ReadRegisterSettings());
         shown = m_storedRegister.get();
     }
     m_holdersDlg = std::make_unique<CHoldersWindow>(*shown, this);

@@ -34,9 +34,9 @@ constexpr int kStrRecordsInto = 11216;
 // wait for another station's write lock (10 s), so that a busy shared file is no failure.
 constexpr int kDefaultAnswerSeconds = 15;
 
-// A register whose calls run on a thread of their own while the window keeps its events
-// going, so that a database that goes silent never freezes the window.
-station::RegisterPtr MakeRegister(const station::RegisterSettings& settings) {
+}  // namespace
+
+station::RegisterPtr COrvexFSKDlg::MakeRegister(const station::RegisterSettings& settings) {
     station::RegisterPtr cardRegister(new station::CCardRegister(settings, GetProgramVersion()));
     const int seconds = GetSettingInt(QStringLiteral("Register"), QStringLiteral("AnswerTimeout"),
                                       kDefaultAnswerSeconds);
@@ -44,8 +44,6 @@ station::RegisterPtr MakeRegister(const station::RegisterSettings& settings) {
                                    [] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
     return cardRegister;
 }
-
-}  // namespace
 
 void COrvexFSKDlg::OpenRegister() {
     // The windows read the register that goes now.
