@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -13,7 +14,10 @@
 #include <QVBoxLayout>
 
 #include "ControlId.h"
+#include "MessageBox.h"
+#include "RegisterExportJob.h"
 #include "RegisterText.h"
+#include "Settings.h"
 #include "StringTable.h"
 #include "dialogs/HolderEditDlg.h"
 #include "station/register/CardRegister.h"
@@ -40,6 +44,12 @@ constexpr int kStrLost = 11546;
 constexpr int kStrSeries = 11547;
 constexpr int kStrCount = 11548;
 constexpr int kStrCannotRead = 11549;
+constexpr int kStrExportValid = 11570;
+constexpr int kStrExportBlocked = 11571;
+constexpr int kStrCannotWrite = 11127;
+constexpr int kStrCsvFiles = 11148;
+constexpr int kStrCsvSpreadsheet = 11193;
+constexpr int kStrCsvComma = 11194;
 
 QTableWidget* MakeTable(QWidget* parent, int id, const QList<int>& headerIds) {
     auto* table = new QTableWidget(0, static_cast<int>(headerIds.size()), parent);
@@ -118,6 +128,26 @@ void CHoldersWindow::BuildLayout() {
     for (QPushButton* button : {add, m_edit, m_import, m_lost, m_series}) buttons->addWidget(button);
     buttons->addStretch(1);
     layout->addLayout(buttons);
+    // For the access-control system: who may enter, and which numbers it must refuse.
+    auto* exports = new QHBoxLayout;
+    m_exportValid = MakeButton(this, IDC_EXPORT_VALID, kStrExportValid);
+    m_exportBlocked = MakeButton(this, IDC_EXPORT_BLOCKED, kStrExportBlocked);
+    exports->addWidget(m_exportValid);
+    exports->addWidget(m_exportBlocked);
+    exports->addStretch(1);
+    layout->addLayout(exports);
+    m_export = new CRegisterExportJob(this);
+    connect(m_export, &CRegisterExportJob::Finished, this,
+            [this](bool written, qint64, const QString& error) {
+                m_exportRunning = false;
+                UpdateButtons();
+                if (written || error.isEmpty()) return;
+                ShowMessage(LoadString(kStrCannotWrite).arg(m_exportPath, error),
+                            MessageIcon::Error);
+            });
+    connect(m_exportValid, &QPushButton::clicked, this, [this] { ExportForAccessControl(true); });
+    connect(m_exportBlocked, &QPushButton::clicked, this,
+            [this] { ExportForAccessControl(false); });
 
     // Search as the operator types: every key reads the register again, which answers from
     // its index on the holders.
@@ -170,6 +200,35 @@ void CHoldersWindow::UpdateButtons() {
     m_lost->setEnabled(holder != nullptr && holder->validCard.has_value() && bool(m_lostHook));
     m_import->setEnabled(bool(m_importHook));
     m_series->setEnabled(bool(m_seriesHook));
+    m_exportValid->setEnabled(!m_exportRunning);
+    m_exportBlocked->setEnabled(!m_exportRunning);
+}
+
+void CHoldersWindow::ExportForAccessControl(bool valid) {
+    if (m_exportRunning) return;
+    QFileDialog dialog(this, LoadString(valid ? kStrExportValid : kStrExportBlocked).remove("..."));
+    dialog.setObjectName(QStringLiteral("accessExportFileDialog"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // The layout as the register window's export chooses it.
+    const QString spreadsheet = LoadString(kStrCsvSpreadsheet);
+    const QString comma = LoadString(kStrCsvComma);
+    dialog.setNameFilters({spreadsheet, comma, LoadString(kStrCsvFiles)});
+    dialog.selectNameFilter(GetSettingInt("Settings", "Sprache", 0) == 0 ? spreadsheet : comma);
+    dialog.setDefaultSuffix(QStringLiteral("csv"));
+    dialog.selectFile(valid ? QStringLiteral("gueltige-karten.csv")
+                            : QStringLiteral("sperrliste.csv"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    CRegisterExportJob::Job job;
+    job.settings = m_register.Settings();
+    if (dialog.selectedNameFilter() == spreadsheet) job.options = {QLatin1Char(';'), true};
+    job.path = dialog.selectedFiles().constFirst();
+    job.kind = valid ? CRegisterExportJob::Kind::ValidCards : CRegisterExportJob::Kind::BlockList;
+    if (!m_export->Start(job)) return;
+    m_exportPath = job.path;
+    m_exportRunning = true;
+    UpdateButtons();
 }
 
 void CHoldersWindow::FillDepartments() {

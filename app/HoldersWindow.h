@@ -14,6 +14,7 @@
 
 #include "station/register/Holders.h"
 
+class CRegisterExportJob;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -36,6 +37,8 @@ class CHoldersWindow : public QDialog {
     static constexpr int IDC_LOST = 1410;
     static constexpr int IDC_SERIES = 1411;
     static constexpr int IDC_COUNT = 1412;
+    static constexpr int IDC_EXPORT_VALID = 1413;
+    static constexpr int IDC_EXPORT_BLOCKED = 1414;
 
     // The register must outlive the window.
     explicit CHoldersWindow(station::CCardRegister& cardRegister, QWidget* parent = nullptr);
@@ -53,6 +56,12 @@ class CHoldersWindow : public QDialog {
     const std::vector<station::Holder>& Shown() const { return m_shown; }
     // The holder selected in the list, nullptr when none.
     const station::Holder* Selected() const;
+
+    // Writes the valid cards or the block list for the access-control system to a file the
+    // operator chooses, in the background.
+    void ExportForAccessControl(bool valid);
+    // From the start until the window has shown the result.
+    bool ExportRunning() const { return m_exportRunning; }
 
   private:
     void BuildLayout();
@@ -74,6 +83,11 @@ class CHoldersWindow : public QDialog {
     QPushButton* m_import = nullptr;
     QPushButton* m_lost = nullptr;
     QPushButton* m_series = nullptr;
+    QPushButton* m_exportValid = nullptr;
+    QPushButton* m_exportBlocked = nullptr;
+    CRegisterExportJob* m_export = nullptr;
+    bool m_exportRunning = false;
+    QString m_exportPath;
     std::vector<station::Holder> m_shown;
     std::vector<station::RegisterEntry> m_holderCards;
     std::function<void(const station::Holder&)> m_lostHook;

@@ -32,22 +32,39 @@ void CRegisterExportJob::Run(const Job& job) {
     auto finish = [&](bool written, const QString& error) {
         Q_EMIT Finished(written, rows, error);
     };
-    const std::optional<std::int64_t> total = cardRegister.Count(job.filter);
-    if (!total) return finish(false, cardRegister.LastError());
-    Q_EMIT Progress(0, *total);
+    std::int64_t total = 0;
+    if (job.kind == Kind::Cards) {
+        const std::optional<std::int64_t> counted = cardRegister.Count(job.filter);
+        if (!counted) return finish(false, cardRegister.LastError());
+        total = *counted;
+        Q_EMIT Progress(0, total);
+    }
 
     QSaveFile file(job.path);
     if (!file.open(QIODevice::WriteOnly)) return finish(false, file.errorString());
     QTextStream out(&file);
     out.setEncoding(QStringConverter::Utf8);
-    std::int64_t written = 0;
-    const bool exported =
-        cardRegister.ExportCsv(out, job.filter, job.options, written, [&](std::int64_t done) {
-            rows = done;
-            Q_EMIT Progress(done, *total);
-            return !m_bCancel;
-        });
-    rows = written;
+    bool exported = false;
+    switch (job.kind) {
+        case Kind::Cards: {
+            std::int64_t written = 0;
+            exported = cardRegister.ExportCsv(out, job.filter, job.options, written,
+                                              [&](std::int64_t done) {
+                                                  rows = done;
+                                                  Q_EMIT Progress(done, total);
+                                                  return !m_bCancel;
+                                              });
+            rows = written;
+            break;
+        }
+        case Kind::ValidCards:
+            exported = cardRegister.WriteValidCardsCsv(out, job.options);
+            break;
+        case Kind::BlockList:
+            exported = cardRegister.WriteBlockListCsv(out, job.options);
+            break;
+    }
+    out.flush();
     if (m_bCancel) {
         file.cancelWriting();
         return finish(false, QString());

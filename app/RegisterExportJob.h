@@ -1,4 +1,4 @@
-// The register window's export on a thread of its own with a register connection of its own
+// The register's exports on a thread of their own with a register connection of its own
 // (Qt SQL's connections belong to the thread that made them), so that a register of a million
 // cards never holds the window up: the rows a page at a time into a file beside the target that
 // replaces it only once it is complete, the progress told to the window, a cancel within a page.
@@ -15,11 +15,16 @@
 class CRegisterExportJob : public QObject {
     Q_OBJECT
   public:
+    // The register's cards (with the filter), or for the access-control system its valid
+    // cards with their holders or its block list of revoked cards.
+    enum class Kind { Cards, ValidCards, BlockList };
+
     struct Job {
         station::RegisterSettings settings;
         station::RegisterFilter filter;
         station::CsvOptions options;
         QString path;
+        Kind kind = Kind::Cards;
     };
 
     explicit CRegisterExportJob(QObject* parent = nullptr);

@@ -202,5 +202,15 @@ Please lay a chip on the reader.</translation>
         <comment>11568</comment>
         <translation>Next chip for:</translation>
     </message>
+    <message>
+        <source>Gültige Karten exportieren...</source>
+        <comment>11570</comment>
+        <translation>Export valid cards...</translation>
+    </message>
+    <message>
+        <source>Sperrliste exportieren...</source>
+        <comment>11571</comment>
+        <translation>Export block list...</translation>
+    </message>
 </context>
 </TS>

@@ -9,6 +9,7 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QCompleter>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMenu>
@@ -269,6 +270,35 @@ class HoldersTest : public apptest::WriteStationFixture {
         // The operator's fields are theirs again, and the window shows both cards.
         QCOMPARE(Find<QLineEdit>(*m_dlg, 1005)->text(), QString("900"));
         QCOMPARE(ControlById<QTableWidget>(window, CHoldersWindow::IDC_CARDS)->rowCount(), 2);
+
+        // The access-control system learns the replacement and blocks the lost card.
+        // The lost card's question was the only message; the file dialogs are answered here.
+        auto startExport = [&](int button, const QString& path) {
+            watcher.SetDialogHandler([path](QDialog* modal) {
+                auto* dialog = qobject_cast<QFileDialog*>(modal);
+                if (dialog == nullptr) return false;
+                dialog->selectFile(path);
+                dialog->selectNameFilter(dialog->nameFilters().at(1));  // ',' without a mark
+                modal->accept();
+                return true;
+            });
+            QTest::mouseClick(ControlById<QPushButton>(window, button), Qt::LeftButton);
+        };
+        auto contents = [](const QString& path) {
+            QFile file(path);
+            return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+        };
+        startExport(CHoldersWindow::IDC_EXPORT_VALID, m_dir.filePath("valid.csv"));
+        QTRY_VERIFY(!window->ExportRunning());
+        const QString valid = contents(m_dir.filePath("valid.csv"));
+        QVERIFY2(valid.contains(",Carla Dorn,") && valid.contains(",702,"), qPrintable(valid));
+        QVERIFY2(!valid.contains(",700,"), qPrintable(valid));
+        startExport(CHoldersWindow::IDC_EXPORT_BLOCKED, m_dir.filePath("blocked.csv"));
+        QTRY_VERIFY(!window->ExportRunning());
+        QCOMPARE(watcher.Messages().size(), 1);
+        const QString blocked = contents(m_dir.filePath("blocked.csv"));
+        QVERIFY2(blocked.contains(",700,") && blocked.contains("lost"), qPrintable(blocked));
+        QVERIFY2(!blocked.contains(",702,") && !blocked.contains("Dorn"), qPrintable(blocked));
     }
 
     void windowSearchesAndFilters() {
