@@ -15,6 +15,7 @@
 #include <QTabBar>
 #include <QTimer>
 #include <QTranslator>
+#include <functional>
 #include <memory>
 
 #include "ControlId.h"
@@ -587,6 +588,7 @@ class MainWindowTest : public QObject {
         bool shownAtChoice = false;
         bool choiceCancelled = false;
         bool closedByTest = false;
+        std::function<void()> clickWhenIdle;
         apptest::ModalWatcher watcher;
         watcher.SetDialogHandler([&](QDialog* dialog) {
             if (dialog != &dlg) {
@@ -596,10 +598,17 @@ class MainWindowTest : public QObject {
             }
             if (choiceCancelled && !closedByTest) {
                 closedByTest = true;
-                QTimer::singleShot(0, &dlg, [&dlg] {
+                // Once the station is idle: a click while it waits for the register (whose
+                // wait keeps the window's events going) is refused as busy.
+                clickWhenIdle = [&dlg, &clickWhenIdle] {
+                    if (dlg.IsBusy()) {
+                        QTimer::singleShot(10, &dlg, clickWhenIdle);
+                        return;
+                    }
                     QTest::mouseClick(Find<QPushButton>(dlg, 1006), Qt::LeftButton);
                     QTest::mouseClick(Find<QPushButton>(dlg, 2), Qt::LeftButton);
-                });
+                };
+                QTimer::singleShot(0, &dlg, clickWhenIdle);
             }
             return true;
         });
