@@ -4,7 +4,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -14,10 +13,10 @@
 #include <QVBoxLayout>
 
 #include "ControlId.h"
+#include "CsvSaveDialog.h"
 #include "MessageBox.h"
 #include "RegisterExportJob.h"
 #include "RegisterText.h"
-#include "Settings.h"
 #include "StringTable.h"
 #include "dialogs/HolderEditDlg.h"
 #include "station/register/CardRegister.h"
@@ -47,9 +46,6 @@ constexpr int kStrCannotRead = 11549;
 constexpr int kStrExportValid = 11570;
 constexpr int kStrExportBlocked = 11571;
 constexpr int kStrCannotWrite = 11127;
-constexpr int kStrCsvFiles = 11148;
-constexpr int kStrCsvSpreadsheet = 11193;
-constexpr int kStrCsvComma = 11194;
 
 QTableWidget* MakeTable(QWidget* parent, int id, const QList<int>& headerIds) {
     auto* table = new QTableWidget(0, static_cast<int>(headerIds.size()), parent);
@@ -206,24 +202,15 @@ void CHoldersWindow::UpdateButtons() {
 
 void CHoldersWindow::ExportForAccessControl(bool valid) {
     if (m_exportRunning) return;
-    QFileDialog dialog(this, LoadString(valid ? kStrExportValid : kStrExportBlocked).remove("..."));
-    dialog.setObjectName(QStringLiteral("accessExportFileDialog"));
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    // The layout as the register window's export chooses it.
-    const QString spreadsheet = LoadString(kStrCsvSpreadsheet);
-    const QString comma = LoadString(kStrCsvComma);
-    dialog.setNameFilters({spreadsheet, comma, LoadString(kStrCsvFiles)});
-    dialog.selectNameFilter(GetSettingInt("Settings", "Sprache", 0) == 0 ? spreadsheet : comma);
-    dialog.setDefaultSuffix(QStringLiteral("csv"));
-    dialog.selectFile(valid ? QStringLiteral("gueltige-karten.csv")
-                            : QStringLiteral("sperrliste.csv"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    const std::optional<CsvSaveChoice> file = ChooseCsvFile(
+        this, LoadString(valid ? kStrExportValid : kStrExportBlocked).remove(QStringLiteral("...")),
+        QStringLiteral("accessExportFileDialog"),
+        valid ? QStringLiteral("gueltige-karten.csv") : QStringLiteral("sperrliste.csv"));
+    if (!file) return;
     CRegisterExportJob::Job job;
     job.settings = m_register.Settings();
-    if (dialog.selectedNameFilter() == spreadsheet) job.options = {QLatin1Char(';'), true};
-    job.path = dialog.selectedFiles().constFirst();
+    job.options = file->options;
+    job.path = file->path;
     job.kind = valid ? CRegisterExportJob::Kind::ValidCards : CRegisterExportJob::Kind::BlockList;
     if (!m_export->Start(job)) return;
     m_exportPath = job.path;

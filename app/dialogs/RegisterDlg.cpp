@@ -1,7 +1,6 @@
 #include "RegisterDlg.h"
 
 #include <QAction>
-#include <QFileDialog>
 #include <QHeaderView>
 #include <QMenu>
 #include <QProgressBar>
@@ -13,12 +12,12 @@
 
 #include "CardFormats.h"
 #include "ChipTypes.h"
+#include "CsvSaveDialog.h"
 #include "MessageBox.h"
 #include "RegisterExportJob.h"
 #include "RegisterText.h"
 #include "ResolveCardDlg.h"
 #include "RevokeCardDlg.h"
-#include "Settings.h"
 #include "StringTable.h"
 #include "WindowPlacement.h"
 #include "station/register/CardRegister.h"
@@ -40,9 +39,6 @@ constexpr int kStrStation = 11141;
 constexpr int kStrOperator = 11142;
 constexpr int kStrEntries = 11147;
 constexpr int kStrAtLeastEntries = 11400;
-constexpr int kStrCsvFiles = 11148;
-constexpr int kStrCsvSpreadsheet = 11193;
-constexpr int kStrCsvComma = 11194;
 constexpr int kStrRevokeMenu = 11252;
 constexpr int kStrResolveMenu = 11253;
 constexpr int kStrEvent = 11254;
@@ -347,23 +343,10 @@ void CRegisterDlg::ChangeDone(bool recorded) {
 }
 
 void CRegisterDlg::OnExport() {
-    QFileDialog dialog(this, LoadString(kStrExportTitle));
-    dialog.setObjectName(QStringLiteral("exportFileDialog"));
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    // The file type says the layout: ';' with a byte-order mark opens in columns in a German
-    // spreadsheet, ',' is what other programs expect. German stations start with the first.
-    const QString spreadsheet = LoadString(kStrCsvSpreadsheet);
-    const QString comma = LoadString(kStrCsvComma);
-    dialog.setNameFilters({spreadsheet, comma, LoadString(kStrCsvFiles)});
-    dialog.selectNameFilter(GetSettingInt("Settings", "Sprache", 0) == 0 ? spreadsheet : comma);
-    dialog.setDefaultSuffix(QStringLiteral("csv"));
-    dialog.selectFile(QStringLiteral("kartenregister.csv"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-    station::CsvOptions options;
-    if (dialog.selectedNameFilter() == spreadsheet) options = {QLatin1Char(';'), true};
-    ExportTo(dialog.selectedFiles().constFirst(), options);
+    const std::optional<CsvSaveChoice> file =
+        ChooseCsvFile(this, LoadString(kStrExportTitle), QStringLiteral("exportFileDialog"),
+                      QStringLiteral("kartenregister.csv"));
+    if (file) ExportTo(file->path, file->options);
 }
 
 bool CRegisterDlg::ExportTo(const QString& path, const station::CsvOptions& options) {
