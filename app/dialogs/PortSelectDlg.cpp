@@ -17,6 +17,7 @@
 
 #include "AnnouncedReaders.h"
 #include "DeviceAccess.h"
+#include "DiagnoseDlg.h"
 #include "IPAddrSuche.h"
 #include "LanAddressText.h"
 #include "MessageBox.h"
@@ -116,6 +117,11 @@ CPortSelectDlg::CPortSelectDlg(QWidget* parent)
     connect(m_ui->buttonHidMode, &QPushButton::clicked, this, &CPortSelectDlg::SwitchToHid);
     connect(m_ui->buttonVirtualCom, &QPushButton::clicked, this,
             &CPortSelectDlg::SwitchToVirtualCom);
+    AddDiagnoseButton(this, m_ui->buttonLayout, [this] {
+        QString entry = m_strName;
+        SelectedText(entry);
+        return DiagnoseRequest(entry, m_nBaudrate, m_nTimeout, m_bEthernetAktiv != 0);
+    });
 
     m_nBaudrate = GetSettingInt(kSection, "Baudrate", 19200);
     m_strName = GetSettingString(kSection, "Name", QString());

@@ -506,5 +506,85 @@ Write %3 over it? The earlier card then counts as replaced.</translation>
         <comment>11216</comment>
         <translation>Card register: %1</translation>
     </message>
+    <message>
+        <source>Diagnose…</source>
+        <comment>11900</comment>
+        <translation>Diagnose…</translation>
+    </message>
+    <message>
+        <source>Diagnose der Schnittstelle</source>
+        <comment>11901</comment>
+        <translation>Interface diagnosis</translation>
+    </message>
+    <message>
+        <source>Was zwischen diesem Benutzer und dem Lesegerät steht, eine Prüfung je Zeile. Es wird nichts verändert; die Abhilfe führt der Administrator aus.</source>
+        <comment>11902</comment>
+        <translation>What stands between this user and the reader, one check per line. Nothing is changed; the administrator carries out the fix.</translation>
+    </message>
+    <message>
+        <source>Ergebnis</source>
+        <comment>11903</comment>
+        <translation>Verdict</translation>
+    </message>
+    <message>
+        <source>Prüfung</source>
+        <comment>11904</comment>
+        <translation>Check</translation>
+    </message>
+    <message>
+        <source>Befund</source>
+        <comment>11905</comment>
+        <translation>Finding</translation>
+    </message>
+    <message>
+        <source>Abhilfe</source>
+        <comment>11906</comment>
+        <translation>Fix</translation>
+    </message>
+    <message>
+        <source>in Ordnung</source>
+        <comment>11907</comment>
+        <translation>ok</translation>
+    </message>
+    <message>
+        <source>Problem</source>
+        <comment>11908</comment>
+        <translation>problem</translation>
+    </message>
+    <message>
+        <source>unklar</source>
+        <comment>11909</comment>
+        <translation>cannot tell</translation>
+    </message>
+    <message>
+        <source>Erneut prüfen</source>
+        <comment>11910</comment>
+        <translation>Check again</translation>
+    </message>
+    <message>
+        <source>Kopieren</source>
+        <comment>11911</comment>
+        <translation>Copy</translation>
+    </message>
+    <message>
+        <source>Schließen</source>
+        <comment>11912</comment>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>Kein Problem gefunden</source>
+        <comment>11913</comment>
+        <translation>No problem found</translation>
+    </message>
+    <message>
+        <source>Probleme gefunden: %1</source>
+        <comment>11914</comment>
+        <translation>Problems found: %1</translation>
+    </message>
+    <message>
+        <source>Prüfung läuft...</source>
+        <comment>11915</comment>
+        <translation>Checking...</translation>
+    </message>
 </context>
 </TS>

@@ -2,6 +2,8 @@
 // module's settings shown and changed.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "LanNetwork.h"
 #include "lfprog/LfprogProcess.h"
 
@@ -49,4 +51,23 @@ TEST_F(LfprogLan, PingsAndShowsAndChangesAModule) {
     EXPECT_NE(renamed.out.find("gateway: 10.99.1.254"), std::string::npos) << renamed.out;
     EXPECT_NE(Control(kReaderA, "net-show").find("name=LAGER-Z"), std::string::npos)
         << Control(kReaderA, "net-show");
+}
+
+TEST_F(LfprogLan, DoctorNamesTheAdaptersAndTheReadersThatAnswered) {
+    const Result result = RunLfprog({"doctor", "--lan", "--register", "off", "--json"});
+    std::string adapters;
+    std::string replies;
+    std::string firewall;
+    std::istringstream lines(result.out);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.find("\"check\":\"lan-adapters\"") != std::string::npos) adapters = line;
+        if (line.find("\"check\":\"lan-reply\"") != std::string::npos) replies = line;
+        if (line.find("\"check\":\"firewall\"") != std::string::npos) firewall = line;
+    }
+    EXPECT_NE(adapters.find("\"verdict\":\"ok\""), std::string::npos) << result.out;
+    EXPECT_NE(adapters.find(" 10.99."), std::string::npos) << adapters;
+    EXPECT_NE(replies.find("\"verdict\":\"ok\""), std::string::npos) << result.out;
+    EXPECT_NE(replies.find("10.99.1.2-10001"), std::string::npos) << replies;
+    // This namespace drops nothing; without nft or iptables-save the rules cannot be read.
+    EXPECT_EQ(firewall.find("\"verdict\":\"problem\""), std::string::npos) << firewall;
 }

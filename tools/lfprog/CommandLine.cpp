@@ -22,7 +22,7 @@ constexpr OptionSpec kOptions[] = {
     {"uid", true},    {"reissue", false}, {"next-free", false},
     {"version", false},  {"separator", true}, {"bom", false},
     {"reason", true},    {"overwrite", false}, {"read", false},   {"release", false},
-    {"destroyed", false}, {"force", false},
+    {"destroyed", false}, {"force", false}, {"yes", false},
     {"valid", false},    {"blocked", false},   {"without-card", false}, {"department", true},
     {"holder", true}, {"replace", true}, {"second", false}, {"holders-without-card", false},
 };

@@ -16,6 +16,8 @@ struct CommandContext {
 
 int RunList(CommandContext& context);
 int RunInfo(CommandContext& context);
+int RunDoctor(CommandContext& context);
+int RunSelftest(CommandContext& context);
 int RunRead(CommandContext& context);
 int RunWrite(CommandContext& context);
 int RunSeries(CommandContext& context);

@@ -32,6 +32,37 @@ const std::string kListHelp =
     "  --lan           also search the local networks for network readers (this broadcasts\n"
     "                  on every network adapter)\n";
 
+const std::string kDoctorHelp =
+    "usage: lfprog doctor [--port NAME [--baud N] [--timeout MS]] [--lan] [--register R]\n"
+    "                     [--json]\n"
+    "\n"
+    "Tells what stands between this user and the reader, one check per line with its\n"
+    "verdict (ok, problem, cannot tell) and, for a problem, the command or setting that\n"
+    "mends it: the readers the system sees and the driver bound to each, whether this user\n"
+    "may open each device node and why not (group, uaccess rule, device rules not installed\n"
+    "or not reloaded), a running modem manager or braille-display service, the kernel's FTDI\n"
+    "driver against D2XX, and the card register (reachable, TLS, schema version, file\n"
+    "modes). Nothing is changed. Exit code 0 when no check finds a problem, else 1.\n"
+    "  --port NAME     also open this reader and ask its version at the station's stored\n"
+    "                  baud rate (or --baud); when it does not answer, try the reader's other\n"
+    "                  rates and name the one that answered\n"
+    "  --lan           also check the network search: the adapters it broadcasts on, whether\n"
+    "                  a network reader answers, and a firewall rule that drops it (this\n"
+    "                  broadcasts on every network adapter; the firewall is read with root)\n" +
+    std::string(kRegisterOption);
+
+const std::string kSelftestHelp =
+    "usage: lfprog selftest --port NAME [--baud N] [--timeout MS] [--chip C] [--yes] [--json]\n"
+    "\n"
+    "A short check of the reader with a chip laid on it that may be written over: the field\n"
+    "switched off and on, the chip identified, and a test card written and read back in\n"
+    "every format the chip takes. The chip is never locked; it keeps the last test card.\n"
+    "With --json the report is one JSON object, to attach to a service ticket. Exit code 0\n"
+    "when every step passed, 4 when no chip answers, else 1.\n"
+    "  --chip C        the chip laid on the reader: q5, ata5577, m2, sic7888, tl008 (default\n"
+    "                  ata5577)\n"
+    "  --yes           the chip may be written over (without it lfprog asks on the terminal)\n";
+
 const std::string kInfoHelp =
     "usage: lfprog info --port NAME [--baud N] [--timeout MS] [--json]\n"
     "\n"
@@ -314,6 +345,16 @@ const std::vector<CommandInfo>& Commands() {
          kListHelp.c_str(),
          {"lan"},
          RunList},
+        {"doctor",
+         "tell what stands between this user and the reader",
+         kDoctorHelp.c_str(),
+         {"port", "baud", "timeout", "lan", "register"},
+         RunDoctor},
+        {"selftest",
+         "check a reader with a chip that may be written over",
+         kSelftestHelp.c_str(),
+         {"port", "baud", "timeout", "chip", "yes"},
+         RunSelftest},
         {"info",
          "show the reader's model, version and serial number",
          kInfoHelp.c_str(),
