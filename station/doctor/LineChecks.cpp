@@ -75,7 +75,8 @@ bool CheckOpen(const CSystemRoot& root, const std::string& port, DoctorLines& li
                                  "close the other program (fuser -v " + port + " names it)"));
         } else {
             lines.push_back(Line("line-open", Verdict::Problem, port,
-                                 std::string("cannot be opened: ") + std::strerror(error)));
+                                 std::string("cannot be opened: ") + std::strerror(error),
+                                 "lfprog list (it names the lines the system has)"));
         }
         return false;
     }
@@ -138,24 +139,27 @@ DoctorLines CheckLine(const CSystemRoot& root, const LineCheckRequest& request) 
                              "lfprog list (it names the readers the system has)"));
         return lines;
     }
-    lines.push_back(Line("line-version", Verdict::Problem, port,
-                         "no answer to the version request" + atStored));
-    if (!IsPath(port)) return lines;  // only a serial line has a rate to search
+    const std::string noAnswer = "no answer to the version request" + atStored;
+    constexpr char kPowerAndCable[] =
+        "check the reader's power and cable, and that the line is the reader's (lfprog list)";
+    if (!IsPath(port)) {  // only a serial line has a rate to search
+        lines.push_back(Line("line-version", Verdict::Problem, port, noAnswer, kPowerAndCable));
+        return lines;
+    }
     for (const int baud : kReaderBaudRates) {
         if (baud == request.baud) continue;
         if (const std::string found = AskVersion(request, baud, result); !found.empty()) {
             const std::string rate = std::to_string(baud);
-            lines.push_back(Line("line-baud", Verdict::Problem, port,
-                                 "answers at " + rate + " baud: " + found,
+            lines.push_back(Line("line-version", Verdict::Problem, port, noAnswer,
                                  "set the baud rate to " + rate +
                                      " (station: Interface, Baudrate; lfprog: --baud " + rate + ")"));
+            lines.push_back(Line("line-baud", Verdict::Ok, port, "answers at " + rate + " baud: " + found));
             return lines;
         }
     }
+    lines.push_back(Line("line-version", Verdict::Problem, port, noAnswer, kPowerAndCable));
     lines.push_back(Line("line-baud", Verdict::Problem, port,
-                         "no answer at any of the reader's baud rates",
-                         "check the reader's power and cable (a serial reader needs a null-modem "
-                         "cable only if its manual says so)"));
+                         "no answer at any of the reader's baud rates", kPowerAndCable));
     return lines;
 }
 

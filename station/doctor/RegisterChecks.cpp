@@ -98,7 +98,8 @@ DoctorLines CheckFile(const RegisterSettings& settings) {
     connection.Db().setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
     if (!connection.Db().open())
         return {Line(Verdict::Problem, subject,
-                     "cannot be opened: " + Text(DatabaseWords(connection.Db().lastError())))};
+                     "cannot be opened: " + Text(DatabaseWords(connection.Db().lastError())),
+                     "name a readable register file in [Register] File (lfprog register where)")};
     if (stated && info.st_uid == geteuid() && (info.st_mode & 0200) == 0)
         lines.push_back(Line(Verdict::Problem, subject, "the file is read-only: no card can be recorded",
                              "chmod 600 '" + Text(file) + "'"));

@@ -11,7 +11,6 @@
 #include <QSqlQuery>
 #include <algorithm>
 #include <fstream>
-#include <regex>
 
 #include "FakeSystem.h"
 #include "LfprogFixture.h"
@@ -217,14 +216,18 @@ TEST(Doctor, DeviceRulesAreInstalledOrNamedAsMissing) {
 TEST(Doctor, TheDoctorKnowsEveryReaderTheDeviceRulesName) {
     std::ifstream rules(ORVEX_SOURCE_DIR "/packaging/udev/70-orvex-fsk-readers.rules");
     ASSERT_TRUE(rules);
-    const std::regex pair(R"re(idVendor\}=="([0-9a-f]{4})".*idProduct\}=="([0-9a-f]{4})")re");
+    // The four hex digits after idVendor}==" and after idProduct}==".
+    const auto value = [](const std::string& line, const std::string& key) {
+        const size_t at = line.find(key + "}==\"");
+        return at == std::string::npos ? std::string() : line.substr(at + key.size() + 4, 4);
+    };
     int seen = 0;
     for (std::string line; std::getline(rules, line);) {
-        std::smatch match;
-        if (!std::regex_search(line, match, pair)) continue;
+        const std::string vendor = value(line, "idVendor");
+        const std::string product = value(line, "idProduct");
+        if (vendor.empty() || product.empty()) continue;
         ++seen;
-        EXPECT_NE(station::ModelOfUsbId(match[1].str() + ":" + match[2].str()),
-                  station::ReaderModel::None)
+        EXPECT_NE(station::ModelOfUsbId(vendor + ":" + product), station::ReaderModel::None)
             << line;
     }
     EXPECT_GE(seen, 9);
@@ -484,7 +487,8 @@ TEST_F(LfprogDoctor, ALineHeldByAnotherProgramNamesTheProcess) {
     const QJsonObject open = Check(lines, "line-open");
     EXPECT_EQ(open.value("verdict").toString(), "problem");
     EXPECT_TRUE(open.value("finding").toString().contains("process " + QString::number(getpid())));
-    EXPECT_EQ(open.value("fix").toString().toStdString().find("kill " + std::to_string(getpid())), 0u);
+    EXPECT_NE(open.value("fix").toString().toStdString().find("kill " + std::to_string(getpid())),
+              std::string::npos);
     EXPECT_TRUE(Check(lines, "line-version").isEmpty()) << "the held line was used";
     EXPECT_EQ(exit, kExitFailure);
 }
@@ -494,17 +498,19 @@ TEST_F(LfprogDoctor, AReaderAtAnotherBaudRateIsFoundAndTheRateNamed) {
     int exit = -1;
     const auto lines =
         Doctor({"doctor", "--port", m_port, "--baud", "9600", "--register", "off", "--json"}, exit);
-    EXPECT_EQ(Check(lines, "line-version").value("verdict").toString(), "problem");
-    EXPECT_TRUE(Check(lines, "line-version").value("finding").toString().contains("9600 baud"));
+    const QJsonObject version = Check(lines, "line-version");
+    EXPECT_EQ(version.value("verdict").toString(), "problem");
+    EXPECT_TRUE(version.value("finding").toString().contains("at 9600 baud"));
+    EXPECT_TRUE(version.value("fix").toString().contains("--baud 38400"));
     const QJsonObject baud = Check(lines, "line-baud");
-    EXPECT_EQ(baud.value("verdict").toString(), "problem");
+    EXPECT_EQ(baud.value("verdict").toString(), "ok");
     EXPECT_TRUE(baud.value("finding").toString().startsWith("answers at 38400 baud"))
         << baud.value("finding").toString().toStdString();
-    EXPECT_TRUE(baud.value("fix").toString().contains("--baud 38400"));
 
     Engine().SetSilent(true);
     const auto silent =
         Doctor({"doctor", "--port", m_port, "--register", "off", "--json"}, exit);
+    EXPECT_EQ(Check(silent, "line-baud").value("verdict").toString(), "problem");
     EXPECT_TRUE(Check(silent, "line-baud").value("finding").toString().startsWith("no answer at any"));
     EXPECT_EQ(exit, kExitFailure);
 }
@@ -512,8 +518,13 @@ TEST_F(LfprogDoctor, AReaderAtAnotherBaudRateIsFoundAndTheRateNamed) {
 TEST_F(LfprogDoctor, AMissingLineAndTheTextForm) {
     Result result = RunLfprog({"doctor", "--port", ScratchPath("ttyNone"), "--register", "off"});
     EXPECT_EQ(result.exit, kExitFailure);
-    const std::regex problem("problem +line-open +" + ScratchPath("ttyNone") + ": no such line\n +fix: lfprog list");
-    EXPECT_TRUE(std::regex_search(result.out, problem)) << result.out;
+    std::string verdict = "problem";
+    verdict.resize(12, ' ');
+    std::string check = "line-open";
+    check.resize(16, ' ');
+    const std::string expected = verdict + check + ScratchPath("ttyNone") + ": no such line\n" +
+                                 std::string(28, ' ') + "fix: lfprog list";
+    EXPECT_NE(result.out.find(expected), std::string::npos) << result.out;
     EXPECT_NE(result.err.find("found"), std::string::npos) << result.err;
 }
 

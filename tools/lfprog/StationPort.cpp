@@ -18,6 +18,9 @@ StationPort StoredStationPort() {
     for (const QString& prefix : {QStringLiteral("USB: "), QStringLiteral("LAN: ")}) {
         if (name.startsWith(prefix)) name = name.mid(prefix.size());
     }
+    // A tagged list entry, "/dev/ttyACM0 [Qor Virtual COM]".
+    if (const qsizetype bracket = name.indexOf(QStringLiteral(" [")); bracket > 0)
+        name.truncate(bracket);
     port.name = name.toStdString();
     bool number = false;
     const int stored = settings.value(QStringLiteral("Port/Baudrate")).toInt(&number);

@@ -5,7 +5,7 @@
 #include <string>
 
 struct StationPort {
-    std::string name;  // as the SDK opens it: the list's "USB: "/"LAN: " cut off; "" for none
+    std::string name;  // the list's "USB: "/"LAN: " and a " [tag]" cut off; "" for none
     int baud = 19200;  // the rate without the line-format code the dialog adds
 };
 
