@@ -17,6 +17,7 @@
 #include "MessageBox.h"
 #include "RegisterExportJob.h"
 #include "RegisterText.h"
+#include "StationBusy.h"
 #include "StringTable.h"
 #include "dialogs/HolderEditDlg.h"
 #include "station/register/CardRegister.h"
@@ -141,37 +142,42 @@ void CHoldersWindow::BuildLayout() {
                 ShowMessage(LoadString(kStrCannotWrite).arg(m_exportPath, error),
                             MessageIcon::Error);
             });
-    connect(m_exportValid, &QPushButton::clicked, this, [this] { ExportForAccessControl(true); });
+    // The window's commands wait while the station is busy, a register call of its own
+    // included (StationBusy.h).
+    const auto whenIdle = [this](auto action) { return CStationBusy::WhenIdle(this, action); };
+    connect(m_exportValid, &QPushButton::clicked, this,
+            whenIdle([this] { ExportForAccessControl(true); }));
     connect(m_exportBlocked, &QPushButton::clicked, this,
-            [this] { ExportForAccessControl(false); });
+            whenIdle([this] { ExportForAccessControl(false); }));
 
     // Search as the operator types: every key reads the register again, which answers from
     // its index on the holders.
-    connect(m_search, &QLineEdit::textChanged, this, [this] { Refresh(); });
-    connect(m_department, &QComboBox::currentIndexChanged, this, [this] { Refresh(); });
-    connect(m_withoutCard, &QCheckBox::toggled, this, [this] { Refresh(); });
-    connect(m_holders, &QTableWidget::itemSelectionChanged, this, [this] {
-        ShowCards();
-        UpdateButtons();
-    });
-    connect(m_cards, &QTableWidget::itemSelectionChanged, this, [this] { ShowHistory(); });
-    connect(add, &QPushButton::clicked, this, [this] { EditHolder(true); });
-    connect(m_edit, &QPushButton::clicked, this, [this] { EditHolder(false); });
-    connect(m_import, &QPushButton::clicked, this, [this] {
-        if (m_importHook) m_importHook();
-        FillDepartments();
-        Refresh();
-    });
-    connect(m_lost, &QPushButton::clicked, this, [this] {
-        const station::Holder* holder = Selected();
-        if (holder == nullptr || !m_lostHook) return;
-        const station::Holder chosen = *holder;
-        m_lostHook(chosen);
-        Refresh();
-    });
-    connect(m_series, &QPushButton::clicked, this, [this] {
-        if (m_seriesHook) m_seriesHook(m_department->currentData().toString());
-    });
+    connect(m_search, &QLineEdit::textChanged, this, whenIdle([this] { Refresh(); }));
+    connect(m_department, &QComboBox::currentIndexChanged, this, whenIdle([this] { Refresh(); }));
+    connect(m_withoutCard, &QCheckBox::toggled, this, whenIdle([this] { Refresh(); }));
+    connect(m_holders, &QTableWidget::itemSelectionChanged, this, whenIdle([this] {
+                ShowCards();
+                UpdateButtons();
+            }));
+    connect(m_cards, &QTableWidget::itemSelectionChanged, this,
+            whenIdle([this] { ShowHistory(); }));
+    connect(add, &QPushButton::clicked, this, whenIdle([this] { EditHolder(true); }));
+    connect(m_edit, &QPushButton::clicked, this, whenIdle([this] { EditHolder(false); }));
+    connect(m_import, &QPushButton::clicked, this, whenIdle([this] {
+                if (m_importHook) m_importHook();
+                FillDepartments();
+                Refresh();
+            }));
+    connect(m_lost, &QPushButton::clicked, this, whenIdle([this] {
+                const station::Holder* holder = Selected();
+                if (holder == nullptr || !m_lostHook) return;
+                const station::Holder chosen = *holder;
+                m_lostHook(chosen);
+                Refresh();
+            }));
+    connect(m_series, &QPushButton::clicked, this, whenIdle([this] {
+                if (m_seriesHook) m_seriesHook(m_department->currentData().toString());
+            }));
     resize(760, 520);
 }
 

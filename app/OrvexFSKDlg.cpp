@@ -267,6 +267,8 @@ void COrvexFSKDlg::contextMenuEvent(QContextMenuEvent* event) {
 
 void COrvexFSKDlg::OnSystemCommand(int id) {
     if (DeferWhileBusy([this, id] { OnSystemCommand(id); })) return;
+    // Busy while it runs: a command deferred meanwhile never runs inside its dialogs.
+    const BusyScope busy(*this);
     // Command ids keep internal flags in their low four bits.
     if ((id & 0xFFF0) == IDM_ABOUTBOX) {
         StopRuns();
@@ -301,9 +303,8 @@ void COrvexFSKDlg::OnSystemCommand(int id) {
             ShowHoldersWindow();
             break;
         case IDM_REGISTER_SETTINGS >> 4:
-            // A run's register call may be waiting further up the stack (its wait runs the
-            // window's events): the register is replaced only once that call has returned.
-            if (DeferWhileBusy([this, id] { OnSystemCommand(id); })) break;
+            // Deferred above while a register call waits further up the stack (its wait runs
+            // the window's events): the register is replaced only once that call returned.
             StopRuns();
             if (RunRegisterSettingsDialog()) {
                 // What the status line said concerned the register as it was.
@@ -583,27 +584,16 @@ bool COrvexFSKDlg::RequireReader() {
     return false;
 }
 
-COrvexFSKDlg::BusyScope::BusyScope(COrvexFSKDlg& dlg) : m_dlg(dlg) {
-    ++m_dlg.m_nBusy;
+bool COrvexFSKDlg::IsBusy() const {
+    return CStationBusy::IsBusy();
 }
 
-COrvexFSKDlg::BusyScope::~BusyScope() {
-    if (--m_dlg.m_nBusy != 0 || m_dlg.m_deferred.empty()) return;
-    // Queued, so that the handler that was busy has returned completely first.
-    QMetaObject::invokeMethod(
-        &m_dlg,
-        [dlg = &m_dlg] {
-            std::vector<std::function<void()>> actions;
-            actions.swap(dlg->m_deferred);
-            for (const auto& action : actions) action();
-        },
-        Qt::QueuedConnection);
+bool COrvexFSKDlg::ReaderTaken() const {
+    return CStationBusy::Waiting() || m_nWriteTimer != 0 || m_nReadTimer != 0;
 }
 
 bool COrvexFSKDlg::DeferWhileBusy(const std::function<void()>& action) {
-    if (m_nBusy == 0) return false;
-    m_deferred.push_back(action);
-    return true;
+    return CStationBusy::Defer(this, action);
 }
 
 void COrvexFSKDlg::StoreSettings() {
@@ -695,8 +685,9 @@ bool COrvexFSKDlg::eventFilter(QObject* watched, QEvent* event) {
 
 void COrvexFSKDlg::timerEvent(QTimerEvent* event) {
     // Ticks that arrive while one is handled (during an SDK wait in background mode or a
-    // message box) fall through, so ticks never nest.
-    if (m_bInTimer) {
+    // message box) or while any call waits (the register window's, say) fall through, so
+    // ticks never nest and never run inside a call.
+    if (m_bInTimer || CStationBusy::Waiting()) {
         QDialog::timerEvent(event);
         return;
     }

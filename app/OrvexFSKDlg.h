@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "StationBusy.h"
 #include "station/ReadRun.h"
 #include "station/RunCard.h"
 #include "station/RunView.h"
@@ -93,6 +94,8 @@ class COrvexFSKDlg : public QDialog, public station::CRunView {
     // Write runs.
     void OnWriteOnce();
     void OnWriteCyclic();
+    // The series toggle's command itself, for a command already under way.
+    void ToggleWriteSeries();
     void ShowLamps(int state);
     void SetLampView(bool wide);
 
@@ -144,12 +147,16 @@ class COrvexFSKDlg : public QDialog, public station::CRunView {
     void OnChooseReadLog();
     void OnChooseWriteLog();
 
-    // While a reader exchange of a run is under way (its wait pumps the event loop), queues
-    // action to run once that run has returned and gives true; otherwise false, and the
-    // caller goes on at once. So no command starts a second exchange on the handle or ends
-    // the window in the middle of one.
+    // While the station is busy (a run, a command, or a wait for the reader or the register
+    // that keeps the window's events going: StationBusy.h), queues action to run once it is
+    // idle and gives true; otherwise false, and the caller goes on at once. So no command
+    // starts a second exchange on the handle, ends the window or replaces the register in
+    // the middle of a call.
     bool DeferWhileBusy(const std::function<void()>& action);
-    bool IsBusy() const { return m_nBusy > 0; }
+    bool IsBusy() const;
+    // A run or a wait holds the reader: a command of the register or holders window that
+    // would use it is refused.
+    bool ReaderTaken() const;
 
     // The menu that stands in for the window's system menu.
     QMenu* SystemMenu() const { return m_systemMenu; }
@@ -216,17 +223,14 @@ class COrvexFSKDlg : public QDialog, public station::CRunView {
     void contextMenuEvent(QContextMenuEvent* event) override;
 
   private:
-    // Marks the window busy with a reader exchange for the scope's life; deferred commands
-    // run after the outermost one ends.
+    // Marks the station busy with a run for the scope's life; deferred commands run once the
+    // station is idle again.
     class BusyScope {
       public:
-        explicit BusyScope(COrvexFSKDlg& dlg);
-        ~BusyScope();
-        BusyScope(const BusyScope&) = delete;
-        BusyScope& operator=(const BusyScope&) = delete;
+        explicit BusyScope(COrvexFSKDlg&) {}
 
       private:
-        COrvexFSKDlg& m_dlg;
+        CStationBusy::Scope m_mark;
     };
 
     void ReadStoredSettings();
@@ -316,8 +320,6 @@ class COrvexFSKDlg : public QDialog, public station::CRunView {
     std::vector<station::Holder> m_holderMatches;
     QLabel* m_holderOfCardLabel = nullptr;
     QLabel* m_nextHolderLabel = nullptr;
-    int m_nBusy = 0;
-    std::vector<std::function<void()>> m_deferred;
     // The connected reader's port string and stored interface name.
     QString m_strOpenName;
     QString m_strStoredName;

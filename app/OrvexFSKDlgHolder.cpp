@@ -93,9 +93,9 @@ void COrvexFSKDlg::CreateHolderControls() {
         m_card.holderName.clear();
         m_holderChosenText.clear();
     });
-    connect(m_holderEdit, &QLineEdit::textEdited, this, [this](const QString& text) {
-        CompleteHolder(text);
-    });
+    // Never inside a register call: a key typed during one completes once it returned.
+    connect(m_holderEdit, &QLineEdit::textEdited, this,
+            CStationBusy::WhenIdle(this, [this] { CompleteHolder(m_holderEdit->text()); }));
     connect(m_holderCompleter, qOverload<const QString&>(&QCompleter::activated), this,
             [this](const QString& text) {
                 for (const station::Holder& holder : m_holderMatches)
@@ -204,7 +204,7 @@ void COrvexFSKDlg::ShowHoldersWindow() {
 }
 
 void COrvexFSKDlg::ReplaceLostCard(const station::Holder& chosen) {
-    if (IsBusy() || m_nWriteTimer != 0 || m_nReadTimer != 0) {
+    if (ReaderTaken()) {
         ShowMessage(LoadString(kStrReaderBusy));
         return;
     }
@@ -257,7 +257,7 @@ void COrvexFSKDlg::ReplaceLostCard(const station::Holder& chosen) {
 }
 
 void COrvexFSKDlg::StartHolderSeries(const QString& department) {
-    if (IsBusy() || m_nWriteTimer != 0 || m_nReadTimer != 0) {
+    if (ReaderTaken()) {
         ShowMessage(LoadString(kStrReaderBusy));
         return;
     }
@@ -278,7 +278,7 @@ void COrvexFSKDlg::StartHolderSeries(const QString& department) {
     m_holderQueue = std::move(queue);
     m_writeRun.SetHolderQueue(m_holderQueue.get());
     m_ui->writeCyclicButton->setChecked(true);
-    OnWriteCyclic();
+    ToggleWriteSeries();
     // Refused by the start's checks: no series holds the queue.
     if (m_nWriteTimer == 0) EndHolderSeries();
 }

@@ -1,7 +1,9 @@
 // The main window's card register: opened from the settings, handed to the write run, its
 // window and settings dialog, and the question before a number is issued a second time.
+#include <QApplication>
 #include <QCoreApplication>
 #include <QInputDialog>
+#include <QPointer>
 #include <algorithm>
 #include <chrono>
 
@@ -20,6 +22,7 @@
 #include "station/HolderSeries.h"
 #include "station/register/CardRegister.h"
 #include "station/register/Holders.h"
+#include "station/register/RegisterThread.h"
 
 namespace {
 
@@ -34,12 +37,35 @@ constexpr int kStrRecordsInto = 11216;
 // wait for another station's write lock (10 s), so that a busy shared file is no failure.
 constexpr int kDefaultAnswerSeconds = 15;
 
+// A register call's wait: the station is busy for it, and a dialog in front of the station
+// (whose command made the call) takes no input meanwhile, as in a reader's wait.
+void MarkRegisterWait(bool waiting) {
+    static QPointer<QWidget> disabled;
+    static int depth = 0;
+    if (waiting) {
+        CStationBusy::BeginWait();
+        QWidget* modal = QApplication::activeModalWidget();
+        if (++depth == 1 && modal != nullptr && qobject_cast<COrvexFSKDlg*>(modal) == nullptr &&
+            modal->isEnabled()) {
+            disabled = modal;
+            modal->setEnabled(false);
+        }
+        return;
+    }
+    if (--depth == 0 && disabled != nullptr) {
+        disabled->setEnabled(true);
+        disabled = nullptr;
+    }
+    CStationBusy::EndWait();
+}
+
 }  // namespace
 
 station::RegisterPtr COrvexFSKDlg::MakeRegister(const station::RegisterSettings& settings) {
     station::RegisterPtr cardRegister(new station::CCardRegister(settings, GetProgramVersion()));
     const int seconds = GetSettingInt(QStringLiteral("Register"), QStringLiteral("AnswerTimeout"),
                                       kDefaultAnswerSeconds);
+    station::CRegisterThread::SetWaitMark(&MarkRegisterWait);
     cardRegister->RunCallsOnThread(std::chrono::milliseconds(std::max(seconds, 1) * 1000),
                                    [] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
     return cardRegister;
@@ -124,8 +150,9 @@ void COrvexFSKDlg::ShowRegisterWindow() {
         constexpr int kStrNoReader = 11101;
         constexpr int kStrReaderBusy = 11269;
         ChipReadBack chip;
-        // One exchange at a time on the handle: a run keeps the reader.
-        if (IsBusy() || m_nWriteTimer != 0 || m_nReadTimer != 0) {
+        // One exchange at a time on the handle: a run keeps the reader. The register window's
+        // command that asks is itself busy, so the mark alone does not tell.
+        if (ReaderTaken()) {
             chip.failure = LoadString(kStrReaderBusy);
             return chip;
         }

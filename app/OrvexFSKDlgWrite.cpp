@@ -1,5 +1,6 @@
 // The main window's write runs: write once and the write series, on the station's write run,
 // with the window's lamps, signals and status texts.
+#include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
 
@@ -167,8 +168,11 @@ void COrvexFSKDlg::StoreNextNumber(const QString& number) {
 }
 
 bool COrvexFSKDlg::WaitUntilNumberStored() {
-    // The settings file is written on a worker thread.
-    return m_settingsWriter->WaitUntilWritten();
+    // The settings file is written on a worker thread; the window keeps its events going
+    // meanwhile, busy, so that no command runs inside the wait (StationBusy.h).
+    const CStationBusy::Wait wait;
+    return m_settingsWriter->WaitUntilWritten(
+        [] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
 }
 
 void COrvexFSKDlg::CardWritten(const station::CardRecord& card) {
@@ -267,6 +271,10 @@ QString COrvexFSKDlg::SeriesDoneText() const {
 
 void COrvexFSKDlg::OnWriteCyclic() {
     if (DeferWhileBusy([this] { OnWriteCyclic(); })) return;
+    ToggleWriteSeries();
+}
+
+void COrvexFSKDlg::ToggleWriteSeries() {
     QPushButton* toggle = m_ui->writeCyclicButton;
     if (!toggle->isChecked()) {
         // Stopping never passes the input checks of a start: a value refused there must

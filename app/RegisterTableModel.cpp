@@ -3,6 +3,7 @@
 #include "CardFormats.h"
 #include "ChipTypes.h"
 #include "RegisterText.h"
+#include "StationBusy.h"
 #include "StringTable.h"
 #include "station/ChipTypeTable.h"
 
@@ -61,7 +62,8 @@ CRegisterTableModel::PageRead CRegisterTableModel::ReadPage(
 }
 
 bool CRegisterTableModel::canFetchMore(const QModelIndex& parent) const {
-    return !parent.isValid() && More() && !m_fetching;
+    // Never inside a call that waits: the view asks again as it scrolls.
+    return !parent.isValid() && More() && !m_fetching && !CStationBusy::Waiting();
 }
 
 void CRegisterTableModel::fetchMore(const QModelIndex& parent) {

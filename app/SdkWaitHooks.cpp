@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "StationBusy.h"
 #include "vellf.h"
 
 namespace {
@@ -15,6 +16,8 @@ QPointer<QWidget> g_disabledWindow;
 int g_pumpDepth = 0;
 
 void Pump(void*) {
+    // Marked here too: in background mode the SDK does not call the busy hook.
+    const CStationBusy::Wait wait;
     ++g_pumpDepth;
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     --g_pumpDepth;
@@ -22,15 +25,19 @@ void Pump(void*) {
 
 void Busy(void*, int busy) {
     if (busy != 0) {
+        CStationBusy::BeginWait();
         QWidget* window = QApplication::activeWindow();
         if (window != nullptr && window->isEnabled()) {
             g_disabledWindow = window;
             window->setEnabled(false);
         }
-    } else if (g_disabledWindow) {
+        return;
+    }
+    if (g_disabledWindow) {
         g_disabledWindow->setEnabled(true);
         g_disabledWindow = nullptr;
     }
+    CStationBusy::EndWait();
 }
 
 }  // namespace

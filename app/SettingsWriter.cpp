@@ -24,7 +24,18 @@ void CSettingsWriter::PutString(const QString& section, const QString& key, cons
     });
 }
 
-bool CSettingsWriter::WaitUntilWritten() {
-    m_worker.waitForDone();
+namespace {
+
+// The longest the caller sleeps between two pumps: well below a frame, as in a register call.
+constexpr int kPumpSliceMs = 2;
+
+}  // namespace
+
+bool CSettingsWriter::WaitUntilWritten(const std::function<void()>& pump) {
+    if (pump) {
+        while (!m_worker.waitForDone(kPumpSliceMs)) pump();
+    } else {
+        m_worker.waitForDone();
+    }
     return !m_failed.exchange(false);
 }

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QThreadPool>
 #include <atomic>
+#include <functional>
 
 class CSettingsWriter {
   public:
@@ -17,8 +18,9 @@ class CSettingsWriter {
     void PutInt(const QString& section, const QString& key, int value);
     void PutString(const QString& section, const QString& key, const QString& value);
     // Returns when every write asked for so far is done; false when one of them since the
-    // last wait could not be stored.
-    bool WaitUntilWritten();
+    // last wait could not be stored. With pump, runs it between short waits (the window's
+    // events), so that a slow disk holds this thread's work but not its event loop.
+    bool WaitUntilWritten(const std::function<void()>& pump = {});
 
   private:
     QThreadPool m_worker;

@@ -6,8 +6,12 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include "StationBusy.h"
+
+// The station is busy for the wait (StationBusy.h): an operator's command waits for its end.
 inline void WaitWithEvents(int milliseconds,
                            QEventLoop::ProcessEventsFlags flags = QEventLoop::AllEvents) {
+    const CStationBusy::Wait wait;
     QEventLoop loop;
     QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
     loop.exec(flags);

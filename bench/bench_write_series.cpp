@@ -5,6 +5,9 @@
 // Each run writes one series with the read-back check after every write switched off and
 // one with it on, so that the cost of the check is measured against its own reference. The
 // series goes through no card register, an SQLite one or PostgreSQL on loopback (--register).
+// With --silent-server the PostgreSQL server's processes are stopped once a number of cards is
+// written: the series waits for the register until the answer timeout and stops with the
+// reason, and the probe's gaps during that wait are set beside those of the cards before it.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
@@ -36,6 +39,7 @@
 #include "PgServer.h"
 #include "RegisterSettingsStore.h"
 #include "Settings.h"
+#include "SilentServer.h"
 #include "Statistics.h"
 #include "Timing.h"
 #include "VirtualReader.h"
@@ -69,6 +73,8 @@ struct Options {
     int holdMs = static_cast<int>(vsim::CardFeeder::kDefaultHold.count());
     int runs = 3;
     RegisterKind registerKind = RegisterKind::Off;
+    int silentAfter = 0;  // cards before the server goes silent; 0: it never does
+    int answerSeconds = 2;
 };
 
 const char* RegisterName(RegisterKind kind) {
@@ -161,6 +167,12 @@ struct RunResult {
     int gapsOverStall = 0;
     Stall longest;
     std::vector<Stall> stalls;
+    // With a silent server: from the silence to the series' stop, and the probe's gaps then.
+    double silentStopMs = 0;
+    double silentLongestGapMs = 0;
+    double silentP99GapMs = 0;
+    int silentGaps = 0;
+    QString stopReason;
 };
 
 bool ParseOptions(int argc, char** argv, Options& options) {
@@ -175,6 +187,10 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             target = &options.holdMs;
         else if (std::strcmp(arg, "--runs") == 0)
             target = &options.runs;
+        else if (std::strcmp(arg, "--silent-server") == 0)
+            target = &options.silentAfter;
+        else if (std::strcmp(arg, "--answer-timeout") == 0)
+            target = &options.answerSeconds;
         if (std::strcmp(arg, "--register") == 0 && i + 1 < argc) {
             const std::string kind = argv[++i];
             if (kind == "off")
@@ -190,7 +206,10 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         if (target == nullptr || i + 1 >= argc) return false;
         *target = std::atoi(argv[++i]);
     }
-    return options.cards > 0 && options.pauseMs >= 0 && options.holdMs >= 0 && options.runs > 0;
+    if (options.silentAfter > 0) options.registerKind = RegisterKind::PostgreSQL;
+    return options.cards > 0 && options.pauseMs >= 0 && options.holdMs >= 0 && options.runs > 0 &&
+           options.silentAfter >= 0 && options.silentAfter < options.cards &&
+           options.answerSeconds > 0;
 }
 
 // A private settings file, data folder and runtime folder, so that the user's own settings
@@ -383,6 +402,7 @@ RunResult RunSeries(const Options& options, const QString& root, bool verify,
     }
     reader.Engine().SetRealisticTiming(true);
     PrepareSettings(root, reader.Path(), verify, registerSettings);
+    PutSettingInt("Register", "AnswerTimeout", options.answerSeconds);
     vsim::CardFeeder feeder(reader.Engine());
     ModalGuard guard;
 
@@ -421,13 +441,20 @@ RunResult RunSeries(const Options& options, const QString& root, bool verify,
     probe.setTimerType(Qt::PreciseTimer);
     bool recording = false;
     Clock::time_point seriesStart, seriesStop, previous;
-    std::vector<double> gaps;
+    std::vector<double> gaps, silentGaps;
     std::vector<Clock::time_point> cardDone;
+    std::unique_ptr<pgtest::SilentServer> silence;
+    Clock::time_point silenceStart;
     gaps.reserve(static_cast<size_t>(options.cards) * 1000);
     QObject::connect(&probe, &QTimer::timeout, [&] {
         if (!recording) return;
         const Clock::time_point now = Clock::now();
         const double gap = Ms(now - previous);
+        if (silence != nullptr) {
+            silentGaps.push_back(gap);
+            previous = now;
+            return;
+        }
         gaps.push_back(gap);
         if (gap > kStallMs || gap > result.longest.lengthMs) {
             Stall stall{Ms(previous - seriesStart), gap, -1, static_cast<int>(cardDone.size())};
@@ -439,7 +466,14 @@ RunResult RunSeries(const Options& options, const QString& root, bool verify,
     });
     TickRecorder ticks(*dlg);
     QObject::connect(count, &QLineEdit::textChanged, [&](const QString& text) {
-        if (recording && text.toInt() > 0) cardDone.push_back(Clock::now());
+        if (!recording || text.toInt() <= 0) return;
+        cardDone.push_back(Clock::now());
+        // The card is written; its confirmation is the first call the silent server holds.
+        if (options.silentAfter > 0 && silence == nullptr &&
+            static_cast<int>(cardDone.size()) == options.silentAfter) {
+            silence = std::make_unique<pgtest::SilentServer>(place.server->Pid());
+            silenceStart = Clock::now();
+        }
     });
     QObject::connect(toggle, &QAbstractButton::toggled, [&](bool on) {
         if (on || !recording) return;
@@ -464,6 +498,15 @@ RunResult RunSeries(const Options& options, const QString& root, bool verify,
     probe.start(kProbeIntervalMs);
     loop.exec();
     probe.stop();
+    if (silence != nullptr) {
+        silence.reset();
+        result.silentStopMs = Ms(seriesStop - silenceStart);
+        result.silentLongestGapMs =
+            silentGaps.empty() ? 0 : *std::max_element(silentGaps.begin(), silentGaps.end());
+        result.silentP99GapMs = Percentile(silentGaps, 0.99);
+        result.silentGaps = static_cast<int>(silentGaps.size());
+        result.stopReason = dlg->m_strStatus;
+    }
     if (timedOut) {
         std::fprintf(stderr, "the series did not end within %d ms\n", timeoutMs);
         if (toggle->isChecked()) toggle->click();
@@ -502,6 +545,20 @@ RunResult RunSeries(const Options& options, const QString& root, bool verify,
     result.gapsOverStall = static_cast<int>(
         std::count_if(gaps.begin(), gaps.end(), [](double gap) { return gap > kStallMs; }));
 
+    if (options.silentAfter > 0) {
+        // Stopped at the card whose confirmation the server held, with the reason (the
+        // message and the error list), every card before it in the register (that one too
+        // once the held call went through after the server answered again).
+        result.ok = result.written == options.silentAfter && guard.Count() <= 2 &&
+                    result.stopReason.contains(QLatin1String("did not answer")) &&
+                    result.registerRows >= result.written - 1 &&
+                    result.registerRows <= result.written;
+        if (!result.ok)
+            std::fprintf(stderr, "silent server: %d written, %d modal, %d in the register: %s\n",
+                         result.written, guard.Count(), result.registerRows,
+                         qPrintable(result.stopReason));
+        return result;
+    }
     result.ok = result.written == options.cards && progress.written == cards &&
                 progress.state == vsim::CardFeeder::State::Done && guard.Count() == 0 &&
                 (result.registerRows < 0 || result.registerRows == result.written);
@@ -512,6 +569,40 @@ RunResult RunSeries(const Options& options, const QString& root, bool verify,
                      result.written, vsim::CardFeeder::StateName(progress.state), progress.written,
                      guard.Count(), result.registerRows);
     return result;
+}
+
+void PrintSilentRun(int index, const RunResult& r, const Options& options) {
+    std::printf(
+        "run %d, check %s: %d cards, then the server silent: the series stopped %.0f ms later "
+        "(answer timeout %d s); event loop during the silence: longest gap %.1f ms, p99 %.1f ms "
+        "(%d gaps); before it: longest %.1f ms, p99 %.1f ms\n",
+        index, r.verify ? "on" : "off", r.written, r.silentStopMs, options.answerSeconds,
+        r.silentLongestGapMs, r.silentP99GapMs, r.silentGaps, r.longestGapMs, r.p99GapMs);
+    std::printf("       reason: %s\n", qPrintable(r.stopReason));
+}
+
+// The silent server's wait against the cards before it, medians of the runs.
+void PrintSilentSummary(const std::vector<RunResult>& runs, const Options& options) {
+    auto median = [&runs](double RunResult::*field) {
+        std::vector<double> values;
+        for (const RunResult& r : runs) values.push_back(r.*field);
+        return Median(values);
+    };
+    std::vector<double> longestRatio, p99Ratio;
+    for (const RunResult& r : runs) {
+        longestRatio.push_back(r.silentLongestGapMs / r.longestGapMs);
+        p99Ratio.push_back(r.silentP99GapMs / r.p99GapMs);
+    }
+    std::printf("\n==== silent server after %d cards, answer timeout %d s (medians of %zu runs) ====\n",
+                options.silentAfter, options.answerSeconds, runs.size());
+    std::printf("  series stopped after the silence  %8.0f ms\n",
+                median(&RunResult::silentStopMs));
+    std::printf("  longest gap: silent %.1f ms, cards before %.1f ms, ratio %.2f\n",
+                median(&RunResult::silentLongestGapMs), median(&RunResult::longestGapMs),
+                Median(longestRatio));
+    std::printf("  gap p99:     silent %.1f ms, cards before %.1f ms, ratio %.2f\n",
+                median(&RunResult::silentP99GapMs), median(&RunResult::p99GapMs),
+                Median(p99Ratio));
 }
 
 void PrintRun(int index, const RunResult& r) {
@@ -665,7 +756,8 @@ int main(int argc, char** argv) {
     if (!ParseOptions(argc, argv, options)) {
         std::fprintf(stderr,
                      "usage: %s [--cards N] [--pause MS] [--hold MS] [--runs R] "
-                     "[--register off|sqlite|postgresql]\n",
+                     "[--register off|sqlite|postgresql] [--silent-server CARDS] "
+                     "[--answer-timeout S]\n",
                      argv[0]);
         return 2;
     }
@@ -713,8 +805,19 @@ int main(int argc, char** argv) {
             std::vector<RunResult>& runs = verify ? on : off;
             runs.push_back(RunSeries(options, scratch.path(), verify, place));
             if (!runs.back().ok) return 1;
-            PrintRun(i + 1, runs.back());
+            if (options.silentAfter > 0)
+                PrintSilentRun(i + 1, runs.back(), options);
+            else
+                PrintRun(i + 1, runs.back());
+            std::fflush(stdout);
         }
+    }
+    if (options.silentAfter > 0) {
+        std::vector<RunResult> all = off;
+        all.insert(all.end(), on.begin(), on.end());
+        PrintSilentSummary(all, options);
+        std::printf("load average after: %s\n", LoadAverage().c_str());
+        return 0;
     }
 
     PrintSummary(options, off);

@@ -18,6 +18,7 @@
 #include "RegisterText.h"
 #include "ResolveCardDlg.h"
 #include "RevokeCardDlg.h"
+#include "StationBusy.h"
 #include "StringTable.h"
 #include "WindowPlacement.h"
 #include "station/register/CardRegister.h"
@@ -110,33 +111,37 @@ CRegisterDlg::CRegisterDlg(station::CCardRegister& cardRegister, QWidget* parent
     m_ui->toDate->setDate(today);
     EnableDates();
 
+    // The window's commands wait while the station is busy, a register call of its own
+    // included (StationBusy.h).
+    const auto whenIdle = [this](auto action) { return CStationBusy::WhenIdle(this, action); };
     m_rowMenu = new QMenu(this);
     m_revokeAction = m_rowMenu->addAction(LoadString(kStrRevokeMenu));
     m_resolveAction = m_rowMenu->addAction(LoadString(kStrResolveMenu));
-    connect(m_revokeAction, &QAction::triggered, this, &CRegisterDlg::OnRevoke);
-    connect(m_resolveAction, &QAction::triggered, this, &CRegisterDlg::OnResolve);
+    connect(m_revokeAction, &QAction::triggered, this, whenIdle([this] { OnRevoke(); }));
+    connect(m_resolveAction, &QAction::triggered, this, whenIdle([this] { OnResolve(); }));
     connect(m_ui->registerTable, &QWidget::customContextMenuRequested, this,
             &CRegisterDlg::OnRowMenu);
     connect(m_ui->registerTable->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &CRegisterDlg::ShowSelectedCard);
+            whenIdle([this] { ShowSelectedCard(); }));
 
     connect(m_ui->fromCheck, &QCheckBox::toggled, this, &CRegisterDlg::EnableDates);
     connect(m_ui->toCheck, &QCheckBox::toggled, this, &CRegisterDlg::EnableDates);
-    connect(m_ui->showButton, &QPushButton::clicked, this, &CRegisterDlg::ShowRows);
-    connect(m_ui->numberEdit, &QLineEdit::returnPressed, this, &CRegisterDlg::ShowRows);
-    connect(m_ui->uidEdit, &QLineEdit::returnPressed, this, &CRegisterDlg::ShowRows);
-    connect(m_ui->exportButton, &QPushButton::clicked, this, &CRegisterDlg::OnExport);
+    connect(m_ui->showButton, &QPushButton::clicked, this, whenIdle([this] { ShowRows(); }));
+    connect(m_ui->numberEdit, &QLineEdit::returnPressed, this, whenIdle([this] { ShowRows(); }));
+    connect(m_ui->uidEdit, &QLineEdit::returnPressed, this, whenIdle([this] { ShowRows(); }));
+    connect(m_ui->exportButton, &QPushButton::clicked, this, whenIdle([this] { OnExport(); }));
     m_export = new CRegisterExportJob(this);
     connect(m_export, &CRegisterExportJob::Progress, this, &CRegisterDlg::OnExportProgress);
     connect(m_export, &CRegisterExportJob::Finished, this, &CRegisterDlg::OnExportFinished);
-    connect(m_ui->exportCancelButton, &QPushButton::clicked, m_export, &CRegisterExportJob::Cancel);
+    connect(m_ui->exportCancelButton, &QPushButton::clicked, this,
+            whenIdle([this] { m_export->Cancel(); }));
     ShowExportRunning(false);
     // Pages read as the table scrolls.
     connect(&m_rows, &QAbstractItemModel::rowsInserted, this, &CRegisterDlg::ShowCount);
     connect(&m_rows, &CRegisterTableModel::FetchFailed, this, [this](const QString& reason) {
         m_ui->countLabel->setText(LoadString(kStrCannotRead).arg(reason));
     });
-    connect(m_ui->closeButton, &QPushButton::clicked, this, &CRegisterDlg::reject);
+    connect(m_ui->closeButton, &QPushButton::clicked, this, whenIdle([this] { reject(); }));
 }
 
 CRegisterDlg::~CRegisterDlg() = default;

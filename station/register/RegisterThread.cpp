@@ -20,7 +20,37 @@ struct Job {
     bool cancelled = false;  // its caller gave up before it started
 };
 
+std::mutex g_markMutex;
+std::function<void(bool)> g_waitMark;
+
+std::function<void(bool)> WaitMark() {
+    const std::lock_guard lock(g_markMutex);
+    return g_waitMark;
+}
+
+// Raises the caller's mark for a wait's life: a command it holds back must not run between
+// two pumps either.
+class WaitMarkScope {
+  public:
+    explicit WaitMarkScope(bool pumping) : m_mark(pumping ? WaitMark() : nullptr) {
+        if (m_mark) m_mark(true);
+    }
+    ~WaitMarkScope() {
+        if (m_mark) m_mark(false);
+    }
+    WaitMarkScope(const WaitMarkScope&) = delete;
+    WaitMarkScope& operator=(const WaitMarkScope&) = delete;
+
+  private:
+    std::function<void(bool)> m_mark;
+};
+
 }  // namespace
+
+void CRegisterThread::SetWaitMark(std::function<void(bool)> mark) {
+    const std::lock_guard lock(g_markMutex);
+    g_waitMark = std::move(mark);
+}
 
 struct CRegisterThread::Shared {
     std::mutex mutex;
@@ -98,6 +128,9 @@ void CRegisterThread::Finally(std::function<void()> last) {
 }
 
 CRegisterThread::Outcome CRegisterThread::Run(std::function<void()> work, bool pump) {
+    pump = pump && m_pump;
+    // Lowered after the lock below is released: the mark's owner may run code of its own.
+    const WaitMarkScope mark(pump);
     Shared& shared = *m_shared;
     auto job = std::make_shared<Job>();
     job->work = std::move(work);
@@ -116,7 +149,7 @@ CRegisterThread::Outcome CRegisterThread::Run(std::function<void()> work, bool p
             }
             return Outcome::TimedOut;
         }
-        if (pump && m_pump) {
+        if (pump) {
             // Without the lock: a pumped event may run a call of its own, which queues
             // behind this one.
             lock.unlock();

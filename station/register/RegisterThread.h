@@ -40,6 +40,12 @@ class CRegisterThread {
     // stuck), then the thread ends; for disposing of what the stuck call still uses.
     void Finally(std::function<void()> last);
 
+    // For the whole of every wait that pumps, of every register of the process: mark(true)
+    // before the first pump, mark(false) once the wait is over, on the caller's thread. So
+    // that a user interface can hold back what must not run inside a call (its commands), as
+    // with the reader's wait hooks. Empty (the default): none.
+    static void SetWaitMark(std::function<void(bool)> mark);
+
   private:
     struct Shared;
     std::shared_ptr<Shared> m_shared;

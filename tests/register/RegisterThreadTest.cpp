@@ -5,6 +5,7 @@
 // write lock, and the register waits for it.
 #include <gtest/gtest.h>
 
+#include <QScopeGuard>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QThread>
@@ -44,8 +45,20 @@ class WriteLock {
 };
 
 TEST(RegisterThread, RunsOnItsThreadAndAbandonsACallThatTimesOut) {
+    // Every pump lies inside the process's wait mark, raised once per wait and lowered again.
+    int marks = 0;
+    bool marked = false;
+    int pumpedUnmarked = 0;
+    CRegisterThread::SetWaitMark([&](bool on) {
+        marks += on ? 1 : 0;
+        marked = on;
+    });
+    const auto noMark = qScopeGuard([] { CRegisterThread::SetWaitMark({}); });
     std::atomic<int> pumped{0};
-    CRegisterThread calls(100ms, [&pumped] { ++pumped; });
+    CRegisterThread calls(100ms, [&] {
+        ++pumped;
+        if (!marked) ++pumpedUnmarked;
+    });
     std::thread::id ranOn;
     ASSERT_EQ(calls.Run([&] { ranOn = std::this_thread::get_id(); }),
               CRegisterThread::Outcome::Done);
@@ -57,6 +70,9 @@ TEST(RegisterThread, RunsOnItsThreadAndAbandonsACallThatTimesOut) {
     EXPECT_EQ(calls.Run([released] { released.wait(); }), CRegisterThread::Outcome::TimedOut);
     EXPECT_GE(std::chrono::steady_clock::now() - start, 100ms);
     EXPECT_GT(pumped.load(), 10);  // the caller's events ran while it waited
+    EXPECT_EQ(pumpedUnmarked, 0);
+    EXPECT_FALSE(marked);
+    EXPECT_EQ(marks, 2);
     EXPECT_TRUE(calls.Stuck());
     bool ran = false;
     EXPECT_EQ(calls.Run([&ran] { ran = true; }), CRegisterThread::Outcome::Stuck);
