@@ -90,8 +90,7 @@ QStringList RuleStatements(RegisterDialect dialect) {
             "RETURN NEW; END IF; "
             "IF TG_OP = 'DELETE' AND OLD.state IN %3 THEN RETURN OLD; END IF; "
             "RAISE EXCEPTION %4 USING ERRCODE = 'check_violation'; END $$")
-            .arg(allowed, Literal(kRefusedCardChange), kRemovable,
-                 Literal(kRefusedCardRemoval)),
+            .arg(allowed, Literal(kRefusedCardChange), kRemovable, Literal(kRefusedCardRemoval)),
         QStringLiteral("CREATE TRIGGER cards_rules BEFORE UPDATE OR DELETE ON cards FOR EACH ROW "
                        "EXECUTE FUNCTION orvex_cards_rules()"),
         QStringLiteral("CREATE TRIGGER cards_kept BEFORE TRUNCATE ON cards FOR EACH STATEMENT "

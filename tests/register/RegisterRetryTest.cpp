@@ -179,8 +179,7 @@ TEST(RegisterRetry, AChangeWhoseCommitReplyWasLostReportsWhatItCommitted) {
     CardRecord next = Card(0);
     std::int64_t nextRow = 0;
     cut();
-    ASSERT_EQ(cardRegister.ReserveNextFree(next, false, 200, 300, nextRow),
-              ReserveResult::Reserved)
+    ASSERT_EQ(cardRegister.ReserveNextFree(next, false, 200, 300, nextRow), ReserveResult::Reserved)
         << cardRegister.LastError().toStdString();
     EXPECT_EQ(next.fields.number, 200);
     cut();

@@ -170,11 +170,11 @@ TEST_F(RegisterTls, TheStationRoleRunsACardsLifeButCannotDeleteOrRewriteHistory)
             EXPECT_FALSE(query.exec(refused)) << refused.toStdString();
         }
         // The server names the role that made each change, and dates it.
-        ASSERT_TRUE(query.exec(QStringLiteral(
-            "SELECT DISTINCT db_role FROM card_events WHERE card_id IN (%1, %2, %3)")
-                                   .arg(first)
-                                   .arg(second)
-                                   .arg(revoked)));
+        ASSERT_TRUE(query.exec(
+            QStringLiteral("SELECT DISTINCT db_role FROM card_events WHERE card_id IN (%1, %2, %3)")
+                .arg(first)
+                .arg(second)
+                .arg(revoked)));
         ASSERT_TRUE(query.next());
         EXPECT_EQ(query.value(0).toString(), QStringLiteral("station1"));
         EXPECT_FALSE(query.next());
