@@ -2,6 +2,8 @@
 // virtual reader's side.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "ChipFixture.h"
 
 using namespace testsupport;
@@ -153,4 +155,61 @@ TEST_F(CardProgramming, NothingIsWrittenWhereNoModeOrChipFits) {
     EXPECT_EQ(LfGetLastError(handle), 10);
     EXPECT_EQ(reader->Engine().RequestCount(), 0u);
     EXPECT_EQ(LfWriteWiegand26(4711, 9, 1, 1, 0), -1);
+}
+
+TEST_F(CardProgramming, TellsWhetherAFailedWriteSentABlockCommand) {
+    // SIC7888 configuration block 1 in FSK mode with its lock bit: the data block takes the
+    // card, the configuration block, written last, refuses.
+    constexpr uint32_t kLockedFskConfiguration = 0x00003624;
+    struct Case {
+        const char* name;
+        int chip;
+        std::function<std::unique_ptr<vsim::Transponder>()> make;
+        std::function<void(vsim::ReaderEngine&)> fault;
+        int result;
+        int sent;
+    };
+    const auto none = [](vsim::ReaderEngine&) {};
+    const Case cases[] = {
+        {"written", 9, [] { return FreshChip(9); }, none, 0, 1},
+        {"no receive mode fits", 17, [] { return vsim::MakeBlankChip(17); }, none, -1, 0},
+        {"chip type not supported", 7, [] { return FreshChip(9); }, none, -1, 0},
+        {"login refused", 12, [] { return FreshChip(12); },
+         [](vsim::ReaderEngine& engine) {
+             engine.FailCommand(0xC1, 1, vsim::status::kAccessDenied);
+         },
+         -1, 0},
+        {"first block answered no transponder", 9, [] { return FreshChip(9); },
+         [](vsim::ReaderEngine& engine) {
+             engine.FailCommand(kWrite, 6, vsim::status::kNoTransponder);
+         },
+         -1, 1},
+        {"last block refused", 12,
+         [] { return vsim::MakeConfiguredChip(12, kLockedFskConfiguration); }, none, -1, 1},
+    };
+    Open();
+    EXPECT_EQ(LfWriteSentBlocks(handle), 0);  // no write yet
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // A successful write before each case: the answer is the last write's own.
+        Place(FreshChip(9));
+        ASSERT_EQ(LfWriteWiegand26(handle, 9, 2, 2, 0), 0);
+        ASSERT_EQ(LfWriteSentBlocks(handle), 1);
+        Place(c.make());
+        c.fault(reader->Engine());
+        EXPECT_EQ(LfWriteWiegand26(handle, c.chip, 1, 1, 0), c.result);
+        EXPECT_EQ(LfWriteSentBlocks(handle), c.sent);
+        reader->Engine().ResetMisbehaviour();
+    }
+    EXPECT_EQ(LfWriteSentBlocks(4711), -1);
+}
+
+TEST_F(CardProgramming, AChipThatRefusesItsLastBlockCarriesTheNewCardAll) {
+    Open();
+    Place(vsim::MakeConfiguredChip(12, 0x00003624));
+    EXPECT_EQ(LfWriteWiegand26(handle, 12, 1, 1, 0), -1);
+    EXPECT_EQ(LfGetLastError(handle), vsim::status::kWriteProtected);
+    EXPECT_EQ(LfWriteSentBlocks(handle), 1);
+    // The data went out first: the chip now sends the new card.
+    EXPECT_EQ(reader->Engine().FieldSnapshot()->cardWord, 0x2006020002u);
 }

@@ -14,8 +14,9 @@
 #include "FreshChip.h"
 #include "PgServer.h"
 #include "VirtualReader.h"
-#include "station/register/CardRegister.h"
+#include "cards/CardFormat.h"
 #include "station/WriteRun.h"
+#include "station/register/CardRegister.h"
 #include "vellf.h"
 
 using namespace station;
@@ -297,6 +298,69 @@ TEST_F(WriteRegister, FailedCardKeepsItsNumberOnlyWhenTheWriteReachedTheChip) {
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].fields.number, 101);
     EXPECT_EQ(rows[0].state, RegisterEntry::State::Written);
+}
+
+TEST_F(WriteRegister, AWriteRefusedAtItsLastBlockKeepsItsNumberHeld) {
+    // A SIC7888 whose configuration block is locked: the data block takes the card, the
+    // configuration block, written last, answers "write protected". The chip now carries
+    // 100, so the number stays held as unverified and is never handed out again.
+    CCardRegister cardRegister(SqliteAt(RegisterFile()), QStringLiteral("9.9"));
+    Station station;
+    WriteOptions single;
+    single.verify = true;
+    single.autoIncrement = true;
+    Prepare(station, &cardRegister, 100, single);
+    station.card.target.chipType = 12;
+    m_reader.Engine().PlaceTransponder(vsim::MakeConfiguredChip(12, 0x00003624));
+    EXPECT_EQ(station.run.WriteOnce(), WriteOutcome::Failed);
+    // The data block went out: the chip sends card 100 (26 Bit, facility 0) now.
+    EXPECT_EQ(m_reader.Engine().FieldSnapshot()->cardWord, vellf::EncodeCardWord(26, 0, 100, 0));
+    const std::vector<RegisterEntry> rows = Rows(RegisterFile());
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].fields.number, 100);
+    EXPECT_EQ(rows[0].state, RegisterEntry::State::Unverified);
+    EXPECT_EQ(station.run.Number(), 101);
+    EXPECT_TRUE(station.view.written.empty());
+}
+
+TEST_F(WriteRegister, AReplacementIsConfirmedWithTheCardItReplacesInOneStep) {
+    // The card a single write replaces: still valid, or revoked by another station meanwhile.
+    // Either way the new card is confirmed, never reported "not confirmed"; a valid earlier
+    // card becomes replaced in the same transaction, a revoked one stays revoked.
+    for (const bool revokedMeanwhile : {false, true}) {
+        SCOPED_TRACE(revokedMeanwhile);
+        const QString file =
+            m_dir.filePath(QStringLiteral("replace-%1.sqlite").arg(revokedMeanwhile));
+        CCardRegister cardRegister(SqliteAt(file), QStringLiteral("9.9"));
+        CardRecord lost;
+        lost.format = 0;
+        lost.chipType = kAta5577;
+        lost.fields.number = 50;
+        std::int64_t lostRow = 0;
+        std::optional<RegisterEntry> earlier;
+        ASSERT_EQ(cardRegister.Reserve(lost, false, lostRow, earlier), ReserveResult::Reserved);
+        ASSERT_TRUE(cardRegister.Confirm(lostRow, true, QString()));
+        if (revokedMeanwhile) {
+            ASSERT_TRUE(cardRegister.Revoke(lostRow, RevokeReason::Lost));
+        }
+
+        Station station;
+        WriteOptions single;
+        single.verify = true;
+        Prepare(station, &cardRegister, 100, single);
+        station.card.replaces = lostRow;
+        station.card.replaceReason = QStringLiteral("lost");
+        m_reader.Engine().PlaceTransponder(vsim::MakeFreshChip(kAta5577));
+        EXPECT_EQ(station.run.WriteOnce(), WriteOutcome::Written)
+            << station.view.LastStatus().detail.toStdString();
+        const std::vector<RegisterEntry> rows = Rows(file);
+        ASSERT_EQ(rows.size(), 2u);
+        EXPECT_EQ(rows[0].fields.number, 100);
+        EXPECT_EQ(rows[0].state, RegisterEntry::State::Written);
+        EXPECT_EQ(rows[1].state, revokedMeanwhile ? RegisterEntry::State::Revoked
+                                                  : RegisterEntry::State::Replaced);
+        EXPECT_EQ(rows[1].replacedBy, rows[0].id);
+    }
 }
 
 TEST_F(WriteRegister, RegisterThatCannotRecordRefusesTheWriteAndTheChipStaysUnwritten) {
