@@ -403,7 +403,7 @@ class MainWindowTest : public QObject {
         QTest::addColumn<int>("language");
         QTest::addColumn<QStringList>("items");
         const QString head =
-            "Schnittstelle,IP-Adresse,Einstellungen,Kartenregister,Karteninhaber,Kartenregister-Einstellungen...,";
+            "Schnittstelle...,IP-Adresse...,Einstellungen...,Kartenregister,Karteninhaber,Kartenregister-Einstellungen...,";
         const QString about = ",Handbuch,Inf&o über Orvex FSK Programmer";
         // Each language in its own words.
         QTest::newRow("German") << 0 << (head + "English" + about).split(',');
