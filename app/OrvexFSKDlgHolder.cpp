@@ -68,8 +68,10 @@ void COrvexFSKDlg::CreateHolderControls() {
     if (large.pointSizeF() > 0) large.setPointSizeF(large.pointSizeF() * 1.8);
     large.setBold(true);
     m_nextHolderLabel->setFont(large);
-    // A long name wraps rather than widen the station over the windows beside it.
+    // A long name wraps rather than widen the station over the windows beside it: the
+    // banner takes the station's width, never sets it.
     m_nextHolderLabel->setWordWrap(true);
+    m_nextHolderLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_nextHolderLabel->hide();
 
     m_holderRow = new QWidget(this);
