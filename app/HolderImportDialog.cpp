@@ -75,6 +75,9 @@ QTableWidget* MakeTable(QWidget* parent, int id) {
     table->setSelectionMode(QAbstractItemView::NoSelection);
     table->verticalHeader()->hide();
     table->horizontalHeader()->setStretchLastSection(true);
+    // At least a few lines in sight, however small the dialog.
+    table->setMinimumHeight(table->horizontalHeader()->sizeHint().height() +
+                            4 * table->verticalHeader()->defaultSectionSize());
     SetControlId(table, id);
     return table;
 }
@@ -92,9 +95,13 @@ CHolderImportDialog::CHolderImportDialog(CCardRegister& cardRegister, QWidget* p
     : QDialog(parent), m_register(cardRegister) {
     setWindowTitle(LoadString(kStrTitle));
 
+    // A path typed (or pasted) is read when the field is left or Enter is pressed.
     m_file = new QLineEdit(this);
-    m_file->setReadOnly(true);
     SetControlId(m_file, IDC_FILE);
+    connect(m_file, &QLineEdit::editingFinished, this, [this] {
+        const QString path = m_file->text().trimmed();
+        if (!path.isEmpty() && (path != m_loadedPath || !m_loaded)) LoadFile(path);
+    });
     auto* choose = new QPushButton(QStringLiteral("..."), this);
     choose->setAutoDefault(false);
     SetControlId(choose, IDC_CHOOSE);
@@ -148,6 +155,8 @@ CHolderImportDialog::CHolderImportDialog(CCardRegister& cardRegister, QWidget* p
     SetControlId(m_importButton, IDC_IMPORT);
     connect(m_importButton, &QPushButton::clicked, this, &CHolderImportDialog::ImportList);
     auto* cancel = new QPushButton(LoadString(kStrCancel), this);
+    // Enter in the file field reads the file; it must not cancel the dialog.
+    cancel->setAutoDefault(false);
     SetControlId(cancel, IDCANCEL);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     auto* buttons = new QHBoxLayout;
@@ -177,6 +186,7 @@ bool CHolderImportDialog::LoadFile(const QString& path) {
         return false;
     }
     m_bytes = file.readAll();
+    m_loadedPath = path;
     m_file->setText(path);
     m_loaded = true;
     ReadAgain();
@@ -286,6 +296,7 @@ void CHolderImportDialog::ImportList() {
     HolderImportPlan plan;
     const HolderListImportResult result = m_import.Apply(m_register, m_markLeft->isChecked(), plan);
     if (result == HolderListImportResult::Imported) {
+        m_imported = plan;
         accept();
         return;
     }

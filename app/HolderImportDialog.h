@@ -38,6 +38,8 @@ class CHolderImportDialog : public QDialog {
     // Reads the file (what "..." does after the file dialog); false when it cannot be read.
     bool LoadFile(const QString& path);
     const station::CHolderListImport& Import() const { return m_import; }
+    // What the import stored, once accepted.
+    const station::HolderImportPlan& Imported() const { return m_imported; }
 
   private:
     void ChooseFile();
@@ -52,6 +54,8 @@ class CHolderImportDialog : public QDialog {
     station::CHolderListImport m_import;
     QByteArray m_bytes;
     bool m_loaded = false;
+    station::HolderImportPlan m_imported;
+    QString m_loadedPath;
     bool m_filling = false;  // the combos are being filled, not changed by the operator
 
     QLineEdit* m_file = nullptr;

@@ -43,6 +43,10 @@ constexpr int kStrImport = 11545;
 constexpr int kStrLost = 11546;
 constexpr int kStrSeries = 11547;
 constexpr int kStrCount = 11548;
+constexpr int kStrCountOne = 11908;
+constexpr int kStrDepartmentColumn = 11909;
+constexpr int kStrValidFile = 11905;
+constexpr int kStrBlockedFile = 11906;
 constexpr int kStrCannotRead = 11549;
 constexpr int kStrExportValid = 11570;
 constexpr int kStrExportBlocked = 11571;
@@ -104,7 +108,7 @@ void CHoldersWindow::BuildLayout() {
     layout->addLayout(filter);
 
     m_holders = MakeTable(this, IDC_HOLDERS,
-                          {kStrPersonnelNumber, kStrName, kStrDepartment, kStrValidCard});
+                          {kStrPersonnelNumber, kStrName, kStrDepartmentColumn, kStrValidCard});
     layout->addWidget(m_holders, 3);
     m_count = new QLabel(this);
     SetControlId(m_count, IDC_COUNT);
@@ -211,7 +215,7 @@ void CHoldersWindow::ExportForAccessControl(bool valid) {
     const std::optional<CsvSaveChoice> file = ChooseCsvFile(
         this, LoadString(valid ? kStrExportValid : kStrExportBlocked).remove(QStringLiteral("...")),
         QStringLiteral("accessExportFileDialog"),
-        valid ? QStringLiteral("gueltige-karten.csv") : QStringLiteral("sperrliste.csv"));
+        LoadString(valid ? kStrValidFile : kStrBlockedFile));
     if (!file) return;
     CRegisterExportJob::Job job;
     job.settings = m_register.Settings();
@@ -268,7 +272,11 @@ void CHoldersWindow::Refresh() {
                     holder.validCard ? CardNameText(*holder.validCard) : QString()});
             if (holder.id == selectedId) m_holders->selectRow(row);
         }
-        m_count->setText(LoadString(kStrCount).arg(m_shown.size()));
+        // English has a singular of its own.
+        m_count->setText(m_shown.size() == 1 ? LoadString(kStrCountOne)
+                                             : LoadString(kStrCount).arg(m_shown.size()));
+        // Wide enough for the headers and the card numbers, which end the card's text.
+        m_holders->resizeColumnsToContents();
     }
     ShowCards();
     UpdateButtons();
@@ -293,6 +301,7 @@ void CHoldersWindow::ShowCards() {
         SetRow(m_cards, row,
                {CardNameText(card), RegisterStateText(card), RegisterTimeText(card.time)});
     }
+    m_cards->resizeColumnsToContents();
 }
 
 void CHoldersWindow::ShowHistory() {

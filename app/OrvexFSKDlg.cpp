@@ -1,6 +1,7 @@
 #include "OrvexFSKDlg.h"
 
 #include <QContextMenuEvent>
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -50,6 +51,7 @@ constexpr int kStrNotAnInteger = 61712;
 constexpr int kStrRange = 61714;
 constexpr int kStrValueTooLarge = 136;
 constexpr int kStrNoReader = 11101;
+constexpr int kStrEndedByLanguage = 11920;
 
 const QString kSettings = QStringLiteral("Settings");
 const QString kProtokoll = QStringLiteral("Protokoll");
@@ -191,10 +193,16 @@ int COrvexFSKDlg::exec() {
     RestoreWindowPosition(this);
     // With its chip tabs already, so that it does not grow under the operator's eyes.
     FillChipTabs();
-    setAttribute(Qt::WA_ShowModal, true);
+    // Not modal: the register and holders windows are ordinary windows beside it, and the
+    // one the operator activates comes to the front.
     show();
     if (!m_bInitialised) OnInitDialog();
-    return QDialog::exec();
+    if (isVisible()) {
+        QEventLoop loop;
+        connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
+        loop.exec(QEventLoop::DialogExec);
+    }
+    return result();
 }
 
 void COrvexFSKDlg::OnInitDialog() {
@@ -211,7 +219,7 @@ void COrvexFSKDlg::OnInitDialog() {
     // After a language switch during a series its end matters more than the register's
     // place; a register that failed to open keeps its reason on the status line.
     if (s_seriesEndToShow && (m_register == nullptr || m_register->IsOpen()))
-        ShowStatusText(SeriesDoneText());
+        ShowStatusText(LoadString(kStrEndedByLanguage).arg(SeriesDoneText()));
     s_seriesEndToShow = false;
     StartUpdateCheck();
 }

@@ -23,6 +23,7 @@ class QLineEdit;
 class QMenu;
 class QToolButton;
 class QTabBar;
+class QTimer;
 class CSignalOutput;
 class CSettingsWriter;
 class CLampStrip;
@@ -256,6 +257,12 @@ class COrvexFSKDlg : public QDialog, public station::CRunView {
     bool CheckNumber64(QLineEdit* edit, const QString& text);
     bool QueryReaderVersion(const QString& openName);
     bool OpenReader(const QString& openName, bool isLan);
+    // After a run's timeout: a reader that does not answer is reopened on the same interface,
+    // else the station says it is gone and tries again until it is back.
+    void CheckReaderLine();
+    // Opens the interface in use again without messages; true once the reader answers.
+    bool ReopenReader();
+    void RetryReader();
     void OnLanConfig();
     bool RunSignalSettingsDialog();
     // The network settings of the reader at port; true with its new address text after OK.
@@ -275,6 +282,8 @@ class COrvexFSKDlg : public QDialog, public station::CRunView {
     // Opens the register window beside the station, or brings it to the front.
     void ShowRegisterWindow();
     void ShowHoldersWindow();
+    // Shows one of the station's windows beside it, never over its lamps, banner or menu.
+    void ShowBesideStation(QWidget* window);
     // The holder field and the labels for holders, built into the form's layout.
     void CreateHolderControls();
     // Fills the holder field's completion with the holders matching its text.
@@ -285,6 +294,10 @@ class COrvexFSKDlg : public QDialog, public station::CRunView {
     bool PrepareHolderCard();
     // Ends a series over holders' hold on the run.
     void EndHolderSeries();
+    // "for NAME" beside the status line; empty: nobody.
+    void ShowHolderOfCard(const QString& name);
+    // The name of the holder a card of the current run is for, empty when not known.
+    QString HolderNameOf(const station::CardRecord& card) const;
     // After a write: the open register window shows the rows again once the run returned.
     void RefreshRegisterWindowLater();
     bool RunRegisterSettingsDialog();
@@ -313,12 +326,17 @@ class COrvexFSKDlg : public QDialog, public station::CRunView {
     bool m_bRegisterRefreshQueued = false;
     std::unique_ptr<CHoldersWindow> m_holdersDlg;
     std::unique_ptr<station::CHolderQueue> m_holderQueue;
+    QWidget* m_holderRow = nullptr;  // the holder field with its label
+    bool m_lineCheckQueued = false;
+    QTimer* m_reopenTimer = nullptr;  // while the reader is gone
     QLineEdit* m_holderEdit = nullptr;
     QString m_holderChosenText;  // the field's text for the holder chosen
     QCompleter* m_holderCompleter = nullptr;
     QStringListModel* m_holderChoices = nullptr;
     std::vector<station::Holder> m_holderMatches;
     QLabel* m_holderOfCardLabel = nullptr;
+    // A card was written in the current write series tick (its label names its holder).
+    bool m_cardWrittenInTick = false;
     QLabel* m_nextHolderLabel = nullptr;
     // The connected reader's port string and stored interface name.
     QString m_strOpenName;

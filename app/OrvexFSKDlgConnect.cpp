@@ -1,4 +1,6 @@
-// The main window's reader connection and its title.
+// The main window's reader connection and its title, and the reader found again after its
+// line went away.
+#include <QTimer>
 #include <array>
 
 #include "MessageBox.h"
@@ -26,6 +28,10 @@ constexpr int kOpenBadTimeout = LF_OPEN_BAD_TIMEOUT;
 constexpr int kOpenFailed = LF_OPEN_FAILED;
 
 constexpr int kStrTriedInterface = 11310;
+constexpr int kStrReaderGone = 11916;
+constexpr int kStrReaderBack = 11917;
+// How often a reader that went away is looked for on its interface.
+constexpr int kReopenIntervalMs = 2000;
 
 // A connection message names the interface it tried: at the first start, or after the
 // reader's line changed, the operator cannot guess which one that was. The device address
@@ -143,8 +149,11 @@ void COrvexFSKDlg::UpdateTitle() {
     QString firmware;
     if (m_strVersion.size() == 4)
         firmware = FormatMessage(LoadString(kStrFirmware), 1, FirmwareDigitValue(m_strVersion[3]));
-    setWindowTitle(LoadString(kStrAppTitle) + " V" + GetProgramVersion() + " <" + m_strDeviceText +
-                   "  " + firmware + ">");
+    QString title = LoadString(kStrAppTitle) + " V" + GetProgramVersion();
+    // Without a reader there is nothing to name in the brackets.
+    if (!m_strDeviceText.isEmpty() || !firmware.isEmpty())
+        title += " <" + m_strDeviceText + "  " + firmware + ">";
+    setWindowTitle(title);
 }
 
 void COrvexFSKDlg::OnLanConfig() {
@@ -162,4 +171,64 @@ void COrvexFSKDlg::OnLanConfig() {
     ConnectReader(true);
     // The window shows the reader it is connected to now, as after the interface command.
     ShowConnectedReader();
+}
+
+void COrvexFSKDlg::CheckReaderLine() {
+    m_lineCheckQueued = false;
+    if (m_hPort == 0 || m_strOpenName.isEmpty()) return;
+    if (DeferWhileBusy([this] { CheckReaderLine(); })) return;
+    {
+        const BusyScope busy(*this);
+        std::array<unsigned char, 5> raw{};
+        std::array<char, 30> text{};
+        if (LfGetVersion(m_hPort, raw.data(), static_cast<int>(raw.size()), text.data(),
+                         static_cast<int>(text.size())) == 4)
+            return;
+    }
+    // The line is dead (a restarted virtual reader, an unplugged USB reader, a network
+    // reader gone): the runs end, and the interface is opened again, now or once it is back.
+    StopRuns();
+    LfClosePort(m_hPort);
+    m_hPort = 0;
+    if (ReopenReader()) {
+        ShowStatusText(LoadString(kStrReaderBack));
+        return;
+    }
+    ShowStatusText(LoadString(kStrReaderGone));
+    if (m_reopenTimer == nullptr) {
+        m_reopenTimer = new QTimer(this);
+        connect(m_reopenTimer, &QTimer::timeout, this, &COrvexFSKDlg::RetryReader);
+    }
+    m_reopenTimer->start(kReopenIntervalMs);
+}
+
+void COrvexFSKDlg::RetryReader() {
+    // The operator chose an interface meanwhile, or a run holds the station: not now.
+    if (m_hPort != 0) {
+        m_reopenTimer->stop();
+        return;
+    }
+    if (IsBusy() || !ReopenReader()) return;
+    m_reopenTimer->stop();
+    ShowStatusText(LoadString(kStrReaderBack));
+}
+
+bool COrvexFSKDlg::ReopenReader() {
+    const BusyScope busy(*this);
+    const QByteArray name = m_strOpenName.toUtf8();
+    const int timeout = GetSettingInt("Port", "Timeout", 300);
+    int handle = LfOpenPort(name.constData(), 19200, 0, timeout);
+    if (!m_bLanReader && handle == kOpenNoAnswer)
+        handle = LfOpenPort(name.constData(), 9600, 0, timeout);
+    if (handle < 1) return false;
+    std::array<unsigned char, 5> raw{};
+    std::array<char, 30> text{};
+    if (LfGetVersion(handle, raw.data(), static_cast<int>(raw.size()), text.data(),
+                     static_cast<int>(text.size())) != 4) {
+        LfClosePort(handle);
+        return false;
+    }
+    m_hPort = handle;
+    LfSetDeviceMode(m_hPort, 0);
+    return true;
 }

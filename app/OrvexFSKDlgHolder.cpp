@@ -4,7 +4,6 @@
 // on the status line, which the trace records.
 #include <QCompleter>
 #include <QHBoxLayout>
-#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QStringListModel>
@@ -19,7 +18,9 @@
 #include "RegisterSettingsStore.h"
 #include "RegisterText.h"
 #include "StringTable.h"
+#include "dialogs/ChoiceDlg.h"
 #include "station/HolderSeries.h"
+#include "station/Transponder.h"
 #include "station/register/CardRegister.h"
 #include "station/register/Holders.h"
 #include "ui_OrvexFSKDlg.h"
@@ -41,6 +42,10 @@ constexpr int kStrLostNotReplaced = 11566;
 constexpr int kStrNeedsRegister = 11567;
 constexpr int kStrNextFor = 11568;
 constexpr int kStrReaderBusy = 11269;
+constexpr int kStrLostTitle = 11546;
+constexpr int kStrWhichLost = 11902;
+constexpr int kStrLostKept = 11903;
+constexpr int kStrImported = 11915;
 // How many holders the field's completion offers at a time.
 constexpr int kHolderChoices = 50;
 
@@ -63,17 +68,23 @@ void COrvexFSKDlg::CreateHolderControls() {
     if (large.pointSizeF() > 0) large.setPointSizeF(large.pointSizeF() * 1.8);
     large.setBold(true);
     m_nextHolderLabel->setFont(large);
+    // A long name wraps rather than widen the station over the windows beside it: the
+    // banner takes the station's width, never sets it.
+    m_nextHolderLabel->setWordWrap(true);
+    m_nextHolderLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_nextHolderLabel->hide();
 
-    auto* row = new QHBoxLayout;
-    row->addWidget(new QLabel(LoadString(kStrHolderField), this));
-    m_holderEdit = new QLineEdit(this);
+    m_holderRow = new QWidget(this);
+    auto* row = new QHBoxLayout(m_holderRow);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addWidget(new QLabel(LoadString(kStrHolderField), m_holderRow));
+    m_holderEdit = new QLineEdit(m_holderRow);
     SetControlId(m_holderEdit, IDC_HOLDER);
     m_holderEdit->setClearButtonEnabled(true);
     row->addWidget(m_holderEdit, 1);
     // Above the card fields: the person first, then the card for them.
     m_ui->mainLayout->insertWidget(1, m_nextHolderLabel);
-    m_ui->mainLayout->insertLayout(2, row);
+    m_ui->mainLayout->insertWidget(2, m_holderRow);
 
     m_holderOfCardLabel = new QLabel(this);
     SetControlId(m_holderOfCardLabel, IDC_HOLDER_OF_CARD);
@@ -149,18 +160,15 @@ bool COrvexFSKDlg::PrepareHolderCard() {
     QStringList choices;
     for (int reason = 0; reason < 4; ++reason) choices << LoadString(kStrReplaceLost + reason);
     choices << LoadString(kStrSecondCard);
-    bool chosen = false;
-    const QString choice = QInputDialog::getItem(
+    // No answer is picked beforehand and Enter cancels: a replacement revokes a card.
+    const int index = CChoiceDlg::Ask(
         this, LoadString(kStrHolders),
-        LoadString(kStrHasValidCard).arg(holder->name, CardNameText(*holder->validCard)), choices,
-        0, false, &chosen);
-    if (!chosen) return false;
-    const auto index = choices.indexOf(choice);
+        LoadString(kStrHasValidCard).arg(holder->name, CardNameText(*holder->validCard)), choices);
+    if (index < 0) return false;
     if (index == choices.size() - 1) {
         m_card.secondCard = true;
         return true;
     }
-    if (index < 0) return false;
     // The card being replaced is revoked at once: it is gone whatever becomes of the new chip.
     if (!m_register->Revoke(holder->validCard->id, kReplacementReasons[index])) {
         ShowMessage(LoadString(kStrCannotRevoke).arg(m_register->LastError()), MessageIcon::Error);
@@ -172,15 +180,17 @@ bool COrvexFSKDlg::PrepareHolderCard() {
 
 void COrvexFSKDlg::ShowHolder(const QString& name) {
     m_nextHolderLabel->setText(name.isEmpty() ? QString()
-                                              : LoadString(kStrNextFor) + '\n' + name);
+                                              : LoadString(kStrNextFor) + ' ' + name);
+    // The banner takes the holder field's place, which a series over holders does not use:
+    // the station does not grow past a small screen.
+    m_holderRow->setVisible(name.isEmpty());
     m_nextHolderLabel->setVisible(!name.isEmpty());
 }
 
 void COrvexFSKDlg::ShowHoldersWindow() {
     if (m_holdersDlg != nullptr) {
         m_holdersDlg->Refresh();
-        m_holdersDlg->show();
-        m_holdersDlg->raise();
+        ShowBesideStation(m_holdersDlg.get());
         return;
     }
     station::CCardRegister* shown = m_register.get();
@@ -189,7 +199,8 @@ void COrvexFSKDlg::ShowHoldersWindow() {
             m_storedRegister = MakeRegister(ReadRegisterSettings());
         shown = m_storedRegister.get();
     }
-    m_holdersDlg = std::make_unique<CHoldersWindow>(*shown, this);
+    // An ordinary window of its own, not kept in front of the station.
+    m_holdersDlg = std::make_unique<CHoldersWindow>(*shown);
     m_holdersDlg->SetLostCardHook(
         [this](const station::Holder& holder) { ReplaceLostCard(holder); });
     m_holdersDlg->SetSeriesHook(
@@ -197,10 +208,17 @@ void COrvexFSKDlg::ShowHoldersWindow() {
     CHoldersWindow* window = m_holdersDlg.get();
     m_holdersDlg->SetImportHook([window, shown] {
         CHolderImportDialog dialog(*shown, window);
-        dialog.exec();
+        const bool imported = dialog.exec() == QDialog::Accepted;
         window->Refresh();
+        // What the list changed, once the dialog with its plan is gone.
+        if (imported)
+            ShowMessage(LoadString(kStrImported)
+                            .arg(dialog.Imported().added.size())
+                            .arg(dialog.Imported().changed.size())
+                            .arg(dialog.Imported().left.size()),
+                        MessageIcon::Information);
     });
-    m_holdersDlg->show();
+    ShowBesideStation(m_holdersDlg.get());
 }
 
 void COrvexFSKDlg::ReplaceLostCard(const station::Holder& chosen) {
@@ -221,10 +239,54 @@ void COrvexFSKDlg::ReplaceLostCard(const station::Holder& chosen) {
         ShowMessage(LoadString(kStrNoValidCard).arg(chosen.name));
         return;
     }
-    const station::RegisterEntry lost = *holder->validCard;
+    // Which of several valid cards was lost only the operator knows: asked before anything
+    // is revoked, with no card picked beforehand.
+    const auto cards = m_register->HolderCards(holder->id);
+    if (!cards) {
+        ShowMessage(LoadString(kStrCannotRead).arg(m_register->LastError()), MessageIcon::Error);
+        return;
+    }
+    std::vector<station::RegisterEntry> valid;
+    for (const station::RegisterEntry& card : *cards)
+        if (card.state == station::RegisterEntry::State::Written ||
+            card.state == station::RegisterEntry::State::Unverified)
+            valid.push_back(card);
+    if (valid.empty()) {
+        ShowMessage(LoadString(kStrNoValidCard).arg(chosen.name));
+        return;
+    }
+    station::RegisterEntry lost = valid.front();
+    if (valid.size() == 1) {
+        if (!AskYesNo(LoadString(kStrLostQuestion).arg(CardNameText(lost), holder->name), false))
+            return;
+    } else {
+        QStringList choices;
+        for (const station::RegisterEntry& card : valid)
+            choices << CardNameText(card) + QStringLiteral(" (") + RegisterTimeText(card.time) +
+                           ')';
+        const int index = CChoiceDlg::Ask(this, LoadString(kStrLostTitle),
+                                          LoadString(kStrWhichLost).arg(holder->name), choices);
+        if (index < 0) return;
+        lost = valid[static_cast<std::size_t>(index)];
+    }
     const QString lostText = CardNameText(lost);
-    if (!AskYesNo(LoadString(kStrLostQuestion).arg(lostText, holder->name), false)) return;
     if (!ExchangeData(true) || !RequireReader()) return;
+    // The card is revoked only with a chip on the reader for its replacement: a missing chip
+    // leaves the lost card as it was, not revoked without a replacement.
+    station::Detection detected = station::Detection::None;
+    {
+        const BusyScope busy(*this);
+        std::int64_t noEarlierChip = 0;
+        QString uid;
+        detected = station::DetectTransponder(m_card.target, noEarlierChip, uid);
+    }
+    if (detected == station::Detection::None || detected == station::Detection::Protected) {
+        ShowStatus(station::Status{detected == station::Detection::None
+                                       ? station::StatusMessage::NoTransponder
+                                       : station::StatusMessage::WriteProtected});
+        ShowMessage(LoadString(kStrLostKept).arg(lostText) + "\n\n" + m_strStatus);
+        return;
+    }
     if (!m_register->Revoke(lost.id, station::RevokeReason::Lost)) {
         ShowMessage(LoadString(kStrCannotRevoke).arg(m_register->LastError()), MessageIcon::Error);
         return;
@@ -236,6 +298,8 @@ void COrvexFSKDlg::ReplaceLostCard(const station::Holder& chosen) {
     m_nFacilityCode = lost.fields.facility;
     m_strCustomerNr = QString::number(lost.fields.number);
     ChooseHolder(*holder);
+    // The holder's other valid cards stay theirs: the replacement is one card more.
+    m_card.secondCard = valid.size() > 1;
     station::WriteOutcome outcome = station::WriteOutcome::Failed;
     {
         const BusyScope busy(*this);

@@ -1,5 +1,6 @@
 // The main window's lamp strip.
 #include <QTimer>
+#include <algorithm>
 
 #include "LampStrip.h"
 #include "OrvexFSKDlg.h"
@@ -25,4 +26,14 @@ void COrvexFSKDlg::SetLampView(bool wide) {
         // The window takes its new width when the layout runs; then pull it back on screen.
         QTimer::singleShot(0, this, [this] { KeepOnScreen(this); });
     }
+}
+
+void COrvexFSKDlg::ShowBesideStation(QWidget* window) {
+    // Beside the station as wide as a series makes it, so that the lamps that appear then
+    // are not under the window.
+    QRect station = frameGeometry();
+    if (m_lampStrip->isHidden())
+        station.setWidth(station.width() + m_lampStrip->sizeHint().width() +
+                         std::max(0, m_ui->topLayout->spacing()));
+    ShowBeside(window, station, frameGeometry().size() - size());
 }

@@ -32,6 +32,8 @@ constexpr int kStrOverwrite = 11211;
 constexpr int kStrReissueReasonTitle = 11212;
 constexpr int kStrReissueReason = 11213;
 constexpr int kStrRecordsInto = 11216;
+constexpr int kStrSameCardWord = 11910;
+constexpr int kStrOverwriteUnverified = 11911;
 
 // A register call that waits longer than this fails and stops the series. Above SQLite's
 // wait for another station's write lock (10 s), so that a busy shared file is no failure.
@@ -111,8 +113,9 @@ bool COrvexFSKDlg::ConfirmReissue(const station::CardRecord& card,
             .arg(CardText(card.format, card.fields.facility, card.customer),
                  earlier.uid.isEmpty() ? QStringLiteral("-") : earlier.uid,
                  ChipName(earlier.chipType).trimmed(), RegisterTimeText(earlier.time));
-    // A replacement card is a deliberate act: Enter must not issue a number twice.
-    if (!AskYesNo(question, false)) return false;
+    // A replacement card is a deliberate act: Enter must not issue a number twice. The same
+    // number is the same card word, so a lost badge would keep opening doors.
+    if (!AskYesNo(question + "\n\n" + LoadString(kStrSameCardWord), false)) return false;
     // The register's history keeps why; the operator may leave it empty.
     reason = QInputDialog::getText(this, LoadString(kStrReissueReasonTitle),
                                    LoadString(kStrReissueReason))
@@ -126,7 +129,9 @@ bool COrvexFSKDlg::ConfirmOverwrite(const station::CardRecord& card,
         IsCardFormat(onChip.format)
             ? CardText(onChip.format, onChip.fields.facility, QString::number(onChip.fields.number))
             : onChip.formatText;
-    const QString question = LoadString(kStrOverwrite)
+    // An unverified card may not be on the chip at all: the question does not call it valid.
+    const bool unverified = onChip.state == station::RegisterEntry::State::Unverified;
+    const QString question = LoadString(unverified ? kStrOverwriteUnverified : kStrOverwrite)
                                  .arg(onChipText, RegisterTimeText(onChip.time),
                                       CardText(card.format, card.fields.facility, card.customer));
     return AskYesNo(question, false);
@@ -135,7 +140,7 @@ bool COrvexFSKDlg::ConfirmOverwrite(const station::CardRecord& card,
 void COrvexFSKDlg::ShowRegisterWindow() {
     if (m_registerDlg != nullptr) {
         m_registerDlg->Refresh();
-        m_registerDlg->ShowBeside(*this);
+        ShowBesideStation(m_registerDlg.get());
         return;
     }
     station::CCardRegister* shown = m_register.get();
@@ -144,7 +149,8 @@ void COrvexFSKDlg::ShowRegisterWindow() {
         m_storedRegister = MakeRegister(ReadRegisterSettings());
         shown = m_storedRegister.get();
     }
-    m_registerDlg = std::make_unique<CRegisterDlg>(*shown, this);
+    // An ordinary window of its own, not kept in front of the station.
+    m_registerDlg = std::make_unique<CRegisterDlg>(*shown);
     // The window resolves a card by reading its chip back on the station's reader.
     m_registerDlg->SetChipReader([this](int format, int chipType) {
         constexpr int kStrNoReader = 11101;
@@ -174,7 +180,7 @@ void COrvexFSKDlg::ShowRegisterWindow() {
         LfResetField(m_hPort, 0);
         return chip;
     });
-    m_registerDlg->ShowBeside(*this);
+    ShowBesideStation(m_registerDlg.get());
 }
 
 void COrvexFSKDlg::RefreshRegisterWindowLater() {

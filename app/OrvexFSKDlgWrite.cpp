@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 
 #include "CardFormats.h"
 #include "ChipTypes.h"
@@ -14,6 +15,7 @@
 #include "SignalOutput.h"
 #include "StringTable.h"
 #include "station/register/CardRegister.h"
+#include "station/HolderSeries.h"
 #include "station/register/Holders.h"
 #include "ui_OrvexFSKDlg.h"
 #include "vellf.h"
@@ -132,6 +134,13 @@ QString COrvexFSKDlg::StatusText(const station::Status& status) const {
 
 void COrvexFSKDlg::ShowStatus(const station::Status& status) {
     ShowStatusText(StatusText(status));
+    // A reader that stopped answering may be gone: checked once the run has returned.
+    if ((status.message == StatusMessage::ReaderSilent ||
+         status.message == StatusMessage::ReadTimeout) &&
+        !m_lineCheckQueued) {
+        m_lineCheckQueued = true;
+        QTimer::singleShot(0, this, [this] { CheckReaderLine(); });
+    }
     // The failed chip is tried again only after it was away.
     if (status.layAgain) ShowStatusText(m_strStatus + " - " + LoadString(kStrLayAgain));
 }
@@ -140,10 +149,25 @@ QString COrvexFSKDlg::CardText(int format, int facility, const QString& customer
     return CardNameText(format, QString(), facility, customer);
 }
 
+QString COrvexFSKDlg::HolderNameOf(const station::CardRecord& card) const {
+    // Matched by the holder's row, so that a card is never named for someone else: the
+    // holder field's person, or the series' current one (it moves on only once a card of
+    // theirs is written). No register call: it may come between a write and its confirmation.
+    if (card.holder == 0) return QString();
+    if (card.holder == m_card.holder) return m_card.holderName;
+    const station::Holder* current = m_holderQueue != nullptr ? m_holderQueue->Current() : nullptr;
+    return current != nullptr && current->id == card.holder ? current->name : QString();
+}
+
 QString COrvexFSKDlg::FailedCardEntry(const station::Status& status,
                                       const station::CardRecord& card) {
-    return StatusText(status) + ": " + CardText(card.format, card.fields.facility, card.customer) +
-           ' ' + ChipName(card.chipType).trimmed() + ' ' + card.uid;
+    QString entry = StatusText(status) + ": " +
+                    CardText(card.format, card.fields.facility, card.customer) + ' ' +
+                    ChipName(card.chipType).trimmed() + ' ' + card.uid;
+    // The error list is not traced: it names the person the chip was for.
+    const QString holder = HolderNameOf(card);
+    if (!holder.isEmpty()) entry += ' ' + LoadString(kStrForHolder).arg(holder);
+    return entry;
 }
 
 QString COrvexFSKDlg::NotConfirmedEntry(const station::CardRecord& card, const QString& reason) {
@@ -182,15 +206,8 @@ void COrvexFSKDlg::CardWritten(const station::CardRecord& card) {
     if (card.verified) status += ", " + LoadString(kStrVerified);
     ShowStatusText(status);
     // The holder beside the status line, which is traced: a name is personal data.
-    QString holderName;
-    if (card.holder != 0 && card.holder == m_card.holder) {
-        holderName = m_card.holderName;
-    } else if (card.holder != 0 && m_register != nullptr) {
-        std::optional<station::Holder> holder;
-        if (m_register->FindHolder(card.holder, holder) && holder) holderName = holder->name;
-    }
-    m_holderOfCardLabel->setText(holderName.isEmpty() ? QString()
-                                                      : LoadString(kStrForHolder).arg(holderName));
+    m_cardWrittenInTick = true;
+    ShowHolderOfCard(HolderNameOf(card));
     ShowCount();
     m_settingsWriter->PutInt("Settings", "Anzahl", m_nCount);
 }
@@ -244,7 +261,13 @@ void COrvexFSKDlg::OnWriteOnce() {
         m_holderOfCardLabel->clear();
         if (!PrepareHolderCard()) return;
         SetRunOptions();
-        m_writeRun.WriteOnce();
+        const station::WriteOutcome outcome = m_writeRun.WriteOnce();
+        // The person has the card: the next chip goes to nobody until a holder is picked
+        // again, so that a write started for the next chip never asks about this person's
+        // new card. The label beside the status still names them.
+        if (outcome == station::WriteOutcome::Written ||
+            outcome == station::WriteOutcome::Unconfirmed)
+            ChooseHolder(station::Holder{});
     }
     RefreshRegisterWindowLater();
     // What failed with this card is shown now, while the card is still at hand.
@@ -311,6 +334,8 @@ void COrvexFSKDlg::ToggleWriteSeries() {
     ShowErrorLog();
     // The holder field is for single cards: a series of numbers gives nobody its cards.
     if (m_holderQueue == nullptr) ChooseHolder(station::Holder{});
+    // The previous run's end is not this series' news.
+    ShowStatusText(QString());
     m_holderOfCardLabel->clear();
     m_writeRun.StartSeries();
     LfSetBackgroundMode(m_hPort, 1);
@@ -320,8 +345,21 @@ void COrvexFSKDlg::ToggleWriteSeries() {
     toggle->setEnabled(true);
 }
 
+void COrvexFSKDlg::ShowHolderOfCard(const QString& name) {
+    m_holderOfCardLabel->setText(name.isEmpty() ? QString() : LoadString(kStrForHolder).arg(name));
+}
+
 void COrvexFSKDlg::OnWriteTick() {
+    m_cardWrittenInTick = false;
     const station::TickOutcome outcome = m_writeRun.SeriesTick();
+    // Beside a chip that failed, the person it was for (the queue moves on only once a card
+    // is written), never the one whose card was written before.
+    if (m_holderQueue != nullptr && !m_cardWrittenInTick &&
+        (outcome == station::TickOutcome::Failed || outcome == station::TickOutcome::Protected ||
+         outcome == station::TickOutcome::Stopped)) {
+        const station::Holder* current = m_holderQueue->Current();
+        ShowHolderOfCard(current != nullptr ? current->name : QString());
+    }
     // Every outcome but waiting for a chip may have changed a card in the register.
     if (outcome != station::TickOutcome::Waiting && outcome != station::TickOutcome::Held &&
         outcome != station::TickOutcome::Protected)

@@ -57,3 +57,27 @@ void KeepOnScreen(QWidget* window) {
     corner.setY(std::max(area.top(), std::min(corner.y(), area.bottom() + 1 - frame.height())));
     if (corner != frame.topLeft()) window->move(window->pos() + (corner - frame.topLeft()));
 }
+
+void ShowBeside(QWidget* window, const QRect& station, const QSize& decoration) {
+    const QScreen* screen = QGuiApplication::screenAt(station.center());
+    if (screen == nullptr) screen = window->screen();
+    if (screen != nullptr) {
+        const QRect area = screen->availableGeometry();
+        const int rightRoom = area.right() - station.right() - decoration.width();
+        const int leftRoom = station.left() - area.left() - decoration.width();
+        const int least = window->minimumSizeHint().width();
+        const bool right = rightRoom >= least || (leftRoom < least && rightRoom >= leftRoom);
+        const int room = std::max(0, right ? rightRoom : leftRoom);
+        // Narrower than its layout would like rather than over the station: tables scroll.
+        if (room < least) window->setMinimumWidth(room);
+        window->resize(std::min(window->width(), room),
+                       std::min(window->height(), area.height() - decoration.height()));
+        const int x = right ? station.right() + 1 : station.left() - window->width() -
+                                                        decoration.width();
+        MoveFrameTo(window, QPoint(x, std::max(area.top(), station.top())));
+    }
+    window->show();
+    KeepOnScreen(window);
+    window->raise();
+    window->activateWindow();
+}

@@ -8,6 +8,8 @@
 #pragma once
 
 class QPoint;
+class QRect;
+class QSize;
 class QWidget;
 
 // Moves the window's frame to the position stored by StoreWindowPosition when that position
@@ -23,3 +25,10 @@ void MoveFrameTo(QWidget* window, const QPoint& point);
 // Moves the window so that all of it lies on the available area of its screen, as far as its
 // size allows (a window larger than the screen keeps its top left corner on the screen).
 void KeepOnScreen(QWidget* window);
+
+// Shows window beside the station, whose frame (at the widest it gets, a write series' lamp
+// strip included) is station: at its right where the room there takes the window at its least
+// width, else at its left, else on the side with more room, narrowed to it. The station's
+// lamps, banner and menu button stay in sight; the window is no larger than the screen.
+// decoration: what the window system adds around a window (the station's frame tells).
+void ShowBeside(QWidget* window, const QRect& station, const QSize& decoration);

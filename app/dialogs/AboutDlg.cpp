@@ -107,8 +107,9 @@ void CAboutDlg::OnUpdateCheckDone() {
     QString version;
     QString build;
     if (!check->HasServer()) {
-        // Nothing failed: this build has nowhere to look.
+        // Nothing failed: this build has nowhere to look, so the automatic check is no choice.
         ShowUpdateLine(LoadString(kStrNoServer), kGrey, false);
+        m_ui->m_autoUpdateCheck->setEnabled(false);
     } else if (!check->GetRemoteVersion(version, build)) {
         ShowUpdateLine(LoadString(kStrNoConnection), kRed, false);
     } else if (version.isEmpty() || build.isEmpty()) {

@@ -1,12 +1,16 @@
 // Adds a holder by hand or changes one: personnel number, name, department and notes. The
 // register refuses a personnel number another holder has; the dialog then stays open with
-// the reason.
+// the reason, its fields as they were. The department is picked from the known ones or
+// typed; one that differs from a known one only in case is taken as typed only when the
+// operator confirms.
 #pragma once
 
 #include <QDialog>
+#include <QStringList>
 
 #include "station/register/Holders.h"
 
+class QComboBox;
 class QLineEdit;
 class QLabel;
 
@@ -27,11 +31,14 @@ class CHolderEditDlg : public QDialog {
     void accept() override;
 
   private:
+    void ShowError(const QString& text);
+
     station::CCardRegister& m_register;
     station::Holder m_holder;
     QLineEdit* m_number = nullptr;
     QLineEdit* m_name = nullptr;
-    QLineEdit* m_department = nullptr;
+    QComboBox* m_department = nullptr;
+    QStringList m_departments;
     QLineEdit* m_notes = nullptr;
     QLabel* m_error = nullptr;
 };

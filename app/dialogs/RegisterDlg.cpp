@@ -29,6 +29,9 @@ namespace {
 constexpr int kStrRegisterFailed = 11123;
 constexpr int kStrCannotWrite = 11127;
 constexpr int kStrCannotRead = 11128;
+constexpr int kStrExportFile = 11904;
+constexpr int kStrValidHeading = 11919;
+constexpr int kStrCardsHeading = 11918;
 constexpr int kStrExportTitle = 11129;
 constexpr int kStrRegister = 11120;
 constexpr int kStrFormat = 11131;
@@ -154,32 +157,6 @@ void CRegisterDlg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
 }
 
-void CRegisterDlg::ShowBeside(const QWidget& station) {
-    if (const QScreen* screen = station.screen()) {
-        const QRect area = screen->availableGeometry();
-        const QRect frame = station.frameGeometry();
-        // The station's frame tells how much the window system adds around a window.
-        const QSize decoration = frame.size() - station.size();
-        const int rightRoom = area.right() - frame.right() - decoration.width();
-        const int leftRoom = frame.left() - area.left() - decoration.width();
-        // Beside the station where the room there takes the window at its least width,
-        // narrowed to that room (the table scrolls); else over it, as much as fits.
-        const int least = minimumSizeHint().width();
-        const bool right = rightRoom >= least;
-        const bool left = !right && leftRoom >= least;
-        const int widest = right ? rightRoom : left ? leftRoom : area.width() - decoration.width();
-        resize(std::min(width(), widest), std::min(height(), area.height() - decoration.height()));
-        const int x = right  ? frame.right() + 1
-                      : left ? frame.left() - width() - decoration.width()
-                             : area.left();
-        move(x, frame.top());
-    }
-    show();
-    KeepOnScreen(this);
-    raise();
-    activateWindow();
-}
-
 void CRegisterDlg::EnableDates() {
     m_ui->fromDate->setEnabled(m_ui->fromCheck->isChecked());
     m_ui->toDate->setEnabled(m_ui->toCheck->isChecked());
@@ -254,7 +231,7 @@ void CRegisterDlg::ClearCardPane() {
     m_ui->groupCard->setTitle(QString());
     FillTable(m_ui->cardsTable, {kStrState, kStrChip, kStrChipId, kStrTime, kStrStation}, {});
     FillTable(m_ui->historyTable,
-              {kStrTime, kStrEvent, kStrStation, kStrOperator, kStrReason, kStrChipId}, {});
+              {kStrTime, kStrEvent, kStrReason, kStrStation, kStrOperator, kStrChipId}, {});
 }
 
 void CRegisterDlg::ShowSelectedCard() {
@@ -274,13 +251,20 @@ void CRegisterDlg::ShowSelectedCard() {
         cardRows.push_back({RegisterStateText(card), ChipName(card.chipType).trimmed(), card.uid,
                             RegisterTimeText(card.time), card.station});
     FillTable(m_ui->cardsTable, {kStrState, kStrChip, kStrChipId, kStrTime, kStrStation}, cardRows);
+    // The heading speaks of a valid card only where the number has one.
+    const bool valid = !cards->empty() &&
+                       (cards->front().state == station::RegisterEntry::State::Written ||
+                        cards->front().state == station::RegisterEntry::State::Unverified);
+    m_ui->labelValid->setText(LoadString(valid ? kStrValidHeading : kStrCardsHeading));
     std::vector<QStringList> eventRows;
     for (const station::RegisterEvent& event : *history)
         eventRows.push_back({RegisterTimeText(event.time), RegisterEventText(event.kind),
-                             event.station, event.operatorName, RegisterReasonText(event.reason),
+                             RegisterReasonText(event.reason), event.station, event.operatorName,
                              event.uid});
+    // The reason beside the event, and the newest event in sight.
     FillTable(m_ui->historyTable,
-              {kStrTime, kStrEvent, kStrStation, kStrOperator, kStrReason, kStrChipId}, eventRows);
+              {kStrTime, kStrEvent, kStrReason, kStrStation, kStrOperator, kStrChipId}, eventRows);
+    m_ui->historyTable->scrollToBottom();
 }
 
 void CRegisterDlg::OnRowMenu(const QPoint& position) {
@@ -350,7 +334,7 @@ void CRegisterDlg::ChangeDone(bool recorded) {
 void CRegisterDlg::OnExport() {
     const std::optional<CsvSaveChoice> file =
         ChooseCsvFile(this, LoadString(kStrExportTitle), QStringLiteral("exportFileDialog"),
-                      QStringLiteral("kartenregister.csv"));
+                      LoadString(kStrExportFile));
     if (file) ExportTo(file->path, file->options);
 }
 

@@ -76,10 +76,6 @@ class CRegisterDlg : public QDialog {
     // From the start until the window has shown the result.
     bool ExportRunning() const;
 
-    // Shows the window beside station (right of it, else left, else as much as fits), no
-    // larger than its screen.
-    void ShowBeside(const QWidget& station);
-
     // The row context menu's commands, as the menu offers them for the row (tests trigger
     // them through the menu).
     QMenu* RowMenu() const { return m_rowMenu; }

@@ -12,7 +12,7 @@
         <translation>Change IP Address</translation>
     </message>
     <message>
-        <source>Schliessen</source>
+        <source>Schließen</source>
         <translation>Close</translation>
     </message>
 </context>

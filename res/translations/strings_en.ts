@@ -9,14 +9,14 @@
         <translation>&amp;About Orvex FSK Programmer</translation>
     </message>
     <message>
-        <source>Schnittstelle</source>
+        <source>Schnittstelle...</source>
         <comment>102</comment>
-        <translation>Interface</translation>
+        <translation>Interface...</translation>
     </message>
     <message>
-        <source>Einstellungen</source>
+        <source>Einstellungen...</source>
         <comment>103</comment>
-        <translation>Settings</translation>
+        <translation>Settings...</translation>
     </message>
     <message>
         <source>Deutsch</source>
@@ -29,9 +29,9 @@
         <translation>English</translation>
     </message>
     <message>
-        <source>IP-Adresse</source>
+        <source>IP-Adresse...</source>
         <comment>10091</comment>
-        <translation>IP address</translation>
+        <translation>IP address...</translation>
     </message>
     <message>
         <source>Fehler beim Lesen</source>
@@ -171,17 +171,15 @@ The transponder was written correctly but has not been recorded in the log file.
         <translation>Not enough system resources available!</translation>
     </message>
     <message>
-        <source>Zur Ausführung der Hilfe muss der Adobe Acrobat Reader installiert sein.
-Sie erhalten ihn kostenlos unter:
+        <source>Zum Anzeigen des Handbuchs wird ein PDF-Betrachter gebraucht. Die Distribution bringt einen mit, zum Beispiel:
 
-https://get.adobe.com/de/reader/
-https://www.adobe.com/de/acrobat/pdf-reader.html</source>
+sudo apt install evince
+(oder okular, atril, qpdfview)</source>
         <comment>10001</comment>
-        <translation>To display the help, Adobe Acrobat Reader must be installed.
-You can get it free of charge at:
+        <translation>The manual needs a PDF viewer. The distribution has one, for example:
 
-https://get.adobe.com/reader/
-https://www.adobe.com/acrobat/pdf-reader.html</translation>
+sudo apt install evince
+(or okular, atril, qpdfview)</translation>
     </message>
     <message>
         <source>Unbekannter Fehler %d</source>
@@ -487,9 +485,9 @@ Write %3 over it? The earlier card then counts as replaced.</translation>
         <translation>Replacement card</translation>
     </message>
     <message>
-        <source>Grund der Ersatzkarte (zum Beispiel verloren, defekt):</source>
+        <source>Grund der Ersatzkarte (zum Beispiel defekt):</source>
         <comment>11213</comment>
-        <translation>Reason for the replacement card (for example lost, broken):</translation>
+        <translation>Reason for the replacement card (for example broken):</translation>
     </message>
     <message>
         <source>Transponder trägt bereits die gültige Karte %1 (seit %2); er wird nicht überschrieben</source>

@@ -38,7 +38,7 @@
     </message>
     <message>
         <location filename="../ShowErrorLog.ui" line="57"/>
-        <source>Schliessen</source>
+        <source>Schließen</source>
         <translation>Close</translation>
     </message>
 </context>

@@ -213,7 +213,11 @@ class CardRegisterTest : public apptest::WriteStationFixture {
                  QStringList{QString("26 Bit, Einrichtung 12, Nummer 4711 wurde bereits "
                                      "ausgegeben:\nChip %1 (ATA5577) am %2.\n\nDiesen "
                                      "Transponder als Ersatzkarte mit derselben Nummer "
-                                     "beschreiben?")
+                                     "beschreiben?\n\nDieselbe Nummer ist dasselbe "
+                                     "Kartenwort: eine verlorene Karte öffnet damit "
+                                     "weiterhin. Für eine verlorene Karte im Fenster "
+                                     "Karteninhaber „Karte verloren“ wählen; das sperrt sie "
+                                     "und schreibt eine neue Nummer.")
                                  .arg(earlier.uid, when)});
         // Enter must not issue a number a second time.
         QCOMPARE(watcher.DefaultButtons(), QList<QMessageBox::StandardButton>{QMessageBox::No});

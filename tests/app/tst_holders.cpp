@@ -10,12 +10,13 @@
 #include <QComboBox>
 #include <QCompleter>
 #include <QFileDialog>
-#include <QInputDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSocketNotifier>
 #include <QTableWidget>
+#include <QTimer>
 #include <chrono>
 #include <cstring>
 #include <memory>
@@ -23,6 +24,7 @@
 #include "HoldersWindow.h"
 #include "TransponderFactory.h"
 #include "cards/CardFormat.h"
+#include "dialogs/ChoiceDlg.h"
 #include "dialogs/HolderEditDlg.h"
 #include "station/register/CardRegister.h"
 #include "station/register/Holders.h"
@@ -128,6 +130,27 @@ class HoldersTest : public apptest::WriteStationFixture {
         popup->setCurrentIndex(popup->model()->index(0, 0));
         QTest::keyClick(popup, Qt::Key_Return);
     }
+    // A click on the button's circle: the button is as wide as the dialog, its text is not.
+    static void ClickRadio(QRadioButton* button) {
+        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+    }
+    // Answers a question with choices: clicks answer choice and OK, or (choice -1) presses
+    // Enter. Returns the question, empty when dialog is none; pickedBeforehand tells whether
+    // an answer was chosen or OK was on before the operator chose.
+    static QString AnswerChoice(QDialog* dialog, int choice, bool& pickedBeforehand) {
+        auto* choices = qobject_cast<CChoiceDlg*>(dialog);
+        if (choices == nullptr) return QString();
+        auto* ok = ControlById<QPushButton>(dialog, CChoiceDlg::IDOK);
+        pickedBeforehand = choices->Choice() >= 0 || ok->isEnabled();
+        const QString question = ControlById<QLabel>(dialog, CChoiceDlg::IDC_QUESTION)->text();
+        if (choice < 0) {
+            QTest::keyClick(dialog, Qt::Key_Return);
+        } else {
+            ClickRadio(ControlById<QRadioButton>(dialog, CChoiceDlg::IDC_FIRST_CHOICE + choice));
+            QTest::mouseClick(ok, Qt::LeftButton);
+        }
+        return question;
+    }
     void FreshChip() {
         m_reader->Remove();
         m_reader->Place(kAta5577);
@@ -191,14 +214,14 @@ class HoldersTest : public apptest::WriteStationFixture {
     }
 
     void holderWithACardIsAsked_data() {
-        QTest::addColumn<int>("choice");  // the item picked; -1: cancelled
+        QTest::addColumn<int>("choice");  // the answer clicked; -1: Enter pressed
         QTest::addColumn<QList<int>>("states");  // the holder's cards afterwards, newest first
         QTest::addColumn<QString>("reason");     // the first card's reason afterwards
         using S = RegisterEntry::State;
         QTest::newRow("second card") << 4 << QList<int>{int(S::Written), int(S::Written)} << "";
         QTest::newRow("replaces a stolen one")
             << 1 << QList<int>{int(S::Written), int(S::Revoked)} << "stolen";
-        QTest::newRow("cancelled") << -1 << QList<int>{int(S::Written)} << "";
+        QTest::newRow("Enter cancels") << -1 << QList<int>{int(S::Written)} << "";
     }
     void holderWithACardIsAsked() {
         QFETCH(int, choice);
@@ -210,23 +233,19 @@ class HoldersTest : public apptest::WriteStationFixture {
         WriteOnce("500");
         QVERIFY2(m_dlg->m_strStatus.startsWith(kWriteDone), qPrintable(m_dlg->m_strStatus));
 
+        // Picked again on purpose: the field empties after each card.
+        PickHolder("Pers-101");
         FreshChip();
         apptest::ModalWatcher watcher;
         QString question;
+        bool pickedBeforehand = true;
         watcher.SetDialogHandler([&](QDialog* dialog) {
-            auto* input = qobject_cast<QInputDialog*>(dialog);
-            if (input == nullptr) return false;
-            question = input->labelText();
-            if (choice < 0) {
-                input->reject();
-            } else {
-                input->setTextValue(input->comboBoxItems().at(choice));
-                input->accept();
-            }
-            return true;
+            question = AnswerChoice(dialog, choice, pickedBeforehand);
+            return !question.isEmpty();
         });
         WriteOnce("501");
         QVERIFY2(question.contains("Bert Carl") && question.contains("500"), qPrintable(question));
+        QVERIFY(!pickedBeforehand);
         const auto cards = CardsOf(m_ids[1]);
         QList<int> shown;
         for (const RegisterEntry& card : cards) shown << int(card.state);
@@ -234,6 +253,35 @@ class HoldersTest : public apptest::WriteStationFixture {
         QCOMPARE(cards.back().reason, reason);
         // Cancelled, the fresh chip stays blank.
         QCOMPARE(CardOnField().has_value(), choice >= 0);
+    }
+
+    // The holder field empties once the person has the card, so the next chip (Write and
+    // Enter at once) neither asks about their new card nor revokes it.
+    void nextChipAfterAHoldersCardGoesToNobody() {
+        m_reader->Place(kAta5577);
+        Open();
+        auto* field = Find<QLineEdit>(*m_dlg, COrvexFSKDlg::IDC_HOLDER);
+        PickHolder("Berg");
+        WriteOnce("8002");
+        QVERIFY2(m_dlg->m_strStatus.startsWith(kWriteDone), qPrintable(m_dlg->m_strStatus));
+        QVERIFY(field->text().isEmpty());
+        QCOMPARE(Find<QLabel>(*m_dlg, COrvexFSKDlg::IDC_HOLDER_OF_CARD)->text(),
+                 QString("für Anna Berg"));
+
+        FreshChip();
+        apptest::ModalWatcher watcher;
+        watcher.SetDialogHandler([](QDialog* dialog) {
+            QTest::keyClick(dialog, Qt::Key_Return);
+            return true;
+        });
+        WriteOnce("8008");
+        QVERIFY2(m_dlg->m_strStatus.startsWith(kWriteDone), qPrintable(m_dlg->m_strStatus));
+        QVERIFY2(watcher.Dialogs().isEmpty(), qPrintable(watcher.Dialogs().join('|')));
+        const auto cards = CardsOf(m_ids[0]);
+        QCOMPARE(cards.size(), std::size_t(1));
+        QCOMPARE(cards[0].fields.number, 8002);
+        QCOMPARE(cards[0].state, RegisterEntry::State::Written);
+        QVERIFY(Find<QLabel>(*m_dlg, COrvexFSKDlg::IDC_HOLDER_OF_CARD)->text().isEmpty());
     }
 
     void lostCardIsRevokedAndReplaced() {
@@ -301,6 +349,59 @@ class HoldersTest : public apptest::WriteStationFixture {
         QVERIFY2(!blocked.contains(",702,") && !blocked.contains("Dorn"), qPrintable(blocked));
     }
 
+    // Two valid cards: the operator says which was lost before anything is revoked, and a
+    // missing chip leaves both valid; the replacement then comes beside the card kept.
+    void lostCardOfSeveralIsChosenAndRevokedOnlyWithAChip() {
+        m_reader->Place(kAta5577);
+        Open();
+        PickHolder("Dorn");
+        WriteOnce("700");
+        PickHolder("Dorn");
+        FreshChip();
+        apptest::ModalWatcher watcher(QMessageBox::Yes);
+        bool pickedBeforehand = false;
+        watcher.SetDialogHandler([&](QDialog* dialog) {
+            return !AnswerChoice(dialog, 4, pickedBeforehand).isEmpty();  // a second card
+        });
+        WriteOnce("701");
+        QCOMPARE(CardsOf(m_ids[2]).size(), std::size_t(2));
+
+        CHoldersWindow* window = OpenHoldersWindow();
+        SelectHolder(window, m_ids[2]);
+        QStringList offered;
+        watcher.SetDialogHandler([&](QDialog* dialog) {
+            if (qobject_cast<CChoiceDlg*>(dialog) == nullptr) return false;
+            for (int index = 0;; ++index) {
+                auto* card = ControlById<QRadioButton>(dialog, CChoiceDlg::IDC_FIRST_CHOICE + index);
+                if (card == nullptr) break;
+                offered << card->text();
+                if (card->text().contains("700")) ClickRadio(card);
+            }
+            QTest::mouseClick(ControlById<QPushButton>(dialog, CChoiceDlg::IDOK), Qt::LeftButton);
+            return true;
+        });
+        m_reader->Remove();
+        QTest::mouseClick(ControlById<QPushButton>(window, CHoldersWindow::IDC_LOST), Qt::LeftButton);
+        QCOMPARE(offered.size(), 2);
+        QVERIFY2(offered.join('|').contains("701"), qPrintable(offered.join('|')));
+        QCOMPARE(watcher.Messages().size(), 1);
+        QVERIFY2(watcher.Messages()[0].contains("nichts wurde gesperrt"),
+                 qPrintable(watcher.Messages()[0]));
+        for (const RegisterEntry& card : CardsOf(m_ids[2]))
+            QCOMPARE(card.state, RegisterEntry::State::Written);
+
+        m_reader->Place(kAta5577);
+        QTest::mouseClick(ControlById<QPushButton>(window, CHoldersWindow::IDC_LOST), Qt::LeftButton);
+        QCOMPARE(watcher.Messages().size(), 1);
+        QMap<qint64, RegisterEntry::State> states;
+        for (const RegisterEntry& card : CardsOf(m_ids[2])) states[card.fields.number] = card.state;
+        QCOMPARE(states, (QMap<qint64, RegisterEntry::State>{
+                             {700, RegisterEntry::State::Revoked},
+                             {701, RegisterEntry::State::Written},
+                             {702, RegisterEntry::State::Written}}));
+        QCOMPARE(CardsOf(m_ids[2]).back().reason, QString("lost"));
+    }
+
     void windowSearchesAndFilters() {
         Open();
         CHoldersWindow* window = OpenHoldersWindow();
@@ -320,20 +421,40 @@ class HoldersTest : public apptest::WriteStationFixture {
         // Added by hand; a personnel number another holder has is refused in the dialog.
         apptest::ModalWatcher watcher;
         QString refusal;
+        QString title;
+        QString departmentQuestion;
+        bool keptItsLayout = false;
         watcher.SetDialogHandler([&](QDialog* dialog) {
             if (ControlById<QLineEdit>(dialog, CHolderEditDlg::IDC_NUMBER) == nullptr) return false;
+            title = dialog->windowTitle();
             auto* number = ControlById<QLineEdit>(dialog, CHolderEditDlg::IDC_NUMBER);
             ControlById<QLineEdit>(dialog, CHolderEditDlg::IDC_NAME)->setText("Dora Ernst");
-            ControlById<QLineEdit>(dialog, CHolderEditDlg::IDC_DEPARTMENT)->setText("B");
+            // Known as "B": taken as typed only when the operator says so (No here).
+            ControlById<QLineEdit>(dialog, CHolderEditDlg::IDC_DEPARTMENT)->setText("b");
             number->setText("Pers-100");
+            // The department question comes inside the watcher's own answer: answered here.
+            QTimer::singleShot(0, [&departmentQuestion] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                if (box == nullptr) return;
+                departmentQuestion = box->text();
+                QTest::keyClick(box, Qt::Key_Return);
+            });
             dialog->accept();
-            refusal = ControlById<QLabel>(dialog, CHolderEditDlg::IDC_ERROR)->text();
+            auto* error = ControlById<QLabel>(dialog, CHolderEditDlg::IDC_ERROR);
+            refusal = error->text();
+            // The reason shown whole, the fields at their size.
+            QCoreApplication::processEvents();
+            keptItsLayout = error->height() >= error->heightForWidth(error->width()) &&
+                            number->height() >= number->minimumSizeHint().height();
             number->setText("Pers-200");
             dialog->accept();
             return true;
         });
         QTest::mouseClick(ControlById<QPushButton>(window, CHoldersWindow::IDC_ADD), Qt::LeftButton);
         QVERIFY2(refusal.startsWith("Nicht gespeichert"), qPrintable(refusal));
+        QCOMPARE(title, QString("Neue Person"));
+        QVERIFY(keptItsLayout);
+        QVERIFY2(departmentQuestion.contains("„b“"), qPrintable(departmentQuestion));
         QCOMPARE(shownNames(), QStringList{"Dora Ernst"});
         std::optional<station::Holder> dora;
         QVERIFY(m_register->FindHolder(QString("Pers-200"), dora) && dora);
@@ -360,6 +481,9 @@ class HoldersTest : public apptest::WriteStationFixture {
         QTRY_VERIFY_WITH_TIMEOUT(m_signals.calls.size() >= 4, 10000);
         QCOMPARE(m_dlg->m_nCount, 1);
         QVERIFY(next->text().endsWith("Bert Carl"));
+        // Beside the failure the person whose chip failed, not the one served before.
+        QCOMPARE(Find<QLabel>(*m_dlg, COrvexFSKDlg::IDC_HOLDER_OF_CARD)->text(),
+                 QString("für Bert Carl"));
         for (int served = 2; served <= 3; ++served) {
             FreshChip();
             QTRY_COMPARE_WITH_TIMEOUT(m_dlg->m_nCount, served, 10000);

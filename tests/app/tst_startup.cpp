@@ -235,8 +235,8 @@ class StartupTest : public QObject {
         QTest::addColumn<QString>("message");
         QTest::newRow("out of resources") << 0 << "Nicht genügend Systemresourcen vorhanden!";
         QTest::newRow("no viewer") << 31
-                                   << "Zur Ausführung der Hilfe muss der Adobe Acrobat Reader "
-                                      "installiert sein.";
+                                   << "Zum Anzeigen des Handbuchs wird ein PDF-Betrachter "
+                                      "gebraucht.";
         QTest::newRow("other") << 5 << "Unbekannter Fehler 5";
     }
 

@@ -2,6 +2,7 @@
 // and lost --holder on an SQLite register, with the register read back in-process; and two
 // lfprog processes running a series over the same holders of one PostgreSQL register at once.
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <algorithm>
 #include <map>
@@ -121,7 +122,7 @@ TEST_F(LfprogHoldersSqlite, SeriesGivesEveryHolderACardAndTheLogNamesNobody) {
 
 TEST_F(LfprogHoldersSqlite, IssueRefusesASecondCardUnlessAskedAndLostReplacesTheCard) {
     PlaceFresh();
-    Result result = Run({"issue", "--holder", "P2"});
+    Result result = Run({"issue", "--holder", "P2", "--facility", "12"});
     ASSERT_EQ(result.exit, 0) << result.out << result.err;
     EXPECT_EQ(Json(result.out)["number"].toInteger(), 100);
     EXPECT_EQ(Json(result.out)["personnel_number"].toString(), "P2");
@@ -193,21 +194,98 @@ TEST_F(LfprogHoldersSqlite, IssueRefusesASecondCardUnlessAskedAndLostReplacesThe
         EXPECT_NE(blockedText.find(part), std::string::npos) << blockedText;
 }
 
-TEST_F(LfprogHoldersSqlite, LostCardWhoseReplacementFailsStaysRevokedAndTheCommandSaysSo) {
+TEST_F(LfprogHoldersSqlite, LostCardIsRevokedOnlyWithAChipAndAFailedReplacementSaysSo) {
     PlaceFresh();
-    ASSERT_EQ(Run({"issue", "--holder", "P3"}).exit, 0);
+    ASSERT_EQ(Run({"issue", "--holder", "P3", "--facility", "12"}).exit, 0);
+    // No chip: the lost card stays valid, nothing half done.
     Engine().RemoveTransponder();
-    const Result result = Run({"lost", "--holder", "P3"});
+    Result result = Run({"lost", "--holder", "P3"});
     EXPECT_EQ(result.exit, kExitNoCard) << result.out << result.err;
-    EXPECT_NE(result.out.find("stays revoked"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("stays valid, nothing revoked"), std::string::npos) << result.out;
+    ASSERT_EQ(Rows(*m_register).size(), 1u);
+    EXPECT_EQ(Rows(*m_register)[0].state, RegisterEntry::State::Written);
+
+    // A chip that keeps its old data: revoked, and the command says the replacement failed.
+    auto weak = vsim::MakeFreshChip(9);
+    weak->SetWeak(true);
+    Engine().PlaceTransponder(std::move(weak));
+    result = Run({"lost", "--holder", "P3"});
+    EXPECT_NE(result.exit, 0) << result.out << result.err;
+    EXPECT_NE((result.out + result.err).find("stays revoked"), std::string::npos)
+        << result.out << result.err;
     const auto rows = Rows(*m_register);
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0].state, RegisterEntry::State::Revoked);
-    EXPECT_EQ(rows[0].reason, "lost");
-    // The replacement comes later with issue, which finds no valid card now.
+    const auto lost = std::find_if(rows.begin(), rows.end(),
+                                   [](const RegisterEntry& row) { return row.fields.number == 100; });
+    ASSERT_NE(lost, rows.end());
+    EXPECT_EQ(lost->state, RegisterEntry::State::Revoked);
+    EXPECT_EQ(lost->reason, "lost");
+    // The replacement that did not verify is held as unverified, for the operator to resolve.
+    const auto replacement = std::find_if(rows.begin(), rows.end(), [](const RegisterEntry& row) {
+        return row.fields.number == 101;
+    });
+    ASSERT_NE(replacement, rows.end());
+    EXPECT_EQ(replacement->state, RegisterEntry::State::Unverified);
+}
+
+TEST_F(LfprogHoldersSqlite, LostWithSeveralValidCardsRevokesTheOneNumbered) {
     PlaceFresh();
-    const Result later = Run({"issue", "--holder", "P3"});
-    EXPECT_EQ(later.exit, 0) << later.out << later.err;
+    ASSERT_EQ(Run({"issue", "--holder", "P1", "--facility", "12"}).exit, 0);
+    PlaceFresh();
+    ASSERT_EQ(Run({"issue", "--holder", "P1", "--second"}).exit, 0);
+    PlaceFresh();
+    Result result = Run({"lost", "--holder", "P1"});
+    EXPECT_EQ(result.exit, kExitUsage) << result.out << result.err;
+    EXPECT_NE(result.out.find("--number"), std::string::npos) << result.out;
+    result = Run({"lost", "--holder", "P1", "--number", "555"});
+    EXPECT_EQ(result.exit, kExitFailure) << result.out << result.err;
+    result = Run({"lost", "--holder", "P1", "--number", "100"});
+    ASSERT_EQ(result.exit, 0) << result.out << result.err;
+    const auto lines = JsonLines(result.out);
+    ASSERT_EQ(lines.size(), 2u) << result.out;
+    EXPECT_EQ(lines[0]["number"].toInteger(), 100);
+    EXPECT_EQ(lines[1]["number"].toInteger(), 102);
+    std::map<std::int64_t, RegisterEntry::State> stateOf;
+    for (const RegisterEntry& row : Rows(*m_register)) {
+        EXPECT_EQ(row.holder, m_ids[0]);
+        stateOf[row.fields.number] = row.state;
+    }
+    using State = RegisterEntry::State;
+    EXPECT_EQ(stateOf, (std::map<std::int64_t, State>{
+                           {100, State::Revoked}, {101, State::Written}, {102, State::Written}}));
+}
+
+// A first card never gets facility 0 by default: the station's settings lend theirs, and the
+// command says so; without them it is refused. A later card takes the earlier card's.
+TEST_F(LfprogHoldersSqlite, FirstCardTakesTheStationsFacilityOrIsRefused) {
+    PlaceFresh();
+    Result result = Run({"issue", "--holder", "P1"});
+    EXPECT_EQ(result.exit, kExitUsage) << result.out << result.err;
+    EXPECT_NE(result.out.find("--facility"), std::string::npos) << result.out;
+    EXPECT_EQ(Engine().FieldWriteCount(), 0u);
+
+    const QString folder = qEnvironmentVariable("XDG_CONFIG_HOME") + "/Qor Applikationen";
+    ASSERT_TRUE(QDir().mkpath(folder));
+    QFile settings(folder + "/Orvex-FSK.ini");
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write("[Settings]\nFacilityCode=12\n");
+    settings.close();
+    result = Run({"issue", "--holder", "P1"});
+    ASSERT_EQ(result.exit, 0) << result.out << result.err;
+    const auto lines = JsonLines(result.out);
+    ASSERT_EQ(lines.size(), 2u) << result.out;
+    EXPECT_NE(lines[0]["note"].toString().indexOf("facility 12 from the station's settings"), -1)
+        << result.out;
+    EXPECT_EQ(lines[1]["facility"].toInteger(), 12) << result.out;
+    // The holder's next card, after the first was lost, keeps the site's facility code.
+    ASSERT_TRUE(settings.remove());
+    PlaceFresh();
+    ASSERT_EQ(Run({"lost", "--holder", "P1"}).exit, 0);
+    ASSERT_EQ(RunLfprog({"register", "revoke", "101", "--reason", "destroyed", "--register",
+                         m_file}).exit, 0);
+    PlaceFresh();
+    result = Run({"issue", "--holder", "P1"});
+    ASSERT_EQ(result.exit, 0) << result.out << result.err;
+    EXPECT_EQ(Json(result.out)["facility"].toInteger(), 12) << result.out;
 }
 
 TEST_F(LfprogHoldersSqlite, WrongHolderOptionsAreRefusedBeforeAnyChipIsWritten) {

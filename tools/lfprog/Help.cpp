@@ -158,8 +158,10 @@ const std::string kIssueHelp =
     "from N, linked to the holder in the register. A holder who has a valid card already is\n"
     "refused (exit 5, naming the card) unless --replace or --second says what the new card\n"
     "is; a holder who has left is refused (exit 1). The holder's card lends its format and\n"
-    "facility code where --format and --facility are not given. The holder's personnel\n"
-    "number and name are printed, never written to the log.\n" +
+    "facility code where --format and --facility are not given. A holder's first card takes\n"
+    "the facility code of the station's settings, saying so, and is refused (exit 2) when\n"
+    "they keep none. The holder's personnel number and name are printed, never written to\n"
+    "the log.\n" +
     std::string(kCardOptions) +
     "  --holder PNR    the holder's personnel number\n"
     "  --from N        the first number the next free number is looked for from\n"
@@ -171,16 +173,19 @@ const std::string kIssueHelp =
 const std::string kLostHelp =
     "usage: lfprog lost --holder PNR --port NAME [--baud N] [--timeout MS] [--chip C]\n"
     "                   [--format F] [--facility N] [--extra N] --from N [--lock]\n"
-    "                   [--no-verify] [--log FILE] [--register R]\n"
+    "                   [--no-verify] [--log FILE] [--number N] [--register R]\n"
     "\n"
     "The holder's card was lost: revokes the holder's valid card (reason lost, recorded in its\n"
     "history) and writes the replacement with the register's next free number from N, in the\n"
-    "lost card's format and facility code unless --format or --facility say otherwise. When\n"
-    "the replacement cannot be written, the lost card stays revoked and the command says so\n"
-    "(with the write's exit code); 'lfprog issue --holder PNR' writes the replacement later.\n"
-    "Exit 1 when the holder has no valid card.\n" +
+    "lost card's format and facility code unless --format or --facility say otherwise. A\n"
+    "holder with several valid cards needs --number to say which was lost (exit 2 without);\n"
+    "the others stay valid. Nothing is revoked while no writable chip lies on the reader\n"
+    "(exit 4). When the replacement cannot be written, the lost card stays revoked and the\n"
+    "command says so (with the write's exit code); 'lfprog issue --holder PNR' writes the\n"
+    "replacement later. Exit 1 when the holder has no valid card.\n" +
     std::string(kCardOptions) +
     "  --holder PNR    the holder's personnel number\n"
+    "  --number N      the number of the card that was lost\n"
     "  --from N        the first number the next free number is looked for from\n"
     "  --lock, --no-verify, --log FILE, --facility N, --extra N: as for write\n" +
     std::string(kRegisterOption);
@@ -388,7 +393,7 @@ const std::vector<CommandInfo>& Commands() {
          "revoke a holder's lost card and write its replacement",
          kLostHelp.c_str(),
          {"port", "baud", "timeout", "format", "chip", "facility", "extra", "from", "lock",
-          "no-verify", "log", "holder", "register"},
+          "no-verify", "log", "holder", "number", "register"},
          RunLost},
         {"register list",
          "list the cards of the card register",

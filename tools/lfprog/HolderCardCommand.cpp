@@ -3,7 +3,13 @@
 // replacement only when asked. lost revokes the holder's valid card (reason lost) and writes
 // the replacement with the next free number. The holder's personnel number and name are
 // printed for the operator, but never reach the write log.
+#include <QSettings>
+#include <algorithm>
+#include <limits>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "CardOptions.h"
 #include "Commands.h"
@@ -52,16 +58,42 @@ int FindHolderOf(const CommandContext& context, const char* command,
     return kExitSuccess;
 }
 
+// The facility code the station on this desk writes (its settings file), if it keeps one
+// that fits format; file names the settings file.
+std::optional<int> StationFacility(int format, std::string& file) {
+    const QSettings settings(QSettings::IniFormat, QSettings::UserScope,
+                             QStringLiteral("Qor Applikationen"), QStringLiteral("Orvex-FSK"));
+    file = settings.fileName().toStdString();
+    bool number = false;
+    const int facility = settings.value(QStringLiteral("Settings/FacilityCode")).toInt(&number);
+    if (!number || facility < 0 || facility > kCardFormats[format].maxFacility) return std::nullopt;
+    return facility;
+}
+
 // Format, chip and the first number the next free number is looked for from; a card the
-// holder had lends its format and facility code where the command line names none.
+// holder had lends its format and facility code where the command line names none. A first
+// card takes the site's facility code from the station's settings, saying so, and is refused
+// without one: facility 0 would open no door.
 int ParseHolderCard(const CCommandLine& line, const COutput& out, const RegisterEntry* earlier,
                     CardChoice& choice) {
     if (const int status = ParseFormatAndChip(line, out, choice)) return status;
     if (earlier && !line.Has("format") && IsCardFormat(earlier->format))
         choice.format = earlier->format;
     if (const int status = ParseCardFields(line, out, "from", choice)) return status;
-    if (earlier && !line.Has("facility") && FormatHasFacility(choice.format))
+    if (line.Has("facility") || !FormatHasFacility(choice.format)) return kExitSuccess;
+    if (earlier) {
         choice.fields.facility = earlier->fields.facility;
+        return kExitSuccess;
+    }
+    std::string file;
+    const std::optional<int> facility = StationFacility(choice.format, file);
+    if (!facility)
+        return out.Fail(kExitUsage, "the holder has no card to take the facility code from and "
+                                    "the station's settings (" + file +
+                                    ") keep none: --facility N gives it");
+    choice.fields.facility = *facility;
+    out.Note("facility " + std::to_string(*facility) + " from the station's settings (" + file +
+             ")");
     return kExitSuccess;
 }
 
@@ -132,7 +164,20 @@ int RunIssue(CommandContext& context) {
     if (const int status = FindHolderOf(context, "issue", cardRegister, holder)) return status;
     CardChoice choice;
     const RegisterEntry* valid = holder.validCard ? &*holder.validCard : nullptr;
-    if (const int status = ParseHolderCard(line, out, valid, choice)) return status;
+    // Without a valid card, the holder's newest card (revoked, replaced) lends its facility.
+    std::optional<RegisterEntry> latest;
+    if (!valid) {
+        const auto cards = cardRegister->HolderCards(holder.id);
+        if (!cards)
+            return out.Fail(kExitRegister, "the card register (" +
+                                               cardRegister->Where().toStdString() +
+                                               ") cannot be read: " +
+                                               cardRegister->LastError().toStdString());
+        if (!cards->empty()) latest = cards->front();
+    }
+    if (const int status = ParseHolderCard(line, out, valid ? valid : latest ? &*latest : nullptr,
+                                           choice))
+        return status;
     RunCard card;
     if (valid) {
         if (!line.Has("replace") && !line.Has("second"))
@@ -168,26 +213,50 @@ int RunLost(CommandContext& context) {
                                            cardRegister->Where().toStdString() +
                                            ") cannot be read: " +
                                            cardRegister->LastError().toStdString());
+    std::vector<RegisterEntry> valid;
     std::string validCards;
-    int valid = 0;
     for (const RegisterEntry& each : *cards) {
         if (each.state != RegisterEntry::State::Written &&
             each.state != RegisterEntry::State::Unverified)
             continue;
-        ++valid;
+        valid.push_back(each);
         validCards += (validCards.empty() ? "" : ", ") + DescribeCard(each.format, each.fields);
     }
-    if (valid > 1)
-        return out.Fail(kExitUsage, HolderText(holder) + " has " + std::to_string(valid) +
+    RegisterEntry lost = *holder.validCard;
+    if (const auto number = line.Value("number")) {
+        long long wanted = 0;
+        if (!ParseInteger(*number, 0, std::numeric_limits<long long>::max(), wanted))
+            return out.Fail(kExitUsage, "--number '" + *number + "' is no card number");
+        const auto match = std::find_if(valid.begin(), valid.end(), [wanted](const auto& card) {
+            return card.fields.number == wanted;
+        });
+        if (match == valid.end())
+            return out.Fail(kExitFailure, HolderText(holder) + " has no valid card with number " +
+                                              *number + " (valid: " + validCards + ")");
+        lost = *match;
+    } else if (valid.size() > 1) {
+        return out.Fail(kExitUsage, HolderText(holder) + " has " + std::to_string(valid.size()) +
                                         " valid cards (" + validCards +
-                                        "): revoke the lost one with 'lfprog register revoke' "
-                                        "and write its replacement with 'lfprog issue --holder'");
-    const RegisterEntry lost = *holder.validCard;
+                                        "): --number N says which was lost");
+    }
     CardChoice choice;
     if (const int status = ParseHolderCard(line, out, &lost, choice)) return status;
-    // The reader is opened before the card is revoked: a wrong port changes nothing.
+    // The reader is opened and a chip looked for before the card is revoked: a wrong port or
+    // an empty reader changes nothing.
     CReader reader;
     if (const int status = reader.Open(line, out)) return status;
+    {
+        const RunCard probe = MakeRunCard(reader.Handle(), choice);
+        std::int64_t noEarlierChip = 0;
+        QString uid;
+        const Detection detected = DetectTransponder(probe.target, noEarlierChip, uid);
+        if (detected == Detection::None || detected == Detection::Protected)
+            return out.Fail(kExitNoCard,
+                            DescribeCard(lost.format, lost.fields) +
+                                " stays valid, nothing revoked: " +
+                                (detected == Detection::None ? "no transponder on the reader"
+                                                             : "the transponder is write-protected"));
+    }
     if (!cardRegister->Revoke(lost.id, RevokeReason::Lost)) {
         const QString refusal = RefusedChange(lost, CardChange::Revoke);
         if (!refusal.isEmpty()) return out.Fail(kExitFailure, refusal.toStdString());
@@ -202,6 +271,8 @@ int RunLost(CommandContext& context) {
     AddCard(revoked, lost.format, lost.fields);
     out.Print(revoked, "revoked (lost): " + lostText);
     RunCard card;
+    // The holder's other valid cards stay theirs: the replacement is one card more.
+    card.secondCard = valid.size() > 1;
     // The lost card stays revoked whatever happens to its replacement.
     return WriteHolderCard(context, *cardRegister, reader, choice, holder, card,
                            lostText + " stays revoked (lost), no replacement written: ");
