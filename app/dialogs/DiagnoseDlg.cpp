@@ -16,22 +16,22 @@
 
 namespace {
 
-constexpr int IDS_DIAGNOSE_BUTTON = 11900;
-constexpr int IDS_DIAGNOSE_TITLE = 11901;
-constexpr int IDS_DIAGNOSE_INTRO = 11902;
-constexpr int IDS_COLUMN_VERDICT = 11903;
-constexpr int IDS_COLUMN_CHECK = 11904;
-constexpr int IDS_COLUMN_FINDING = 11905;
-constexpr int IDS_COLUMN_FIX = 11906;
-constexpr int IDS_VERDICT_OK = 11907;
-constexpr int IDS_VERDICT_PROBLEM = 11908;
-constexpr int IDS_VERDICT_CANNOT_TELL = 11909;
-constexpr int IDS_CHECK_AGAIN = 11910;
-constexpr int IDS_COPY = 11911;
-constexpr int IDS_CLOSE = 11912;
-constexpr int IDS_NO_PROBLEM = 11913;
-constexpr int IDS_PROBLEMS = 11914;
-constexpr int IDS_CHECKING = 11915;
+constexpr int IDS_DIAGNOSE_BUTTON = 11950;
+constexpr int IDS_DIAGNOSE_TITLE = 11951;
+constexpr int IDS_DIAGNOSE_INTRO = 11952;
+constexpr int IDS_COLUMN_VERDICT = 11953;
+constexpr int IDS_COLUMN_CHECK = 11954;
+constexpr int IDS_COLUMN_FINDING = 11955;
+constexpr int IDS_COLUMN_FIX = 11956;
+constexpr int IDS_VERDICT_OK = 11957;
+constexpr int IDS_VERDICT_PROBLEM = 11958;
+constexpr int IDS_VERDICT_CANNOT_TELL = 11959;
+constexpr int IDS_CHECK_AGAIN = 11960;
+constexpr int IDS_COPY = 11961;
+constexpr int IDS_CLOSE = 11962;
+constexpr int IDS_NO_PROBLEM = 11963;
+constexpr int IDS_PROBLEMS = 11964;
+constexpr int IDS_CHECKING = 11965;
 
 constexpr int kFormatCodeRange = 100;
 

@@ -506,82 +506,82 @@ Write %3 over it? The earlier card then counts as replaced.</translation>
     </message>
     <message>
         <source>Diagnose…</source>
-        <comment>11900</comment>
+        <comment>11950</comment>
         <translation>Diagnose…</translation>
     </message>
     <message>
         <source>Diagnose der Schnittstelle</source>
-        <comment>11901</comment>
+        <comment>11951</comment>
         <translation>Interface diagnosis</translation>
     </message>
     <message>
         <source>Was zwischen diesem Benutzer und dem Lesegerät steht, eine Prüfung je Zeile. Es wird nichts verändert; die Abhilfe führt der Administrator aus.</source>
-        <comment>11902</comment>
+        <comment>11952</comment>
         <translation>What stands between this user and the reader, one check per line. Nothing is changed; the administrator carries out the fix.</translation>
     </message>
     <message>
         <source>Ergebnis</source>
-        <comment>11903</comment>
+        <comment>11953</comment>
         <translation>Verdict</translation>
     </message>
     <message>
         <source>Prüfung</source>
-        <comment>11904</comment>
+        <comment>11954</comment>
         <translation>Check</translation>
     </message>
     <message>
         <source>Befund</source>
-        <comment>11905</comment>
+        <comment>11955</comment>
         <translation>Finding</translation>
     </message>
     <message>
         <source>Abhilfe</source>
-        <comment>11906</comment>
+        <comment>11956</comment>
         <translation>Fix</translation>
     </message>
     <message>
         <source>in Ordnung</source>
-        <comment>11907</comment>
+        <comment>11957</comment>
         <translation>ok</translation>
     </message>
     <message>
         <source>Problem</source>
-        <comment>11908</comment>
+        <comment>11958</comment>
         <translation>problem</translation>
     </message>
     <message>
         <source>unklar</source>
-        <comment>11909</comment>
+        <comment>11959</comment>
         <translation>cannot tell</translation>
     </message>
     <message>
         <source>Erneut prüfen</source>
-        <comment>11910</comment>
+        <comment>11960</comment>
         <translation>Check again</translation>
     </message>
     <message>
         <source>Kopieren</source>
-        <comment>11911</comment>
+        <comment>11961</comment>
         <translation>Copy</translation>
     </message>
     <message>
         <source>Schließen</source>
-        <comment>11912</comment>
+        <comment>11962</comment>
         <translation>Close</translation>
     </message>
     <message>
         <source>Kein Problem gefunden</source>
-        <comment>11913</comment>
+        <comment>11963</comment>
         <translation>No problem found</translation>
     </message>
     <message>
         <source>Probleme gefunden: %1</source>
-        <comment>11914</comment>
+        <comment>11964</comment>
         <translation>Problems found: %1</translation>
     </message>
     <message>
         <source>Prüfung läuft...</source>
-        <comment>11915</comment>
+        <comment>11965</comment>
         <translation>Checking...</translation>
     </message>
 </context>

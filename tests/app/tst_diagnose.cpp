@@ -106,14 +106,14 @@ class DiagnoseTest : public QObject {
         dialog.OnInitDialog();
         auto* button = dialog.findChild<QPushButton*>(QStringLiteral("buttonDiagnose"));
         QVERIFY(button != nullptr);
-        QCOMPARE(button->text(), LoadString(11900));
+        QCOMPARE(button->text(), LoadString(11950));
 
         const Seen seen = Diagnose(dialog);
-        QCOMPARE(seen.headers, (QStringList{LoadString(11903), LoadString(11904),
-                                            LoadString(11905), LoadString(11906)}));
+        QCOMPARE(seen.headers, (QStringList{LoadString(11953), LoadString(11954),
+                                            LoadString(11955), LoadString(11956)}));
         QVERIFY2(seen.lineVersion.startsWith(line + ": answers at 19200 baud"),
                  qPrintable(seen.lineVersion));
-        QCOMPARE(seen.versionVerdict, LoadString(11907));
+        QCOMPARE(seen.versionVerdict, LoadString(11957));
         QVERIFY(seen.rowsAgain > 0);
         QVERIFY2(seen.copied.contains(QStringLiteral("line-version")), qPrintable(seen.copied));
     }
