@@ -23,6 +23,12 @@ std::string HolderText(const Holder& holder) {
     return holder.personnelNumber.toStdString() + " " + holder.name.toStdString();
 }
 
+// A refusal goes to standard error, which logs keep: it names the holder by the personnel
+// number the operator typed, never by name.
+std::string RefusedHolderText(const Holder& holder) {
+    return "holder " + holder.personnelNumber.toStdString();
+}
+
 // The register the holder list is in, and the holder --holder names; kExitSuccess or the
 // reported failure.
 int FindHolderOf(const CommandContext& context, const char* command,
@@ -44,7 +50,7 @@ int FindHolderOf(const CommandContext& context, const char* command,
                                            cardRegister->LastError().toStdString());
     if (!found) return out.Fail(kExitFailure, "no holder with personnel number " + *number);
     if (found->leftSince.isValid())
-        return out.Fail(kExitFailure, HolderText(*found) + " has left (since " +
+        return out.Fail(kExitFailure, RefusedHolderText(*found) + " has left (since " +
                                           found->leftSince.toUTC().toString(Qt::ISODate)
                                               .toStdString() +
                                           "); no card is issued");
@@ -137,7 +143,7 @@ int RunIssue(CommandContext& context) {
     if (valid) {
         if (!line.Has("replace") && !line.Has("second"))
             return out.Fail(kExitDuplicate,
-                            HolderText(holder) + " has a valid card: " +
+                            RefusedHolderText(holder) + " has a valid card: " +
                                 DescribeCard(valid->format, valid->fields) +
                                 " (--replace REASON writes a replacement, --second a second "
                                 "card)");
@@ -159,7 +165,7 @@ int RunLost(CommandContext& context) {
     Holder holder;
     if (const int status = FindHolderOf(context, "lost", cardRegister, holder)) return status;
     if (!holder.validCard)
-        return out.Fail(kExitFailure, HolderText(holder) +
+        return out.Fail(kExitFailure, RefusedHolderText(holder) +
                                           " has no valid card (lfprog issue --holder writes one)");
     // Which of several valid cards was lost only the operator knows.
     const auto cards = cardRegister->HolderCards(holder.id);
@@ -178,7 +184,7 @@ int RunLost(CommandContext& context) {
         validCards += (validCards.empty() ? "" : ", ") + DescribeCard(each.format, each.fields);
     }
     if (valid > 1)
-        return out.Fail(kExitUsage, HolderText(holder) + " has " + std::to_string(valid) +
+        return out.Fail(kExitUsage, RefusedHolderText(holder) + " has " + std::to_string(valid) +
                                         " valid cards (" + validCards +
                                         "): revoke the lost one with 'lfprog register revoke' "
                                         "and write its replacement with 'lfprog issue --holder'");
