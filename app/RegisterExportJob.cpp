@@ -4,6 +4,7 @@
 #include <QTextStream>
 
 #include "ProgramInfo.h"
+#include "station/PrivateSaveFile.h"
 
 CRegisterExportJob::CRegisterExportJob(QObject* parent) : QObject(parent) {}
 
@@ -41,7 +42,7 @@ void CRegisterExportJob::Run(const Job& job) {
     }
 
     QSaveFile file(job.path);
-    if (!file.open(QIODevice::WriteOnly)) return finish(false, file.errorString());
+    if (!station::OpenPrivateSaveFile(file)) return finish(false, file.errorString());
     QTextStream out(&file);
     out.setEncoding(QStringConverter::Utf8);
     bool exported = false;

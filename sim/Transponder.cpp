@@ -10,12 +10,25 @@ namespace vsim {
 namespace {
 
 // Identifications start with the chip type and a fixed tail, so that a test's chips are
-// recognisable in a hexadecimal dump; the counter makes them unique.
+// recognisable in a hexadecimal dump; the counter makes them unique. Its upper bits are the
+// series (a reader's own range), its lower bits count the chips of that series.
 constexpr uint8_t kIdTail[] = {0x56, 0x53, 0xE0};
+constexpr int kSeriesShift = 20;
 
 std::atomic<uint32_t> g_nextIdCounter{1};
 
 }  // namespace
+
+void StartChipIdSeries(uint32_t series) {
+    g_nextIdCounter = ((series % (kChipIdSeriesLast + 1)) << kSeriesShift) | 1;
+}
+
+uint32_t ChipIdSeriesOfName(const std::string& name) {
+    // FNV-1a: the same name gives the same series on every machine and every run.
+    uint32_t hash = 2166136261u;
+    for (const char c : name) hash = (hash ^ static_cast<uint8_t>(c)) * 16777619u;
+    return 1 + hash % kChipIdSeriesLast;
+}
 
 ChipId NextChipId(int chipType) {
     const uint32_t counter = g_nextIdCounter.fetch_add(1);

@@ -29,6 +29,15 @@ using ChipId = std::array<uint8_t, 8>;
 // A fresh identification for a chip of this type: unique within the process.
 ChipId NextChipId(int chipType);
 
+// Readers in different processes hand out different identifications only when each counts
+// in a series of its own: series 1 to kChipIdSeriesLast, about a million chips each (series
+// 0, where every process starts, is the tests' own). The next chips are numbered from the
+// start of series; a series set again numbers the same chips again.
+constexpr uint32_t kChipIdSeriesLast = 4095;
+void StartChipIdSeries(uint32_t series);
+// The series a reader of this name counts in, 1 to kChipIdSeriesLast.
+uint32_t ChipIdSeriesOfName(const std::string& name);
+
 // Raw read codings of the raw read command.
 namespace coding {
 constexpr int kManchester = 0;

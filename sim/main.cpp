@@ -14,7 +14,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,6 +25,7 @@
 #include "NetModuleControl.h"
 #include "PanelMain.h"
 #include "ReaderAnnouncement.h"
+#include "TransponderSnapshot.h"
 #include "VirtualReader.h"
 
 namespace {
@@ -31,7 +34,7 @@ constexpr size_t kMaxPendingLine = 4096;
 
 const char kUsage[] =
     "usage: vel-reader-sim [--version TEXT] [--serial HEX] [--link PATH] [--control SOCKET]\n"
-    "                      [--timing realistic|off] [--name TEXT] [--panel]\n"
+    "                      [--timing realistic|off] [--name TEXT] [--chip-series N] [--panel]\n"
     "\n"
     "Simulates a reader on a pseudo-terminal and prints the terminal's path as the first line.\n"
     "  --version TEXT    reply to the version request (default 243c)\n"
@@ -40,6 +43,10 @@ const char kUsage[] =
     "  --link PATH       also make a symbolic link to the terminal at PATH\n"
     "  --name TEXT       the name the station's interface choice lists the reader by\n"
     "                    (default \"Virtual reader\")\n"
+    "  --chip-series N   the chips this reader lays count their identifications in series N\n"
+    "                    (1-4095), so that the chips of readers with different series never\n"
+    "                    share one; the same series gives the same identifications again.\n"
+    "                    Default: the series of the --name given, else one chosen at random\n"
     "  --control SOCKET  accept control commands on a Unix stream socket at SOCKET\n"
     "  --tcp [ADDR:]PORT also serve the reader over TCP (ADDR 127.0.0.1 unless given)\n"
     "  --udp ADDR        network module on UDP port 30718 at ADDR (0.0.0.0 hears broadcasts)\n"
@@ -61,6 +68,8 @@ struct Options {
     std::string udp;
     std::string netRecord;
     std::string name = "Virtual reader";
+    bool named = false;
+    std::string chipSeries;
     bool panel = false;
     bool help = false;
 };
@@ -96,7 +105,8 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {
                               : arg == "--udp"        ? &options.udp
                               : arg == "--net-record" ? &options.netRecord
                               : arg == "--name"       ? &options.name
-                                                      : nullptr;
+                              : arg == "--chip-series" ? &options.chipSeries
+                                                       : nullptr;
         if (target == nullptr) {
             error = "unknown option " + arg;
             return false;
@@ -113,8 +123,23 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {
             return false;
         }
         *target = value;
+        if (target == &options.name) options.named = true;
     }
     return true;
+}
+
+// The series of the reader's chip identifications (see --chip-series); 0 when the text is no
+// series.
+uint32_t ChipSeries(const Options& options) {
+    if (!options.chipSeries.empty()) {
+        const std::string& text = options.chipSeries;
+        if (text.size() > 4 || text.find_first_not_of("0123456789") != std::string::npos) return 0;
+        const unsigned long series = std::stoul(text);
+        return series <= vsim::kChipIdSeriesLast ? static_cast<uint32_t>(series) : 0;
+    }
+    if (options.named) return vsim::ChipIdSeriesOfName(options.name);
+    std::random_device device;
+    return 1 + device() % vsim::kChipIdSeriesLast;
 }
 
 bool WriteText(int fd, const std::string& text) {
@@ -257,6 +282,13 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         return 0;
     }
+    const uint32_t chipSeries = ChipSeries(options);
+    if (chipSeries == 0) {
+        std::fprintf(stderr, "vel-reader-sim: --chip-series takes a number from 1 to %u\n%s",
+                     vsim::kChipIdSeriesLast, kUsage);
+        return 2;
+    }
+    vsim::StartChipIdSeries(chipSeries);
 
     vsim::VirtualReader reader;
     vsim::ControlProtocol control(reader.Engine());

@@ -282,6 +282,7 @@ void CPortSelectDlg::OnInitDialog() {
     if (m_bInitialised) return;
     m_bInitialised = true;
     m_bClosed = false;
+    m_bChoiceTyped = false;
 
     m_ui->checkEthernet->setChecked(m_bEthernetAktiv != 0);
     m_ui->editTimeout->setText(QString::number(m_nTimeout));
@@ -384,7 +385,7 @@ void CPortSelectDlg::ScanDevices() {
         changed = true;
     }
     if (changed) FillInterfaceList();
-    SelectByName(m_strName);
+    MarkChoiceInList();
 }
 
 int CPortSelectDlg::CheckUsbDrivers() {
@@ -604,6 +605,7 @@ void CPortSelectDlg::OnSelectionChanged() {
         UpdateModeButtons(QString());
         return;
     }
+    m_bChoiceTyped = false;
     m_strName = selected;
     ShowInLineField(m_strName);
     SetFlagsFromName();
@@ -621,14 +623,8 @@ void CPortSelectDlg::OnLineEdited(const QString& text) {
     // The list marks the entry that is exactly the typed text, or none: a marked entry that
     // is not the choice would mislead.
     m_strName = text.trimmed();
-    {
-        const QSignalBlocker quiet(m_ui->listInterfaces);
-        m_ui->listInterfaces->clearSelection();
-        const QList<QListWidgetItem*> same =
-            m_ui->listInterfaces->findItems(m_strName, Qt::MatchExactly);
-        if (!m_strName.isEmpty() && !same.isEmpty())
-            m_ui->listInterfaces->setCurrentItem(same.front());
-    }
+    m_bChoiceTyped = true;
+    MarkChoiceInList();
     SetFlagsFromName();
     EnableLineControls();
     UpdateModeButtons(m_strName);
@@ -659,8 +655,28 @@ void CPortSelectDlg::OnIpSearchClicked() {
         // A named reader is found again by its bracketed name, whatever its address.
         const qsizetype close = found.indexOf(']');
         m_strName = kLanPrefix + (close > 0 ? found.left(close + 1) : found);
+        // The field is what OK takes: it shows the new choice at once, and the list marks
+        // its entry (again after the rescan, which may bring it).
+        m_bChoiceTyped = false;
+        ShowInLineField(m_strName);
+        MarkChoiceInList();
+        SetFlagsFromName();
+        EnableLineControls();
+        UpdateModeButtons(m_strName);
     }
     PostRescan();
+}
+
+void CPortSelectDlg::MarkChoiceInList() {
+    const QSignalBlocker quiet(m_ui->listInterfaces);
+    m_ui->listInterfaces->clearSelection();
+    if (!m_bChoiceTyped) {
+        SelectByName(m_strName);
+        return;
+    }
+    const QList<QListWidgetItem*> same =
+        m_ui->listInterfaces->findItems(m_strName, Qt::MatchExactly);
+    if (!m_strName.isEmpty() && !same.isEmpty()) m_ui->listInterfaces->setCurrentItem(same.front());
 }
 
 QString CPortSelectDlg::RunIpAddressSearch() {

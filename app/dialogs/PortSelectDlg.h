@@ -152,6 +152,10 @@ class CPortSelectDlg : public QDialog {
     void OnSelectionChanged();
     void OnLineEdited(const QString& text);
     void ShowInLineField(const QString& name);
+    // Marks the list entry the choice names, and no other: a typed line only the entry that is
+    // exactly it, any other choice (a list entry, a reader from the search) the first entry
+    // that begins with it.
+    void MarkChoiceInList();
     void WatchAnnouncedReaders();
     bool CheckTypedLine(const QString& typed);
     void OnEthernetClicked();
@@ -162,6 +166,7 @@ class CPortSelectDlg : public QDialog {
     QFileSystemWatcher* m_readerWatcher = nullptr;
     bool m_bInitialised = false;
     bool m_bClosed = false;
+    bool m_bChoiceTyped = false;  // the choice is what the operator typed into the path field
 
     // Device-change handling is not re-entered while its message box runs a nested loop.
     static bool s_bRescanBusy;

@@ -80,7 +80,7 @@ bool Fetch(const QUrl& url, const std::function<bool(const QByteArray&)>& sink,
     // Another host could serve anything; only the same host, over https, may move a file.
     QObject::connect(reply.get(), &QNetworkReply::redirected, &loop, [&](const QUrl& target) {
         const QUrl next = url.resolved(target);
-        if (IsHttps(next) && next.host().compare(url.host(), Qt::CaseInsensitive) == 0)
+        if (IsHttps(next) && IsSameServer(next, url))
             Q_EMIT reply->redirectAllowed();
         else
             reply->abort();
@@ -115,6 +115,10 @@ void PauseAfterFailure(const std::atomic<bool>* cancel) {
 }
 
 }  // namespace
+
+bool IsSameServer(const QUrl& a, const QUrl& b) {
+    return a.host().compare(b.host(), Qt::CaseInsensitive) == 0 && a.port(443) == b.port(443);
+}
 
 QString DownloadText(const QUrl& url, const std::atomic<bool>* cancel) {
     QByteArray body;

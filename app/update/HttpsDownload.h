@@ -11,6 +11,10 @@
 #include <atomic>
 #include <functional>
 
+// Whether two addresses name the same server: the host (in any case) and the port, 443 when
+// none is given.
+bool IsSameServer(const QUrl& a, const QUrl& b);
+
 // The body of url as text, cut at its first zero byte; "" after any failure. A version
 // file larger than a megabyte counts as a failure. Setting *cancel ends the transfer.
 QString DownloadText(const QUrl& url, const std::atomic<bool>* cancel = nullptr);

@@ -169,7 +169,7 @@ bool CUpdateCheck::StartInstallerDownload(const QString& directory) {
     DownloadLimits limits = m_limits;
     if (sizeStated) limits.maxBytes = std::min<qint64>(limits.maxBytes, qint64(statedSize));
     if (!IsSha256Hex(digest) || installerUrl.scheme() != u"https" ||
-        installerUrl.host().compare(versionUrl.host(), Qt::CaseInsensitive) != 0 ||
+        !IsSameServer(installerUrl, versionUrl) ||
         (!sizeText.isEmpty() &&
          (!sizeStated || statedSize > qulonglong(DownloadLimits::kLargestInstaller)))) {
         ShowMessage(LoadString(kMsgNotVouched));
@@ -258,8 +258,10 @@ void CUpdateCheck::RemoveInstallerFolder() {
 void CUpdateCheck::RemoveOldInstallerFolders() {
     const QDir temp = QDir::temp();
     const QDateTime old = QDateTime::currentDateTime().addSecs(-kOldFolderSeconds);
-    for (const QFileInfo& folder : temp.entryInfoList({kInstallerFolderPattern}, QDir::Dirs)) {
-        if (folder.ownerId() == ::getuid() && folder.lastModified() < old)
+    // A link named like a folder of ours may point anywhere: its target is not emptied.
+    for (const QFileInfo& folder :
+         temp.entryInfoList({kInstallerFolderPattern}, QDir::Dirs | QDir::NoSymLinks)) {
+        if (!folder.isSymLink() && folder.ownerId() == ::getuid() && folder.lastModified() < old)
             QDir(folder.filePath()).removeRecursively();
     }
 }

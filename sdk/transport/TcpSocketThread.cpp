@@ -186,6 +186,16 @@ void CTCPSocketThread::WorkerRun() {
         if (fds[2].revents != 0) m_socket.OnReceive((fds[2].revents & (POLLRDHUP | POLLHUP)) != 0);
         if (fds[1].revents != 0) SendQueued();
     }
+    // A stop may come between an exchange's end and its reset: a frame still unanswered in
+    // the kernel would be retransmitted after a plain close, and reach the reader whenever a
+    // broken link returns.
+    bool unanswered = false;
+    {
+        std::lock_guard<std::mutex> guard(m_sendLock);
+        unanswered = m_resetConnection || (m_liveExchange != 0 && m_sentExchange == m_liveExchange);
+        m_resetConnection = false;
+    }
+    if (unanswered) m_socket.Abort();
     m_socket.Close();
     {
         std::lock_guard<std::mutex> guard(m_stateLock);
@@ -273,6 +283,8 @@ bool CTCPSocketThread::SendFrame(const QueuedFrame& frame) {
     if (frame.exchange != m_liveExchange) return true;
     if (const int error = m_socket.Send(frame.bytes, m_stopEvent, kSendLimitMs)) {
         SocketLog(m_socket.m_host, " Socket Send Error %d\n", error);
+        // Part of the frame may sit in the kernel: aborted, it is never sent.
+        m_socket.Abort();
         m_socket.OnClose(0);
         return false;
     }

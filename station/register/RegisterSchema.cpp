@@ -10,8 +10,15 @@
 namespace station {
 
 QString DatabaseWords(const QSqlError& error) {
+    QString text = error.databaseText();
+    // PostgreSQL's detail of a broken constraint (class 23) repeats the row's values, such
+    // as a holder's personnel number or name; the message says what went wrong without them.
+    if (error.nativeErrorCode().startsWith(QLatin1String("23"))) {
+        const qsizetype detail = text.indexOf(QLatin1String("DETAIL:"));
+        if (detail >= 0) text.truncate(detail);
+    }
     // One line: the client library's messages run over several, for a status line.
-    const QString text = error.databaseText().simplified();
+    text = text.simplified();
     return text.isEmpty() ? error.driverText().simplified() : text;
 }
 

@@ -605,6 +605,9 @@ class CardRegisterTest : public apptest::WriteStationFixture {
         QCOMPARE(ReadBytes(chosen), expected.toUtf8());
         QVERIFY(ReadBytes(chosen).startsWith("\xEF\xBB\xBFid;format;"));
         QCOMPARE(expected.count('\n'), 3);  // the header and the two rows shown
+        // A new export is the owner's alone (lfprog's tests show an earlier file keeping its mode).
+        QCOMPARE(QFile::permissions(chosen), QFile::ReadOwner | QFile::WriteOwner |
+                                                 QFile::ReadUser | QFile::WriteUser);
 
         // A file that cannot be made: the message names it, nothing is left behind.
         chosen = m_dir.filePath("export.csv/inside.csv");

@@ -354,6 +354,8 @@ class PortSelectTest : public QObject {
         QTest::newRow("listed entry") << "/dev/ttyS9" << "" << "/dev/ttyS9";
         QTest::newRow("missing line")
             << "/dev/no-such-line" << "Die Leitung /dev/no-such-line gibt es nicht." << "";
+        QTest::newRow("beginning of a listed entry")
+            << "/dev/ttyS" << "Die Leitung /dev/ttyS gibt es nicht." << "";
     }
 
     void TypedPathIsTheChoice() {
@@ -373,6 +375,9 @@ class PortSelectTest : public QObject {
         QCOMPARE(line->text(), QString("/dev/ttyS0"));
         line->clear();
         QTest::keyClicks(line, typed);
+        QCOMPARE(SelectedText(dialog), marked);
+        // A rescan marks by the same rule: the field and the list still say the same.
+        dialog.RescanDevices(CPortSelectDlg::kConfigChanged);
         QCOMPARE(SelectedText(dialog), marked);
         QTest::mouseClick(ControlById<QPushButton>(&dialog, 1), Qt::LeftButton);
 
@@ -647,6 +652,11 @@ class PortSelectTest : public QObject {
         QTEST(dialog.m_strName, "name");
         // The rescan that follows selects the new choice in the list.
         QTRY_COMPARE(SelectedText(dialog), selected);
+        // The path field says the same, and OK takes it, not the entry chosen before.
+        QTEST(ControlById<QLineEdit>(&dialog, Dlg::IDC_LINE)->text(), "name");
+        QTest::mouseClick(ControlById<QPushButton>(&dialog, 1), Qt::LeftButton);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QTEST(GetSettingString("Port", "Name", ""), "name");
     }
 
     void KernelEventsBecomeDeviceEvents_data() {

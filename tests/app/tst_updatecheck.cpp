@@ -16,6 +16,8 @@
 #include <QTcpServer>
 #include <QTimer>
 #include <chrono>
+#include <ctime>
+#include <utime.h>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -191,6 +193,8 @@ class UpdateCheckTest : public QObject {
         QTest::newRow("same version, same build") << "1.24" << "2026-01-10" << "1.24"
                                                   << "2026-01-10" << false;
         QTest::newRow("same version, no build") << "1.24" << "2026-01-10" << "1.24" << "" << false;
+        QTest::newRow("same version, earlier build") << "1.24" << "2026-01-10" << "1.24"
+                                                     << earlier << false;
         QTest::newRow("1.30 against 1.4") << "1.30" << "2026-01-10" << "1.4" << earlier << false;
         QTest::newRow("1.5 against 1.10") << "1.5" << "2026-01-10" << "1.10" << earlier << true;
         QTest::newRow("no own version") << "-.--" << "2026-01-10" << "0.1" << earlier << true;
@@ -314,6 +318,8 @@ class UpdateCheckTest : public QObject {
         QTest::newRow("installer on another host") << "other host" << false << refused;
         QTest::newRow("redirect to another host") << "redirect" << false << failed;
         QTest::newRow("redirect on the same host") << "same-host redirect" << true << "";
+        QTest::newRow("installer on another port") << "other port" << false << refused;
+        QTest::newRow("redirect to another port") << "port redirect" << false << failed;
         QTest::newRow("body over the stated size") << "size" << false << failed;
         QTest::newRow("stated size over 512 MiB") << "huge" << false << refused;
         QTest::newRow("trickling server") << "trickle" << false << failed;
@@ -334,6 +340,14 @@ class UpdateCheckTest : public QObject {
         if (row == "redirect" || row == "same-host redirect") {
             const QString host = row == "redirect" ? "localhost" : "127.0.0.1";
             m_server->SetRedirect(served, QString(InstallerUrl()).replace("127.0.0.1", host));
+            url = m_server->BaseUrl() + served.mid(1);
+        }
+        // The same host on another port is another server.
+        QUrl otherPort(InstallerUrl());
+        otherPort.setPort(otherPort.port() == 65535 ? 1 : otherPort.port() + 1);
+        if (row == "other port") url = otherPort.toString();
+        if (row == "port redirect") {
+            m_server->SetRedirect(served, otherPort.toString());
             url = m_server->BaseUrl() + served.mid(1);
         }
         if (row == "http") url.replace("https://", "http://");
@@ -468,6 +482,32 @@ class UpdateCheckTest : public QObject {
         QCoreApplication::processEvents();
         QCOMPARE(UpdateLine(&third)->text(), current);
         QCOMPARE(m_server->Requests(kVersionPath), 1);
+    }
+
+    // The cleanup of earlier downloads removes its own old folders, never what a link named
+    // like one of them points to.
+    void oldInstallerFoldersGoButNotTheTargetOfALink() {
+        const QString tag = QString::number(QCoreApplication::applicationPid());
+        const QDir temp = QDir::temp();
+        const QString old = temp.filePath("orvex-update-old-" + tag);
+        const QString link = temp.filePath("orvex-update-link-" + tag);
+        QTemporaryDir target;
+        const auto cleanup = qScopeGuard([&] {
+            QFile::remove(link);
+            QDir(old).removeRecursively();
+        });
+        QVERIFY(QDir().mkpath(old));
+        QVERIFY(QFile(old + "/setup.run").open(QIODevice::WriteOnly));
+        QVERIFY(QFile(target.filePath("keep")).open(QIODevice::WriteOnly));
+        QVERIFY(QFile::link(target.path(), link));
+        // Both two hours old (the link's own age follows its target).
+        const utimbuf twoHoursAgo{std::time(nullptr) - 7200, std::time(nullptr) - 7200};
+        for (const QString& path : {old, target.path()})
+            QCOMPARE(::utime(QFile::encodeName(path).constData(), &twoHoursAgo), 0);
+
+        CUpdateCheck::RemoveOldInstallerFolders();
+        QVERIFY(!QFileInfo::exists(old));
+        QVERIFY(QFileInfo::exists(target.filePath("keep")));
     }
 
     void checkBoxStoredOnOkAndCancel() {

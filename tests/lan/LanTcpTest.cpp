@@ -74,4 +74,30 @@ TEST_F(LanTcp, AFrameOfATimedOutExchangeNeverReachesTheReaderAfterAnOutage) {
     LfClosePort(handle);
 }
 
+// Two commands time out while the cable is out: the first went out on the old connection, the
+// second started a new one that only completes when the cable is back. Neither frame may
+// reach the reader then; only the command issued after the outage does.
+TEST_F(LanTcp, NoFrameOfAnOutageReachesTheReaderWhenTheReconnectCompletes) {
+    const int handle = LfOpenPort("10.99.2.2", 9600, 0, 300);
+    ASSERT_GT(handle, 0);
+    unsigned char reply[16];
+    ASSERT_EQ(LfGetVersion(handle, reply, sizeof reply, nullptr, 0), 4);
+    ExpectOk(kReaderB, "clear");
+    ASSERT_TRUE(SetSwitchPort("p-rb0", false));
+    EXPECT_EQ(LfGetSerialNumber(handle, reply, sizeof reply), -1);
+    EXPECT_EQ(LfGetLastError(handle), 7);
+    // The reset of the first exchange has closed its connection by now: this one reconnects.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(LfGetSerialNumber(handle, reply, sizeof reply), -1);
+    EXPECT_EQ(LfGetLastError(handle), 7);
+    ASSERT_TRUE(SetSwitchPort("p-rb0", true));
+    // The reconnect's connection request is sent again about 1 and 3 s after the first: the
+    // connection completes while no command waits.
+    std::this_thread::sleep_for(std::chrono::milliseconds(3500));
+    EXPECT_EQ(Control(kReaderB, "requests"), "OK 0");
+    EXPECT_EQ(LfGetVersion(handle, reply, sizeof reply, nullptr, 0), 4);
+    EXPECT_EQ(Control(kReaderB, "requests"), "OK 1");
+    LfClosePort(handle);
+}
+
 }  // namespace

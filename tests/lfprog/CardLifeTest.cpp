@@ -237,6 +237,9 @@ TEST_F(Lfprog, RegisterCommandsRevokeResolveAndTraceACard) {
         // The chip on the reader carries 60, not 62.
         {{"resolve", "62", "--read"}, kExitFailure, 62, 1, "reserved"},
         {{"resolve", "62", "--destroyed"}, 0, 62, 1, "revoked"},
+        // A revoked card stays revoked: its number is neither freed nor valid again.
+        {{"resolve", "62", "--release"}, kExitFailure, 62, 1, "revoked"},
+        {{"resolve", "62", "--destroyed"}, kExitFailure, 62, 1, "revoked"},
         {{"resolve", "60", "--read"}, 0, 60, 1, "written"},
         {{"resolve", "60", "--release"}, kExitFailure, 60, 1, "written"},
     };

@@ -52,6 +52,13 @@ class LfprogHolders : public Lfprog {
         EXPECT_TRUE(rows.has_value()) << cardRegister.LastError().toStdString();
         return rows.value_or(std::vector<RegisterEntry>{});
     }
+    // A refusal ends up in logs: it names the holder by the personnel number typed, not by name.
+    static void ExpectRefusalNamesOnly(const char* personnelNumber, const char* name,
+                                       const Result& result) {
+        const std::string said = result.out + result.err;
+        EXPECT_NE(said.find(personnelNumber), std::string::npos) << said;
+        EXPECT_EQ(said.find(name), std::string::npos) << said;
+    }
     static std::vector<QJsonObject> Events(const std::string& out, const char* event) {
         std::vector<QJsonObject> found;
         for (const QJsonObject& line : JsonLines(out))
@@ -130,6 +137,7 @@ TEST_F(LfprogHoldersSqlite, IssueRefusesASecondCardUnlessAskedAndLostReplacesThe
     PlaceFresh();
     result = Run({"issue", "--holder", "P2"});
     EXPECT_EQ(result.exit, kExitDuplicate) << result.out << result.err;
+    ExpectRefusalNamesOnly("P2", "Bert", result);
     result = Run({"issue", "--holder", "P2", "--replace", "broken"});
     ASSERT_EQ(result.exit, 0) << result.out << result.err;
     EXPECT_EQ(Json(result.out)["number"].toInteger(), 101);
@@ -143,8 +151,10 @@ TEST_F(LfprogHoldersSqlite, IssueRefusesASecondCardUnlessAskedAndLostReplacesThe
     PlaceFresh();
     result = Run({"lost", "--holder", "P1"});
     EXPECT_EQ(result.exit, kExitFailure) << "P1 has no card: " << result.out;
+    ExpectRefusalNamesOnly("P1", "Anna", result);
     result = Run({"lost", "--holder", "P2"});
     EXPECT_EQ(result.exit, kExitUsage) << result.out << result.err;
+    ExpectRefusalNamesOnly("P2", "Bert", result);
     const Result returned = RunLfprog({"register", "revoke", "102", "--reason", "returned",
                                        "--register", m_file, "--json"});
     ASSERT_EQ(returned.exit, 0) << returned.out << returned.err;

@@ -1,6 +1,8 @@
 // lfprog holders list and the access-control exports (register export --valid|--blocked)
 // against a register whose holders and cards the test made through the station library:
 // after a lost card and its replacement both lists agree with the register.
+#include <sys/stat.h>
+
 #include "LfprogFixture.h"
 #include "station/register/Holders.h"
 
@@ -21,6 +23,12 @@ std::int64_t Written(CCardRegister& cardRegister, std::int64_t number, std::int6
         << cardRegister.LastError().toStdString();
     EXPECT_TRUE(cardRegister.Confirm(rowId, true, QString()));
     return rowId;
+}
+
+unsigned FileMode(const std::string& path) {
+    struct stat status {};
+    EXPECT_EQ(stat(path.c_str(), &status), 0) << path;
+    return status.st_mode & 07777;
 }
 
 }  // namespace
@@ -102,4 +110,36 @@ TEST_F(Lfprog, HoldersListAndTheAccessListsFollowALostCard) {
         withRegister.insert(withRegister.end(), {"--register", file});
         EXPECT_EQ(RunLfprog(withRegister).exit, kExitUsage) << args.back();
     }
+}
+
+// Every export names people or carries badge numbers: a new file is readable by its owner
+// alone, whatever the umask; a file that was there keeps the mode its owner gave it.
+TEST_F(Lfprog, ExportsAreCreatedPrivateAndKeepTheModeOfAnEarlierFile) {
+    const std::string file = ScratchPath("register.sqlite");
+    {
+        RegisterSettings settings;
+        settings.file = QString::fromStdString(file);
+        CCardRegister cardRegister(settings, QStringLiteral("test"));
+        Holder holder;
+        holder.personnelNumber = "1001";
+        holder.name = QStringLiteral("Holder 1001");
+        ASSERT_TRUE(cardRegister.SaveHolder(holder)) << cardRegister.LastError().toStdString();
+        Written(cardRegister, 10, holder.id);
+    }
+    const mode_t umaskBefore = ::umask(022);
+    for (const char* which : {"--all", "--valid", "--blocked"}) {
+        SCOPED_TRACE(which);
+        std::vector<std::string> args = {"register", "export", "", "--register", file};
+        if (std::string(which) != "--all") args.push_back(which);
+        args[2] = ScratchPath((std::string("new") + which + ".csv").c_str());
+        ASSERT_EQ(RunLfprog(args).exit, 0);
+        EXPECT_EQ(FileMode(args[2]), 0600u);
+        args[2] = ScratchPath((std::string("earlier") + which + ".csv").c_str());
+        std::ofstream(args[2]) << "an earlier export\n";
+        ASSERT_EQ(::chmod(args[2].c_str(), 0640), 0);
+        ASSERT_EQ(RunLfprog(args).exit, 0);
+        EXPECT_EQ(FileMode(args[2]), 0640u);
+        EXPECT_NE(ReadFile(args[2]), "an earlier export\n");
+    }
+    ::umask(umaskBefore);
 }

@@ -11,6 +11,7 @@
 
 #include "RegisterCases.h"
 #include "station/register/Holders.h"
+#include "station/register/RegisterSchema.h"
 
 using namespace station;
 
@@ -61,7 +62,7 @@ QString Csv(CCardRegister& cardRegister, bool valid) {
 
 }  // namespace
 
-void HolderListAndSave(RegisterDatabases&, const RegisterSettings& settings) {
+void HolderListAndSave(RegisterDatabases& databases, const RegisterSettings& settings) {
     CCardRegister cardRegister(settings, kVersion);
     const Holder ann = SavedHolder(cardRegister, " 1001 ", "Ann Weber", "Lab");
     const Holder bob = SavedHolder(cardRegister, "1002", "Bob Kranz", "Office");
@@ -79,6 +80,17 @@ void HolderListAndSave(RegisterDatabases&, const RegisterSettings& settings) {
     Holder renumbered = bob;
     renumbered.personnelNumber = "1001";
     EXPECT_FALSE(cardRegister.SaveHolder(renumbered));
+    // A collision the register cannot foresee (another station's import meanwhile) is passed
+    // on in the database's words; PostgreSQL's detail repeats the row's values, and that
+    // part does not reach a status line.
+    {
+        QSqlQuery raw(databases.Raw(settings));
+        EXPECT_FALSE(raw.exec("INSERT INTO holders (personnel_number, name, changed) "
+                              "VALUES ('1001', 'Ann Weber', '2026-01-01')"));
+        const QString words = DatabaseWords(raw.lastError());
+        EXPECT_FALSE(words.isEmpty());
+        EXPECT_FALSE(words.contains("1001") || words.contains("Weber")) << words.toStdString();
+    }
     Holder blank;
     blank.personnelNumber = "  ";
     EXPECT_FALSE(cardRegister.SaveHolder(blank));

@@ -283,17 +283,18 @@ void NextFreeNumber(RegisterDatabases&, const RegisterSettings& settings) {
     CCardRegister cardRegister(settings, kVersion);
     auto next = [&](std::int64_t& rowId) {
         CardRecord card = Card(0);
-        const auto result = cardRegister.ReserveNextFree(card, false, 10, 16, rowId);
+        const auto result = cardRegister.ReserveNextFree(card, false, 10, 17, rowId);
         EXPECT_NE(result, ReserveResult::Failed) << cardRegister.LastError().toStdString();
         if (result == ReserveResult::Reserved) {
             EXPECT_EQ(card.customer, QString::number(static_cast<long long>(card.fields.number)));
         }
         return result == ReserveResult::Reserved ? card.fields.number : -1;
     };
-    // Every state holds its number: reserved (12), revoked (13), unverified (15) and a
-    // replaced card with its re-issue (16).
+    // Every state holds its number: reserved (12), revoked (13), resolved as destroyed (14),
+    // unverified (15) and a replaced card with its re-issue (16).
     ReserveOk(cardRegister, Card(12));
     ASSERT_TRUE(cardRegister.Revoke(WrittenOk(cardRegister, Card(13)), RevokeReason::Lost));
+    ASSERT_TRUE(cardRegister.ResolveDestroyed(ReserveOk(cardRegister, Card(14))));
     ASSERT_TRUE(cardRegister.HoldUnverified(ReserveOk(cardRegister, Card(15)), QString()));
     ReissuedOk(cardRegister, Card(16), WrittenOk(cardRegister, Card(16)));
     std::int64_t rows[3] = {};
@@ -302,10 +303,10 @@ void NextFreeNumber(RegisterDatabases&, const RegisterSettings& settings) {
     // A released number is filled again before the series goes on.
     ASSERT_TRUE(cardRegister.Release(rows[1]));
     EXPECT_EQ(next(rows[1]), 11);
-    EXPECT_EQ(next(rows[2]), 14);
+    EXPECT_EQ(next(rows[2]), 17);
     CardRecord card = Card(0);
     std::int64_t rowId = 0;
-    EXPECT_EQ(cardRegister.ReserveNextFree(card, false, 10, 16, rowId), ReserveResult::Exhausted);
+    EXPECT_EQ(cardRegister.ReserveNextFree(card, false, 10, 17, rowId), ReserveResult::Exhausted);
     // Another facility code has its own numbers.
     card.fields.facility = 99;
     ASSERT_EQ(cardRegister.ReserveNextFree(card, false, 10, 14, rowId), ReserveResult::Reserved);

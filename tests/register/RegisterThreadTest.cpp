@@ -154,12 +154,18 @@ TEST_F(RegisterOnThread, ACallThatDoesNotAnswerFailsAndLaterCallsFailAtOnce) {
 }
 
 TEST_F(RegisterOnThread, ARegisterDeletedWhileACallIsStuckGoesWhenItReturns) {
+    QStringList stuckConnections;  // those of the register deleted under its stuck call
+    const QStringList connectionsBefore = QSqlDatabase::connectionNames();
     {
         const WriteLock lock(m_settings);
         CardRecord card = Card(4712);
         std::int64_t rowId = 0;
         std::optional<RegisterEntry> earlier;
         EXPECT_EQ(m_register->Reserve(card, false, rowId, earlier), ReserveResult::Failed);
+        stuckConnections = QSqlDatabase::connectionNames();
+        stuckConnections.removeIf([&earlier = connectionsBefore](const QString& name) {
+            return earlier.contains(name) || name == QStringLiteral("write-lock");
+        });
         const auto start = std::chrono::steady_clock::now();
         m_register.reset();
         EXPECT_LT(std::chrono::steady_clock::now() - start, 200ms);
@@ -176,6 +182,14 @@ TEST_F(RegisterOnThread, ARegisterDeletedWhileACallIsStuckGoesWhenItReturns) {
     }
     ASSERT_TRUE(rows.has_value()) << other.LastError().toStdString();
     EXPECT_EQ(rows->size(), 1u);
+    // The test ends once the stuck register has gone too: its thread would otherwise remove
+    // its connection while the program exits, after Qt's list of connections is gone.
+    while (!stuckConnections.isEmpty() && std::chrono::steady_clock::now() < deadline) {
+        const QStringList names = QSqlDatabase::connectionNames();
+        stuckConnections.removeIf([&names](const QString& name) { return !names.contains(name); });
+        std::this_thread::sleep_for(20ms);
+    }
+    EXPECT_TRUE(stuckConnections.isEmpty()) << stuckConnections.join(' ').toStdString();
 }
 
 }  // namespace

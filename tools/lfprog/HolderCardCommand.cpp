@@ -29,6 +29,12 @@ std::string HolderText(const Holder& holder) {
     return holder.personnelNumber.toStdString() + " " + holder.name.toStdString();
 }
 
+// A refusal goes to standard error, which logs keep: it names the holder by the personnel
+// number the operator typed, never by name.
+std::string RefusedHolderText(const Holder& holder) {
+    return "holder " + holder.personnelNumber.toStdString();
+}
+
 // The register the holder list is in, and the holder --holder names; kExitSuccess or the
 // reported failure.
 int FindHolderOf(const CommandContext& context, const char* command,
@@ -44,16 +50,15 @@ int FindHolderOf(const CommandContext& context, const char* command,
         return out.Fail(kExitUsage, std::string(command) + " needs the card register; it is off");
     std::optional<Holder> found;
     if (!cardRegister->FindHolder(QString::fromStdString(*number).trimmed(), found))
-        return out.Fail(kExitRegister, "the card register (" +
-                                           cardRegister->Where().toStdString() +
-                                           ") cannot be read: " +
-                                           cardRegister->LastError().toStdString());
+        return out.Fail(kExitRegister,
+                        "the card register (" + cardRegister->Where().toStdString() +
+                            ") cannot be read: " + cardRegister->LastError().toStdString());
     if (!found) return out.Fail(kExitFailure, "no holder with personnel number " + *number);
     if (found->leftSince.isValid())
-        return out.Fail(kExitFailure, HolderText(*found) + " has left (since " +
-                                          found->leftSince.toUTC().toString(Qt::ISODate)
-                                              .toStdString() +
-                                          "); no card is issued");
+        return out.Fail(kExitFailure,
+                        RefusedHolderText(*found) + " has left (since " +
+                            found->leftSince.toUTC().toString(Qt::ISODate).toStdString() +
+                            "); no card is issued");
     holder = std::move(*found);
     return kExitSuccess;
 }
@@ -88,9 +93,10 @@ int ParseHolderCard(const CCommandLine& line, const COutput& out, const Register
     std::string file;
     const std::optional<int> facility = StationFacility(choice.format, file);
     if (!facility)
-        return out.Fail(kExitUsage, "the holder has no card to take the facility code from and "
-                                    "the station's settings (" + file +
-                                    ") keep none: --facility N gives it");
+        return out.Fail(kExitUsage,
+                        "the holder has no card to take the facility code from and "
+                        "the station's settings (" +
+                            file + ") keep none: --facility N gives it");
     choice.fields.facility = *facility;
     out.Note("facility " + std::to_string(*facility) + " from the station's settings (" + file +
              ")");
@@ -124,9 +130,8 @@ int WriteHolderCard(const CommandContext& context, CCardRegister& cardRegister, 
         std::string text = failedPrefix + "written but not confirmed in the card register: " +
                            DescribeCard(choice.format, fields);
         if (!card.uid.isEmpty()) text += " uid " + card.uid.toStdString();
-        return out.Fail(kExitRegister,
-                        text + " (" + report.LastStatus().detail.toStdString() +
-                            "); 'lfprog register resolve' settles it");
+        return out.Fail(kExitRegister, text + " (" + report.LastStatus().detail.toStdString() +
+                                           "); 'lfprog register resolve' settles it");
     }
     if (outcome != WriteOutcome::Written) {
         const Status& status = report.LastStatus();
@@ -169,21 +174,23 @@ int RunIssue(CommandContext& context) {
     if (!valid) {
         const auto cards = cardRegister->HolderCards(holder.id);
         if (!cards)
-            return out.Fail(kExitRegister, "the card register (" +
-                                               cardRegister->Where().toStdString() +
-                                               ") cannot be read: " +
-                                               cardRegister->LastError().toStdString());
+            return out.Fail(kExitRegister,
+                            "the card register (" + cardRegister->Where().toStdString() +
+                                ") cannot be read: " + cardRegister->LastError().toStdString());
         if (!cards->empty()) latest = cards->front();
     }
-    if (const int status = ParseHolderCard(line, out, valid ? valid : latest ? &*latest : nullptr,
+    if (const int status = ParseHolderCard(line, out,
+                                           valid    ? valid
+                                           : latest ? &*latest
+                                                    : nullptr,
                                            choice))
         return status;
     RunCard card;
     if (valid) {
         if (!line.Has("replace") && !line.Has("second"))
             return out.Fail(kExitDuplicate,
-                            HolderText(holder) + " has a valid card: " +
-                                DescribeCard(valid->format, valid->fields) +
+                            RefusedHolderText(holder) +
+                                " has a valid card: " + DescribeCard(valid->format, valid->fields) +
                                 " (--replace REASON writes a replacement, --second a second "
                                 "card)");
         card.secondCard = line.Has("second");
@@ -204,15 +211,14 @@ int RunLost(CommandContext& context) {
     Holder holder;
     if (const int status = FindHolderOf(context, "lost", cardRegister, holder)) return status;
     if (!holder.validCard)
-        return out.Fail(kExitFailure, HolderText(holder) +
+        return out.Fail(kExitFailure, RefusedHolderText(holder) +
                                           " has no valid card (lfprog issue --holder writes one)");
     // Which of several valid cards was lost only the operator knows.
     const auto cards = cardRegister->HolderCards(holder.id);
     if (!cards)
-        return out.Fail(kExitRegister, "the card register (" +
-                                           cardRegister->Where().toStdString() +
-                                           ") cannot be read: " +
-                                           cardRegister->LastError().toStdString());
+        return out.Fail(kExitRegister,
+                        "the card register (" + cardRegister->Where().toStdString() +
+                            ") cannot be read: " + cardRegister->LastError().toStdString());
     std::vector<RegisterEntry> valid;
     std::string validCards;
     for (const RegisterEntry& each : *cards) {
@@ -231,13 +237,14 @@ int RunLost(CommandContext& context) {
             return card.fields.number == wanted;
         });
         if (match == valid.end())
-            return out.Fail(kExitFailure, HolderText(holder) + " has no valid card with number " +
-                                              *number + " (valid: " + validCards + ")");
+            return out.Fail(kExitFailure, RefusedHolderText(holder) +
+                                              " has no valid card with number " + *number +
+                                              " (valid: " + validCards + ")");
         lost = *match;
     } else if (valid.size() > 1) {
-        return out.Fail(kExitUsage, HolderText(holder) + " has " + std::to_string(valid.size()) +
-                                        " valid cards (" + validCards +
-                                        "): --number N says which was lost");
+        return out.Fail(kExitUsage, RefusedHolderText(holder) + " has " +
+                                        std::to_string(valid.size()) + " valid cards (" +
+                                        validCards + "): --number N says which was lost");
     }
     CardChoice choice;
     if (const int status = ParseHolderCard(line, out, &lost, choice)) return status;
@@ -251,19 +258,18 @@ int RunLost(CommandContext& context) {
         QString uid;
         const Detection detected = DetectTransponder(probe.target, noEarlierChip, uid);
         if (detected == Detection::None || detected == Detection::Protected)
-            return out.Fail(kExitNoCard,
-                            DescribeCard(lost.format, lost.fields) +
-                                " stays valid, nothing revoked: " +
-                                (detected == Detection::None ? "no transponder on the reader"
-                                                             : "the transponder is write-protected"));
+            return out.Fail(
+                kExitNoCard,
+                DescribeCard(lost.format, lost.fields) + " stays valid, nothing revoked: " +
+                    (detected == Detection::None ? "no transponder on the reader"
+                                                 : "the transponder is write-protected"));
     }
     if (!cardRegister->Revoke(lost.id, RevokeReason::Lost)) {
         const QString refusal = RefusedChange(lost, CardChange::Revoke);
         if (!refusal.isEmpty()) return out.Fail(kExitFailure, refusal.toStdString());
-        return out.Fail(kExitRegister, "the card register (" +
-                                           cardRegister->Where().toStdString() +
-                                           ") cannot revoke the card: " +
-                                           cardRegister->LastError().toStdString());
+        return out.Fail(kExitRegister,
+                        "the card register (" + cardRegister->Where().toStdString() +
+                            ") cannot revoke the card: " + cardRegister->LastError().toStdString());
     }
     const std::string lostText = DescribeCard(lost.format, lost.fields);
     CJson revoked;

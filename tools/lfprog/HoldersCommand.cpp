@@ -9,6 +9,7 @@
 
 #include "Commands.h"
 #include "RegisterOutput.h"
+#include "station/PrivateSaveFile.h"
 #include "station/register/Holders.h"
 
 using namespace station;
@@ -43,7 +44,7 @@ int WriteTarget(const COutput& out, const std::string& target,
     }
     const QString path = QFileInfo(QString::fromStdString(target)).absoluteFilePath();
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!station::OpenPrivateSaveFile(file))
         return out.Fail(kExitFailure,
                         target + " cannot be written: " + file.errorString().toStdString());
     QTextStream stream(&file);

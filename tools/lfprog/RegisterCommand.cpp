@@ -15,6 +15,7 @@
 #include "RegisterOutput.h"
 #include "station/CardFormatTable.h"
 #include "station/ChipTypeTable.h"
+#include "station/PrivateSaveFile.h"
 
 using namespace station;
 
@@ -216,7 +217,7 @@ int RunRegisterExport(CommandContext& context) {
     // off half way.
     const QString path = QFileInfo(QString::fromStdString(target)).absoluteFilePath();
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!station::OpenPrivateSaveFile(file))
         return out.Fail(kExitFailure,
                         target + " cannot be written: " + file.errorString().toStdString());
     QTextStream stream(&file);
