@@ -48,7 +48,7 @@ std::vector<int> BrokenUtf8Lines(const QByteArray& bytes) {
         if (!end) continue;
         const QByteArrayView text = QByteArrayView(bytes).sliced(start, i - start);
         QStringDecoder decoder(QStringDecoder::Utf8);
-        (void)decoder.decode(text);
+        const QString decoded = decoder.decode(text);  // decoded here, on conversion
         if (decoder.hasError()) {
             lines.push_back(line);
         } else if (std::any_of(text.begin(), text.end(),
