@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "ControlId.h"
+#include "RegisterText.h"
 #include "StringTable.h"
 #include "station/register/CardRegister.h"
 
@@ -46,6 +47,10 @@ constexpr int kStrSummary = 11526;
 constexpr int kStrImport = 11527;
 constexpr int kStrColumnsMissing = 11528;
 constexpr int kStrRegisterFailed = 11529;
+constexpr int kStrLeftCards = 11580;
+constexpr int kStrBrokenUtf8 = 11583;
+constexpr int kStrLeadingZeros = 11584;
+constexpr int kStrWarning = 11585;
 constexpr int kStrCancel = 11259;
 
 constexpr int kPreviewLines = 10;
@@ -264,6 +269,14 @@ void CHolderImportDialog::ShowPlan() {
                         {},
                         {},
                         ProblemText(problem, headerFields)});
+    // A personnel number the list's spreadsheet shortened is added as written, but shown.
+    for (const auto& alike : plan.leadingZeros)
+        AddRow(m_plan, {QString::number(alike.line),
+                        LoadString(kStrWarning),
+                        alike.given,
+                        {},
+                        {},
+                        LoadString(kStrLeadingZeros).arg(alike.stored)});
     for (const HolderImportRow& row : plan.added)
         AddRow(m_plan, {QString::number(row.line),
                         LoadString(kStrAdded),
@@ -278,16 +291,32 @@ void CHolderImportDialog::ShowPlan() {
                         row.name,
                         row.department,
                         {}});
-    for (const Holder& holder : plan.left)
-        AddRow(
-            m_plan,
-            {{}, LoadString(kStrLeft), holder.personnelNumber, holder.name, holder.department, {}});
-    m_summary->setText(LoadString(kStrSummary)
-                           .arg(plan.added.size())
-                           .arg(plan.changed.size())
-                           .arg(plan.unchanged.size())
-                           .arg(plan.left.size())
-                           .arg(m_import.Problems().size()));
+    for (const Holder& holder : plan.left) {
+        // Their valid cards leave the access-control list for the block list until revoked.
+        QStringList cards;
+        for (const station::RegisterEntry& card : holder.validCards) cards << CardNameText(card);
+        AddRow(m_plan, {{},
+                        LoadString(kStrLeft),
+                        holder.personnelNumber,
+                        holder.name,
+                        holder.department,
+                        cards.isEmpty() ? QString()
+                                        : LoadString(kStrLeftCards).arg(cards.join(u", "))});
+    }
+    QString summary = LoadString(kStrSummary)
+                          .arg(plan.added.size())
+                          .arg(plan.changed.size())
+                          .arg(plan.unchanged.size())
+                          .arg(plan.left.size())
+                          .arg(m_import.Problems().size());
+    if (const std::vector<int>& broken = m_import.Table().brokenUtf8Lines; !broken.empty()) {
+        QStringList lines;
+        for (std::size_t i = 0; i < broken.size() && i < 10; ++i)
+            lines << QString::number(broken[i]);
+        if (broken.size() > 10) lines << QStringLiteral("…");
+        summary += u'\n' + LoadString(kStrBrokenUtf8).arg(lines.join(u", "));
+    }
+    m_summary->setText(summary);
     const bool changes = !plan.added.empty() || !plan.changed.empty() || !plan.left.empty();
     m_importButton->setEnabled(result == HolderListImportResult::Imported && changes);
 }

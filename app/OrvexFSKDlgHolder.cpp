@@ -41,6 +41,7 @@ constexpr int kStrNobodyWaits = 11565;
 constexpr int kStrLostNotReplaced = 11566;
 constexpr int kStrNeedsRegister = 11567;
 constexpr int kStrNextFor = 11568;
+constexpr int kStrHolderLeft = 11581;
 constexpr int kStrReaderBusy = 11269;
 constexpr int kStrLostTitle = 11546;
 constexpr int kStrWhichLost = 11902;
@@ -56,6 +57,14 @@ constexpr station::RevokeReason kReplacementReasons[] = {
 
 QString HolderChoiceText(const station::Holder& holder) {
     return holder.name + QStringLiteral(" (") + holder.personnelNumber + ')';
+}
+
+// A holder marked as left is issued no card, whichever way the window asks for one (the
+// register refuses it as well); true after telling the operator.
+bool RefusedAsLeft(const station::Holder& holder) {
+    if (!holder.leftSince.isValid()) return false;
+    ShowMessage(LoadString(kStrHolderLeft).arg(holder.name, RegisterTimeText(holder.leftSince)));
+    return true;
 }
 
 }  // namespace
@@ -156,6 +165,11 @@ bool COrvexFSKDlg::PrepareHolderCard() {
         ChooseHolder(station::Holder{});
         return false;
     }
+    // Marked as left after they were chosen (another station's import): no card for them.
+    if (RefusedAsLeft(*holder)) {
+        ChooseHolder(station::Holder{});
+        return false;
+    }
     if (!holder->validCard) return true;
     QStringList choices;
     for (int reason = 0; reason < 4; ++reason) choices << LoadString(kStrReplaceLost + reason);
@@ -235,6 +249,7 @@ void COrvexFSKDlg::ReplaceLostCard(const station::Holder& chosen) {
         ShowMessage(LoadString(kStrCannotRead).arg(m_register->LastError()), MessageIcon::Error);
         return;
     }
+    if (holder && RefusedAsLeft(*holder)) return;
     if (!holder || !holder->validCard) {
         ShowMessage(LoadString(kStrNoValidCard).arg(chosen.name));
         return;

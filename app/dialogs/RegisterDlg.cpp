@@ -45,6 +45,7 @@ constexpr int kStrEntries = 11147;
 constexpr int kStrAtLeastEntries = 11400;
 constexpr int kStrRevokeMenu = 11252;
 constexpr int kStrResolveMenu = 11253;
+constexpr int kStrReleaseRisk = 11582;
 constexpr int kStrEvent = 11254;
 constexpr int kStrReason = 11265;
 constexpr int kStrNotOnChip = 11266;
@@ -296,6 +297,11 @@ void CRegisterDlg::OnResolve() {
             return;
         }
         case CResolveCardDlg::kRelease:
+            // An unverified card's write went out: its chip may carry the number, which a
+            // release would hand out again. Released only when the operator says so, knowing.
+            if (card.state == station::RegisterEntry::State::Unverified &&
+                !AskYesNo(LoadString(kStrReleaseRisk).arg(CardNameText(card)), false))
+                return;
             ChangeDone(m_register.ResolveReleased(card.id));
             return;
         case CResolveCardDlg::kDestroyed:

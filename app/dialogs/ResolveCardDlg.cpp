@@ -31,19 +31,21 @@ CResolveCardDlg::CResolveCardDlg(const station::RegisterEntry& card, QWidget* pa
     SetControlId(question, IDC_QUESTION);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(question);
-    // One button per outcome, each a deliberate click: none is the default.
+    // One button per outcome, each a deliberate click. Enter marks the chip destroyed: the
+    // number stays held, the one answer that cannot put a number on two chips.
     const std::pair<int, int> choices[] = {
         {IDC_READ_BACK, kStrReadBack}, {IDC_RELEASE, kStrRelease}, {IDC_DESTROYED, kStrDestroyed}};
     for (const auto& [id, text] : choices) {
         auto* button = new QPushButton(LoadString(text), this);
         button->setAutoDefault(false);
+        button->setDefault(id == IDC_DESTROYED);
         SetControlId(button, id);
         const int choice = id - IDC_READ_BACK + kReadBack;
         connect(button, &QPushButton::clicked, this, [this, choice] { done(choice); });
         layout->addWidget(button);
     }
     auto* cancel = new QPushButton(LoadString(kStrCancel), this);
-    cancel->setDefault(true);
+    cancel->setAutoDefault(false);
     SetControlId(cancel, IDCANCEL);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     auto* buttons = new QHBoxLayout;

@@ -1,6 +1,7 @@
 // What became of the chip of a card whose write was never confirmed: it is laid on the
 // reader and read back, or the number is released deliberately (no chip carries it), or the
-// chip was destroyed (the number stays held). The dialog ends with the choice as its result.
+// chip was destroyed (the number stays held, the default). The dialog ends with the choice as
+// its result.
 #pragma once
 
 #include <QDialog>

@@ -15,6 +15,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
@@ -218,7 +219,8 @@ class CCardRegister {
     // through RegisterDeleter then, which waits for no stuck call. Every public member
     // starts with the line
     //     if (Away()) return Elsewhere([this](auto&... a) { return Member(a...); }, args...);
-    // so that it runs on the thread (its out parameters are copied back).
+    // so that it runs on the thread (its out parameters are copied back); the members that
+    // write into a caller's stream start with RefusedAway instead.
     void RunCallsOnThread(std::chrono::milliseconds timeout, std::function<void()> pump);
 
     // Connects, creates or migrates the schema; false with LastError() when it cannot. Every
@@ -285,7 +287,10 @@ class CCardRegister {
     // confirmed meanwhile is neither missed nor written twice; the filter's limit and after are
     // the export's own. progress is told the rows written after each page and stops the export
     // by returning false. rows receives the count written; false with LastError when the
-    // register cannot answer, the stream cannot be written or progress stopped it.
+    // register cannot answer, the stream cannot be written or progress stopped it. The last
+    // column is the holder's personnel number, so that an import links the card again. Only
+    // on a register of the caller's thread (a stream does not go to the register's thread):
+    // refused with LastError otherwise, as are the two exports below.
     bool ExportCsv(QTextStream& out, const RegisterFilter& filter, const CsvOptions& options,
                    std::int64_t& rows,
                    const std::function<bool(std::int64_t rows)>& progress = {});
@@ -339,22 +344,27 @@ class CCardRegister {
     // Plans and (unless dryRun) applies an import in one transaction: all or nothing. Any
     // refused row makes the whole import refused: false with LastError, plan.refused names
     // the lines, nothing stored (also false when the register cannot answer, plan empty).
-    // markMissingLeft: holders still here whom no row names are marked as left, now.
+    // markMissingLeft: holders still here whom no row names are marked as left, now (each
+    // listed in plan.left with its valid cards).
     // Applying the same rows twice changes nothing; an empty notes cell keeps the notes.
     bool ImportHolders(const std::vector<HolderImportRow>& rows, bool markMissingLeft,
                        bool dryRun, HolderImportPlan& plan);
 
     // Exports for the access-control system, written row by row (spreadsheet-safe cells):
     // the valid cards with their holders (personnel number, name, department, format,
-    // facility code, number, valid since) and the block list of revoked cards (format,
-    // facility code, number, revoked since, reason). False with LastError.
+    // facility code, number, valid since), leaving out holders who left, and the block list
+    // of revoked cards (format, facility code, number, revoked since, reason) followed by the
+    // valid cards of holders who left (since they left, reason "holder left"). False with
+    // LastError.
     bool WriteValidCardsCsv(QTextStream& out, const CsvOptions& options);
     bool WriteBlockListCsv(QTextStream& out, const CsvOptions& options);
 
     // Adds the source's cards (RegisterImport.h) in one transaction: a card whose number the
     // register holds already is left out and listed in report, so a second import of the same
-    // source adds nothing. Row links and history are renumbered to the new rows. Other
-    // stations wait while it runs. False with LastError, nothing added.
+    // source adds nothing. Row links and history are renumbered to the new rows; holders are
+    // matched by personnel number (added when missing) and the cards' holders and "issued to"
+    // events renumbered to this register's rows. Other stations wait while it runs. False
+    // with LastError, nothing added.
     bool Import(const ImportSource& source, ImportReport& report);
 
   private:
@@ -363,6 +373,9 @@ class CCardRegister {
 
     // True when calls go to the register's thread and this is not it.
     bool Away() const;
+    // For the members that write into a stream, which cannot go to the register's thread:
+    // true, with LastError saying so, when called away from it.
+    bool RefusedAway(const QString& operation);
     // Runs call on the register's thread with copies of args, so that a call abandoned after
     // its timeout touches nothing of its caller; the non-const ones are copied back. A call
     // that did not run or return in time gives the type's failure (false, nullopt, Failed).
@@ -466,13 +479,16 @@ auto CCardRegister::Elsewhere(Call call, Args&... args) {
 QString StateText(RegisterEntry::State state);
 RegisterEntry::State StateFromText(const QString& text);
 
+// A card's holder row -> the holder's personnel number, for the CSV's last column.
+using PersonnelNumbers = QHash<std::int64_t, QString>;
+
 // The rows as CSV (RFC 4180, a header line, UTC times in ISO 8601).
 void WriteRegisterCsv(QTextStream& out, const std::vector<RegisterEntry>& entries,
-                      const CsvOptions& options = {});
+                      const CsvOptions& options = {}, const PersonnelNumbers& holders = {});
 // The same in parts, for a file written a page at a time: the byte-order mark when asked and
 // the header line, then the rows' lines.
 void WriteRegisterCsvHeader(QTextStream& out, const CsvOptions& options);
 void WriteRegisterCsvRows(QTextStream& out, const std::vector<RegisterEntry>& entries,
-                          const CsvOptions& options);
+                          const CsvOptions& options, const PersonnelNumbers& holders = {});
 
 }  // namespace station

@@ -116,6 +116,44 @@ class HolderImportTest : public QObject {
                                       "1004 J\u00FCrgen Gro\u00DF Lager"}));
     }
 
+    // Marking people as left names the cards that go to the block list; a spreadsheet that
+    // dropped leading zeros and a line of broken UTF-8 are pointed out.
+    void LeaversCardsLeadingZerosAndBrokenUtf8AreShown() {
+        station::CCardRegister cardRegister(m_settings, "test");
+        std::optional<station::Holder> bernd;
+        QVERIFY(cardRegister.FindHolder(QStringLiteral("1002"), bernd) && bernd);
+        station::CardRecord card;
+        card.chipType = 9;
+        card.fields.facility = 12;
+        card.fields.number = 20;
+        card.holder = bernd->id;
+        std::int64_t rowId = 0;
+        std::optional<station::RegisterEntry> earlier;
+        QCOMPARE(cardRegister.Reserve(card, false, rowId, earlier),
+                 station::ReserveResult::Reserved);
+        QVERIFY(cardRegister.Confirm(rowId, true, QString()));
+
+        const QString path = Write("spoilt.csv",
+                                   "Personalnummer;Name\n1001;Anna M\xC3\xBCller\n"
+                                   "1003;J\xFCrgen\n01002;Bernd Schulz\n");
+        CHolderImportDialog dialog(cardRegister);
+        dialog.show();
+        QVERIFY(dialog.LoadFile(path));
+        QTest::mouseClick(Control<QCheckBox>(&dialog, CHolderImportDialog::IDC_MARK_LEFT),
+                          Qt::LeftButton);
+        QCOMPARE(PlanRows(&dialog),
+                 (QStringList{"4 Warnung 01002", "3 neu 1003", "4 neu 01002",
+                              "2 ge\u00E4ndert 1001", " ausgeschieden 1002"}));
+        auto* plan = Control<QTableWidget>(&dialog, CHolderImportDialog::IDC_PLAN);
+        QVERIFY2(plan->item(0, 5)->text().contains("1002"), qPrintable(plan->item(0, 5)->text()));
+        QVERIFY2(plan->item(4, 5)->text().startsWith(
+                     "G\u00FCltige Karten, bis zur Sperrung auf der Sperrliste: ") &&
+                     plan->item(4, 5)->text().contains("20"),
+                 qPrintable(plan->item(4, 5)->text()));
+        const QString summary = Control<QLabel>(&dialog, CHolderImportDialog::IDC_SUMMARY)->text();
+        QVERIFY2(summary.contains("Zeile 3 ist kein UTF-8"), qPrintable(summary));
+    }
+
     void ADuplicateCannotBeImported() {
         const QString path = Write(
             "duplicate.csv", "Personalnummer;Name;Abteilung\n1005;Carla;IT\n\n1005;Dora;IT\n");

@@ -284,6 +284,27 @@ class HoldersTest : public apptest::WriteStationFixture {
         QVERIFY(Find<QLabel>(*m_dlg, COrvexFSKDlg::IDC_HOLDER_OF_CARD)->text().isEmpty());
     }
 
+    // Chosen in the field, then marked as left by another station's import: the write is
+    // refused with the reason, the chip stays blank, and the field empties.
+    void holderWhoLeftMeanwhileGetsNoCard() {
+        m_reader->Place(kAta5577);
+        Open();
+        PickHolder("Pers-100");
+        station::HolderImportPlan plan;
+        QVERIFY2(m_register->ImportHolders({{2, "Pers-101", kNames[1], "A", ""},
+                                            {3, "Pers-102", kNames[2], "B", ""}},
+                                           true, false, plan),
+                 qPrintable(m_register->LastError()));
+        apptest::ModalWatcher watcher;
+        WriteOnce("4711");
+        QTRY_COMPARE(watcher.Messages().size(), 1);
+        QVERIFY2(watcher.Messages()[0].startsWith("Anna Berg ist ausgeschieden (seit "),
+                 qPrintable(watcher.Messages()[0]));
+        QVERIFY(CardsOf(m_ids[0]).empty());
+        QVERIFY(!CardOnField().has_value());
+        QVERIFY(Find<QLineEdit>(*m_dlg, COrvexFSKDlg::IDC_HOLDER)->text().isEmpty());
+    }
+
     void lostCardIsRevokedAndReplaced() {
         m_reader->Place(kAta5577);
         Open();

@@ -444,6 +444,43 @@ class RegisterWindowTest : public apptest::WriteStationFixture {
         const bool resolved = message.isEmpty();
         QCOMPARE(history->back().kind == "resolved", resolved);
     }
+
+    // An unverified card's chip may carry it: Enter in the resolve dialog marks it destroyed,
+    // and a release needs a second yes that names the risk (No is the default).
+    void releasingAnUnverifiedCardAsksFirst() {
+        {
+            station::CCardRegister failed(station::RegisterSettings{}, "test");
+            station::CardRecord card = Card(4711);
+            card.fields.facility = 255;
+            std::int64_t reserved = 0;
+            std::optional<station::RegisterEntry> earlier;
+            QCOMPARE(failed.Reserve(card, false, reserved, earlier),
+                     station::ReserveResult::Reserved);
+            QVERIFY(failed.HoldUnverified(reserved, QString()));
+        }
+        Open();
+        OpenRegisterWindow();
+        CRegisterDlg& window = *m_dlg->RegisterWindow();
+        for (const auto answer : {QMessageBox::No, QMessageBox::Yes}) {
+            apptest::ModalWatcher watcher(answer);
+            bool destroyedIsDefault = false;
+            watcher.SetDialogHandler([&](QDialog* dialog) {
+                if (qobject_cast<CResolveCardDlg*>(dialog) == nullptr) return false;
+                destroyedIsDefault =
+                    Control<QPushButton>(dialog, CResolveCardDlg::IDC_DESTROYED)->isDefault();
+                ClickButton(dialog, CResolveCardDlg::IDC_RELEASE);
+                return true;
+            });
+            ClickMenuAction(window, OpenRowMenu(window, 0)[1]);
+            QTRY_COMPARE(watcher.Messages().size(), 1);
+            QVERIFY(destroyedIsDefault);
+            QVERIFY2(watcher.Messages()[0].startsWith(
+                         "26 Bit, Einrichtung 255, Nummer 4711 ist unbest\u00E4tigt"),
+                     qPrintable(watcher.Messages()[0]));
+            QCOMPARE(watcher.DefaultButtons(), QList<QMessageBox::StandardButton>{QMessageBox::No});
+            QTRY_COMPARE(window.Rows().Entries().empty(), answer == QMessageBox::Yes);
+        }
+    }
 };
 
 // A screen of 1024×600, as on the small desks the station must fit.

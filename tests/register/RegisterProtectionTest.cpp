@@ -24,11 +24,11 @@ QString ExportedStation(const QString& station) {
     QTextStream out(&text);
     WriteRegisterCsv(out, {entry});
     out.flush();
-    // The twelve cells before the station hold no separator; the five after it are empty.
+    // The twelve cells before the station hold no separator; the six after it are empty.
     QString row = text.mid(text.indexOf(QStringLiteral("\r\n")) + 2);
     int start = 0;
     for (int column = 0; column < 12; ++column) start = row.indexOf(QLatin1Char(','), start) + 1;
-    const QString after = QStringLiteral(",,,,,\r\n");
+    const QString after = QStringLiteral(",,,,,,\r\n");
     EXPECT_TRUE(row.endsWith(after)) << row.toStdString();
     return row.mid(start, row.size() - start - after.size());
 }

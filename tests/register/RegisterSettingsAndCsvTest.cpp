@@ -122,11 +122,11 @@ TEST(RegisterCsv, QuotedFieldsAndUtcTimes) {
     out.flush();
     EXPECT_EQ(text.toStdString(),
               "id,format,facility,number,extra,chip,chip_id,locked,verified,reissue,state,time,"
-              "station,operator,program_version,reason,replaces,replaced_by\r\n"
+              "station,operator,program_version,reason,replaces,replaced_by,personnel_number\r\n"
               "3,37-huge,0,34359738367,0,ata5577,E004ABCD,1,1,0,written,2026-05-04T03:02:01Z,"
-              "\"desk, left\",\"o\"\"brien\",2.0,,,\r\n"
+              "\"desk, left\",\"o\"\"brien\",2.0,,,,\r\n"
               "4,36,255,65535,1023,q5,,0,0,1,reserved,2026-05-04T03:00:00Z,\"two\nlines\",,,"
-              "lost,2,\r\n");
+              "lost,2,,\r\n");
 
     // For a German spreadsheet: ';' separates (and is quoted), ',' is plain text, and the
     // byte-order mark comes first.
@@ -139,9 +139,9 @@ TEST(RegisterCsv, QuotedFieldsAndUtcTimes) {
     EXPECT_EQ(german.toStdString(),
               "\xEF\xBB\xBF"
               "id;format;facility;number;extra;chip;chip_id;locked;verified;reissue;state;time;"
-              "station;operator;program_version;reason;replaces;replaced_by\r\n"
+              "station;operator;program_version;reason;replaces;replaced_by;personnel_number\r\n"
               "3;37-huge;0;34359738367;0;ata5577;E004ABCD;1;1;0;written;2026-05-04T03:02:01Z;"
-              "\"desk; left\";M\xC3\xBCller, K.;2.0;;;\r\n");
+              "\"desk; left\";M\xC3\xBCller, K.;2.0;;;;\r\n");
 }
 
 }  // namespace
