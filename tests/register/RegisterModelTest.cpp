@@ -233,6 +233,8 @@ const ModelRun::Operation ModelRun::kFaultable[] = {
     {"re-issue", 2, &ModelRun::Reissue},
     {"holder: replacement", 1, &ModelRun::HolderReplacement},
     {"holder: lost card", 1, &ModelRun::LostCard},
+    {"holder import, mark left", 1, &ModelRun::ImportHolders},
+    {"register import", 1, &ModelRun::ImportRegister},
 };
 
 template <std::size_t N>
@@ -433,7 +435,11 @@ void ModelRun::ChangeCard() {
                                  ? PickOf(allowed)
                                  : PickOf(m_model.cards).first;
     m_revokeReason = static_cast<RevokeReason>(Pick(4));
-    Change(AnyStation(), row, change, NewChip());
+    // An unverified card's chip is read back: the chip it may be on.
+    QString chip = NewChip();
+    for (const auto& [onChip, cardRow] : m_model.chips)
+        if (cardRow == row) chip = onChip;
+    Change(AnyStation(), row, change, chip);
 }
 
 // The operator writes another number over a chip that carries a valid card.
@@ -550,13 +556,22 @@ void ModelRun::ImportHolders() {
     CCardRegister& station = AnyStation();
     HolderImportPlan plan;
     const bool done = station.ImportHolders(rows, true, false, plan);
+    const Snapshot table = Read();
+    if (!done && m_faultyStation) {
+        // Its connection was lost: an import that committed must not be reported failed.
+        for (const auto& [row, holder] : table.holders)
+            Require(m_model.holders.count(row) && m_model.holders[row] == holder.second,
+                    QStringLiteral("the holder import failed (%1), yet holder %2 changed")
+                        .arg(station.LastError(), holder.first));
+        return;
+    }
     Require(done, QStringLiteral("the holder import failed: ") + station.LastError());
     std::set<QString> markedLeft;
     for (const Holder& holder : plan.left) markedLeft.insert(holder.personnelNumber);
     Require(markedLeft == leaving, QStringLiteral("the import marked %1 people as left, not %2")
                                        .arg(markedLeft.size())
                                        .arg(leaving.size()));
-    for (const auto& [row, holder] : Read().holders) {
+    for (const auto& [row, holder] : table.holders) {
         m_personnel[row] = holder.first;
         m_model.holders[row] = !named.count(holder.first);
     }
@@ -598,11 +613,24 @@ void ModelRun::ImportRegister() {
         QFile::remove(file + suffix);
     CCardRegister& station = AnyStation();
     ImportReport report;
-    Require(station.Import(read, report), QStringLiteral("the import failed: ") + station.LastError());
+    const bool done = station.Import(read, report);
+    const Snapshot table = Read();
+    std::int64_t added = 0;
+    for (const auto& [row, found] : table.rows) added += m_model.cards.count(row) ? 0 : 1;
+    if (!done && m_faultyStation) {
+        // Its connection was lost: an import that committed must not be reported failed.
+        Require(added == 0, QStringLiteral("the import failed (%1), yet %2 rows came in")
+                                .arg(station.LastError())
+                                .arg(added));
+        return;
+    }
+    Require(done, QStringLiteral("the import failed: ") + station.LastError());
+    Require(added == expected, QStringLiteral("the import brought %1 rows, not %2")
+                                   .arg(added)
+                                   .arg(expected));
     Require(report.added == expected, QStringLiteral("the import added %1 rows, not %2")
                                           .arg(report.added)
                                           .arg(expected));
-    const Snapshot table = Read();
     for (const auto& [number, life] : source) {
         if (m_model.Holds(number)) continue;
         for (const std::int64_t row : NewRows(number)) {
@@ -727,7 +755,8 @@ void ModelRun::KillStation() {
 }
 
 void ModelRun::LoseCommitReply() {
-    if (m_kind != Kind::PostgreSQL) return KillStation();
+    // SQLite has no reply to lose: the killed station covers a COMMIT that ends with its process.
+    if (m_kind != Kind::PostgreSQL) return WriteCard();
     m_proxy->CutNextCommit(true);
     const int before = m_proxy->Cuts();
     Faulted(*m_stations[1]);
@@ -981,6 +1010,21 @@ void ModelRun::Check() {
         const auto found = table.rows.find(row);
         Require(found != table.rows.end() && RegisterModel::Live(found->second.life),
                 QStringLiteral("chip %1 carries row %2, which is not valid").arg(chip).arg(row));
+    }
+    // The register's own lookup finds a chip's card, and none for a chip it never saw.
+    if (!m_model.chips.empty()) {
+        const auto [chip, row] = PickOf(m_model.chips);
+        CCardRegister& station = *m_stations[Pick(kStations)];
+        std::optional<RegisterEntry> valid;
+        const bool answered = station.FindValidByUid(chip, valid);
+        Require(answered && valid && valid->id == row,
+                QStringLiteral("the register finds no valid card %1 on chip %2: %3")
+                    .arg(row)
+                    .arg(chip, !answered ? station.LastError()
+                               : valid       ? QStringLiteral("it finds row %1").arg(valid->id)
+                                             : QStringLiteral("it finds none")));
+        Require(station.FindValidByUid(NewChip(), valid) && !valid,
+                QStringLiteral("a chip never written carries a card"));
     }
     // Events are only ever added.
     for (const auto& [id, event] : m_seenEvents) {
