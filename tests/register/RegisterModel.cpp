@@ -37,7 +37,9 @@ RegisterModel::Outcome RegisterModel::Expect(std::int64_t row, CardChange change
                                              std::int64_t replacement) const {
     const auto found = cards.find(row);
     const Life life = found == cards.end() ? Life::Gone : found->second.life;
-    const auto refused = [&](const char* words) { return Outcome{life, QString::fromLatin1(words)}; };
+    const auto refused = [&](const char* words) {
+        return Outcome{life, QString::fromLatin1(words)};
+    };
     if (life == Life::Gone) {
         // A release that ran before (its reply lost) finds the row gone: done.
         if (change == CardChange::Release || change == CardChange::ResolveReleased)
@@ -94,14 +96,17 @@ void RegisterModel::Apply(std::int64_t row, CardChange change, std::int64_t repl
     const bool reachedChip = change == CardChange::Confirm ||
                              change == CardChange::HoldUnverified ||
                              change == CardChange::ResolveConfirmed;
-    const auto earlier = cards.find(card.replaces);
-    if (reachedChip && card.replaces != 0 && earlier != cards.end() &&
-        earlier->second.life != Life::Gone && earlier->second.replacedBy == 0) {
-        earlier->second.replacedBy = row;
-        if (Live(earlier->second.life)) {
-            earlier->second.life = Life::Replaced;
-            ForgetChips(earlier->first);
-        }
+    if (reachedChip && card.replaces != 0) TakePlace(card.replaces, row);
+}
+
+void RegisterModel::TakePlace(std::int64_t earlier, std::int64_t row) {
+    const auto found = cards.find(earlier);
+    if (found == cards.end() || found->second.life == Life::Gone || found->second.replacedBy != 0)
+        return;
+    found->second.replacedBy = row;
+    if (Live(found->second.life)) {
+        found->second.life = Life::Replaced;
+        ForgetChips(earlier);
     }
 }
 
@@ -134,8 +139,8 @@ const char* RegisterModel::Text(Life life) {
 }
 
 RegisterModel::Life RegisterModel::FromText(const QString& state) {
-    for (const Life life : {Life::Reserved, Life::Written, Life::Unverified, Life::Replaced,
-                            Life::Revoked})
+    for (const Life life :
+         {Life::Reserved, Life::Written, Life::Unverified, Life::Replaced, Life::Revoked})
         if (state == QLatin1String(Text(life))) return life;
     return Life::Gone;
 }

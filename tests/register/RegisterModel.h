@@ -55,6 +55,9 @@ class RegisterModel {
     // Applies a change the register made: the card's new life, the card a re-issue replaces
     // once it reached a chip, and the chip of a card that is no longer valid is free again.
     void Apply(std::int64_t row, station::CardChange change, std::int64_t replacement = 0);
+    // row reached its chip in place of earlier: a valid earlier card becomes replaced, a
+    // revoked one is only linked, one linked before stays as it is.
+    void TakePlace(std::int64_t earlier, std::int64_t row);
 
     // The expected answer to a re-issue of number in place of row replaces.
     station::ReserveResult ExpectReissue(std::int64_t number, std::int64_t replaces) const;
@@ -65,7 +68,7 @@ class RegisterModel {
     // A card's life folded from its events (kind and reason), oldest first; nullopt with
     // problem set when an event does not fit.
     static std::optional<Life> Fold(const std::vector<std::pair<QString, QString>>& events,
-                                     QString& problem);
+                                    QString& problem);
 
   private:
     void ForgetChips(std::int64_t row);

@@ -145,9 +145,9 @@ class ModelRun {
     // The steps they share, each checked against the model. A reservation's answer; the row
     // when reserved.
     std::int64_t Reserve(CCardRegister& station, CardRecord card);
-    std::int64_t CheckReservation(CCardRegister& station, std::int64_t number,
-                                  ReserveResult result, ReserveResult expected, std::int64_t rowId,
-                                  std::int64_t holder, std::int64_t replaces);
+    std::int64_t CheckReservation(CCardRegister& station, std::int64_t number, ReserveResult result,
+                                  ReserveResult expected, std::int64_t rowId, std::int64_t holder,
+                                  std::int64_t replaces);
     // A write went out after the reservation: confirmed, unverified or released, as the chip
     // answered.
     void WriteOutcome(CCardRegister& station, std::int64_t row);
@@ -265,14 +265,15 @@ bool ModelRun::Run(int steps, std::optional<RegisterSettings> settings) {
         if (m_failure.isEmpty()) Check();
     }
     if (!m_failure.isEmpty()) {
-        ADD_FAILURE() << database << " register, seed " << m_seed << ", step " << m_step - 1
-                      << " (" << m_operation.toStdString() << "): " << m_failure.toStdString()
+        ADD_FAILURE() << database << " register, seed " << m_seed << ", step " << m_step - 1 << " ("
+                      << m_operation.toStdString() << "): " << m_failure.toStdString()
                       << "\nrepeat: ORVEX_MODEL_SEED=" << m_seed
                       << " ORVEX_MODEL_STEPS=" << m_step - 1;
         return false;
     }
     std::cout << "  done:";
-    for (const auto& [name, count] : m_counts) std::cout << " " << name.toStdString() << " " << count << ";";
+    for (const auto& [name, count] : m_counts)
+        std::cout << " " << name.toStdString() << " " << count << ";";
     std::cout << std::endl;
     return true;
 }
@@ -289,7 +290,8 @@ void ModelRun::OpenRegister(std::optional<RegisterSettings> settings) {
     if (m_registers > 0 && m_kind == Kind::SQLite)
         QDir(QFileInfo(m_settings.file).absolutePath()).removeRecursively();
     if (m_registers > 0 && m_kind == Kind::PostgreSQL)
-        m_databases.Server()->RunSql(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(m_settings.database));
+        m_databases.Server()->RunSql(
+            QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(m_settings.database));
     m_settings = settings ? *settings : m_databases.Fresh();
     if (m_kind == Kind::SQLite) QDir().mkpath(QFileInfo(m_settings.file).absolutePath());
     m_model = RegisterModel();
@@ -302,8 +304,8 @@ void ModelRun::OpenRegister(std::optional<RegisterSettings> settings) {
     }
     ReopenRaw();
     OpenStations();
-    Require(m_stations[0]->Open(), QStringLiteral("the register does not open: ") +
-                                       m_stations[0]->LastError());
+    Require(m_stations[0]->Open(),
+            QStringLiteral("the register does not open: ") + m_stations[0]->LastError());
     // A register the run did not make: its rows are what the model starts from.
     if (settings) {
         const Snapshot table = Read();
@@ -311,8 +313,11 @@ void ModelRun::OpenRegister(std::optional<RegisterSettings> settings) {
     }
     std::vector<HolderImportRow> people;
     for (int person = 1; person <= kPeople - 2; ++person)
-        people.push_back({person, QStringLiteral("P%1").arg(person),
-                          QStringLiteral("Person %1").arg(person), QStringLiteral("Dept"), {}});
+        people.push_back({person,
+                          QStringLiteral("P%1").arg(person),
+                          QStringLiteral("Person %1").arg(person),
+                          QStringLiteral("Dept"),
+                          {}});
     HolderImportPlan plan;
     Require(m_stations[0]->ImportHolders(people, false, false, plan),
             QStringLiteral("the first holder list: ") + m_stations[0]->LastError());
@@ -395,7 +400,9 @@ void ModelRun::WriteCard() {
     if (row != 0) WriteOutcome(station, row);
 }
 
-void ModelRun::ReserveOnly() { Reserve(AnyStation(), Card(FreeNumber())); }
+void ModelRun::ReserveOnly() {
+    Reserve(AnyStation(), Card(FreeNumber()));
+}
 
 void ModelRun::WriteNextFree() {
     CCardRegister& station = AnyStation();
@@ -413,15 +420,14 @@ void ModelRun::WriteNextFree() {
                     .arg(start)
                     .arg(card.fields.number)
                     .arg(number));
-    const std::int64_t row =
-        CheckReservation(station, number, result, expected, rowId, 0, 0);
+    const std::int64_t row = CheckReservation(station, number, result, expected, rowId, 0, 0);
     if (row != 0) WriteOutcome(station, row);
 }
 
 // A change of a random card: mostly one its state allows, else any (refused in its words).
 void ModelRun::ChangeCard() {
-    const CardChange changes[] = {CardChange::Confirm,         CardChange::HoldUnverified,
-                                  CardChange::Release,         CardChange::Revoke,
+    const CardChange changes[] = {CardChange::Confirm,          CardChange::HoldUnverified,
+                                  CardChange::Release,          CardChange::Revoke,
                                   CardChange::ResolveConfirmed, CardChange::ResolveReleased,
                                   CardChange::ResolveDestroyed};
     const CardChange change = changes[Pick(std::size(changes))];
@@ -431,9 +437,8 @@ void ModelRun::ChangeCard() {
         const auto outcome = m_model.Expect(row, change);
         if (outcome.refusal.isEmpty() && outcome.after != card.life) allowed.push_back(row);
     }
-    const std::int64_t row = !allowed.empty() && Chance(65)
-                                 ? PickOf(allowed)
-                                 : PickOf(m_model.cards).first;
+    const std::int64_t row =
+        !allowed.empty() && Chance(65) ? PickOf(allowed) : PickOf(m_model.cards).first;
     m_revokeReason = static_cast<RevokeReason>(Pick(4));
     // An unverified card's chip is read back: the chip it may be on.
     QString chip = NewChip();
@@ -471,9 +476,8 @@ void ModelRun::Reissue() {
     std::optional<RegisterEntry> earlier;
     const ReserveResult result = station.ReserveReissue(Card(number), false, replaces,
                                                         QStringLiteral("broken"), rowId, earlier);
-    const std::int64_t row = CheckReservation(station, number, result,
-                                              m_model.ExpectReissue(number, replaces), rowId, 0,
-                                              replaces);
+    const std::int64_t row = CheckReservation(
+        station, number, result, m_model.ExpectReissue(number, replaces), rowId, 0, replaces);
     if (row != 0) WriteOutcome(station, row);
 }
 
@@ -546,8 +550,8 @@ void ModelRun::ImportHolders() {
     for (int person = 1; person <= kPeople; ++person) {
         if (Chance(25)) continue;
         const QString number = QStringLiteral("P%1").arg(person);
-        rows.push_back({person, number, QStringLiteral("Person %1").arg(person),
-                        QStringLiteral("Dept"), {}});
+        rows.push_back(
+            {person, number, QStringLiteral("Person %1").arg(person), QStringLiteral("Dept"), {}});
         named.insert(number);
     }
     std::set<QString> leaving;
@@ -625,20 +629,18 @@ void ModelRun::ImportRegister() {
         return;
     }
     Require(done, QStringLiteral("the import failed: ") + station.LastError());
-    Require(added == expected, QStringLiteral("the import brought %1 rows, not %2")
-                                   .arg(added)
-                                   .arg(expected));
-    Require(report.added == expected, QStringLiteral("the import added %1 rows, not %2")
-                                          .arg(report.added)
-                                          .arg(expected));
+    Require(added == expected,
+            QStringLiteral("the import brought %1 rows, not %2").arg(added).arg(expected));
+    Require(report.added == expected,
+            QStringLiteral("the import added %1 rows, not %2").arg(report.added).arg(expected));
     for (const auto& [number, life] : source) {
         if (m_model.Holds(number)) continue;
         for (const std::int64_t row : NewRows(number)) {
-            Require(table.rows.at(row).life == life,
-                    QStringLiteral("imported number %1 is %2, its source says %3")
-                        .arg(number)
-                        .arg(RegisterModel::Text(table.rows.at(row).life),
-                             RegisterModel::Text(life)));
+            Require(
+                table.rows.at(row).life == life,
+                QStringLiteral("imported number %1 is %2, its source says %3")
+                    .arg(number)
+                    .arg(RegisterModel::Text(table.rows.at(row).life), RegisterModel::Text(life)));
             Adopt(row, table.rows.at(row));
         }
     }
@@ -674,10 +676,9 @@ void ModelRun::TwoStationsAtOnce() {
                         .arg(ResultText(results[i])));
         }
     }
-    Require(won == (free ? 1 : 0), QStringLiteral("%1 stations reserved number %2 (free: %3)")
-                                       .arg(won)
-                                       .arg(number)
-                                       .arg(free));
+    Require(
+        won == (free ? 1 : 0),
+        QStringLiteral("%1 stations reserved number %2 (free: %3)").arg(won).arg(number).arg(free));
 }
 
 // SQLite: a station in a process of its own, killed (SIGKILL) while it writes; PostgreSQL: a
@@ -725,8 +726,8 @@ void ModelRun::KillStation() {
     for (ssize_t got; (got = ::read(out[0], buffer, sizeof buffer)) > 0;)
         told.append(buffer, static_cast<std::size_t>(got));
     ::close(out[0]);
-    Require(WIFSIGNALED(status), QStringLiteral("the writing station ended by itself: ") +
-                                     QString::fromStdString(told));
+    Require(WIFSIGNALED(status),
+            QStringLiteral("the writing station ended by itself: ") + QString::fromStdString(told));
     std::set<std::int64_t> reserved, confirmed;
     for (const QString& line : QString::fromStdString(told).split('\n', Qt::SkipEmptyParts)) {
         const std::int64_t row = line.mid(2).toLongLong();
@@ -738,10 +739,10 @@ void ModelRun::KillStation() {
         if (m_model.cards.count(row) || found.number < kWriterFirst) continue;
         // Confirmed: written; reserved: maybe confirmed after it told; unreported: the
         // reservation it was killed after.
-        const bool fits = confirmed.count(row)  ? found.life == Life::Written
-                          : reserved.count(row) ? found.life == Life::Written ||
-                                                      found.life == Life::Reserved
-                                                : found.life == Life::Reserved && ++unreported == 1;
+        const bool fits = confirmed.count(row) ? found.life == Life::Written
+                          : reserved.count(row)
+                              ? found.life == Life::Written || found.life == Life::Reserved
+                              : found.life == Life::Reserved && ++unreported == 1;
         Require(fits, QStringLiteral("the killed station's row %1 is %2")
                           .arg(row)
                           .arg(RegisterModel::Text(found.life)));
@@ -848,20 +849,20 @@ bool ModelRun::Change(CCardRegister& station, std::int64_t row, CardChange chang
     const auto known = m_model.cards.find(row);
     const Life before = known == m_model.cards.end() ? Life::Gone : known->second.life;
     const bool done = Call(station, row, change, chip, replacement);
-    const QString said = QStringLiteral("%1 of row %2 (%3): %4 \"%5\"")
-                             .arg(static_cast<int>(change))
-                             .arg(row)
-                             .arg(RegisterModel::Text(before), done ? "done" : "refused",
-                                  station.LastError());
+    const QString said =
+        QStringLiteral("%1 of row %2 (%3): %4 \"%5\"")
+            .arg(static_cast<int>(change))
+            .arg(row)
+            .arg(RegisterModel::Text(before), done ? "done" : "refused", station.LastError());
     if (m_faultyStation) {
         const Life now = TableLife(row);
         const bool changes = expected.refusal.isEmpty() && expected.after != before;
         if (changes && now == expected.after) {
             Require(done, said + QStringLiteral(": it committed"));
         } else {
-            Require(now == before, said + QStringLiteral(": the card is %1, the model says %2")
-                                              .arg(RegisterModel::Text(now),
-                                                   RegisterModel::Text(expected.after)));
+            Require(now == before,
+                    said + QStringLiteral(": the card is %1, the model says %2")
+                               .arg(RegisterModel::Text(now), RegisterModel::Text(expected.after)));
             Require(!done || !changes, said + QStringLiteral(": nothing committed"));
         }
         if (now == before) return done;
@@ -1021,19 +1022,20 @@ void ModelRun::Check() {
                 QStringLiteral("the register finds no valid card %1 on chip %2: %3")
                     .arg(row)
                     .arg(chip, !answered ? station.LastError()
-                               : valid       ? QStringLiteral("it finds row %1").arg(valid->id)
-                                             : QStringLiteral("it finds none")));
+                               : valid   ? QStringLiteral("it finds row %1").arg(valid->id)
+                                         : QStringLiteral("it finds none")));
         Require(station.FindValidByUid(NewChip(), valid) && !valid,
                 QStringLiteral("a chip never written carries a card"));
     }
     // Events are only ever added.
     for (const auto& [id, event] : m_seenEvents) {
         const auto now = table.events.find(id);
-        Require(now != table.events.end(), QStringLiteral("event %1 is lost: %2").arg(id).arg(event));
+        Require(now != table.events.end(),
+                QStringLiteral("event %1 is lost: %2").arg(id).arg(event));
         if (now != table.events.end())
-            Require(now->second == event, QStringLiteral("event %1 changed: %2 became %3")
-                                              .arg(id)
-                                              .arg(event, now->second));
+            Require(
+                now->second == event,
+                QStringLiteral("event %1 changed: %2 became %3").arg(id).arg(event, now->second));
     }
     m_seenEvents = table.events;
     // Each card's history, folded from its first event, gives its state.
@@ -1042,20 +1044,22 @@ void ModelRun::Check() {
         const std::optional<Life> folded = RegisterModel::Fold(events, problem);
         const auto found = table.rows.find(row);
         const Life life = found == table.rows.end() ? Life::Gone : found->second.life;
-        Require(folded.has_value(), QStringLiteral("row %1's history has %2").arg(row).arg(problem));
+        Require(folded.has_value(),
+                QStringLiteral("row %1's history has %2").arg(row).arg(problem));
         if (folded)
-            Require(*folded == life, QStringLiteral("row %1's history says %2, its row %3")
-                                         .arg(row)
-                                         .arg(RegisterModel::Text(*folded),
-                                              RegisterModel::Text(life)));
+            Require(*folded == life,
+                    QStringLiteral("row %1's history says %2, its row %3")
+                        .arg(row)
+                        .arg(RegisterModel::Text(*folded), RegisterModel::Text(life)));
     }
     for (const auto& [row, found] : table.rows)
         Require(table.histories.count(row), QStringLiteral("row %1 has no history").arg(row));
     // Holders leave only by an import that leaves them out.
     for (const auto& [row, holder] : table.holders) {
         const auto left = m_model.holders.find(row);
-        Require(left != m_model.holders.end() && left->second == holder.second,
-                QStringLiteral("holder %1 has%2 left").arg(holder.first, holder.second ? "" : " not"));
+        Require(
+            left != m_model.holders.end() && left->second == holder.second,
+            QStringLiteral("holder %1 has%2 left").arg(holder.first, holder.second ? "" : " not"));
     }
 }
 
@@ -1064,7 +1068,9 @@ class RegisterModelTest : public testing::TestWithParam<Kind> {
     static std::uint64_t Seed() {
         return FromEnvironment("ORVEX_MODEL_SEED", std::random_device{}());
     }
-    static int Steps() { return static_cast<int>(FromEnvironment("ORVEX_MODEL_STEPS", kDefaultSteps)); }
+    static int Steps() {
+        return static_cast<int>(FromEnvironment("ORVEX_MODEL_STEPS", kDefaultSteps));
+    }
 };
 
 TEST_P(RegisterModelTest, KeepsThePromiseUnderFaults) {
