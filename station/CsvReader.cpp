@@ -1,6 +1,7 @@
 #include "station/CsvReader.h"
 
 #include <QStringDecoder>
+#include <algorithm>
 #include <array>
 
 namespace station {
@@ -35,6 +36,33 @@ qsizetype LineBreakLength(QStringView text, qsizetype i) {
 }
 
 }  // namespace
+
+std::vector<int> BrokenUtf8Lines(const QByteArray& bytes) {
+    std::vector<int> lines;
+    bool utf8Letters = false;  // a line with bytes above ASCII that reads as UTF-8
+    int line = 1;
+    qsizetype start = 0;
+    const qsizetype size = bytes.size();
+    for (qsizetype i = 0; i <= size; ++i) {
+        const bool end = i == size || bytes[i] == '\n' || bytes[i] == '\r';
+        if (!end) continue;
+        const QByteArrayView text = QByteArrayView(bytes).sliced(start, i - start);
+        QStringDecoder decoder(QStringDecoder::Utf8);
+        (void)decoder.decode(text);
+        if (decoder.hasError()) {
+            lines.push_back(line);
+        } else if (std::any_of(text.begin(), text.end(),
+                               [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
+            utf8Letters = true;
+        }
+        if (i + 1 < size && bytes[i] == '\r' && bytes[i + 1] == '\n') ++i;
+        start = i + 1;
+        ++line;
+    }
+    // A file of single-byte text throughout is a Windows-1252 file, read right.
+    if (!utf8Letters) lines.clear();
+    return lines;
+}
 
 QString DecodeCsvBytes(const QByteArray& bytes, CsvEncoding requested, CsvEncoding& used,
                        bool& byteOrderMark) {
@@ -153,6 +181,10 @@ bool ReadCsv(const QByteArray& bytes, const CsvReadOptions& options, CsvTable& t
     table = {};
     const QString text =
         DecodeCsvBytes(bytes, options.encoding, table.encoding, table.byteOrderMark);
+    // A UTF-8 file read as Windows-1252 because of a few broken bytes: the lines to mend
+    // (every "ü" of the file's other lines reads as "Ã¼").
+    if (options.encoding == CsvEncoding::Detect && table.encoding == CsvEncoding::Windows1252)
+        table.brokenUtf8Lines = BrokenUtf8Lines(bytes);
     table.separator = options.separator.isNull() ? DetectCsvSeparator(text) : options.separator;
     return ParseCsvText(text, table.separator, table.records, error);
 }

@@ -45,7 +45,15 @@ struct CsvTable {
     bool byteOrderMark = false;                // the UTF-8 text began with one
     QChar separator;
     std::vector<CsvRecord> records;  // blank lines left out; the header is the first record
+    // Detect read as Windows-1252 a file whose other lines carry UTF-8 letters: the lines
+    // (from 1) that are not UTF-8. Such a file reads wrong on every line with an umlaut, so
+    // a front warns with these.
+    std::vector<int> brokenUtf8Lines;
 };
+
+// The lines (from 1; CR LF, CR and LF each end one) whose bytes are not UTF-8, when other
+// lines carry UTF-8 letters; empty for a file of single-byte text throughout.
+std::vector<int> BrokenUtf8Lines(const QByteArray& bytes);
 
 // The bytes as text in the requested encoding; with Detect, used tells which one was taken.
 QString DecodeCsvBytes(const QByteArray& bytes, CsvEncoding requested, CsvEncoding& used,

@@ -108,8 +108,13 @@ CCardRegister::CCardRegister(RegisterSettings settings, QString programVersion)
 
 CCardRegister::~CCardRegister() {
     // The connection belongs to the calls' thread, and goes there; a stuck call never
-    // reaches here (RegisterDeleter), so this waits at most one call's timeout.
-    if (Away()) m_calls->Run([this] { m_connection.reset(); }, false);
+    // reaches here (RegisterDeleter), so this waits at most one call's timeout. The job owns
+    // the connection, never this register: if closing it does not return in time, it goes on
+    // after the members are gone, and the thread closes it once it is free.
+    if (!Away()) return;
+    auto connection = std::make_shared<std::unique_ptr<Connection>>(std::move(m_connection));
+    auto close = [connection] { connection->reset(); };
+    if (m_calls->Run(close, false) != CRegisterThread::Outcome::Done) m_calls->Finally(close);
 }
 
 void RegisterDeleter::operator()(CCardRegister* cardRegister) const {

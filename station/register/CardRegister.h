@@ -15,6 +15,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
@@ -350,6 +351,9 @@ class CCardRegister {
 
     // True when calls go to the register's thread and this is not it.
     bool Away() const;
+    // For the members that write into a stream, which cannot go to the register's thread:
+    // true, with LastError saying so, when called away from it.
+    bool RefusedAway(const QString& operation);
     // Runs call on the register's thread with copies of args, so that a call abandoned after
     // its timeout touches nothing of its caller; the non-const ones are copied back. A call
     // that did not run or return in time gives the type's failure (false, nullopt, Failed).
@@ -439,13 +443,16 @@ auto CCardRegister::Elsewhere(Call call, Args&... args) {
 QString StateText(RegisterEntry::State state);
 RegisterEntry::State StateFromText(const QString& text);
 
+// A card's holder row -> the holder's personnel number, for the CSV's last column.
+using PersonnelNumbers = QHash<std::int64_t, QString>;
+
 // The rows as CSV (RFC 4180, a header line, UTC times in ISO 8601).
 void WriteRegisterCsv(QTextStream& out, const std::vector<RegisterEntry>& entries,
-                      const CsvOptions& options = {});
+                      const CsvOptions& options = {}, const PersonnelNumbers& holders = {});
 // The same in parts, for a file written a page at a time: the byte-order mark when asked and
 // the header line, then the rows' lines.
 void WriteRegisterCsvHeader(QTextStream& out, const CsvOptions& options);
 void WriteRegisterCsvRows(QTextStream& out, const std::vector<RegisterEntry>& entries,
-                          const CsvOptions& options);
+                          const CsvOptions& options, const PersonnelNumbers& holders = {});
 
 }  // namespace station

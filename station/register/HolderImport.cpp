@@ -2,10 +2,21 @@
 
 #include <QHash>
 #include <QSet>
+#include <algorithm>
 
 namespace station {
 
 namespace {
+
+// A personnel number of digits without its leading zeros; empty for any other number.
+QString WithoutLeadingZeros(const QString& number) {
+    if (number.isEmpty() ||
+        !std::all_of(number.begin(), number.end(), [](QChar c) { return c.isDigit(); }))
+        return QString();
+    qsizetype first = 0;
+    while (first + 1 < number.size() && number[first] == u'0') ++first;
+    return number.mid(first);
+}
 
 HolderImportRow Trimmed(const HolderImportRow& row) {
     return {row.line, row.personnelNumber.trimmed(), row.name.trimmed(), row.department.trimmed(),
@@ -20,7 +31,12 @@ HolderImportPlan PlanHolderImport(const std::vector<HolderImportRow>& rows,
     HolderImportPlan plan;
     changes = {};
     QHash<QString, const Holder*> byNumber;
-    for (const Holder& holder : stored) byNumber.insert(holder.personnelNumber, &holder);
+    QHash<QString, const Holder*> byDigits;
+    for (const Holder& holder : stored) {
+        byNumber.insert(holder.personnelNumber, &holder);
+        if (const QString digits = WithoutLeadingZeros(holder.personnelNumber); !digits.isEmpty())
+            byDigits.insert(digits, &holder);
+    }
     QHash<QString, int> firstLine;
     for (const HolderImportRow& given : rows) {
         const HolderImportRow row = Trimmed(given);
@@ -37,6 +53,8 @@ HolderImportPlan PlanHolderImport(const std::vector<HolderImportRow>& rows,
         firstLine.insert(row.personnelNumber, row.line);
         const Holder* holder = byNumber.value(row.personnelNumber);
         if (!holder) {
+            if (const Holder* alike = byDigits.value(WithoutLeadingZeros(row.personnelNumber)))
+                plan.leadingZeros.push_back({row.line, row.personnelNumber, alike->personnelNumber});
             Holder added;
             added.personnelNumber = row.personnelNumber;
             added.name = row.name;

@@ -1,5 +1,6 @@
 #include "station/register/HolderRows.h"
 
+#include <QHash>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QStringList>
@@ -52,6 +53,32 @@ void BindHolder(QSqlQuery& query, const Holder& holder, const Origin& origin) {
     query.addBindValue(TextValue(origin.operatorName));
 }
 
+// Every valid card of the holders that pass conditions, in one statement, to the listed
+// holders (newest first; the newest is validCard already).
+bool AddEveryValidCard(QSqlDatabase& db, const QString& conditions, const QVariantList& values,
+                       std::vector<Holder>& holders, QString& error) {
+    QString statement = QStringLiteral("SELECT %1 FROM cards c JOIN holders h ON h.id = c.holder "
+                                       "WHERE c.state IN ('written', 'unverified')")
+                            .arg(CardColumns(QStringLiteral("c")));
+    if (!conditions.isEmpty()) statement += QStringLiteral(" AND ") + conditions;
+    statement += QStringLiteral(" ORDER BY c.id DESC");
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    query.prepare(statement);
+    for (const QVariant& value : values) query.addBindValue(value);
+    if (!query.exec()) {
+        error = DatabaseWords(query.lastError());
+        return false;
+    }
+    QHash<std::int64_t, Holder*> listed;
+    for (Holder& holder : holders) listed.insert(holder.id, &holder);
+    while (query.next()) {
+        RegisterEntry card = EntryFrom(query);
+        if (Holder* holder = listed.value(card.holder)) holder->validCards.push_back(std::move(card));
+    }
+    return true;
+}
+
 }  // namespace
 
 QString HolderConditions(const HolderFilter& filter, QVariantList& values) {
@@ -80,7 +107,7 @@ QString HolderConditions(const HolderFilter& filter, QVariantList& values) {
 }
 
 bool SelectHolders(QSqlDatabase& db, const QString& conditions, const QVariantList& values,
-                   int limit, std::vector<Holder>& holders, QString& error) {
+                   int limit, std::vector<Holder>& holders, QString& error, bool everyValidCard) {
     // The card columns come first, as EntryFrom reads them; a holder's newest valid card.
     QString statement = QStringLiteral(
                             "SELECT %1, %2 FROM holders h LEFT JOIN cards c ON c.id = "
@@ -106,10 +133,14 @@ bool SelectHolders(QSqlDatabase& db, const QString& conditions, const QVariantLi
     const int first = query.record().count() - kHolderColumnCount;
     while (query.next()) {
         Holder holder = HolderFrom(query, first);
-        if (!query.value(0).isNull()) holder.validCard = EntryFrom(query);
+        if (!query.value(0).isNull()) {
+            holder.validCard = EntryFrom(query);
+            if (!everyValidCard) holder.validCards.push_back(*holder.validCard);
+        }
         holders.push_back(std::move(holder));
     }
-    return true;
+    query.finish();
+    return !everyValidCard || AddEveryValidCard(db, conditions, values, holders, error);
 }
 
 bool SelectAllHolders(QSqlDatabase& db, std::vector<Holder>& holders, QString& error) {
@@ -157,12 +188,29 @@ bool UpdateHolder(QSqlDatabase& db, const Holder& holder, const Origin& origin, 
     return true;
 }
 
+bool SelectValidCards(QSqlDatabase& db, std::int64_t holderId, std::vector<RegisterEntry>& cards,
+                      QString& error) {
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT %1 FROM cards c WHERE c.holder = ? AND c.state IN "
+                                 "('written', 'unverified') ORDER BY c.id DESC")
+                      .arg(CardColumns(QStringLiteral("c"))));
+    query.addBindValue(static_cast<qlonglong>(holderId));
+    if (!query.exec()) {
+        error = DatabaseWords(query.lastError());
+        return false;
+    }
+    cards.clear();
+    while (query.next()) cards.push_back(EntryFrom(query));
+    return true;
+}
+
 bool ClaimHolder(QSqlDatabase& db, std::int64_t holderId, bool& hasCard, QString& error) {
     hasCard = false;
     QSqlQuery holder(db);
     // SQLite's transaction holds the whole file already.
     const bool lock = DialectOf(db) == RegisterDialect::PostgreSQL;
-    holder.prepare(QStringLiteral("SELECT id FROM holders WHERE id = ?%1")
+    holder.prepare(QStringLiteral("SELECT id, left_since FROM holders WHERE id = ?%1")
                        .arg(lock ? QStringLiteral(" FOR UPDATE") : QString()));
     holder.addBindValue(static_cast<qlonglong>(holderId));
     if (!holder.exec()) {
@@ -171,6 +219,15 @@ bool ClaimHolder(QSqlDatabase& db, std::int64_t holderId, bool& hasCard, QString
     }
     if (!holder.next()) {
         error = QStringLiteral("holder row %1 is not in the register").arg(holderId);
+        return false;
+    }
+    // A holder who left is issued nothing, whichever station or path asks (the row id only:
+    // these words may reach a status line).
+    if (const QString left = holder.value(1).toString(); !left.isEmpty()) {
+        error = QStringLiteral("holder row %1 has left (since %2); no card is issued")
+                    .arg(holderId)
+                    .arg(QDateTime::fromString(left, Qt::ISODateWithMs).toUTC().toString(
+                        Qt::ISODate));
         return false;
     }
     QSqlQuery cards(db);

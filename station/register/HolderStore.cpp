@@ -30,7 +30,8 @@ std::optional<std::vector<Holder>> CCardRegister::Holders(const HolderFilter& fi
     const QString conditions = HolderConditions(filter, values);
     const bool read =
         Perform(QStringLiteral("read the holders"), [&](QSqlDatabase& db, QString& error) {
-            return SelectHolders(db, conditions, values, filter.limit, holders, error);
+            return SelectHolders(db, conditions, values, filter.limit, holders, error,
+                                 filter.everyValidCard);
         });
     if (!read) return std::nullopt;
     return holders;
@@ -168,6 +169,9 @@ bool CCardRegister::ImportHolders(const std::vector<HolderImportRow>& rows, bool
         if (!SelectAllHolders(db, stored, error)) return fail();
         HolderImportChanges changes;
         plan = PlanHolderImport(rows, stored, markMissingLeft, changes);
+        // The cards that go from the valid list to the block list with their holders.
+        for (Holder& holder : plan.left)
+            if (!SelectValidCards(db, holder.id, holder.validCards, error)) return fail();
         // All or nothing: a refused line stores nothing, nor does a rehearsal.
         if (dryRun || !plan.refused.empty()) {
             RollbackTransaction(db);
@@ -203,12 +207,17 @@ bool CCardRegister::ImportHolders(const std::vector<HolderImportRow>& rows, bool
 }
 
 bool CCardRegister::WriteValidCardsCsv(QTextStream& out, const CsvOptions& options) {
+    const QString operation = QStringLiteral("export the valid cards");
+    if (RefusedAway(operation)) return false;
+    // A holder who left keeps no door open: their cards go to the block list instead. An
+    // unverified card stays: its chip may carry the number, and the holder may carry the chip.
     const QString statement = QStringLiteral(
         "SELECT h.personnel_number, h.name, h.department, c.format, c.facility, c.number, "
         "c.time FROM cards c LEFT JOIN holders h ON h.id = c.holder "
-        "WHERE c.state IN ('written', 'unverified') ORDER BY c.format, c.facility, c.number, c.id");
+        "WHERE c.state IN ('written', 'unverified') AND (h.id IS NULL OR h.left_since = '') "
+        "ORDER BY c.format, c.facility, c.number, c.id");
     return ExportCsv(
-        out, options, QStringLiteral("export the valid cards"), statement,
+        out, options, operation, statement,
         {QStringLiteral("personnel_number"), QStringLiteral("name"), QStringLiteral("department"),
          QStringLiteral("format"), QStringLiteral("facility"), QStringLiteral("number"),
          QStringLiteral("valid_since")},
@@ -216,18 +225,26 @@ bool CCardRegister::WriteValidCardsCsv(QTextStream& out, const CsvOptions& optio
 }
 
 bool CCardRegister::WriteBlockListCsv(QTextStream& out, const CsvOptions& options) {
+    const QString operation = QStringLiteral("export the block list");
+    if (RefusedAway(operation)) return false;
     // A revoked card's number, unless a card of that number is valid again (a re-issue onto a
     // new chip: blocking the number would lock its holder out) or revoked again later (listed
-    // once). Revoked since: the revoke, or a reservation resolved as destroyed.
+    // once). Revoked since: the revoke, or a reservation resolved as destroyed. Then the valid
+    // cards of holders who left, until they are revoked ("holder left", since they left).
+    // The last column only orders the lines.
     const QString statement = QStringLiteral(
         "SELECT c.format, c.facility, c.number, COALESCE((SELECT MAX(e.time) FROM card_events e "
-        "WHERE e.card_id = c.id AND e.kind IN ('revoked', 'resolved')), c.time), c.reason "
+        "WHERE e.card_id = c.id AND e.kind IN ('revoked', 'resolved')), c.time), c.reason, c.id "
         "FROM cards c WHERE c.state = 'revoked' AND NOT EXISTS (SELECT 1 FROM cards v WHERE "
         "v.layout = c.layout AND v.card_key = c.card_key AND (v.state IN ('written', "
         "'unverified') OR (v.state = 'revoked' AND v.id > c.id))) "
-        "ORDER BY c.format, c.facility, c.number, c.id");
+        "UNION ALL "
+        "SELECT c.format, c.facility, c.number, h.left_since, 'holder left', c.id "
+        "FROM cards c JOIN holders h ON h.id = c.holder "
+        "WHERE c.state IN ('written', 'unverified') AND h.left_since <> '' "
+        "ORDER BY 1, 2, 3, 6");
     return ExportCsv(
-        out, options, QStringLiteral("export the block list"), statement,
+        out, options, operation, statement,
         {QStringLiteral("format"), QStringLiteral("facility"), QStringLiteral("number"),
          QStringLiteral("revoked_since"), QStringLiteral("reason")},
         3);

@@ -21,8 +21,11 @@ struct Holder {
     QString department;
     QString notes;
     QDateTime leftSince;  // invalid: still here
-    // Filled by Holders()/FindHolder(): the holder's valid card (written or unverified), if any.
+    // Filled by Holders()/FindHolder(): the holder's newest valid card (written or
+    // unverified), if any; validCards holds it too, and with HolderFilter::everyValidCard
+    // every valid card, newest first (a second card is one more).
     std::optional<RegisterEntry> validCard;
+    std::vector<RegisterEntry> validCards;
 };
 
 struct HolderFilter {
@@ -30,7 +33,8 @@ struct HolderFilter {
     QString department;             // exact; empty: all
     bool withoutValidCard = false;  // only holders with no written/unverified/reserved card
     bool includeLeft = false;
-    int limit = 0;  // 0: all
+    bool everyValidCard = false;  // fill each holder's validCards whole
+    int limit = 0;                // 0: all
 };
 
 // One line of a holder list as an import read it (line = its first line number in the file).
@@ -42,8 +46,18 @@ struct HolderImportRow {
 // What an import does or would do; refused lines carry their line number and the reason.
 struct HolderImportPlan {
     std::vector<HolderImportRow> added, changed, unchanged;
-    std::vector<Holder> left;                      // marked as left (only when asked)
+    // Marked as left (only when asked), each with its valid cards (validCards): they leave
+    // the valid-card export for the block list.
+    std::vector<Holder> left;
     std::vector<std::pair<int, QString>> refused;  // line, reason
+    // A new personnel number that names a stored holder but for leading zeros ("815" and
+    // "00815", as a spreadsheet drops them): added as written, since the two may be two
+    // people, but shown, so that nobody is added twice and marked as left by mistake.
+    struct LeadingZeros {
+        int line = 0;
+        QString given, stored;
+    };
+    std::vector<LeadingZeros> leadingZeros;
 };
 
 }  // namespace station

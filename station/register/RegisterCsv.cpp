@@ -24,24 +24,24 @@ QString Flag(bool value) {
 }  // namespace
 
 void WriteRegisterCsv(QTextStream& out, const std::vector<RegisterEntry>& entries,
-                      const CsvOptions& options) {
+                      const CsvOptions& options, const PersonnelNumbers& holders) {
     WriteRegisterCsvHeader(out, options);
-    WriteRegisterCsvRows(out, entries, options);
+    WriteRegisterCsvRows(out, entries, options, holders);
 }
 
 void WriteRegisterCsvHeader(QTextStream& out, const CsvOptions& options) {
     if (options.byteOrderMark) out << QChar(0xFEFF);
-    // The columns of the card's life come last, so that readers of the earlier columns by
-    // position still find them.
+    // The columns of the card's life, then the holder's, come last, so that readers of the
+    // earlier columns by position still find them.
     const QStringList header = {"id",     "format",   "facility",   "number",   "extra",
                                 "chip",   "chip_id",  "locked",     "verified", "reissue",
                                 "state",  "time",     "station",    "operator", "program_version",
-                                "reason", "replaces", "replaced_by"};
+                                "reason", "replaces", "replaced_by", "personnel_number"};
     out << header.join(options.separator) << kLineEnd;
 }
 
 void WriteRegisterCsvRows(QTextStream& out, const std::vector<RegisterEntry>& entries,
-                          const CsvOptions& options) {
+                          const CsvOptions& options, const PersonnelNumbers& holders) {
     for (const RegisterEntry& entry : entries) {
         const QString chip = QString::fromLatin1(ChipCommandName(entry.chipType));
         const QStringList fields = {
@@ -68,6 +68,7 @@ void WriteRegisterCsvRows(QTextStream& out, const std::vector<RegisterEntry>& en
             entry.reason,
             Row(entry.replaces),
             Row(entry.replacedBy),
+            entry.holder != 0 ? holders.value(entry.holder) : QString(),
         };
         QStringList quoted;
         for (const QString& field : fields) quoted << CsvField(field, options.separator);

@@ -1,6 +1,7 @@
 #include "station/register/RegisterImport.h"
 
 #include <QFile>
+#include <QHash>
 #include <QSet>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -11,6 +12,7 @@
 
 #include "station/CardFormatTable.h"
 #include "station/register/CardLife.h"
+#include "station/register/HolderRows.h"
 #include "station/register/RegisterConnection.h"
 #include "station/register/RegisterRows.h"
 
@@ -46,8 +48,78 @@ class RowMap {
     std::unordered_map<std::int64_t, std::int64_t> m_ids;
 };
 
+const QString kIssuedTo = QStringLiteral("issued to");
+
+QString HolderReason(std::int64_t holder) {
+    return QStringLiteral("holder %1").arg(static_cast<long long>(holder));
+}
+
+// The source's holders as this register's rows, matched by personnel number: a holder the
+// register has keeps its row and data; one it has not is added with the source's data.
+class HolderMap {
+  public:
+    explicit HolderMap(const ImportSource& source) {
+        for (const Holder& holder : source.holders) m_source.emplace(holder.id, holder);
+    }
+    // Every holder of the source and every personnel number a row names, in the register.
+    bool Match(QSqlDatabase& db, const ImportSource& source,
+               const std::vector<const ImportRow*>& added, const Origin& origin,
+               std::int64_t& holdersAdded, QString& error) {
+        for (const Holder& holder : source.holders)
+            if (!Place(db, holder, origin, holdersAdded, error)) return false;
+        for (const ImportRow* row : added) {
+            if (row->personnelNumber.isEmpty()) continue;
+            Holder named;
+            named.personnelNumber = row->personnelNumber;
+            if (!Place(db, named, origin, holdersAdded, error)) return false;
+        }
+        return true;
+    }
+    // The row's holder in this register; 0: nobody.
+    std::int64_t Of(const ImportRow& row) const {
+        if (!row.personnelNumber.isEmpty()) return ByNumber(row.personnelNumber);
+        return OfSource(row.entry.holder);
+    }
+    std::int64_t OfSource(std::int64_t sourceId) const {
+        const auto found = m_source.find(sourceId);
+        return found != m_source.end() ? ByNumber(found->second.personnelNumber) : 0;
+    }
+
+  private:
+    std::int64_t ByNumber(const QString& number) const { return m_target.value(number.trimmed()); }
+
+    bool Place(QSqlDatabase& db, const Holder& holder, const Origin& origin,
+               std::int64_t& holdersAdded, QString& error) {
+        const QString number = holder.personnelNumber.trimmed();
+        if (number.isEmpty() || m_target.contains(number)) return true;
+        QSqlQuery find(db);
+        find.prepare(QStringLiteral("SELECT id FROM holders WHERE personnel_number = ?"));
+        find.addBindValue(number);
+        if (!Exec(find, error)) return false;
+        if (find.next()) {
+            m_target.insert(number, find.value(0).toLongLong());
+            return true;
+        }
+        find.finish();
+        Holder added = holder;
+        added.id = 0;
+        added.personnelNumber = number;
+        QSqlError refusal;
+        if (!InsertHolder(db, added, origin, refusal)) {
+            error = DatabaseWords(refusal);
+            return false;
+        }
+        ++holdersAdded;
+        m_target.insert(number, added.id);
+        return true;
+    }
+
+    std::unordered_map<std::int64_t, Holder> m_source;
+    QHash<QString, std::int64_t> m_target;
+};
+
 bool InsertRow(QSqlQuery& insert, const RegisterEntry& entry, const CardKey& key,
-               std::int64_t& newId, QSqlError& insertError) {
+               std::int64_t holder, std::int64_t& newId, QSqlError& insertError) {
     insert.addBindValue(entry.formatText);
     insert.addBindValue(entry.fields.facility);
     insert.addBindValue(static_cast<qlonglong>(entry.fields.number));
@@ -65,6 +137,7 @@ bool InsertRow(QSqlQuery& insert, const RegisterEntry& entry, const CardKey& key
     insert.addBindValue(key.layout);
     insert.addBindValue(static_cast<qlonglong>(key.value));
     insert.addBindValue(TextValue(entry.reason));
+    insert.addBindValue(static_cast<qlonglong>(holder));
     if (!insert.exec() || !insert.next()) {
         insertError = insert.lastError();
         return false;
@@ -119,7 +192,7 @@ bool LinkRows(QSqlDatabase& db, const std::vector<const ImportRow*>& added, cons
 // from it) stays with its card's history under row 0, as no row of this register is its own.
 bool AddHistory(QSqlDatabase& db, const ImportSource& source,
                 const std::vector<const ImportRow*>& added, const RowMap& ids,
-                const QSet<QString>& addedKeys, QString& error) {
+                const HolderMap& holders, const QSet<QString>& addedKeys, QString& error) {
     QSqlQuery insert(db);
     insert.prepare(
         QStringLiteral("INSERT INTO card_events (card_id, layout, card_key, kind, "
@@ -137,6 +210,13 @@ bool AddHistory(QSqlDatabase& db, const ImportSource& source,
                               entry.operatorName, reason, entry.uid},
                              error))
                 return false;
+            const std::int64_t holder = holders.Of(*row);
+            if (holder != 0 &&
+                !InsertEvent(insert,
+                             {ids(entry.id), row->key, kIssuedTo, entry.time, entry.station,
+                              entry.operatorName, HolderReason(holder), QString()},
+                             error))
+                return false;
         }
         return true;
     }
@@ -149,9 +229,15 @@ bool AddHistory(QSqlDatabase& db, const ImportSource& source,
               [](const auto* a, const auto* b) { return a->event.id < b->event.id; });
     for (const ImportEvent* item : events) {
         const RegisterEvent& event = item->event;
+        // "holder <row>" names the source's row: the person's row here takes its place.
+        QString reason = event.reason;
+        if (event.kind == kIssuedTo) {
+            const qlonglong sourceHolder = reason.section(QLatin1Char(' '), 1).toLongLong();
+            reason = HolderReason(holders.OfSource(sourceHolder));
+        }
         if (!InsertEvent(insert,
                          {ids(event.cardId), item->key, event.kind, event.time, event.station,
-                          event.operatorName, event.reason, event.uid},
+                          event.operatorName, reason, event.uid},
                          error))
             return false;
     }
@@ -161,6 +247,7 @@ bool AddHistory(QSqlDatabase& db, const ImportSource& source,
 }  // namespace
 
 bool CCardRegister::Import(const ImportSource& source, ImportReport& report) {
+    if (Away()) return Elsewhere([this](auto&... a) { return Import(a...); }, source, report);
     // A card is every row of its key; taken whole or not at all.
     std::vector<const ImportRow*> rows;
     rows.reserve(source.rows.size());
@@ -209,17 +296,23 @@ bool CCardRegister::Import(const ImportSource& source, ImportReport& report) {
         // In the source's order, so the rows keep their order in the register.
         std::sort(added.begin(), added.end(),
                   [](const auto* a, const auto* b) { return a->entry.id < b->entry.id; });
+        HolderMap holders(source);
+        if (ok) {
+            ok = holders.Match(db, source, added, Origin{m_station, m_operator},
+                               report.holdersAdded, error);
+        }
         {
             QSqlQuery insert(db);
             insert.prepare(QStringLiteral(
                 "INSERT INTO cards (format, facility, number, extra, chip, chip_id, locked, "
                 "verified, reissue, state, time, station, operator, program_version, layout, "
-                "card_key, reason) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) "
-                "RETURNING id"));
+                "card_key, reason, holder) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
+                "?, ?, ?) RETURNING id"));
             for (std::size_t i = 0; ok && i < added.size(); ++i) {
                 std::int64_t newId = 0;
                 QSqlError insertError;
-                ok = InsertRow(insert, added[i]->entry, added[i]->key, newId, insertError);
+                ok = InsertRow(insert, added[i]->entry, added[i]->key, holders.Of(*added[i]),
+                               newId, insertError);
                 insert.finish();
                 if (!ok) {
                     error = IsUniqueViolation(insertError)
@@ -231,7 +324,7 @@ bool CCardRegister::Import(const ImportSource& source, ImportReport& report) {
             }
         }
         if (ok) ok = LinkRows(db, added, ids, error);
-        if (ok) ok = AddHistory(db, source, added, ids, addedKeys, error);
+        if (ok) ok = AddHistory(db, source, added, ids, holders, addedKeys, error);
         if (ok) ok = RunStatement(db, QStringLiteral("COMMIT"), error);
         if (!ok) {
             RollbackTransaction(db);
@@ -352,6 +445,14 @@ bool ReadImportRegisterFile(const QString& file, ImportSource& source, QString& 
             error = copy.LastError();
             return false;
         }
+        HolderFilter everyone;
+        everyone.includeLeft = true;
+        std::optional<std::vector<Holder>> holders = copy.Holders(everyone);
+        if (!holders) {
+            error = copy.LastError();
+            return false;
+        }
+        source.holders = std::move(*holders);
         source.rows.reserve(entries->size());
         for (RegisterEntry& entry : *entries) {
             ImportRow row;
@@ -364,6 +465,15 @@ bool ReadImportRegisterFile(const QString& file, ImportSource& source, QString& 
         }
     }
     source.withHistory = true;
+    std::vector<ImportProblem> problems;
+    CheckImportRows(source.rows, problems);
+    if (!problems.empty()) {
+        QStringList texts;
+        for (const ImportProblem& problem : problems) texts << problem.text;
+        error = QStringLiteral("the register holds cards no register may hold: %1")
+                    .arg(texts.join(QStringLiteral("; ")));
+        return false;
+    }
     return ReadEvents(settings.file, source.events, error);
 }
 

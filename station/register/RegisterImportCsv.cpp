@@ -2,6 +2,7 @@
 // goes into the register.
 #include <QHash>
 #include <QTextStream>
+#include <algorithm>
 #include <optional>
 
 #include "station/CardFormatTable.h"
@@ -28,9 +29,10 @@ QStringList ExportColumns() {
 }
 
 // Exports written before the card's life was recorded lack these; their rows have no links.
+// Those written before the holders lack the holder's personnel number: their cards have none.
 bool MayBeMissing(const QString& column) {
     return column == QLatin1String("reason") || column == QLatin1String("replaces") ||
-           column == QLatin1String("replaced_by");
+           column == QLatin1String("replaced_by") || column == QLatin1String("personnel_number");
 }
 
 // One line's cells by column name, each read back from its spreadsheet form.
@@ -117,6 +119,7 @@ ImportRow ReadRow(Line& line) {
     entry.reason = line.Text("reason");
     entry.replaces = line.Number("replaces", true).value_or(0);
     entry.replacedBy = line.Number("replaced_by", true).value_or(0);
+    row.personnelNumber = line.Text("personnel_number").trimmed();
 
     if (entry.formatText.isEmpty()) line.Refuse(QStringLiteral("the format is empty"));
     if (entry.chipText.isEmpty()) line.Refuse(QStringLiteral("the chip is empty"));
@@ -133,44 +136,74 @@ ImportRow ReadRow(Line& line) {
     return row;
 }
 
-// Contradictions between lines: a row id twice, a card issued twice, a card re-issued twice
-// in place of one row.
-void CheckLinks(const std::vector<ImportRow>& rows, std::vector<ImportProblem>& problems) {
-    QHash<std::int64_t, int> idLines;
-    QHash<QString, int> issueLines;
-    QHash<std::int64_t, int> replacesLines;
-    for (const ImportRow& row : rows) {
-        const RegisterEntry& entry = row.entry;
-        if (const int earlier = idLines.value(entry.id)) {
-            problems.push_back(
-                {row.line,
-                 QStringLiteral("id %1 is the id of line %2 too").arg(entry.id).arg(earlier)});
-        }
-        idLines.insert(entry.id, row.line);
-        if (!entry.reissue) {
-            const QString key = row.key.layout + QLatin1Char('\n') + QString::number(row.key.value);
-            if (const int earlier = issueLines.value(key)) {
-                problems.push_back(
-                    {row.line, QStringLiteral("%1 is issued on line %2 already; a card's later "
-                                              "rows are re-issues")
-                                   .arg(ImportedCardName(entry))
-                                   .arg(earlier)});
-            }
-            issueLines.insert(key, row.line);
-        }
-        if (entry.replaces != 0) {
-            if (const int earlier = replacesLines.value(entry.replaces)) {
-                problems.push_back({row.line, QStringLiteral("row %1 is replaced on line %2 "
-                                                             "already")
-                                                  .arg(entry.replaces)
-                                                  .arg(earlier)});
-            }
-            replacesLines.insert(entry.replaces, row.line);
-        }
-    }
+bool IsLive(RegisterEntry::State state) {
+    return state == RegisterEntry::State::Reserved || state == RegisterEntry::State::Written ||
+           state == RegisterEntry::State::Unverified;
+}
+
+// Where a row is, in a problem's words: its line, or a register file's row id.
+QString Where(const ImportRow& row) {
+    return row.line > 0 ? QStringLiteral("line %1").arg(row.line)
+                        : QStringLiteral("row %1").arg(row.entry.id);
 }
 
 }  // namespace
+
+void CheckImportRows(const std::vector<ImportRow>& rows, std::vector<ImportProblem>& problems) {
+    QHash<std::int64_t, const ImportRow*> byId;
+    QHash<QString, const ImportRow*> issued;
+    QHash<QString, const ImportRow*> live;
+    QHash<std::int64_t, const ImportRow*> replacing;
+    auto refuse = [&](const ImportRow& row, const QString& why) {
+        problems.push_back({row.line, row.line > 0 ? why : Where(row) + QStringLiteral(": ") + why});
+    };
+    for (const ImportRow& row : rows) {
+        const RegisterEntry& entry = row.entry;
+        const QString key = row.key.layout + QLatin1Char('\n') + QString::number(row.key.value);
+        if (const ImportRow* earlier = byId.value(entry.id)) {
+            refuse(row, QStringLiteral("id %1 is the id of %2 too").arg(entry.id).arg(Where(*earlier)));
+        }
+        byId.insert(entry.id, &row);
+        if (!entry.reissue) {
+            if (const ImportRow* earlier = issued.value(key)) {
+                refuse(row, QStringLiteral("%1 is issued on %2 already; a card's later rows are "
+                                           "re-issues")
+                                .arg(ImportedCardName(entry), Where(*earlier)));
+            }
+            issued.insert(key, &row);
+        }
+        // One number is on one valid card: a second live row would put it on two chips.
+        if (IsLive(entry.state)) {
+            if (const ImportRow* earlier = live.value(key)) {
+                refuse(row, QStringLiteral("%1 is %2 here and %3 on %4; a card has one valid "
+                                           "row at a time")
+                                .arg(ImportedCardName(entry), StateText(entry.state),
+                                     StateText(earlier->entry.state), Where(*earlier)));
+            }
+            live.insert(key, &row);
+        }
+        if (entry.replaces != 0) {
+            if (const ImportRow* earlier = replacing.value(entry.replaces)) {
+                refuse(row, QStringLiteral("row %1 is replaced on %2 already")
+                                .arg(entry.replaces)
+                                .arg(Where(*earlier)));
+            }
+            replacing.insert(entry.replaces, &row);
+        }
+    }
+    // A re-issue replaces a row of its own card, never one of another number.
+    for (const ImportRow& row : rows) {
+        for (const std::int64_t linked : {row.entry.replaces, row.entry.replacedBy}) {
+            const ImportRow* other = linked != 0 ? byId.value(linked) : nullptr;
+            if (other && !(other->key == row.key)) {
+                refuse(row, QStringLiteral("%1 is linked to row %2 (%3), a row of another card")
+                                .arg(ImportedCardName(row.entry))
+                                .arg(linked)
+                                .arg(ImportedCardName(other->entry)));
+            }
+        }
+    }
+}
 
 bool ReadImportCsv(const QByteArray& bytes, ImportSource& source,
                    std::vector<ImportProblem>& problems) {
@@ -225,7 +258,9 @@ bool ReadImportCsv(const QByteArray& bytes, ImportSource& source,
             rows.push_back(std::move(row));
         }
     }
-    if (problems.empty()) CheckLinks(rows, problems);
+    if (problems.empty()) CheckImportRows(rows, problems);
+    std::stable_sort(problems.begin(), problems.end(),
+                     [](const ImportProblem& a, const ImportProblem& b) { return a.line < b.line; });
     if (!problems.empty()) {
         if (problems.size() > kProblemsShown) {
             const std::size_t more = problems.size() - kProblemsShown;

@@ -211,11 +211,13 @@ TEST_F(Lfprog, RegisterCommandsRevokeResolveAndTraceACard) {
     // Three cards left reserved by a station whose confirmations failed; 60's chip stays on
     // the reader.
     Execute(RegisterFile(m_dir), kRefuseConfirm);
-    for (const char* number : {"61", "62", "60"}) {
+    for (const char* number : {"61", "62", "63", "60"}) {
         PlaceFresh();
         ASSERT_EQ(Run({"write", "--facility", "5", "--number", number}).exit, kExitRegister);
     }
     Execute(RegisterFile(m_dir), "DROP TRIGGER refuse_confirm");
+    // 63's write went out and did not check: its chip may carry it.
+    Execute(RegisterFile(m_dir), "UPDATE cards SET state = 'unverified' WHERE number = 63");
     const QString chip60 = Json(Run({"read"}).out)["uid"].toString();
 
     struct Step {
@@ -234,6 +236,9 @@ TEST_F(Lfprog, RegisterCommandsRevokeResolveAndTraceACard) {
         {{"resolve", "61"}, kExitUsage, 0, 0, ""},
         {{"resolve", "61", "--release", "--destroyed"}, kExitUsage, 0, 0, ""},
         {{"resolve", "61", "--release"}, 0, 61, 0, ""},
+        // An unverified card is released only on the operator's word that its chip was checked.
+        {{"resolve", "63", "--release"}, kExitUsage, 63, 1, "unverified"},
+        {{"resolve", "63", "--release", "--chip-checked"}, 0, 63, 0, ""},
         // The chip on the reader carries 60, not 62.
         {{"resolve", "62", "--read"}, kExitFailure, 62, 1, "reserved"},
         {{"resolve", "62", "--destroyed"}, 0, 62, 1, "revoked"},

@@ -1,6 +1,10 @@
 // lfprog holders list and the access-control exports (register export --valid|--blocked)
 // against a register whose holders and cards the test made through the station library:
-// after a lost card and its replacement both lists agree with the register.
+// after a lost card and its replacement both lists agree with the register; people marked as
+// left by an import leave the valid list for the block list, and every valid card of a holder
+// is listed.
+#include <QFile>
+
 #include "LfprogFixture.h"
 #include "station/register/Holders.h"
 
@@ -102,4 +106,64 @@ TEST_F(Lfprog, HoldersListAndTheAccessListsFollowALostCard) {
         withRegister.insert(withRegister.end(), {"--register", file});
         EXPECT_EQ(RunLfprog(withRegister).exit, kExitUsage) << args.back();
     }
+}
+
+TEST_F(Lfprog, PeopleWhoLeftMoveFromTheValidListToTheBlockList) {
+    const std::string file = ScratchPath("register.sqlite");
+    RegisterSettings settings;
+    settings.file = QString::fromStdString(file);
+    CCardRegister cardRegister(settings, QStringLiteral("test"));
+    std::vector<std::int64_t> ids;
+    for (const char* number : {"1001", "1002"}) {
+        Holder holder;
+        holder.personnelNumber = number;
+        holder.name = QStringLiteral("Holder ") + number;
+        ASSERT_TRUE(cardRegister.SaveHolder(holder)) << cardRegister.LastError().toStdString();
+        ids.push_back(holder.id);
+    }
+    Written(cardRegister, 10, ids[0]);
+    Written(cardRegister, 20, ids[1]);
+    Written(cardRegister, 21, ids[1]);  // a second card
+
+    const Result listed = RunLfprog({"holders", "list", "--json", "--register", file});
+    ASSERT_EQ(listed.exit, 0) << listed.err;
+    const std::vector<QJsonObject> holders = JsonLines(listed.out);
+    ASSERT_EQ(holders.size(), 2u);
+    EXPECT_EQ(holders[1]["valid_cards"].toInteger(), 2);
+    const Result text = RunLfprog({"holders", "list", "--register", file});
+    EXPECT_NE(text.out.find("card 21 facility 12 (written)  card 20 facility 12 (written)"),
+              std::string::npos)
+        << text.out;
+
+    const std::string list = ScratchPath("staff.csv");
+    {
+        QFile out(QString::fromStdString(list));
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write("Personalnummer;Name\n1001;Holder 1001\n");
+    }
+    for (const bool dryRun : {true, false}) {
+        SCOPED_TRACE(dryRun);
+        std::vector<std::string> args = {"holders", "import",   list,
+                                         "--mark-left", "--json", "--register", file};
+        if (dryRun) args.push_back("--dry-run");
+        const Result imported = RunLfprog(args);
+        ASSERT_EQ(imported.exit, 0) << imported.err << imported.out;
+        bool shown = false;
+        for (const QJsonObject& line : JsonLines(imported.out)) {
+            if (!line.contains("left") || line.contains("stored")) continue;
+            EXPECT_EQ(line["left"].toString(), "1002");
+            EXPECT_EQ(line["valid_cards"].toInteger(), 2);
+            shown = true;
+        }
+        EXPECT_TRUE(shown) << imported.out;
+    }
+    const Result valid = RunLfprog({"register", "export", "--valid", "--register", file});
+    ASSERT_EQ(valid.exit, 0) << valid.err;
+    EXPECT_EQ(Lines(valid.out).size(), 2u) << valid.out;
+    const Result blocked = RunLfprog({"register", "export", "--blocked", "--register", file});
+    ASSERT_EQ(blocked.exit, 0) << blocked.err;
+    const std::vector<std::string> lines = Lines(blocked.out);
+    ASSERT_EQ(lines.size(), 3u) << blocked.out;
+    EXPECT_EQ(lines[1].rfind("26,12,20,", 0), 0u) << lines[1];
+    EXPECT_NE(lines[2].find(",holder left"), std::string::npos) << lines[2];
 }

@@ -295,6 +295,59 @@ void HolderCardsAndExports(RegisterDatabases&, const RegisterSettings& settings)
     EXPECT_TRUE(semicolon.contains("1001;\"Ann; Weber\";Lab")) << semicolon.toStdString();
 }
 
+// People who left: the import that marks them lists their valid cards, which leave the
+// access-control export for the block list until revoked; no path issues them a card; a
+// holder's second valid card shows in the list; leading zeros a spreadsheet dropped are shown.
+void HoldersWhoLeft(RegisterDatabases&, const RegisterSettings& settings) {
+    CCardRegister cardRegister(settings, kVersion);
+    const Holder ann = SavedHolder(cardRegister, "00815", "Ann", "Lab");
+    const Holder bob = SavedHolder(cardRegister, "1002", "Bob", "Lab");
+    const std::int64_t annsCard = WrittenOk(cardRegister, CardFor(10, ann.id));
+    const std::int64_t annsSecond = WrittenOk(cardRegister, CardFor(11, ann.id));
+    WrittenOk(cardRegister, CardFor(12, bob.id));
+    HolderFilter every;
+    every.everyValidCard = true;
+    const auto listed = cardRegister.Holders(every);
+    ASSERT_TRUE(listed && listed->size() == 2u);
+    EXPECT_EQ(Ids(listed->at(0).validCards), (std::vector<std::int64_t>{annsSecond, annsCard}));
+
+    // The list lost Ann's leading zeros: "815" is added (it may be someone else), and shown.
+    HolderImportPlan plan;
+    ASSERT_TRUE(cardRegister.ImportHolders({{2, "815", "Ann", "Lab", ""}, {3, "1002", "Bob", "Lab", ""}},
+                                           true, false, plan))
+        << cardRegister.LastError().toStdString();
+    ASSERT_EQ(plan.leadingZeros.size(), 1u);
+    EXPECT_EQ(plan.leadingZeros[0].line, 2);
+    EXPECT_EQ(plan.leadingZeros[0].stored, "00815");
+    ASSERT_EQ(plan.left.size(), 1u);
+    EXPECT_EQ(plan.left[0].personnelNumber, "00815");
+    EXPECT_EQ(Ids(plan.left[0].validCards), (std::vector<std::int64_t>{annsSecond, annsCard}));
+
+    const QString valid = Csv(cardRegister, true);
+    EXPECT_EQ(valid.count("\r\n"), 2) << valid.toStdString();
+    EXPECT_TRUE(valid.contains("1002,Bob,Lab,26,12,12,")) << valid.toStdString();
+    QString blocked = Csv(cardRegister, false);
+    EXPECT_EQ(blocked.count(",holder left\r\n"), 2) << blocked.toStdString();
+    EXPECT_TRUE(blocked.contains("\r\n26,12,10,")) << blocked.toStdString();
+    ASSERT_TRUE(cardRegister.Revoke(annsCard, RevokeReason::Returned));
+    blocked = Csv(cardRegister, false);
+    EXPECT_EQ(blocked.count(",holder left\r\n"), 1) << blocked.toStdString();
+    EXPECT_TRUE(blocked.contains(",returned\r\n")) << blocked.toStdString();
+
+    // No card for Ann: not a single one, not from a series, not as a re-issue.
+    std::int64_t rowId = 0;
+    std::optional<RegisterEntry> earlier;
+    EXPECT_EQ(cardRegister.Reserve(CardFor(20, ann.id), false, rowId, earlier),
+              ReserveResult::Failed);
+    EXPECT_TRUE(cardRegister.LastError().contains("has left")) << cardRegister.LastError().toStdString();
+    CardRecord next = CardFor(0, ann.id, true);
+    EXPECT_EQ(cardRegister.ReserveNextFree(next, false, 100, 200, rowId), ReserveResult::Failed);
+    EXPECT_EQ(cardRegister.ReserveReissue(CardFor(10, ann.id), false, annsCard, "lost", rowId,
+                                          earlier),
+              ReserveResult::Failed);
+    EXPECT_EQ(Ids(*cardRegister.HolderCards(ann.id)), (std::vector<std::int64_t>{annsSecond, annsCard}));
+}
+
 // Two stations (each its own register object on its own thread) run a series over the same
 // people: no one gets two cards, every holder exactly one.
 void RacingForOneHolder(RegisterDatabases&, const RegisterSettings& settings) {

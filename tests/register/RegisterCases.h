@@ -21,6 +21,7 @@ void MigrationFromVersion1(RegisterDatabases& databases, const station::Register
 void HolderListAndSave(RegisterDatabases& databases, const station::RegisterSettings& settings);
 void HolderImport(RegisterDatabases& databases, const station::RegisterSettings& settings);
 void HolderCardsAndExports(RegisterDatabases& databases, const station::RegisterSettings& settings);
+void HoldersWhoLeft(RegisterDatabases& databases, const station::RegisterSettings& settings);
 void RacingForOneHolder(RegisterDatabases& databases, const station::RegisterSettings& settings);
 void MigrationFromVersion2(RegisterDatabases& databases, const station::RegisterSettings& settings);
 

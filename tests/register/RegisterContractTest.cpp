@@ -390,6 +390,7 @@ const std::pair<const char*, Case> kCases[] = {
     {"holder import", HolderImport},
     {"holder cards and exports", HolderCardsAndExports},
     {"racing for one holder", RacingForOneHolder},
+    {"holders who left", HoldersWhoLeft},
     {"migration from version 2", MigrationFromVersion2},
 };
 

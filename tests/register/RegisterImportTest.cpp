@@ -11,6 +11,7 @@
 
 #include "RegisterCases.h"
 #include "RegisterDatabases.h"
+#include "station/register/Holders.h"
 #include "station/register/RegisterImport.h"
 
 using namespace station;
@@ -29,6 +30,19 @@ QByteArray Line(int id, int number, const QByteArray& station = "desk",
            ",0,ata5577,AB01,0,1,0,written,2025-03-04T05:06:07Z," + station + "," + operatorName +
            ",1.0,,,\r\n";
 }
+
+// A re-issue of row replaces: number's second row, in state.
+QByteArray Reissue(int id, int number, int replaces, const QByteArray& state = "written") {
+    return QByteArray::number(id) + ",26,12," + QByteArray::number(number) +
+           ",0,ata5577,AB02,0,1,1," + state + ",2025-03-05T05:06:07Z,desk,anna,1.0,broken," +
+           QByteArray::number(replaces) + ",\r\n";
+}
+
+// The same with the holder's personnel number, the column the export ends with today.
+QByteArray WithHolder(const QByteArray& line, const QByteArray& personnelNumber) {
+    return line.chopped(2) + "," + personnelNumber + "\r\n";
+}
+const QByteArray kHolderHeader = WithHolder(kHeader, "personnel_number");
 
 std::optional<RegisterEntry> Stored(CCardRegister& cardRegister, std::int64_t number) {
     for (const RegisterEntry& entry : All(cardRegister))
@@ -92,6 +106,36 @@ TEST(RegisterImport, CsvCases) {
         {"a card issued twice in the file", kHeader + Line(1, 105) + Line(2, 105), 3, 0, nullptr},
         {"a quote never closed", kHeader + Line(1, 105) + Line(2, 106, "\"desk"), 3, 0, nullptr},
         {"a column no export has", "id,colour\r\n1,red\r\n", 1, 0, nullptr},
+        // One key, one live card: a re-issue beside a valid first card, whatever reissue says.
+        {"a re-issue written while the card it replaces is valid",
+         kHeader + Line(1, 105) + Reissue(2, 105, 1), 3, 0, nullptr},
+        {"an unverified re-issue beside a reserved one",
+         kHeader + Line(1, 105).replace("written", "revoked") + Reissue(2, 105, 1, "reserved") +
+             Reissue(3, 105, 2, "unverified"),
+         4, 0, nullptr},
+        {"a re-issue of a row of another number",
+         kHeader + Line(1, 105).replace("written", "replaced") + Reissue(2, 106, 1), 3, 0,
+         nullptr},
+        {"a replaced card and its re-issue go in linked",
+         kHeader + Line(1, 109) + Line(2, 105).replace("written", "replaced") +
+             Reissue(3, 105, 2),
+         0, 3,
+         [](CCardRegister& r) {
+             const auto rows = r.FindCard(0, Card(105).fields);
+             ASSERT_TRUE(rows && rows->size() == 2u);
+             EXPECT_EQ(rows->at(0).replaces, rows->at(1).id);
+         }},
+        {"a holder by personnel number: added, linked, and in the history",
+         kHolderHeader + WithHolder(Line(1, 107), "") + WithHolder(Line(2, 108), "0815"), 0, 2,
+         [](CCardRegister& r) {
+             std::optional<Holder> holder;
+             ASSERT_TRUE(r.FindHolder(QStringLiteral("0815"), holder) && holder);
+             EXPECT_EQ(Stored(r, 108)->holder, holder->id);
+             EXPECT_EQ(Stored(r, 107)->holder, 0);
+             const auto history = r.History(Stored(r, 108)->id);
+             EXPECT_EQ(Kinds(history), (std::vector<QString>{"verified", "issued to"}));
+             EXPECT_EQ(history->back().reason, QStringLiteral("holder %1").arg(holder->id));
+         }},
     };
     RegisterDatabases databases(RegisterSettings::Kind::SQLite);
     for (const Case& c : cases) {
@@ -251,6 +295,115 @@ TEST(RegisterImport, SqliteRegisterWithHistoryIntoPostgreSQL) {
     EXPECT_EQ(report.added, 0);
     EXPECT_EQ(report.alreadyThere.size(), source.rows.size());
     EXPECT_EQ(events(), eventsBefore);
+}
+
+// Stations that issued cards to people move onto the site's register, which knows some of
+// the people already: the holders come along by personnel number, each card and each "issued
+// to" event names the site's row, and a series over people afterwards gives nobody a second
+// card. The register's CSV export carries the links too.
+TEST(RegisterImport, HoldersComeAlongIntoPostgreSQL) {
+    RegisterDatabases files(RegisterSettings::Kind::SQLite);
+    const RegisterSettings stationSettings = files.Fresh();
+    {
+        CCardRegister station(stationSettings, kVersion);
+        for (const char* number : {"1001", "1002", "1003"}) {
+            Holder holder;
+            holder.personnelNumber = number;
+            holder.name = QStringLiteral("person %1").arg(number);
+            ASSERT_TRUE(station.SaveHolder(holder));
+            if (holder.personnelNumber == "1003") continue;  // still without a card
+            CardRecord card = Card(holder.personnelNumber.toLongLong() - 1000);
+            card.holder = holder.id;
+            WrittenOk(station, card);
+        }
+    }
+    RegisterDatabases servers(RegisterSettings::Kind::PostgreSQL);
+    CCardRegister site(servers.Fresh(), kVersion);
+    Holder known;  // the site's rows are numbered otherwise
+    for (const char* number : {"7", "1002"}) {
+        known = {};
+        known.personnelNumber = number;
+        known.name = QStringLiteral("known %1").arg(number);
+        ASSERT_TRUE(site.SaveHolder(known));
+    }
+
+    ImportSource source;
+    QString error;
+    ASSERT_TRUE(ReadImportRegisterFile(RegisterFile(stationSettings), source, error))
+        << error.toStdString();
+    ImportReport report;
+    ASSERT_TRUE(site.Import(source, report)) << site.LastError().toStdString();
+    EXPECT_EQ(report.added, 2);
+    EXPECT_EQ(report.holdersAdded, 2);
+    for (std::int64_t number : {1, 2}) {
+        SCOPED_TRACE(number);
+        std::optional<Holder> holder;
+        ASSERT_TRUE(site.FindHolder(QString::number(1000 + number), holder) && holder);
+        const auto card = site.FindCard(0, Card(number).fields);
+        ASSERT_TRUE(card && card->size() == 1u);
+        EXPECT_EQ(card->front().holder, holder->id);
+        ASSERT_TRUE(holder->validCard);
+        EXPECT_EQ(holder->validCard->id, card->front().id);
+        const auto history = site.History(card->front().id);
+        ASSERT_TRUE(history);
+        const auto issued = std::find_if(history->begin(), history->end(),
+                                         [](const auto& e) { return e.kind == "issued to"; });
+        ASSERT_NE(issued, history->end());
+        EXPECT_EQ(issued->reason, QStringLiteral("holder %1").arg(holder->id));
+    }
+    std::optional<Holder> stayed;
+    ASSERT_TRUE(site.FindHolder(QStringLiteral("1002"), stayed) && stayed);
+    EXPECT_EQ(stayed->id, known.id);
+    EXPECT_EQ(stayed->name, QStringLiteral("known 1002"));  // the site's data stays
+
+    // A series over everyone without a card: only the two without one, each once.
+    HolderFilter without;
+    without.withoutValidCard = true;
+    const auto waiting = site.Holders(without);
+    ASSERT_TRUE(waiting);
+    std::vector<QString> numbers;
+    for (const Holder& holder : *waiting) numbers.push_back(holder.personnelNumber);
+    EXPECT_EQ(numbers, (std::vector<QString>{"7", "1003"}));
+    const auto everyone = site.Holders({});
+    ASSERT_TRUE(everyone);
+    for (const Holder& holder : *everyone) {
+        CardRecord next = Card(0);
+        next.holder = holder.id;
+        next.holderMustBeWithoutCard = true;
+        std::int64_t rowId = 0;
+        const ReserveResult result = site.ReserveNextFree(next, false, 100, 200, rowId);
+        if (holder.validCard) {
+            EXPECT_EQ(result, ReserveResult::HolderHasCard) << holder.personnelNumber.toStdString();
+        } else {
+            ASSERT_EQ(result, ReserveResult::Reserved) << site.LastError().toStdString();
+            ASSERT_TRUE(site.Confirm(rowId, true, QString()));
+        }
+    }
+    const auto served = site.Holders({});
+    ASSERT_TRUE(served);
+    for (const Holder& holder : *served) EXPECT_TRUE(holder.validCard);
+
+    // Again: nothing new, no holder doubled.
+    ASSERT_TRUE(site.Import(source, report));
+    EXPECT_EQ(report.added, 0);
+    EXPECT_EQ(report.holdersAdded, 0);
+
+    // The site's export read into a new register keeps who carries which card.
+    QString csv;
+    QTextStream out(&csv);
+    std::int64_t exported = 0;
+    ASSERT_TRUE(site.ExportCsv(out, {}, {}, exported)) << site.LastError().toStdString();
+    out.flush();
+    CCardRegister moved(files.Fresh(), kVersion);
+    ImportSource rows;
+    std::vector<ImportProblem> problems;
+    ASSERT_TRUE(ReadImportCsv(csv.toUtf8(), rows, problems));
+    ASSERT_TRUE(moved.Import(rows, report)) << moved.LastError().toStdString();
+    EXPECT_EQ(report.added, exported);
+    EXPECT_EQ(report.holdersAdded, 4);
+    std::optional<Holder> ann;
+    ASSERT_TRUE(moved.FindHolder(QStringLiteral("1001"), ann) && ann && ann->validCard);
+    EXPECT_EQ(ann->validCard->fields.number, 1);
 }
 
 TEST(RegisterImport, RegisterFilesThatAreRefused) {

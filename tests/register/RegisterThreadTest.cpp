@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QSqlQuery>
+#include <QTextStream>
 #include <QTemporaryDir>
 #include <QThread>
 #include <atomic>
@@ -15,6 +16,7 @@
 
 #include "RegisterDatabases.h"
 #include "RegisterFill.h"
+#include "station/register/RegisterImport.h"
 #include "station/register/RegisterThread.h"
 
 using namespace station;
@@ -109,6 +111,36 @@ TEST_F(RegisterOnThread, ResultsAndOutParametersReachTheCaller) {
     // A refusal's words come from the thread too.
     EXPECT_FALSE(m_register->Release(earlier->id));
     EXPECT_FALSE(m_register->LastError().isEmpty());
+}
+
+// An import runs on the register's thread like any call; the exports, which write into the
+// caller's stream, are refused there with words that say why, and write nothing.
+TEST_F(RegisterOnThread, ImportGoesToTheThreadAndStreamExportsAreRefused) {
+    ImportSource source;
+    std::vector<ImportProblem> problems;
+    ASSERT_TRUE(ReadImportCsv("id,format,facility,number,extra,chip,chip_id,locked,verified,"
+                              "reissue,state,time,station,operator,program_version\r\n"
+                              "1,26,12,5,0,ata5577,AB,0,1,0,written,2025-03-04T05:06:07Z,d,a,1\r\n",
+                              source, problems));
+    ImportReport report;
+    ASSERT_TRUE(m_register->Import(source, report)) << m_register->LastError().toStdString();
+    EXPECT_EQ(report.added, 1);
+    QString text;
+    QTextStream out(&text);
+    std::int64_t rows = 0;
+    const std::function<bool()> exports[] = {
+        [&] { return m_register->WriteValidCardsCsv(out, {}); },
+        [&] { return m_register->WriteBlockListCsv(out, {}); },
+        [&] { return m_register->ExportCsv(out, {}, {}, rows); },
+    };
+    for (const auto& write : exports) {
+        EXPECT_FALSE(write());
+        EXPECT_TRUE(m_register->LastError().contains("thread of its own"))
+            << m_register->LastError().toStdString();
+    }
+    out.flush();
+    EXPECT_TRUE(text.isEmpty());
+    EXPECT_EQ(m_register->List({})->size(), 1u);
 }
 
 TEST_F(RegisterOnThread, ACallThatDoesNotAnswerFailsAndLaterCallsFailAtOnce) {

@@ -25,6 +25,7 @@ constexpr OptionSpec kOptions[] = {
     {"destroyed", false}, {"force", false},
     {"valid", false},    {"blocked", false},   {"without-card", false}, {"department", true},
     {"holder", true}, {"replace", true}, {"second", false}, {"holders-without-card", false},
+    {"chip-checked", false},
 };
 
 const OptionSpec* FindOption(const std::string& name) {

@@ -211,7 +211,8 @@ const std::string kRegisterRevokeHelp =
 
 const std::string kRegisterResolveHelp =
     "usage: lfprog register resolve NUMBER [--format F] [--facility N]\n"
-    "                               (--read --port NAME | --release | --destroyed) [--register R]\n"
+    "                               (--read --port NAME | --release [--chip-checked] |\n"
+    "                               --destroyed) [--register R]\n"
     "\n"
     "Settles a card whose write was never confirmed (reserved, not confirmed) or did not\n"
     "check (unverified), for example after a station was ended during a write:\n"
@@ -219,7 +220,10 @@ const std::string kRegisterResolveHelp =
     "                  when it carries the card, the card counts as written with that chip's\n"
     "                  identification\n"
     "  --release       no chip carries the number: the row goes and the number is free again\n"
-    "                  (the history keeps it)\n"
+    "                  (the history keeps it). An unverified card's write went out, so its\n"
+    "                  chip may carry it: released only with --chip-checked (the chip was\n"
+    "                  read and does not carry the card, or is gone); else use --read or\n"
+    "                  --destroyed\n"
     "  --destroyed     the chip is destroyed: the card counts as revoked, the number stays held\n" +
     kCardQueryOptions + std::string(kRegisterOption);
 
@@ -376,7 +380,7 @@ const std::vector<CommandInfo>& Commands() {
          "settle a card whose write was never confirmed",
          kRegisterResolveHelp.c_str(),
          {"port", "baud", "timeout", "format", "facility", "read", "release", "destroyed",
-          "register"},
+          "chip-checked", "register"},
          RunRegisterResolve,
          true},
         {"register where",

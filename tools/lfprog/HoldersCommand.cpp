@@ -91,6 +91,7 @@ int RunHoldersList(CommandContext& context) {
     if (!context.operands.empty()) return out.Fail(kExitUsage, "holders list takes no operands");
     HolderFilter filter;
     filter.withoutValidCard = context.line.Has("without-card");
+    filter.everyValidCard = true;
     filter.department = QString::fromStdString(context.line.Value("department").value_or(""));
     std::unique_ptr<CCardRegister> cardRegister;
     if (const int status = OpenReadableRegister(context.line, out, cardRegister)) return status;
@@ -111,13 +112,20 @@ int RunHoldersList(CommandContext& context) {
                 .Add("card_number", static_cast<long long>(card.fields.number))
                 .Add("card_facility", card.fields.facility)
                 .Add("card_state", StateText(card.state).toStdString());
-            text += "  card " + std::to_string(card.fields.number) + " facility " +
-                    std::to_string(card.fields.facility) + " (" +
-                    StateText(card.state).toStdString() + ")";
         } else {
             object.AddNull("card_id");
             text += "  no card";
         }
+        // A second valid card shows here, not only in the access-control export.
+        object.Add("valid_cards", static_cast<long long>(holder.validCards.size()));
+        std::string ids;
+        for (const RegisterEntry& card : holder.validCards) {
+            ids += (ids.empty() ? "" : ",") + std::to_string(card.id);
+            text += "  card " + std::to_string(card.fields.number) + " facility " +
+                    std::to_string(card.fields.facility) + " (" +
+                    StateText(card.state).toStdString() + ")";
+        }
+        object.Add("valid_card_ids", ids);
         out.Print(object, text);
     }
     return kExitSuccess;

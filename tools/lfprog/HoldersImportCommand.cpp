@@ -131,6 +131,15 @@ int RunHoldersImport(CommandContext& context) {
                 " (columns: " + header.join(", ").toStdString() +
                 "); name it with --map COLUMN=FIELD");
     out.Note("columns: " + ColumnNames(header, columns));
+    if (const std::vector<int>& broken = import.Table().brokenUtf8Lines; !broken.empty()) {
+        std::string lines;
+        for (std::size_t i = 0; i < broken.size() && i < 10; ++i)
+            lines += (i == 0 ? "" : ", ") + std::to_string(broken[i]);
+        if (broken.size() > 10) lines += " and " + std::to_string(broken.size() - 10) + " more";
+        out.Note("warning: line " + lines +
+                 " is not UTF-8, so the whole file is read as Windows-1252 and the other "
+                 "lines' umlauts read wrong; mend those lines or give --encoding");
+    }
 
     const bool dryRun = line.Has("dry-run");
     const bool markLeft = line.Has("mark-left");
@@ -173,14 +182,38 @@ int RunHoldersImport(CommandContext& context) {
         for (const HolderImportRow& row : plan.added) PrintRow(out, "add", row);
     }
     for (const HolderImportRow& row : plan.changed) PrintRow(out, "change", row);
+    // Personnel numbers stay on standard output, with the other lines that name people.
+    for (const auto& alike : plan.leadingZeros) {
+        CJson object;
+        object.Add("warning", alike.line)
+            .Add("personnel_number", alike.given.toStdString())
+            .Add("stored", alike.stored.toStdString());
+        out.Print(object, "warning: line " + std::to_string(alike.line) + "  personnel number " +
+                              alike.given.toStdString() + " is new, " +
+                              alike.stored.toStdString() +
+                              " is in the register: leading zeros lost?");
+    }
     for (const Holder& holder : plan.left) {
         CJson object;
         object.Add("left", holder.personnelNumber.toStdString())
             .Add("name", holder.name.toStdString());
-        out.Print(object, "left: " + holder.personnelNumber.toStdString() + "  " +
-                              holder.name.toStdString());
+        std::string text =
+            "left: " + holder.personnelNumber.toStdString() + "  " + holder.name.toStdString();
+        // Their valid cards go to the block list ("holder left") until they are revoked.
+        std::string ids;
+        for (const RegisterEntry& card : holder.validCards) {
+            ids += (ids.empty() ? "" : ",") + std::to_string(card.id);
+            text += "  card " + std::to_string(card.fields.number) + " facility " +
+                    std::to_string(card.fields.facility) + " (" +
+                    StateText(card.state).toStdString() + ", to be revoked)";
+        }
+        object.Add("valid_cards", static_cast<long long>(holder.validCards.size()))
+            .Add("valid_card_ids", ids);
+        out.Print(object, text);
     }
 
+    std::size_t leftCards = 0;
+    for (const Holder& holder : plan.left) leftCards += holder.validCards.size();
     const bool refused = result == HolderListImportResult::Refused;
     const bool stored = !dryRun && !refused;
     CJson summary;
@@ -188,12 +221,16 @@ int RunHoldersImport(CommandContext& context) {
         .Add("changed", static_cast<long long>(plan.changed.size()))
         .Add("unchanged", static_cast<long long>(plan.unchanged.size()))
         .Add("left", static_cast<long long>(plan.left.size()))
+        .Add("left_valid_cards", static_cast<long long>(leftCards))
         .Add("refused", static_cast<long long>(import.Problems().size()))
         .Add("stored", stored);
     const std::string counts = std::to_string(plan.added.size()) + " added, " +
                                std::to_string(plan.changed.size()) + " changed, " +
                                std::to_string(plan.unchanged.size()) + " unchanged, " +
-                               std::to_string(plan.left.size()) + " marked as left";
+                               std::to_string(plan.left.size()) + " marked as left" +
+                               (leftCards == 0 ? std::string()
+                                               : " (" + std::to_string(leftCards) +
+                                                     " valid cards to revoke)");
     if (refused) {
         out.Print(summary, "");
         const size_t lines = import.Problems().size();

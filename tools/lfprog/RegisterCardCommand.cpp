@@ -259,6 +259,15 @@ int RunRegisterResolve(CommandContext& context) {
             return ChangeFailed(out, *cardRegister, entry, CardChange::ResolveConfirmed);
         done = "confirmed";
     } else if (context.line.Has("release")) {
+        // An unverified card's write went out: its chip may carry the number, and a release
+        // would hand it out a second time. Only on the operator's word that the chip was
+        // checked.
+        if (entry.state == RegisterEntry::State::Unverified && !context.line.Has("chip-checked"))
+            return out.Fail(kExitUsage,
+                            DescribeCard(entry.format, entry.fields) +
+                                " is unverified: its chip may carry it. Read it back (--read "
+                                "--port NAME), mark it --destroyed, or release it with "
+                                "--chip-checked once the chip is known not to carry it");
         if (!cardRegister->ResolveReleased(entry.id))
             return ChangeFailed(out, *cardRegister, entry, CardChange::ResolveReleased);
         done = "released";

@@ -77,10 +77,15 @@ int RunRegisterImport(CommandContext& context) {
     CJson summary;
     summary.Add("imported", static_cast<long long>(report.added))
         .Add("already_there", static_cast<long long>(report.alreadyThere.size()))
+        .Add("holders_added", static_cast<long long>(report.holdersAdded))
         .Add("file", file.toStdString());
     out.Print(summary, "imported " + std::to_string(report.added) + " of " +
                            std::to_string(source.rows.size()) + " rows from " + file.toStdString() +
-                           " into the card register (" + DescribeRegister(settings) + ")");
+                           " into the card register (" + DescribeRegister(settings) + ")" +
+                           (report.holdersAdded == 0
+                                ? std::string()
+                                : ", " + std::to_string(report.holdersAdded) +
+                                      " holders added"));
     // A file whose every card is there already (imported before) added nothing: said by the
     // exit code, so a script tells a repeated import from a new one.
     if (report.added == 0 && !report.alreadyThere.empty()) return kExitDuplicate;
