@@ -571,7 +571,18 @@ void ModelRun::ImportHolders() {
     }
     Require(done, QStringLiteral("the holder import failed: ") + station.LastError());
     std::set<QString> markedLeft;
-    for (const Holder& holder : plan.left) markedLeft.insert(holder.personnelNumber);
+    for (const Holder& holder : plan.left) {
+        markedLeft.insert(holder.personnelNumber);
+        // Their valid cards are listed, so that the operator sees what leaves the valid list.
+        std::set<std::int64_t> listed, valid;
+        for (const RegisterEntry& card : holder.validCards) listed.insert(card.id);
+        for (const auto& [row, card] : m_model.cards)
+            if (card.holder == holder.id && RegisterModel::Live(card.life)) valid.insert(row);
+        Require(listed == valid, QStringLiteral("%1 leaves with %2 valid cards listed, not %3")
+                                     .arg(holder.personnelNumber)
+                                     .arg(listed.size())
+                                     .arg(valid.size()));
+    }
     Require(markedLeft == leaving, QStringLiteral("the import marked %1 people as left, not %2")
                                        .arg(markedLeft.size())
                                        .arg(leaving.size()));
@@ -586,22 +597,41 @@ void ModelRun::ImportHolders() {
 void ModelRun::ImportRegister() {
     const QString file = m_databases.Folder().filePath(
         QStringLiteral("source-%1-%2.sqlite").arg(m_registers).arg(m_step));
-    std::map<std::int64_t, Life> source;
+    // number -> its card's life there and its holder's personnel number (empty: nobody).
+    std::map<std::int64_t, std::pair<Life, QString>> source;
     {
         RegisterSettings settings;
         settings.file = file;
         CCardRegister other(settings, kVersion);
+        // People of this register and two it does not know yet.
+        std::vector<HolderImportRow> people;
+        for (int person = 1; person <= kPeople + 2; ++person)
+            people.push_back({person,
+                              QStringLiteral("P%1").arg(person),
+                              QStringLiteral("Person %1").arg(person),
+                              QStringLiteral("Dept"),
+                              {}});
+        HolderImportPlan plan;
+        Require(other.ImportHolders(people, false, false, plan),
+                QStringLiteral("the source's holders: ") + other.LastError());
         for (int card = 0; card < 3; ++card) {
             const std::int64_t number = 1 + Pick(kNumbers + 6);
             if (source.count(number)) continue;
+            CardRecord record = Card(number);
+            std::optional<Holder> holder;
+            if (Chance(60) &&
+                other.FindHolder(QStringLiteral("P%1").arg(1 + Pick(kPeople + 2)), holder) &&
+                holder)
+                record.holder = holder->id;
             std::int64_t row = 0;
             std::optional<RegisterEntry> earlier;
-            if (other.Reserve(Card(number), false, row, earlier) != ReserveResult::Reserved) break;
-            source[number] = Life::Reserved;
-            if (Chance(70) && other.Confirm(row, true, NewChip())) source[number] = Life::Written;
-            if (source[number] == Life::Written && Chance(30) &&
-                other.Revoke(row, RevokeReason::Stolen))
-                source[number] = Life::Revoked;
+            if (other.Reserve(record, false, row, earlier) != ReserveResult::Reserved) break;
+            source[number] = {Life::Reserved,
+                              holder && record.holder ? holder->personnelNumber : QString()};
+            Life& life = source[number].first;
+            if (Chance(70) && other.Confirm(row, true, NewChip())) life = Life::Written;
+            if (life == Life::Written && Chance(30) && other.Revoke(row, RevokeReason::Stolen))
+                life = Life::Revoked;
         }
         Require(other.LastError().isEmpty() || !source.empty(),
                 QStringLiteral("the source register: ") + other.LastError());
@@ -611,7 +641,7 @@ void ModelRun::ImportRegister() {
     Require(ReadImportRegisterFile(file, read, error),
             QStringLiteral("the source does not read: ") + error);
     std::int64_t expected = 0;
-    for (const auto& [number, life] : source)
+    for (const auto& [number, card] : source)
         if (!m_model.Holds(number)) ++expected;
     for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")})
         QFile::remove(file + suffix);
@@ -633,15 +663,30 @@ void ModelRun::ImportRegister() {
             QStringLiteral("the import brought %1 rows, not %2").arg(added).arg(expected));
     Require(report.added == expected,
             QStringLiteral("the import added %1 rows, not %2").arg(report.added).arg(expected));
-    for (const auto& [number, life] : source) {
+    // Holders come in by personnel number: the people this register has, and new ones.
+    std::map<QString, std::int64_t> holders;
+    for (const auto& [row, holder] : table.holders) {
+        holders[holder.first] = row;
+        if (m_model.holders.count(row)) continue;
+        m_personnel[row] = holder.first;
+        m_model.holders[row] = holder.second;
+    }
+    for (const auto& [number, card] : source) {
         if (m_model.Holds(number)) continue;
         for (const std::int64_t row : NewRows(number)) {
-            Require(
-                table.rows.at(row).life == life,
-                QStringLiteral("imported number %1 is %2, its source says %3")
-                    .arg(number)
-                    .arg(RegisterModel::Text(table.rows.at(row).life), RegisterModel::Text(life)));
-            Adopt(row, table.rows.at(row));
+            const Snapshot::Row& found = table.rows.at(row);
+            Require(found.life == card.first,
+                    QStringLiteral("imported number %1 is %2, its source says %3")
+                        .arg(number)
+                        .arg(RegisterModel::Text(found.life), RegisterModel::Text(card.first)));
+            const std::int64_t holder = card.second.isEmpty() ? 0 : holders[card.second];
+            Require(found.holder == holder,
+                    QStringLiteral("imported number %1 is issued to holder %2, not %3 (%4)")
+                        .arg(number)
+                        .arg(found.holder)
+                        .arg(holder)
+                        .arg(card.second));
+            Adopt(row, found);
         }
     }
 }
