@@ -25,6 +25,11 @@ int Read(int handle, int format, int* a, int* b, int* c) {
 
 extern "C" {
 
+int LfWriteSentBlocks(int handle) {
+    auto port = FindPort(handle);
+    return port ? port->m_blockCommandSent.load() : -1;
+}
+
 int LfWriteWiegand26(int handle, int chipType, int facility, int number, int flags) {
     return Write(handle, chipType, kCardFormat26, facility, number, 0, flags);
 }

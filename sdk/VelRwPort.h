@@ -87,6 +87,8 @@ public:
     std::atomic<int> m_lastError{0};
     int m_receiveMode = -1;
     std::atomic<uint8_t> m_background{0};
+    // Set by a card write once its first block command went out (LfWriteSentBlocks).
+    std::atomic<uint8_t> m_blockCommandSent{0};
 
 protected:
     void OnByteReceived(uint8_t byte) override;

@@ -144,21 +144,9 @@ StatusMessage DescribeWriteError(const CardTarget& target, int code) {
     }
 }
 
-bool WriteMayHaveReachedChip(int code) {
-    constexpr int kErrBlockRange = 12;
-    constexpr int kErrInvalidParameter = 18;
-    switch (code) {
-        case kStatusNoTransponder:
-        case kStatusWriteProtected:
-        case kStatusAccessDenied:
-        case kErrNotPossible:
-        case kErrChipNotSupported:
-        case kErrBlockRange:
-        case kErrInvalidParameter:
-            return false;
-        default:
-            return true;
-    }
+bool WriteMayHaveReachedChip(const CardTarget& target) {
+    // The SDK knows whether a block command went out; an unknown handle counts as sent.
+    return LfWriteSentBlocks(target.handle) != 0;
 }
 
 bool WriteTransponder(const CardTarget& target, const CardFields& fields, bool lock) {

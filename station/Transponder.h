@@ -37,10 +37,10 @@ StatusMessage DescribeReadError(int handle, int code);
 // What a failed write shows for the SDK's error code. The reader's "no transponder" is
 // checked against the chip: one that still answers is there but not writable.
 StatusMessage DescribeWriteError(const CardTarget& target, int code);
-// Whether a write that failed with the SDK's error code may have left blocks on the chip:
-// false only where the reader or the SDK refused it before a block went out (no chip, a
-// protected or unsupported chip, a value or block out of range).
-bool WriteMayHaveReachedChip(int code);
+// Whether the target's last failed write may have left blocks on the chip: false only where
+// it was refused before its first block command (LfWriteSentBlocks), whichever block failed
+// later and whatever the reader answered to it.
+bool WriteMayHaveReachedChip(const CardTarget& target);
 
 // Whether a chip of the target's type answers on the field (its identification, or the M2's
 // configuration byte).

@@ -8,9 +8,9 @@
 
 #include "station/CardFormatTable.h"
 #include "station/CardLog.h"
-#include "station/register/CardRegister.h"
 #include "station/ChipTypeTable.h"
 #include "station/HolderSeries.h"
+#include "station/register/CardRegister.h"
 #include "vellf.h"
 
 namespace station {
@@ -62,7 +62,7 @@ CardRecord CWriteRun::Record() const {
     if (m_queue != nullptr) {
         // The holder's own unverified card from this series does not count as theirs.
         if (const Holder* holder = m_queue->Current()) card.holder = holder->id;
-        card.holderMustBeWithoutCard = m_unverifiedForHolder == 0;
+        card.holderMustBeWithoutCard = m_unverifiedForHolder.empty();
     } else if (m_card.holder != 0) {
         card.holder = m_card.holder;
         card.holderMustBeWithoutCard = !m_card.secondCard && m_card.replaces == 0;
@@ -77,7 +77,7 @@ void CWriteRun::ShowCurrentHolder() {
 
 bool CWriteRun::SkipHolder(CardRecord& card) {
     m_queue->Skip();
-    m_unverifiedForHolder = 0;
+    m_unverifiedForHolder.clear();
     ShowCurrentHolder();
     const Holder* holder = m_queue->Current();
     if (holder == nullptr) {
@@ -89,17 +89,20 @@ bool CWriteRun::SkipHolder(CardRecord& card) {
     return true;
 }
 
-bool CWriteRun::ReplaceEarlierCards(std::int64_t rowId, const std::optional<RegisterEntry>& onChip,
-                                    bool inSeries) {
-    if (onChip && !m_register->MarkReplaced(onChip->id, rowId, kOverwritten)) return false;
-    if (inSeries && m_unverifiedForHolder != 0) {
-        if (!m_register->MarkReplaced(m_unverifiedForHolder, rowId, kNotVerified)) return false;
-        m_unverifiedForHolder = 0;
-    }
-    if (!inSeries && m_card.replaces != 0 &&
-        !m_register->MarkReplaced(m_card.replaces, rowId, m_card.replaceReason))
-        return false;
-    return true;
+std::vector<EarlierCard> CWriteRun::HolderUnverified(bool inSeries) const {
+    std::vector<EarlierCard> earlier;
+    if (!inSeries || m_queue == nullptr) return earlier;
+    for (const std::int64_t rowId : m_unverifiedForHolder) earlier.push_back({rowId, kNotVerified});
+    return earlier;
+}
+
+std::vector<EarlierCard> CWriteRun::EarlierCards(const std::optional<RegisterEntry>& onChip,
+                                                 bool inSeries) const {
+    std::vector<EarlierCard> earlier = HolderUnverified(inSeries);
+    if (onChip) earlier.push_back({onChip->id, kOverwritten});
+    if (!inSeries && m_card.replaces != 0)
+        earlier.push_back({m_card.replaces, m_card.replaceReason});
+    return earlier;
 }
 
 void CWriteRun::IncrementCustomerNr() {
@@ -323,19 +326,21 @@ CWriteRun::CardResult CWriteRun::WriteCurrentCard(bool inSeries) {
         // Once a write command went out the chip may carry the number: the register keeps it
         // as unverified and the next card takes the next number. A release that fails leaves
         // the number held, which issues nothing twice.
-        const bool reached = code == 0 || WriteMayHaveReachedChip(code);
+        const bool reached = code == 0 || WriteMayHaveReachedChip(m_card.target);
         if (registered && reached) {
             card.verified = false;
-            // The earlier card stays valid: which of the two the chip carries is unknown.
-            if (!m_register->HoldUnverified(rowId, m_card.uid))
+            // The chip's earlier card stays valid: which of the two the chip carries is
+            // unknown. The holder's earlier unverified card gives way in the same transaction.
+            const bool held =
+                m_register->HoldUnverified(rowId, m_card.uid, HolderUnverified(inSeries));
+            if (!held)
                 m_view.ShowStatus(
                     Status{StatusMessage::RegisterFailed, 0, false, m_register->LastError()});
-            // The holder stays for the next chip, whose card replaces this one; a failed
-            // replacement leaves the card unverified, which gives nobody a second card.
+            // The holder stays for the next chip, whose card replaces this one (and the earlier
+            // ones, should the register not have taken this outcome).
             if (inSeries && m_queue != nullptr) {
-                if (m_unverifiedForHolder != 0)
-                    m_register->MarkReplaced(m_unverifiedForHolder, rowId, kNotVerified);
-                m_unverifiedForHolder = rowId;
+                if (held) m_unverifiedForHolder.clear();
+                m_unverifiedForHolder.push_back(rowId);
             }
             ShowFailure(failure, inSeries);
             return CardResult::Unverified;
@@ -361,8 +366,10 @@ CWriteRun::CardResult CWriteRun::WriteCurrentCard(bool inSeries) {
         if (m_queue->Current() == nullptr && m_end == SeriesEnd::Running)
             m_end = SeriesEnd::HoldersServed;
     }
-    if (registered && (!m_register->Confirm(rowId, card.verified, card.uid) ||
-                       !ReplaceEarlierCards(rowId, onChip, inSeries))) {
+    // The cards this one takes the place of become replaced in the confirmation's own
+    // transaction: both or nothing, so that a holder never keeps two valid cards.
+    if (registered &&
+        !m_register->Confirm(rowId, card.verified, card.uid, EarlierCards(onChip, inSeries))) {
         // The chip is written and the number stays reserved, so this is no success: the
         // error list names the card for the operator to resolve, and the next card must not
         // be written while the register cannot record.
@@ -372,6 +379,7 @@ CWriteRun::CardResult CWriteRun::WriteCurrentCard(bool inSeries) {
         if (inSeries) m_end = SeriesEnd::RegisterFailed;
         return CardResult::Unconfirmed;
     }
+    m_unverifiedForHolder.clear();
     m_view.SignalSuccess();
     return CardResult::Written;
 }
@@ -389,8 +397,7 @@ WriteOutcome CWriteRun::WriteOnce() {
             m_view.ShowFields();
             LfResetField(m_card.target.handle, 0);
             return WriteOutcome::Protected;
-        default:
-        {
+        default: {
             const CardResult result = WriteCurrentCard(false);
             // A card held as unverified or unconfirmed keeps its number, so the next one takes
             // the next.
@@ -426,7 +433,7 @@ void CWriteRun::StartSeries() {
     m_seriesStart = Number();
     m_end = SeriesEnd::Running;
     m_readerSilent = false;
-    m_unverifiedForHolder = 0;
+    m_unverifiedForHolder.clear();
     if (m_queue != nullptr) {
         ShowCurrentHolder();
         if (m_queue->Current() == nullptr) m_end = SeriesEnd::HoldersServed;

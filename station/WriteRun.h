@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "station/RunCard.h"
 #include "station/RunView.h"
@@ -19,6 +20,7 @@ namespace station {
 class CCardRegister;
 class CHolderQueue;
 struct RegisterEntry;
+struct EarlierCard;
 
 struct WriteOptions {
     bool lock = false;
@@ -139,10 +141,13 @@ class CWriteRun {
     // The current holder has a card by now: card goes to the next one; false (the series
     // ended with HoldersServed) when nobody is left.
     bool SkipHolder(CardRecord& card);
-    // Once the card in rowId is written: the cards it takes the place of become replaced
-    // (the chip's earlier card, the holder's unverified one, a single write's replaced one).
-    bool ReplaceEarlierCards(std::int64_t rowId, const std::optional<RegisterEntry>& onChip,
-                             bool inSeries);
+    // The cards a written card takes the place of, replaced in the transaction that confirms
+    // it: the chip's earlier card, the holder's unverified ones, a single write's replaced one.
+    std::vector<EarlierCard> EarlierCards(const std::optional<RegisterEntry>& onChip,
+                                          bool inSeries) const;
+    // The holder's unverified cards from this series, which a card held unverified for the
+    // same holder replaces.
+    std::vector<EarlierCard> HolderUnverified(bool inSeries) const;
     // The highest number a next-free series may take.
     std::int64_t NextFreeLimit() const;
     // Reads the card back; on a mismatch or a failed read-back sets status and lists the card.
@@ -163,9 +168,9 @@ class CWriteRun {
     // filled again.
     std::int64_t m_seriesStart = 0;
     CHolderQueue* m_queue = nullptr;
-    // The card this series wrote for the current holder that did not verify (0: none): the
-    // holder's next card replaces it.
-    std::int64_t m_unverifiedForHolder = 0;
+    // The cards this series wrote for the current holder that did not verify (or whose
+    // outcome the register did not take): the holder's next card replaces them.
+    std::vector<std::int64_t> m_unverifiedForHolder;
 };
 
 }  // namespace station

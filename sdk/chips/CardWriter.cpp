@@ -25,11 +25,19 @@ std::vector<uint8_t> LittleEndian(uint32_t value) {
             static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
 }
 
+// One block command to the chip: from here on the chip may carry part of the new card,
+// whatever the reader answers.
+bool SendBlock(CVel_RW_Port& port, int chipType, int block, const std::vector<uint8_t>& data,
+               int lock) {
+    port.m_blockCommandSent = 1;
+    return WriteBlocks(port, chipType, block, data, lock);
+}
+
 // Up to six attempts; a reader that does not answer at all is not asked again.
 bool RetriedWrite(CVel_RW_Port& port, int chipType, int block, const std::vector<uint8_t>& data,
                   int lock) {
     for (int attempt = 0; attempt < kWriteAttempts; ++attempt) {
-        if (WriteBlocks(port, chipType, block, data, lock)) return true;
+        if (SendBlock(port, chipType, block, data, lock)) return true;
         if (port.LastError() == err::kTimeout) return false;
     }
     return false;
@@ -51,7 +59,7 @@ bool WriteT55xx(CVel_RW_Port& port, int chipType, uint64_t word, int flags) {
     if (extended) SetReceiveMode(port, 2);
     const int lock = (flags & 0x02) ? 1 : 0;
     for (int round = 0; round < kConfigurationRounds; ++round) {
-        if (WriteBlocks(port, chipType, 0, configuration, lock)) return true;
+        if (SendBlock(port, chipType, 0, configuration, lock)) return true;
         if (!extended) return true;
         if (port.LastError() == err::kTimeout) return false;
         // The chip may have taken the configuration although the reader reported a failure.
@@ -107,6 +115,7 @@ bool IsWritableChip(int chipType) {
 
 bool WriteCard(CVel_RW_Port& port, int chipType, int formatCode, uint32_t fieldA,
                uint32_t fieldB, uint32_t fieldC, int flags) {
+    port.m_blockCommandSent = 0;
     // An unsupported chip is refused before anything is sent to it.
     if (!IsWritableChip(chipType)) {
         port.SetLastError(err::kChipNotSupported);

@@ -443,6 +443,7 @@ VELLF_API int LfResetField(int handle, int chipType);
  * reader as an FSK card, with the chip's configuration. Before writing it searches the
  * receive mode in which the chip's configuration reads plausibly, and it retries each block
  * up to six times; a timeout ends the write at once. The written card is not read back.
+ * After a failure LfWriteSentBlocks() tells whether the chip may have been changed.
  * Errors: #LF_ERROR_CHIP_NOT_SUPPORTED, #LF_ERROR_BLOCK_OUT_OF_RANGE, #LF_ERROR_NOT_POSSIBLE,
  * #LF_ERROR_TIMEOUT, #LF_ERROR_CHECKSUM, reader status bytes (no chip, write refused).
  * Blocks: a few waits for the mode search, then one wait per block and attempt (the SIC7888
@@ -499,6 +500,20 @@ VELLF_API int LfWriteWiegand36(int handle, int chipType, int facility, int numbe
  * @param flags #LfWriteFlag bits.
  * @return 0 or -1. */
 VELLF_API int LfWriteWiegand37(int handle, int chipType, int facility, int number, int flags);
+
+/** Whether the handle's last card write (LfWriteWiegand26() to LfWriteWiegand37()) sent a
+ * block write command to the chip. A write that failed with this 0 was refused before its
+ * first block command (no receive mode found, a chip type that is not supported, a
+ * SIC7888 login refused) and left the chip as it was. Once a block command went out the
+ * chip may carry part or all of the new card, whichever block failed and whatever the
+ * reader answered: the data blocks are written before the configuration.
+ * @param handle a handle of LfOpenPort().
+ * @return Exception to the common rule: 1 when a block command went out, 0 when none did
+ *         (or no card write ran on the handle yet), -1 for an unknown handle; stores nothing.
+ * @par Blocks
+ * never.
+ */
+VELLF_API int LfWriteSentBlocks(int handle);
 
 /** @} */
 

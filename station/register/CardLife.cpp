@@ -41,6 +41,22 @@ bool In(RegisterEntry::State state, std::initializer_list<RegisterEntry::State> 
 
 }  // namespace
 
+std::span<const Transition> Transitions() {
+    using State = RegisterEntry::State;
+    using Sets = Transition::Sets;
+    static constexpr Transition kTransitions[] = {
+        {State::Reserved, State::Written, Sets::Outcome},     // confirmed, resolved confirmed
+        {State::Reserved, State::Unverified, Sets::Outcome},  // the write went out, failed
+        {State::Reserved, State::Revoked, Sets::Reason},      // resolved destroyed
+        {State::Unverified, State::Written, Sets::Outcome},   // read back: resolved confirmed
+        {State::Unverified, State::Revoked, Sets::Reason},    // revoked, resolved destroyed
+        {State::Unverified, State::Replaced, Sets::Link},     // a re-issue or overwrite
+        {State::Written, State::Revoked, Sets::Reason},       // lost, stolen, returned, ...
+        {State::Written, State::Replaced, Sets::Link},        // a re-issue or overwrite
+    };
+    return kTransitions;
+}
+
 bool IsValid(const RegisterEntry& card) {
     return card.state == RegisterEntry::State::Written ||
            card.state == RegisterEntry::State::Unverified;

@@ -11,8 +11,8 @@
 #include "station/register/RegisterConnection.h"
 #include "station/register/RegisterEvents.h"
 #include "station/register/RegisterRows.h"
-#include "station/register/RegisterTls.h"
 #include "station/register/RegisterThread.h"
+#include "station/register/RegisterTls.h"
 
 namespace station {
 
@@ -211,15 +211,17 @@ ReserveResult CCardRegister::Failed(const QString& operation, const QString& rea
 }
 
 bool CCardRegister::Perform(const QString& operation,
-                            const std::function<bool(QSqlDatabase&, QString&)>& statements) {
+                            const std::function<bool(QSqlDatabase&, QString&)>& statements,
+                            bool retried) {
     const bool wasOpen = m_connection->IsOpen();
     if (!Ready()) return false;
     QString error;
     QSqlDatabase db = m_connection->Database();
     if (statements(db, error)) return true;
-    if (wasOpen) {
+    if (wasOpen || retried) {
         // The server may have gone and come back since the last call (a restart between two
         // cards): its first statement failed without effect, so once more on a new connection.
+        // A change that may have committed before its connection was lost finds its request.
         m_connection->Close();
         if (!Ready()) return false;
         db = m_connection->Database();
@@ -247,22 +249,42 @@ std::optional<RegisterEntry> CCardRegister::FindIssued(int format, const CardFie
     return found;
 }
 
+std::optional<std::int64_t> CCardRegister::CommittedRequest() {
+    m_connection->Close();
+    if (m_request.isEmpty() || !Ready()) return std::nullopt;
+    QSqlDatabase db = m_connection->Database();
+    std::optional<std::int64_t> rowId;
+    QString error;
+    if (!FindRequest(db, m_request, rowId, error)) return std::nullopt;
+    return rowId;
+}
+
 ReserveResult CCardRegister::Race(
-    const QString& operation, const QString& lostText,
+    const QString& operation, const QString& lostText, std::int64_t& rowId,
     const std::function<std::optional<ReserveResult>(QSqlDatabase&, QString&)>& attempt) {
     const RegisterDialect dialect = m_connection->Dialect();
     auto begin = [&](QSqlDatabase& db, QString& error) {
         return BeginTransaction(db, dialect, error);
     };
     if (!Perform(operation, begin)) return ReserveResult::Failed;
+    m_request = NewRequestId();
+    struct Done {
+        QString& request;
+        ~Done() { request.clear(); }
+    } done{m_request};
     QSqlDatabase db = m_connection->Database();
     for (int round = 0; round < kRaceAttempts; ++round) {
         QString error;
         if (round > 0 && !BeginTransaction(db, dialect, error)) return Failed(operation, error);
         const std::optional<ReserveResult> result = attempt(db, error);
         if (!result) continue;
-        if (*result == ReserveResult::Failed) return Failed(operation, error);
-        return *result;
+        if (*result != ReserveResult::Failed) return *result;
+        // The COMMIT may have gone through with its reply lost: the reservation is then made.
+        if (const std::optional<std::int64_t> committed = CommittedRequest()) {
+            rowId = *committed;
+            return ReserveResult::Reserved;
+        }
+        return Failed(operation, error);
     }
     return Failed(operation, lostText);
 }
@@ -294,7 +316,7 @@ ReserveResult CCardRegister::Reserve(const CardRecord& card, bool locked, std::i
             return ReserveResult::Duplicate;
         }
         const Insertion insertion =
-            InsertAndCommit(db, row, Origin{m_station, m_operator}, rowId, error);
+            InsertAndCommit(db, row, Origin{m_station, m_operator, m_request}, rowId, error);
         if (insertion == Insertion::Committed) return ReserveResult::Reserved;
         if (insertion == Insertion::Failed) return ReserveResult::Failed;
         // Another station took the number after the lookup: it won, this one reports it.
@@ -304,7 +326,7 @@ ReserveResult CCardRegister::Reserve(const CardRecord& card, bool locked, std::i
         return std::nullopt;
     };
     return Race(QStringLiteral("reserve the number"),
-                QStringLiteral("other stations kept taking the number"), attempt);
+                QStringLiteral("other stations kept taking the number"), rowId, attempt);
 }
 
 ReserveResult CCardRegister::ReserveReissue(const CardRecord& card, bool locked,
@@ -348,14 +370,14 @@ ReserveResult CCardRegister::ReserveReissue(const CardRecord& card, bool locked,
             return end(ReserveResult::Failed);
         }
         const Insertion insertion =
-            InsertAndCommit(db, row, Origin{m_station, m_operator}, rowId, error);
+            InsertAndCommit(db, row, Origin{m_station, m_operator, m_request}, rowId, error);
         if (insertion == Insertion::Committed) return ReserveResult::Reserved;
         if (insertion == Insertion::Failed) return ReserveResult::Failed;
         // Another station re-issued the card at the same moment: look again.
         return std::nullopt;
     };
     return Race(QStringLiteral("reserve the re-issue"),
-                QStringLiteral("other stations kept re-issuing the card"), attempt);
+                QStringLiteral("other stations kept re-issuing the card"), rowId, attempt);
 }
 
 ReserveResult CCardRegister::ReserveNextFree(CardRecord& card, bool locked, std::int64_t start,
@@ -365,6 +387,7 @@ ReserveResult CCardRegister::ReserveNextFree(CardRecord& card, bool locked, std:
                          limit, rowId);
     rowId = 0;
     if (limit < start) return Ready() ? ReserveResult::Exhausted : ReserveResult::Failed;
+    std::optional<CardRecord> tried;
     auto attempt = [&](QSqlDatabase& db, QString& error) -> std::optional<ReserveResult> {
         if (const auto refused = RefusedForHolder(db, card, error)) return refused;
         std::optional<std::int64_t> free;
@@ -376,22 +399,23 @@ ReserveResult CCardRegister::ReserveNextFree(CardRecord& card, bool locked, std:
             RollbackTransaction(db);
             return ReserveResult::Exhausted;
         }
-        CardRecord candidate = card;
-        candidate.fields.number = *free;
-        candidate.customer = QString::number(static_cast<long long>(*free));
-        const NewRow row{candidate, locked, 0, QString(), m_programVersion};
+        tried = card;
+        tried->fields.number = *free;
+        tried->customer = QString::number(static_cast<long long>(*free));
+        const NewRow row{*tried, locked, 0, QString(), m_programVersion};
         const Insertion insertion =
-            InsertAndCommit(db, row, Origin{m_station, m_operator}, rowId, error);
-        if (insertion == Insertion::Committed) {
-            card = candidate;
-            return ReserveResult::Reserved;
-        }
+            InsertAndCommit(db, row, Origin{m_station, m_operator, m_request}, rowId, error);
+        if (insertion == Insertion::Committed) return ReserveResult::Reserved;
         if (insertion == Insertion::Failed) return ReserveResult::Failed;
         // Another station took the same free number at the same moment: look again.
         return std::nullopt;
     };
-    return Race(QStringLiteral("reserve the next free number"),
-                QStringLiteral("other stations kept taking the free numbers"), attempt);
+    const ReserveResult result =
+        Race(QStringLiteral("reserve the next free number"),
+             QStringLiteral("other stations kept taking the free numbers"), rowId, attempt);
+    // The number last tried is the one reserved, also when its COMMIT reply was lost.
+    if (result == ReserveResult::Reserved && tried) card = *tried;
+    return result;
 }
 
 std::optional<std::vector<RegisterEntry>> CCardRegister::List(const RegisterFilter& filter) {

@@ -192,6 +192,14 @@ enum class ReserveResult {
     HolderHasCard,
 };
 
+// A card that a new card takes the place of once the new one is confirmed (or held
+// unverified): the card the chip carried (an overwrite), the holder's card that did not
+// verify, the holder's lost card. reason goes into its "replaced" event.
+struct EarlierCard {
+    std::int64_t rowId = 0;
+    QString reason;
+};
+
 struct ImportSource;
 struct ImportReport;
 
@@ -255,11 +263,16 @@ class CCardRegister {
     ReserveResult ReserveNextFree(CardRecord& card, bool locked, std::int64_t start,
                                   std::int64_t limit, std::int64_t& rowId);
     // The chip was written (and verified when asked): the row becomes Written, with the
-    // write's time and the chip identification.
-    bool Confirm(std::int64_t rowId, bool verified, const QString& uid);
+    // write's time and the chip identification. In the same transaction each earlier card
+    // (and a re-issue's earlier row) still valid becomes Replaced, linked to it; one that is
+    // no longer valid (revoked meanwhile) stays as it is. So either both or nothing change.
+    bool Confirm(std::int64_t rowId, bool verified, const QString& uid,
+                 const std::vector<EarlierCard>& earlier = {});
     // The write went out to the chip but failed or did not verify: the chip may carry the
-    // number, so the row keeps it as Unverified (with the chip identification when known).
-    bool HoldUnverified(std::int64_t rowId, const QString& uid);
+    // number, so the row keeps it as Unverified (with the chip identification when known),
+    // and the earlier cards are replaced as by Confirm.
+    bool HoldUnverified(std::int64_t rowId, const QString& uid,
+                        const std::vector<EarlierCard>& earlier = {});
     // No write command reached the chip: the reservation goes (recorded as "released").
     bool Release(std::int64_t rowId);
 
@@ -376,8 +389,16 @@ class CCardRegister {
     // Writes the header, then each row of statement as CSV (timeColumn in ISO 8601 UTC).
     bool ExportCsv(QTextStream& out, const CsvOptions& options, const QString& operation,
                    const QString& statement, const QStringList& header, int timeColumn);
-    // A re-issue that reached its chip replaces the card it was reserved for.
-    bool ReplaceEarlier(QSqlDatabase& db, const RegisterEntry& reissue, QString& error);
+    // The card's row takes the place of the earlier cards (and of the row a re-issue was
+    // reserved for): each still valid becomes Replaced, a revoked one only linked, one linked
+    // before is left. The rows change first, so that the card becomes valid only after them
+    // (the database's index allows one valid card per number); then apply runs, then each
+    // earlier card's event is recorded.
+    bool TakePlaces(QSqlDatabase& db, const RegisterEntry& card,
+                    const std::vector<EarlierCard>& earlier, const Apply& apply, QString& error);
+    // After a failed change whose COMMIT may have reached the database (its reply lost):
+    // the row of the current request's first event, looked up on a new connection.
+    std::optional<std::int64_t> CommittedRequest();
 
     // Opens the register when it is not open; false with LastError when it cannot.
     bool Ready();
@@ -386,20 +407,26 @@ class CCardRegister {
     bool Fail(const QString& operation, const QString& reason);
     ReserveResult Failed(const QString& operation, const QString& reason);
     // Runs statements on the open register, once more on a new connection when a connection
-    // opened before fails (its server may have restarted); false with LastError.
+    // opened before fails (its server may have restarted), or always when retried (statements
+    // that recognise their own earlier commit by the request id); false with LastError.
     bool Perform(const QString& operation,
-                 const std::function<bool(QSqlDatabase&, QString&)>& statements);
+                 const std::function<bool(QSqlDatabase&, QString&)>& statements,
+                 bool retried = false);
     // Opens a transaction and runs attempt in it until it gives a result, a new transaction
     // for each round that another station won (attempt gives nullopt, its transaction ended);
     // bounded, lostText then says why. attempt's Failed carries its reason in error.
+    // A failed round whose COMMIT reached the database all the same gives Reserved with
+    // rowId (CommittedRequest).
     ReserveResult Race(
-        const QString& operation, const QString& lostText,
+        const QString& operation, const QString& lostText, std::int64_t& rowId,
         const std::function<std::optional<ReserveResult>(QSqlDatabase&, QString&)>& attempt);
 
     RegisterSettings m_settings;
     QString m_programVersion;
     QString m_station;   // host name
     QString m_operator;  // login name
+    // The change running now, stored with its events (RegisterEvents.h, NewRequestId).
+    QString m_request;
     std::unique_ptr<Connection> m_connection;
     QString m_lastError;
     // With a thread of calls: it, and what the caller saw of the last call (the members

@@ -1,6 +1,7 @@
 #include "station/register/RegisterEvents.h"
 
 #include <QSqlQuery>
+#include <QUuid>
 #include <QVariant>
 
 namespace station {
@@ -35,10 +36,10 @@ bool Select(QSqlQuery& query, std::vector<RegisterEvent>& events, QString& error
 
 bool AppendEvent(QSqlDatabase& db, const NewEvent& event, const Origin& origin, QString& error) {
     QSqlQuery query(db);
-    query.prepare(QStringLiteral("INSERT INTO card_events (card_id, layout, card_key, kind, time, "
-                                 "station, operator, reason, chip_id) "
-                                 "VALUES (?, ?, ?, ?, %1, ?, ?, ?, ?)")
-                      .arg(NowExpression(DialectOf(db))));
+    query.prepare(
+        QStringLiteral("INSERT INTO card_events (card_id, layout, card_key, kind, "
+                       "station, operator, reason, chip_id, request) "
+                       "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
     query.addBindValue(static_cast<qlonglong>(event.cardId));
     query.addBindValue(event.key.layout);
     query.addBindValue(static_cast<qlonglong>(event.key.value));
@@ -47,9 +48,30 @@ bool AppendEvent(QSqlDatabase& db, const NewEvent& event, const Origin& origin, 
     query.addBindValue(TextValue(origin.operatorName));
     query.addBindValue(TextValue(event.reason));
     query.addBindValue(TextValue(event.uid));
+    query.addBindValue(TextValue(origin.request));
     if (query.exec()) return true;
     error = DatabaseWords(query.lastError());
     return false;
+}
+
+QString NewRequestId() {
+    return QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
+
+bool FindRequest(QSqlDatabase& db, const QString& request, std::optional<std::int64_t>& cardId,
+                 QString& error) {
+    cardId.reset();
+    if (request.isEmpty()) return true;
+    QSqlQuery query(db);
+    query.prepare(
+        QStringLiteral("SELECT card_id FROM card_events WHERE request = ? ORDER BY id LIMIT 1"));
+    query.addBindValue(request);
+    if (!query.exec()) {
+        error = DatabaseWords(query.lastError());
+        return false;
+    }
+    if (query.next()) cardId = query.value(0).toLongLong();
+    return true;
 }
 
 bool SelectEvents(QSqlDatabase& db, const CardKey& key, std::vector<RegisterEvent>& events,

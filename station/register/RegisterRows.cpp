@@ -106,12 +106,12 @@ void BindKey(QSqlQuery& query, const CardKey& key) {
 bool InsertReserved(QSqlQuery& query, RegisterDialect dialect, const NewRow& row,
                     const Origin& origin, std::int64_t& rowId, QSqlError& insertError) {
     const CardRecord& card = row.card;
-    query.prepare(
-        QStringLiteral("INSERT INTO cards (format, facility, number, extra, chip, chip_id, locked, "
-                       "verified, reissue, state, time, station, operator, program_version, "
-                       "layout, card_key, reason, replaces, holder) VALUES (?, ?, ?, ?, ?, ?, ?, 0, "
-                       "?, 'reserved', %1, ?, ?, ?, ?, ?, ?, ?, ?) RETURNING id")
-            .arg(NowExpression(dialect)));
+    query.prepare(QStringLiteral(
+                      "INSERT INTO cards (format, facility, number, extra, chip, chip_id, locked, "
+                      "verified, reissue, state, time, station, operator, program_version, "
+                      "layout, card_key, reason, replaces, holder) VALUES (?, ?, ?, ?, ?, ?, ?, 0, "
+                      "?, 'reserved', %1, ?, ?, ?, ?, ?, ?, ?, ?) RETURNING id")
+                      .arg(NowExpression(dialect)));
     query.addBindValue(FormatText(card.format));
     query.addBindValue(FormatHasFacility(card.format) ? card.fields.facility : 0);
     query.addBindValue(static_cast<qlonglong>(card.fields.number));
@@ -137,39 +137,36 @@ bool InsertReserved(QSqlQuery& query, RegisterDialect dialect, const NewRow& row
     return true;
 }
 
-// How far the keys from a series' first key on were found held, remembered in register_info
-// per layout and first key (a station's series starts where its operator set it, so
-// stations sharing a facility with their own ranges keep their own marks): a release is the
-// only way such a key becomes free again, and releases are found through their own index
-// (FirstFreedKey). Any other gap is searched for once.
-QString HeldMarkName(const QString& layout, std::int64_t low) {
-    return QStringLiteral("next_free %1 %2").arg(layout).arg(low);
-}
-
-bool ReadHeldMark(QSqlDatabase& db, const QString& name, std::optional<std::int64_t>& heldTo,
-                  QString& error) {
+// How far the keys from a series' first key on were found held, remembered in
+// next_free_marks per layout and first key (a station's series starts where its operator set
+// it, so stations sharing a facility with their own ranges keep their own marks): a release
+// is the only way such a key becomes free again, and releases are found through their own
+// index (FirstFreedKey). Any other gap is searched for once.
+bool ReadHeldMark(QSqlDatabase& db, const QString& layout, std::int64_t low,
+                  std::optional<std::int64_t>& heldTo, QString& error) {
     heldTo.reset();
     QSqlQuery query(db);
-    query.prepare(QStringLiteral("SELECT value FROM register_info WHERE key = ?"));
-    query.addBindValue(name);
+    query.prepare(
+        QStringLiteral("SELECT held_to FROM next_free_marks WHERE layout = ? AND first_key = ?"));
+    query.addBindValue(layout);
+    query.addBindValue(static_cast<qlonglong>(low));
     if (!query.exec()) {
         error = DatabaseWords(query.lastError());
         return false;
     }
-    if (!query.next()) return true;
-    bool ok = false;
-    const std::int64_t value = query.value(0).toString().toLongLong(&ok);
-    // A damaged mark only costs one full search.
-    if (ok) heldTo = value;
+    if (query.next()) heldTo = query.value(0).toLongLong();
     return true;
 }
 
-bool WriteHeldMark(QSqlDatabase& db, const QString& name, std::int64_t heldTo, QString& error) {
+bool WriteHeldMark(QSqlDatabase& db, const QString& layout, std::int64_t low, std::int64_t heldTo,
+                   QString& error) {
     QSqlQuery query(db);
-    query.prepare(QStringLiteral("INSERT INTO register_info (key, value) VALUES (?, ?) "
-                                 "ON CONFLICT (key) DO UPDATE SET value = excluded.value"));
-    query.addBindValue(name);
-    query.addBindValue(QString::number(heldTo));
+    query.prepare(
+        QStringLiteral("INSERT INTO next_free_marks (layout, first_key, held_to) VALUES (?, ?, ?) "
+                       "ON CONFLICT (layout, first_key) DO UPDATE SET held_to = excluded.held_to"));
+    query.addBindValue(layout);
+    query.addBindValue(static_cast<qlonglong>(low));
+    query.addBindValue(static_cast<qlonglong>(heldTo));
     if (query.exec()) return true;
     error = DatabaseWords(query.lastError());
     return false;
@@ -202,10 +199,11 @@ bool FirstFreeKey(QSqlDatabase& db, const QString& layout, std::int64_t low, std
         return true;
     }
     QSqlQuery gap(db);
-    gap.prepare(QStringLiteral("SELECT c.card_key + 1 FROM cards c WHERE c.layout = ? AND "
-                               "c.card_key >= ? AND c.card_key <= ? AND NOT EXISTS "
-                               "(SELECT 1 FROM cards d WHERE d.layout = c.layout AND "
-                               "d.card_key = c.card_key + 1) ORDER BY c.card_key LIMIT 1"));
+    gap.prepare(
+        QStringLiteral("SELECT c.card_key + 1 FROM cards c WHERE c.layout = ? AND "
+                       "c.card_key >= ? AND c.card_key <= ? AND NOT EXISTS "
+                       "(SELECT 1 FROM cards d WHERE d.layout = c.layout AND "
+                       "d.card_key = c.card_key + 1) ORDER BY c.card_key LIMIT 1"));
     gap.addBindValue(layout);
     gap.addBindValue(static_cast<qlonglong>(low));
     gap.addBindValue(static_cast<qlonglong>(high));
@@ -282,9 +280,8 @@ bool FindFreeNumber(QSqlDatabase& db, int format, const CardFields& first, std::
     const CardKey base = CardKeyOf(format, zero);
     const std::int64_t low = base.value + start;
     const std::int64_t high = base.value + limit;
-    const QString markName = HeldMarkName(base.layout, low);
     std::optional<std::int64_t> mark;
-    if (!ReadHeldMark(db, markName, mark, error)) return false;
+    if (!ReadHeldMark(db, base.layout, low, mark, error)) return false;
     // Up to the mark only a release frees a key; past it the search goes on from the mark,
     // so a series costs the same at any register size.
     const std::int64_t from = mark ? std::max(low, *mark + 1) : low;
@@ -293,13 +290,12 @@ bool FindFreeNumber(QSqlDatabase& db, int format, const CardFields& first, std::
         if (!FirstFreeKey(db, base.layout, from, high, key, error)) return false;
         const std::int64_t heldTo = key ? *key - 1 : high;
         if (!mark || heldTo > *mark) {
-            if (!WriteHeldMark(db, markName, heldTo, error)) return false;
+            if (!WriteHeldMark(db, base.layout, low, heldTo, error)) return false;
         }
     }
     if (mark && *mark >= low) {
         std::optional<std::int64_t> freed;
-        if (!FirstFreedKey(db, base.layout, low, std::min(*mark, high), freed, error))
-            return false;
+        if (!FirstFreedKey(db, base.layout, low, std::min(*mark, high), freed, error)) return false;
         if (freed && (!key || *freed < *key)) key = freed;
     }
     if (key) free = *key - base.value;
@@ -323,8 +319,7 @@ Insertion InsertAndCommit(QSqlDatabase& db, const NewRow& row, const Origin& ori
     const CardKey key = CardKeyOf(row.card.format, row.card.fields);
     // The link to a person names the holder's row only: personal data stays in "holders".
     const QString issuedTo = QStringLiteral("issued to");
-    const QString holder =
-        QStringLiteral("holder %1").arg(static_cast<long long>(row.card.holder));
+    const QString holder = QStringLiteral("holder %1").arg(static_cast<long long>(row.card.holder));
     if (AppendEvent(db, {rowId, key, kind, row.reason, row.card.uid}, origin, error) &&
         (row.card.holder == 0 ||
          AppendEvent(db, {rowId, key, issuedTo, holder, QString()}, origin, error)) &&

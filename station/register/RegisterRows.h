@@ -46,10 +46,12 @@ bool LookUpValidByUid(QSqlDatabase& db, const QString& uid, std::optional<Regist
 bool FindFreeNumber(QSqlDatabase& db, int format, const CardFields& first, std::int64_t start,
                     std::int64_t limit, std::optional<std::int64_t>& free, QString& error);
 
-// Who changes the register: the station's host and login names.
+// Who changes the register: the station's host and login names, and the request the change
+// belongs to (NewRequestId, stored with its events; empty: none).
 struct Origin {
     const QString& station;
     const QString& operatorName;
+    QString request = {};
 };
 
 // A reserved row's values besides the time.

@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include "station/register/RegisterMigration.h"
+#include "station/register/RegisterRules.h"
 
 namespace station {
 
@@ -123,6 +124,66 @@ QStringList Version3Statements(RegisterDialect dialect) {
 
 namespace {
 
+QString EventTable(const QString& name, RegisterDialect dialect) {
+    return QStringLiteral(
+               "CREATE TABLE %1 (%2, card_id BIGINT NOT NULL, layout TEXT NOT NULL, "
+               "card_key BIGINT NOT NULL, kind TEXT NOT NULL, "
+               "time TEXT NOT NULL DEFAULT (%3), station TEXT NOT NULL DEFAULT '', "
+               "operator TEXT NOT NULL DEFAULT '', reason TEXT NOT NULL DEFAULT '', "
+               "chip_id TEXT NOT NULL DEFAULT '', request TEXT NOT NULL DEFAULT '', "
+               "db_role TEXT NOT NULL DEFAULT '')")
+        .arg(name, IdColumn(dialect), NowExpression(dialect));
+}
+
+}  // namespace
+
+QStringList Version4EventStatements(RegisterDialect dialect) {
+    QStringList statements;
+    if (dialect == RegisterDialect::SQLite) {
+        const QString columns = QStringLiteral(
+            "id, card_id, layout, card_key, kind, time, station, operator, reason, chip_id");
+        statements = {
+            EventTable(QStringLiteral("card_events_4"), dialect),
+            QStringLiteral("INSERT INTO card_events_4 (%1) SELECT %1 FROM card_events ORDER BY id")
+                .arg(columns),
+            QStringLiteral("DROP TABLE card_events"),
+            QStringLiteral("ALTER TABLE card_events_4 RENAME TO card_events"),
+            QStringLiteral("CREATE INDEX card_events_card ON card_events (layout, card_key)"),
+            QStringLiteral("CREATE INDEX card_events_row ON card_events (card_id)"),
+        };
+        for (const QString& index : ScaleIndexes(QString()))
+            if (index.contains(QLatin1String("card_events"))) statements << index;
+    } else {
+        statements = {
+            QStringLiteral("ALTER TABLE card_events ADD COLUMN request TEXT NOT NULL DEFAULT ''"),
+            QStringLiteral("ALTER TABLE card_events ADD COLUMN db_role TEXT NOT NULL DEFAULT ''"),
+            QStringLiteral("ALTER TABLE card_events ALTER COLUMN time SET DEFAULT %1")
+                .arg(NowExpression(dialect)),
+        };
+    }
+    // A retried change looks its request up.
+    statements << QStringLiteral(
+        "CREATE INDEX card_events_request ON card_events (request) WHERE request <> ''");
+    return statements;
+}
+
+QStringList Version4Statements(RegisterDialect) {
+    return {
+        // One valid card per number, whatever made it: a re-issue replaces the earlier card
+        // before it becomes valid itself. (cards_issued still refuses a second first issue,
+        // so that stations racing for a new number stay refused while both only reserve it.)
+        QStringLiteral("CREATE UNIQUE INDEX cards_valid ON cards (layout, card_key) "
+                       "WHERE state IN ('written', 'unverified')"),
+        // Kept apart from register_info, so that a station may move a mark but not the
+        // schema version.
+        QStringLiteral("CREATE TABLE next_free_marks (layout TEXT NOT NULL, "
+                       "first_key BIGINT NOT NULL, held_to BIGINT NOT NULL, "
+                       "PRIMARY KEY (layout, first_key))"),
+    };
+}
+
+namespace {
+
 // The tables of the current schema.
 QStringList CreateStatements(RegisterDialect dialect) {
     QStringList statements = {
@@ -141,6 +202,9 @@ QStringList CreateStatements(RegisterDialect dialect) {
     };
     statements += Version2Statements(dialect);
     statements += Version3Statements(dialect);
+    statements += Version4EventStatements(dialect);
+    statements += Version4Statements(dialect);
+    statements += RuleStatements(dialect);
     statements << QStringLiteral(
                       "INSERT INTO register_info (key, value) VALUES ('schema_version', '%1')")
                       .arg(kRegisterSchemaVersion);
@@ -234,8 +298,9 @@ bool AddMissingIndexes(QSqlDatabase& db, RegisterDialect dialect, QString& error
     const QString statement =
         dialect == RegisterDialect::SQLite
             ? QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'index' AND name IN ")
-            : QStringLiteral("SELECT COUNT(*) FROM pg_indexes WHERE schemaname = "
-                             "current_schema() AND indexname IN ");
+            : QStringLiteral(
+                  "SELECT COUNT(*) FROM pg_indexes WHERE schemaname = "
+                  "current_schema() AND indexname IN ");
     if (!query.exec(statement + names) || !query.next()) {
         error = DatabaseWords(query.lastError());
         return false;

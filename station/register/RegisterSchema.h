@@ -1,8 +1,8 @@
 // The card register's tables, the same on SQLite and PostgreSQL: "cards" with one row per
 // card the register holds, "card_events" with every change of a card (appended only),
-// "holders" with the people cards are issued to, and
-// "register_info" with the schema version, so that a newer program's register is refused
-// instead of being written in a layout this one does not know.
+// "holders" with the people cards are issued to, "next_free_marks" with how far a series'
+// numbers are held, and "register_info" with the schema version, so that a newer program's
+// register is refused instead of being written in a layout this one does not know.
 #pragma once
 
 #include <QSqlDatabase>
@@ -13,7 +13,7 @@
 
 namespace station {
 
-inline constexpr int kRegisterSchemaVersion = 3;
+inline constexpr int kRegisterSchemaVersion = 4;
 
 enum class RegisterDialect { SQLite, PostgreSQL };
 
@@ -58,5 +58,12 @@ QStringList ScaleIndexes(const QString& ifNotExists);
 QString Version3CardColumn();
 // The holders table and the indexes of version 3, after the column exists.
 QStringList Version3Statements(RegisterDialect dialect);
+// Version 4's history table: its time the database's own by default, the request that made
+// each event (a retried change finds its own), on PostgreSQL the role that appended it. On
+// SQLite the table is made anew with its rows (a column's default cannot change in place).
+QStringList Version4EventStatements(RegisterDialect dialect);
+// Version 4's indexes and the next free number's marks, after the history table; then
+// RuleStatements (RegisterRules.h).
+QStringList Version4Statements(RegisterDialect dialect);
 
 }  // namespace station

@@ -757,16 +757,18 @@ class WriteRunsTest : public apptest::WriteStationFixture {
     void failedWriteSaysWhy_data() {
         QTest::addColumn<int>("status");  // -1: the reader does not answer the write
         QTest::addColumn<QString>("message");
-        // The number after the failure: a write refused before a block went out keeps it, one
-        // that may have reached the chip leaves it held as unverified and goes on.
+        // The number after the failure: every row's block command went out, so whatever the
+        // reader answered the chip may carry the number: it stays held as unverified and the
+        // field goes on (only a write refused before its first block keeps its number free,
+        // as the password chip below shows).
         QTest::addColumn<QString>("next");
-        QTest::newRow("write-protected") << 0x05 << "Der Transponder ist schreibgeschützt" << "5";
-        QTest::newRow("locked") << 0x0B << "Der Transponder ist gesperrt" << "5";
+        QTest::newRow("write-protected") << 0x05 << "Der Transponder ist schreibgeschützt" << "6";
+        QTest::newRow("locked") << 0x0B << "Der Transponder ist gesperrt" << "6";
         QTest::newRow("chip there but no write answered")
             << 0x04
             << "Transponder erkannt, aber nicht beschreibbar (Passwort oder fremde "
                "Konfiguration)"
-            << "5";
+            << "6";
         QTest::newRow("other") << 0x30 << "Fehler beim Schreiben (48)" << "6";
         QTest::newRow("reader silent") << -1 << "Das Lesegerät antwortet nicht" << "6";
     }

@@ -5,6 +5,7 @@
 
 #include "station/CardFormatTable.h"
 #include "station/register/CardKey.h"
+#include "station/register/RegisterRules.h"
 
 namespace registerfill {
 
@@ -48,13 +49,15 @@ bool FillRegister(QSqlDatabase& db, std::int64_t rows, std::int64_t gap, QString
     const QString format = QString::fromLatin1(station::kCardFormats[kFillFormat].commandName);
     // Numbers 1..rows from a generator, times one second apart from 2020 on.
     const QString numbers =
-        sqlite ? QStringLiteral("(WITH RECURSIVE s(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM s "
-                                "WHERE i < ?) SELECT i FROM s) n")
+        sqlite ? QStringLiteral(
+                     "(WITH RECURSIVE s(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM s "
+                     "WHERE i < ?) SELECT i FROM s) n")
                : QStringLiteral("generate_series(1, ?) AS n(i)");
     const QString time =
         sqlite ? QStringLiteral("strftime('%Y-%m-%dT%H:%M:%fZ', 1577836800 + n.i, 'unixepoch')")
-               : QStringLiteral("to_char(to_timestamp(1577836800 + n.i) AT TIME ZONE 'UTC', "
-                                "'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"')");
+               : QStringLiteral(
+                     "to_char(to_timestamp(1577836800 + n.i) AT TIME ZONE 'UTC', "
+                     "'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"')");
     const QString cards =
         QStringLiteral(
             "INSERT INTO cards (format, facility, number, chip, chip_id, verified, state, time, "
@@ -88,6 +91,31 @@ bool FillRegister(QSqlDatabase& db, std::int64_t rows, std::int64_t gap, QString
     }
     if (!ok) db.rollback();
     return ok;
+}
+
+bool RunBehindTheRules(QSqlDatabase& db, const QStringList& statements, QString& error) {
+    const station::RegisterDialect dialect = station::DialectOf(db);
+    const bool sqlite = dialect == station::RegisterDialect::SQLite;
+    QStringList all;
+    for (const char* trigger :
+         {"cards_rules", "cards_kept", "card_events_rules", "card_events_kept"}) {
+        const QString table = QString::fromLatin1(trigger).startsWith(QLatin1String("cards_"))
+                                  ? QStringLiteral("cards")
+                                  : QStringLiteral("card_events");
+        all << (sqlite ? QStringLiteral("DROP TRIGGER IF EXISTS %1").arg(QLatin1String(trigger))
+                       : QStringLiteral("DROP TRIGGER IF EXISTS %1 ON %2")
+                             .arg(QLatin1String(trigger), table));
+    }
+    all += statements;
+    all += station::RuleStatements(dialect);
+    for (const QString& statement : all) {
+        QSqlQuery query(db);
+        if (!query.exec(statement)) {
+            error = query.lastError().text();
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace registerfill

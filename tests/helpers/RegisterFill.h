@@ -4,6 +4,7 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 
 #include "station/register/CardRegister.h"
@@ -22,5 +23,10 @@ inline constexpr int kFillFacility = 7;
 QSqlDatabase PlainConnection(const station::RegisterSettings& settings, const QString& name);
 
 bool FillRegister(QSqlDatabase& db, std::int64_t rows, std::int64_t gap, QString& error);
+
+// Runs statements on db (as the tables' owner) with the register's rules lifted: its
+// triggers dropped, then made again. For a test that puts a row where no path of a program
+// can, such as a card dated back. False with error.
+bool RunBehindTheRules(QSqlDatabase& db, const QStringList& statements, QString& error);
 
 }  // namespace registerfill

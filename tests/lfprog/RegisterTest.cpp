@@ -301,6 +301,8 @@ TEST_F(Lfprog, ARowFromANewerProgramIsListedAndExportedWithItsStoredWords) {
         db.setDatabaseName(QString::fromStdString(DefaultRegisterFile(m_dir)));
         ASSERT_TRUE(db.open());
         QSqlQuery query(db);
+        // The register's rules allow no such change of a card: lifted for the test's own.
+        ASSERT_TRUE(query.exec("DROP TRIGGER cards_rules"));
         ASSERT_TRUE(query.exec("UPDATE cards SET format = '48-new', chip = 'tx9000'"));
     }
     QSqlDatabase::removeDatabase("newer");

@@ -446,7 +446,7 @@ void MigrationFromVersion2(RegisterDatabases& databases, const RegisterSettings&
     QSqlQuery raw(databases.Raw(settings));
     ASSERT_TRUE(raw.exec("SELECT value FROM register_info WHERE key = 'schema_version'"));
     ASSERT_TRUE(raw.next());
-    EXPECT_EQ(raw.value(0).toString(), QStringLiteral("3"));
+    EXPECT_EQ(raw.value(0).toString(), QStringLiteral("4"));
 }
 
 }  // namespace registertest

@@ -24,6 +24,10 @@ void HolderCardsAndExports(RegisterDatabases& databases, const station::Register
 void HoldersWhoLeft(RegisterDatabases& databases, const station::RegisterSettings& settings);
 void RacingForOneHolder(RegisterDatabases& databases, const station::RegisterSettings& settings);
 void MigrationFromVersion2(RegisterDatabases& databases, const station::RegisterSettings& settings);
+void DatabaseRules(RegisterDatabases& databases, const station::RegisterSettings& settings);
+void ConfirmReplacesInOneTransaction(RegisterDatabases& databases,
+                                     const station::RegisterSettings& settings);
+void MigrationFromVersion3(RegisterDatabases& databases, const station::RegisterSettings& settings);
 
 std::vector<station::RegisterEntry> All(station::CCardRegister& cardRegister);
 // The row, empty with a test failure when there is none.

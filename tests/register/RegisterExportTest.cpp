@@ -44,10 +44,15 @@ TEST_P(RegisterExport, OneSnapshotAPageAtATime) {
     ASSERT_EQ(station.Reserve(registertest::Card(5), false, pending, earlier),
               ReserveResult::Reserved);
     {
-        QSqlQuery age(databases.Raw(settings));
-        ASSERT_TRUE(age.exec(QStringLiteral("UPDATE cards SET time = '2020-01-01T00:05:00.000Z' "
-                                            "WHERE id = %1")
-                                 .arg(pending)));
+        // Dated back behind the register's rules, which allow no such change.
+        QSqlDatabase age = databases.Raw(settings);
+        QString error;
+        ASSERT_TRUE(registerfill::RunBehindTheRules(
+            age,
+            {QStringLiteral("UPDATE cards SET time = '2020-01-01T00:05:00.000Z' WHERE id = %1")
+                 .arg(pending)},
+            error))
+            << error.toStdString();
     }
 
     QString csv;

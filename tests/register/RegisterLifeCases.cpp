@@ -256,6 +256,9 @@ void MigrationFromVersion1(RegisterDatabases& databases, const RegisterSettings&
             "'26', 12, 8, '', 0, 0, 'reserved'",            // 5
             "'48-new', 3, 2, 'C1', 1, 0, 'written'",        // 6: a format of a newer program
             "'26', 12, 9, 'D1', 0, 0, 'unverified'",        // 7
+            "'26', 12, 20, 'E1', 1, 0, 'written'",          // 8
+            "'26', 12, 20, '', 0, 1, 'reserved'",           // 9: a re-issue whose station ended
+            "'26', 12, 20, 'E2', 1, 1, 'written'",          // 10: a later re-issue
         };
         for (const char* row : rows) {
             ASSERT_TRUE(
@@ -270,7 +273,7 @@ void MigrationFromVersion1(RegisterDatabases& databases, const RegisterSettings&
     CCardRegister cardRegister(settings, kVersion);
     ASSERT_TRUE(cardRegister.Open()) << cardRegister.LastError().toStdString();
     std::vector<RegisterEntry> rows = All(cardRegister);
-    ASSERT_EQ(rows.size(), 7u);
+    ASSERT_EQ(rows.size(), 10u);
     std::sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.id < b.id; });
     const auto id = [&](int index) { return rows[index - 1].id; };
     struct Expected {
@@ -280,12 +283,19 @@ void MigrationFromVersion1(RegisterDatabases& databases, const RegisterSettings&
         bool reissue;
     };
     const Expected expected[] = {
-        {State::Replaced, 0, 2, false},   {State::Written, 1, 0, true},
-        {State::Replaced, 0, 4, false},   {State::Written, 3, 0, true},
-        {State::Reserved, 0, 0, false},   {State::Written, 0, 0, false},
+        {State::Replaced, 0, 2, false},
+        {State::Written, 1, 0, true},
+        {State::Replaced, 0, 4, false},
+        {State::Written, 3, 0, true},
+        {State::Reserved, 0, 0, false},
+        {State::Written, 0, 0, false},
         {State::Unverified, 0, 0, false},
+        // The reservation between the two written rows does not leave 8 valid beside 10.
+        {State::Replaced, 0, 10, false},
+        {State::Reserved, 8, 0, true},
+        {State::Written, 9, 0, true},
     };
-    for (int index = 1; index <= 7; ++index) {
+    for (int index = 1; index <= 10; ++index) {
         SCOPED_TRACE(index);
         const RegisterEntry& row = rows[index - 1];
         const Expected& want = expected[index - 1];
@@ -315,6 +325,8 @@ void MigrationFromVersion1(RegisterDatabases& databases, const RegisterSettings&
     ASSERT_TRUE(history && !history->empty());
     EXPECT_EQ(history->front().time, QDateTime(QDate(2025, 5, 5), QTime(10, 0), Qt::UTC));
     EXPECT_EQ(history->front().uid, QStringLiteral("B1"));
+    // As it stood after the move: 8 replaced then, not by a later repair.
+    EXPECT_EQ(Kinds(cardRegister.History(id(8))), std::vector<QString>{"replaced"});
 
     // Opened again, nothing moves twice.
     CCardRegister again(settings, kVersion);
@@ -323,7 +335,7 @@ void MigrationFromVersion1(RegisterDatabases& databases, const RegisterSettings&
     QSqlQuery raw(databases.Raw(settings));
     ASSERT_TRUE(raw.exec("SELECT value FROM register_info WHERE key = 'schema_version'"));
     ASSERT_TRUE(raw.next());
-    EXPECT_EQ(raw.value(0).toString(), QStringLiteral("3"));
+    EXPECT_EQ(raw.value(0).toString(), QStringLiteral("4"));
 }
 
 }  // namespace registertest

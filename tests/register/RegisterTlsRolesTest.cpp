@@ -144,9 +144,40 @@ TEST_F(RegisterTls, TheStationRoleRunsACardsLifeButCannotDeleteOrRewriteHistory)
               QStringLiteral("UPDATE cards SET state = 'reserved'"),
               QStringLiteral("UPDATE cards SET state = 'unverified' WHERE state = 'written'"),
               QStringLiteral("TRUNCATE cards"), QStringLiteral("DROP TABLE card_events"),
-              QStringLiteral("ALTER TABLE cards DISABLE ROW LEVEL SECURITY")}) {
+              QStringLiteral("ALTER TABLE cards DISABLE ROW LEVEL SECURITY"),
+              // The lost badge back on the door, another number or holder on a card.
+              QStringLiteral("UPDATE cards SET state = 'written' WHERE state = 'revoked'"),
+              QStringLiteral("UPDATE cards SET number = number + 1"),
+              QStringLiteral("UPDATE cards SET holder = 5"),
+              QStringLiteral("UPDATE cards SET reissue = 1"),
+              // A card inserted as anything but a new reservation now.
+              QStringLiteral("INSERT INTO cards (format, facility, number, chip, state, time, "
+                             "layout, card_key) VALUES ('26', 1, 1, 'ata5577', 'written', "
+                             "to_char(now() AT TIME ZONE 'UTC', "
+                             "'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"'), '26', 65537)"),
+              QStringLiteral("INSERT INTO cards (format, facility, number, chip, state, time, "
+                             "layout, card_key) VALUES ('26', 1, 2, 'ata5577', 'reserved', "
+                             "'2020-01-01T00:00:00.000Z', '26', 65538)"),
+              // Events with a time or a role of the station's choosing.
+              QStringLiteral("INSERT INTO card_events (card_id, layout, card_key, kind, time) "
+                             "VALUES (1, '26', 1, 'revoked', '2020-01-01T00:00:00.000Z')"),
+              QStringLiteral("INSERT INTO card_events (card_id, layout, card_key, kind, "
+                             "db_role) VALUES (1, '26', 1, 'revoked', 'office1')"),
+              // The register made to look like a newer program's.
+              QStringLiteral("UPDATE register_info SET value = '9' "
+                             "WHERE key = 'schema_version'"),
+              QStringLiteral("INSERT INTO register_info (key, value) VALUES ('x', 'y')")}) {
             EXPECT_FALSE(query.exec(refused)) << refused.toStdString();
         }
+        // The server names the role that made each change, and dates it.
+        ASSERT_TRUE(query.exec(QStringLiteral(
+            "SELECT DISTINCT db_role FROM card_events WHERE card_id IN (%1, %2, %3)")
+                                   .arg(first)
+                                   .arg(second)
+                                   .arg(revoked)));
+        ASSERT_TRUE(query.next());
+        EXPECT_EQ(query.value(0).toString(), QStringLiteral("station1"));
+        EXPECT_FALSE(query.next());
     }
     db.close();
     db = QSqlDatabase();
