@@ -101,7 +101,11 @@ void RegisterModel::Apply(std::int64_t row, CardChange change, std::int64_t repl
 
 void RegisterModel::TakePlace(std::int64_t earlier, std::int64_t row) {
     const auto found = cards.find(earlier);
-    if (found == cards.end() || found->second.life == Life::Gone || found->second.replacedBy != 0)
+    // A reservation is no card yet (the operator resolves it); a card replaced before keeps
+    // its link.
+    if (found == cards.end() || found->second.replacedBy != 0 || found->first == row ||
+        found->second.life == Life::Gone || found->second.life == Life::Reserved ||
+        found->second.life == Life::Replaced)
         return;
     found->second.replacedBy = row;
     if (Live(found->second.life)) {

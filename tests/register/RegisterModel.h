@@ -56,7 +56,8 @@ class RegisterModel {
     // once it reached a chip, and the chip of a card that is no longer valid is free again.
     void Apply(std::int64_t row, station::CardChange change, std::int64_t replacement = 0);
     // row reached its chip in place of earlier: a valid earlier card becomes replaced, a
-    // revoked one is only linked, one linked before stays as it is.
+    // revoked one is only linked; a reservation, and a card replaced or linked before, stay
+    // as they are.
     void TakePlace(std::int64_t earlier, std::int64_t row);
 
     // The expected answer to a re-issue of number in place of row replaces.

@@ -151,10 +151,16 @@ class ModelRun {
     // A write went out after the reservation: confirmed, unverified or released, as the chip
     // answered.
     void WriteOutcome(CCardRegister& station, std::int64_t row);
+    // A change of row's card; chip: the chip a confirmation names, replacement: the card that
+    // takes row's place (Replace), inPlaceOf: the card row's confirmation replaces with it.
     bool Change(CCardRegister& station, std::int64_t row, CardChange change,
-                const QString& chip = {}, std::int64_t replacement = 0);
+                const QString& chip = {}, std::int64_t replacement = 0, std::int64_t inPlaceOf = 0);
     bool Call(CCardRegister& station, std::int64_t row, CardChange change, const QString& chip,
-              std::int64_t replacement);
+              std::int64_t replacement, std::int64_t inPlaceOf);
+    // Confirms row written onto chip in place of the earlier card: in one transaction mostly,
+    // now and then as two changes (the confirmation, then the earlier card marked replaced).
+    void ConfirmInPlaceOf(CCardRegister& station, std::int64_t row, const QString& chip,
+                          std::int64_t earlier);
     std::int64_t PersonWithCard();
     std::int64_t PersonHere();
     std::int64_t FreeNumber();
@@ -457,8 +463,16 @@ void ModelRun::Overwrite() {
     CCardRegister& station = AnyStation();
     const std::int64_t row = Reserve(station, Card(FreeNumber()));
     if (row == 0) return;
-    if (Change(station, row, CardChange::Confirm, chip))
+    ConfirmInPlaceOf(station, row, chip, earlier);
+}
+
+void ModelRun::ConfirmInPlaceOf(CCardRegister& station, std::int64_t row, const QString& chip,
+                                std::int64_t earlier) {
+    if (Chance(75)) {
+        Change(station, row, CardChange::Confirm, chip, 0, earlier);
+    } else if (Change(station, row, CardChange::Confirm, chip)) {
         Change(station, earlier, CardChange::Replace, {}, row);
+    }
 }
 
 void ModelRun::Reissue() {
@@ -526,8 +540,7 @@ void ModelRun::HolderReplacement() {
     card.holder = holder;
     CCardRegister& station = AnyStation();
     const std::int64_t row = Reserve(station, card);
-    if (row != 0 && Change(station, row, CardChange::Confirm, NewChip()))
-        Change(station, earlier, CardChange::Replace, {}, row);
+    if (row != 0) ConfirmInPlaceOf(station, row, NewChip(), earlier);
 }
 
 // The holder's card is lost: revoked, and a replacement with a new number written.
@@ -889,11 +902,11 @@ void ModelRun::WriteOutcome(CCardRegister& station, std::int64_t row) {
 }
 
 bool ModelRun::Change(CCardRegister& station, std::int64_t row, CardChange change,
-                      const QString& chip, std::int64_t replacement) {
+                      const QString& chip, std::int64_t replacement, std::int64_t inPlaceOf) {
     const RegisterModel::Outcome expected = m_model.Expect(row, change, replacement);
     const auto known = m_model.cards.find(row);
     const Life before = known == m_model.cards.end() ? Life::Gone : known->second.life;
-    const bool done = Call(station, row, change, chip, replacement);
+    const bool done = Call(station, row, change, chip, replacement, inPlaceOf);
     const QString said =
         QStringLiteral("%1 of row %2 (%3): %4 \"%5\"")
             .arg(static_cast<int>(change))
@@ -920,16 +933,19 @@ bool ModelRun::Change(CCardRegister& station, std::int64_t row, CardChange chang
         if (!done) return false;
     }
     m_model.Apply(row, change, replacement);
+    if (inPlaceOf != 0 && before != expected.after) m_model.TakePlace(inPlaceOf, row);
     if (before != expected.after && !chip.isEmpty() && RegisterModel::Live(expected.after))
         m_model.chips[chip] = row;
     return true;
 }
 
 bool ModelRun::Call(CCardRegister& station, std::int64_t row, CardChange change,
-                    const QString& chip, std::int64_t replacement) {
+                    const QString& chip, std::int64_t replacement, std::int64_t inPlaceOf) {
+    std::vector<EarlierCard> earlier;
+    if (inPlaceOf != 0) earlier.push_back({inPlaceOf, QStringLiteral("overwritten")});
     switch (change) {
         case CardChange::Confirm:
-            return station.Confirm(row, true, chip);
+            return station.Confirm(row, true, chip, earlier);
         case CardChange::HoldUnverified:
             return station.HoldUnverified(row, chip);
         case CardChange::Release:
