@@ -47,6 +47,18 @@ RegisterModel::Outcome RegisterModel::Expect(std::int64_t row, CardChange change
         return refused("is no longer there");
     }
     const bool reserved = life == Life::Reserved;
+    // The database holds one valid card per number: a reservation left from before the rule
+    // (a moved version-1 register) cannot become valid beside another card. Its refusal is
+    // the database's, in no words of the register's yet.
+    const std::int64_t valid = ValidOf(found->second.number);
+    const bool blocked = valid != 0 && valid != row &&
+                         (valid != found->second.replaces || cards.at(valid).replacedBy != 0);
+    const bool becomesValid = change == CardChange::Confirm ||
+                              change == CardChange::HoldUnverified ||
+                              change == CardChange::ResolveConfirmed;
+    if (becomesValid && blocked && (reserved || life == Life::Unverified) &&
+        !(life == Life::Unverified && change == CardChange::HoldUnverified))
+        return refused("");
     switch (change) {
         case CardChange::Confirm:
         case CardChange::HoldUnverified:
